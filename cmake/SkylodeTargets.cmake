@@ -1,0 +1,56 @@
+# One static library per source folder. Sources are picked up by folder so that
+# adding a file never means editing a shared list.
+set(SKYLODE_WARNINGS -Wall -Wextra)
+
+if(SKYLODE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+function(skylode_library name dir)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  # The shell's own library leaves its records subfolder to the records target.
+  if(name STREQUAL "shell")
+    list(FILTER _src EXCLUDE REGEX "/src/shell/records/")
+  endif()
+  if(NOT _src)
+    set(_src ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(skylode_${name} STATIC ${_src})
+  target_include_directories(skylode_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(skylode_${name} PRIVATE ${SKYLODE_WARNINGS})
+  set(_deps)
+  foreach(dep IN LISTS ARGN)
+    if(TARGET skylode_${dep})
+      list(APPEND _deps skylode_${dep})
+    else()
+      list(APPEND _deps ${dep})
+    endif()
+  endforeach()
+  target_link_libraries(skylode_${name} PUBLIC ${_deps})
+endfunction()
+
+# A test binary per library: every *.cpp under tests/<dir> goes into test_<name>.
+function(skylode_test name dir)
+  file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT _src)
+    return()
+  endif()
+  add_executable(test_${name} ${_src})
+  target_compile_options(test_${name} PRIVATE ${SKYLODE_WARNINGS})
+  target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+  target_compile_definitions(test_${name} PRIVATE
+    SKYLODE_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
+    SKYLODE_SHARED_DATA="${CMAKE_SOURCE_DIR}/../shared/data"
+    SKYLODE_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(_deps)
+  foreach(dep IN LISTS ARGN)
+    if(TARGET skylode_${dep})
+      list(APPEND _deps skylode_${dep})
+    else()
+      list(APPEND _deps ${dep})
+    endif()
+  endforeach()
+  target_link_libraries(test_${name} PRIVATE ${_deps} GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()
