@@ -1,0 +1,128 @@
+// Greatest distances over a track: open distance over two to five points,
+// out-and-return and the flat and FAI triangles. A coarse search over at most
+// 2000 sampled positions works on integer planar distances; each coarse choice
+// is then refined on the full track with ellipsoidal distances.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "shell/records/track_log.h"
+
+namespace skylode {
+
+// One result with its positions as full-track indices. legs[k - 1] is the
+// distance shown beside point k (B, C, D, E):
+//   open distance  A-B: legs[0] = AB
+//   3..5 points:   legs are the consecutive legs AB, BC, ...
+//   out-and-return start, turn, end: legs[0] = start-turn, legs[1] = start-end
+//   triangles      start, tp1, tp2, tp3, end: legs 1-2, 2-3, 3-1, then start-end
+struct TripResult {
+  std::array<int32_t, 5> index{};
+  std::array<double, 4> legs{};
+  double total = 0;  // metres: sum of legs, or the loop score after the gap
+  friend bool operator==(const TripResult&, const TripResult&) = default;
+};
+
+struct TripDistances {
+  TripResult open;          // 2 points
+  TripResult three;         // 3 points
+  TripResult four;          // 4 points
+  TripResult five;          // 5 points
+  TripResult outAndReturn;  // 3 positions
+  TripResult flatTriangle;  // 5 positions
+  TripResult faiTriangle;   // 5 positions
+  friend bool operator==(const TripDistances&, const TripDistances&) = default;
+};
+
+inline constexpr int32_t kTripSampleLimit = 2000;
+// Planar distances are capped so that every sum and the FAI leg test stay
+// inside 32 bits; no real track comes near 50,000 km between two fixes.
+inline constexpr int32_t kTripMatrixDistanceCap = 50'000'000;
+
+// The sampled, projected positions and the matrices of one search run.
+// Matrices are square (m x m, row-major) and symmetric where that makes sense,
+// so that a column can be read as a contiguous row.
+struct TripSearchWork {
+  int32_t m = 0;
+  std::vector<int32_t> index;  // full-track index of each sample, ascending
+  std::vector<double> x, y;    // metres, local transverse Mercator
+  double centralMeridian = 0;  // radians, in (-pi, pi]
+
+  std::vector<int32_t> d;        // D(i, k) = D(k, i), integer metres
+  std::vector<int32_t> gap;      // G(i, k) for i < k: least D(s, e), s <= i, e >= k
+  std::vector<int32_t> gapArg;   // the (s, e) giving it, packed s * 65536 + e
+  std::vector<int32_t> bestFrom, bestFromArg;
+  std::vector<int32_t> bestTo, bestToArg;
+
+  int32_t D(int32_t i, int32_t k) const { return d[static_cast<size_t>(i) * m + k]; }
+  int32_t G(int32_t i, int32_t k) const { return gap[static_cast<size_t>(i) * m + k]; }
+  int32_t GArg(int32_t i, int32_t k) const { return gapArg[static_cast<size_t>(i) * m + k]; }
+};
+
+// A coarse choice: sample indices (not full-track indices) and the integer
+// score. found is false when the track is too short or nothing qualified.
+struct CoarseChoice {
+  bool found = false;
+  int64_t score = 0;
+  std::array<int32_t, 5> pos{};
+  friend bool operator==(const CoarseChoice&, const CoarseChoice&) = default;
+};
+
+struct CoarseTriangles {
+  CoarseChoice flat;
+  CoarseChoice fai;
+};
+
+using TripHaltFlag = std::atomic<bool>;
+using TripStatusCallback = std::function<void(std::string_view)>;
+
+struct TripSearchOptions {
+  uint32_t loopFlightGap = 800;  // metres; 0 switches loops and triangles off
+  int threads = 0;               // 0: one per core
+};
+
+// Takes all positions up to 2000, else 2000 evenly spread ones, and projects
+// them about the middle of the track's longitude range. The range is found on
+// the circle, so a track across 180 degrees is projected about its own middle.
+void SampleAndProject(std::span<const TrackPoint> points, TripSearchWork& work);
+
+// The matrices; false when one cannot be allocated. A set halt flag stops the
+// fill early (the work is then incomplete and must not be searched).
+bool BuildDistanceMatrix(TripSearchWork& work, const TripHaltFlag* halt = nullptr, int threads = 0);
+bool BuildGapMatrix(TripSearchWork& work, const TripHaltFlag* halt = nullptr);
+
+// Coarse searches. A set halt flag makes them return "not found".
+CoarseChoice CoarseGreatestDistance2(const TripSearchWork& work);
+CoarseChoice CoarseGreatestDistance3(const TripSearchWork& work);
+CoarseChoice CoarseGreatestDistance4(const TripSearchWork& work, const TripHaltFlag* halt = nullptr);
+CoarseChoice CoarseGreatestDistance5(const TripSearchWork& work, const TripHaltFlag* halt = nullptr);
+CoarseChoice CoarseOutAndReturn(const TripSearchWork& work, uint32_t loopFlightGap,
+                                const TripHaltFlag* halt = nullptr);
+// Needs BuildGapMatrix first.
+CoarseTriangles CoarseTriangleSearch(const TripSearchWork& work, uint32_t loopFlightGap,
+                                     const TripHaltFlag* halt = nullptr, int threads = 0);
+
+// Refinement of a coarse choice on the full track.
+TripResult RefineDistance(std::span<const TrackPoint> points, const TripSearchWork& work,
+                          const CoarseChoice& coarse, int count);
+TripResult RefineOutAndReturn(std::span<const TrackPoint> points, const TripSearchWork& work,
+                              const CoarseChoice& coarse, uint32_t loopFlightGap);
+TripResult RefineTriangle(std::span<const TrackPoint> points, const TripSearchWork& work,
+                          const CoarseChoice& coarse, uint32_t loopFlightGap, bool fai);
+
+// Runs every search in order on its own copy of nothing but the span it is
+// given (the caller keeps the points alive). Returns 0 on completion, also
+// after a halt (the searches not done are left 0), and -1 when the matrices
+// cannot be allocated. `status` gets the step texts and the final
+// "Computing completed (s.mmm secs)".
+int RunTripSearch(std::span<const TrackPoint> points, TripDistances& result,
+                  const TripSearchOptions& options, const TripStatusCallback& status,
+                  const TripHaltFlag& halt);
+
+}  // namespace skylode
