@@ -1,0 +1,221 @@
+#include "analysis/geodesy.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "shell/records/angles.h"
+
+namespace skylode {
+namespace {
+
+constexpr double kOneMinusF = 0.9966471893352525;
+constexpr double kE2 = 0.006694379990141317;             // first eccentricity squared
+constexpr double kInvOneMinusE2 = 1.0067394967422765;    // 1 / (1 - e^2)
+constexpr double kEp2 = 0.006739496742276435;            // second eccentricity squared
+constexpr double kFalseEasting = 500000.0;
+constexpr double kFalseNorthingSouth = 10000000.0;
+constexpr double kPi = std::numbers::pi;
+constexpr double kRadToDeg = 180.0 / kPi;
+
+// Meridian arc coefficients for WGS84.
+constexpr double kArcA0 = 0.9983242984527952;
+constexpr double kArcA2 = 0.002514607060518705;
+constexpr double kArcA4 = 2.6390465943376217e-6;
+constexpr double kArcA6 = 3.4180460865957886e-9;
+
+// Wraps an angle into [-pi, pi). A track that crosses the antimeridian must
+// still see neighbouring points a few metres apart.
+double WrapPi(double a) {
+  if (a >= -kPi && a < kPi) return a;
+  double r = std::fmod(a + kPi, 2 * kPi);
+  if (r < 0) r += 2 * kPi;
+  return r - kPi;
+}
+
+// Degrees with values within a micro-arc-second of a whole degree pinned to
+// it: the band and zone bounds are whole degrees, and 84 degrees typed by a
+// user must not land in X because of the last bit of a radian conversion.
+double SnappedDegrees(double radians) {
+  const double d = radians * kRadToDeg;
+  const double whole = std::round(d);
+  return std::fabs(d - whole) < 1e-9 ? whole : d;
+}
+
+double MeridianArc(double phi) {
+  return kWgs84A * (kArcA0 * phi - kArcA2 * std::sin(2 * phi) + kArcA4 * std::sin(4 * phi) -
+                    kArcA6 * std::sin(6 * phi));
+}
+
+// Redfearn's series without the false easting and the southern offset.
+LocalTm TransverseMercator(double phi, double dLambda) {
+  const double s = std::sin(phi), c = std::cos(phi);
+  const double t = s / c, t2 = t * t, t4 = t2 * t2, t6 = t4 * t2;
+  const double q = 1 - kE2 * s * s;
+  const double psi = q * kInvOneMinusE2, psi2 = psi * psi, psi3 = psi2 * psi, psi4 = psi2 * psi2;
+  const double nu = kWgs84A / std::sqrt(q);
+  const double l2 = dLambda * dLambda;
+  const double w = l2 * c * c, w2 = w * w, w3 = w2 * w;
+
+  const double east = 1 + w / 6 * (psi - t2) +
+                      w2 / 120 * (4 * psi3 * (1 - 6 * t2) + psi2 * (1 + 8 * t2) - 2 * psi * t2 + t4) +
+                      w3 / 5040 * (61 - 479 * t2 + 179 * t4 - t6);
+  const double north = 0.5 + w / 24 * (4 * psi2 + psi - t2) +
+                       w2 / 720 *
+                           (8 * psi4 * (11 - 24 * t2) - 28 * psi3 * (1 - 6 * t2) + psi2 * (1 - 32 * t2) -
+                            2 * psi * t2 + t4) +
+                       w3 / 40320 * (1385 - 3111 * t2 + 543 * t4 - t6);
+  return {kUtmScale * nu * dLambda * c * east, kUtmScale * (MeridianArc(phi) + nu * s * c * l2 * north)};
+}
+
+}  // namespace
+
+GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to) {
+  const double phi1 = from.latitude, phi2 = to.latitude;
+  if (std::fabs(phi1 - phi2) < 1.5e-9 && std::fabs(from.longitude - to.longitude) < 1e-9) return {0, 0};
+
+  const double u1 = std::atan(kOneMinusF * std::tan(phi1));
+  const double u2 = std::atan(kOneMinusF * std::tan(phi2));
+  const double sinU1 = std::sin(u1), cosU1 = std::cos(u1);
+  const double sinU2 = std::sin(u2), cosU2 = std::cos(u2);
+
+  // The same longitude difference taken the short way round: 359 degrees east
+  // would converge more loosely than the 1 degree west it stands for.
+  double L = WrapPi(to.longitude - from.longitude);
+  if (std::fabs(L) < 1e-10) L = 1e-10;
+
+  double lambda = L;
+  double sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
+  bool converged = false;
+  for (int round = 1; round <= 100; ++round) {
+    const double sinLambda = std::sin(lambda), cosLambda = std::cos(lambda);
+    const double a = cosU2 * sinLambda;
+    const double b = cosU1 * sinU2 - sinU1 * cosU2 * cosLambda;
+    sinSigma = std::sqrt(a * a + b * b);
+    // Points that differ only in longitude at a pole are one point.
+    if (sinSigma == 0) return {0, 0};
+    cosSigma = sinU1 * sinU2 + cosU1 * cosU2 * cosLambda;
+    sigma = std::atan2(sinSigma, cosSigma);
+    const double sinAlpha = cosU1 * cosU2 * sinLambda / sinSigma;
+    cos2Alpha = std::fmax(0.0, 1 - sinAlpha * sinAlpha);
+    // On the equator cos^2(alpha) is 0 and so is sinU1*sinU2; the term is then
+    // 0, not the NaN that would make two equator points an "Error".
+    cos2SigmaM = cos2Alpha != 0 ? cosSigma - 2 * sinU1 * sinU2 / cos2Alpha : 0;
+    const double C = kWgs84F / 16 * cos2Alpha * (4 + kWgs84F * (4 - 3 * cos2Alpha));
+    const double next =
+        L + (1 - C) * kWgs84F * sinAlpha *
+                (sigma + C * sinSigma * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
+    if (round > 1 && std::fabs((next - lambda) / next) < 1e-10) {
+      converged = true;
+      break;
+    }
+    lambda = next;
+  }
+  if (!converged) return {-1, 0};
+
+  const double u2s = cos2Alpha * kEp2;
+  const double A = 1 + u2s / 16384 * (4096 + u2s * (-768 + u2s * (320 - 175 * u2s)));
+  const double B = u2s / 1024 * (256 + u2s * (-128 + u2s * (74 - 47 * u2s)));
+  const double c2 = cos2SigmaM * cos2SigmaM;
+  const double deltaSigma =
+      B * sinSigma *
+      (cos2SigmaM + B / 4 *
+                        (cosSigma * (2 * c2 - 1) -
+                         B / 6 * cos2SigmaM * (4 * sinSigma * sinSigma - 3) * (4 * c2 - 3)));
+  return {0, kWgs84B * A * (sigma - deltaSigma)};
+}
+
+GeoPosition SemicirclesToRadians(int32_t latitude, int32_t longitude) {
+  return {SemicirclesToRadians(latitude), SemicirclesToRadians(longitude)};
+}
+
+double GeoDistanceSemicircles(int32_t lat1, int32_t lon1, int32_t lat2, int32_t lon2) {
+  const GeoDistanceResult r = GeoDistance(SemicirclesToRadians(lat1, lon1), SemicirclesToRadians(lat2, lon2));
+  return r.status == 0 ? r.metres : 0;
+}
+
+std::optional<SemicirclePosition> RadiansToSemicircles(const GeoPosition& geo) {
+  // A millimetre past a pole is rounding; a kilometre is a bad projection.
+  constexpr double kPoleSlack = 1.6e-10;
+  if (!(std::fabs(geo.latitude) <= kPi / 2 + kPoleSlack)) return std::nullopt;
+  const auto lat = RadiansToLatitude(geo.latitude);
+  const auto lon = RadiansToLongitude(geo.longitude);
+  if (!lat || !lon) return std::nullopt;
+  return SemicirclePosition{*lat, *lon};
+}
+
+char UtmBand(double latitude) {
+  if (std::isnan(latitude)) return 0;
+  const double d = SnappedDegrees(latitude);
+  if (d < -80) return 'B';
+  if (d >= 84) return 'Y';
+  if (d >= 72) return 'X';
+  static constexpr char kBands[] = "CDEFGHJKLMNPQRSTUVWX";
+  return kBands[static_cast<int>(std::floor((d + 80) / 8))];
+}
+
+int UtmZone(double latitude, double longitude) {
+  if (!std::isfinite(latitude) || !std::isfinite(longitude)) return 0;
+  const double lon = SnappedDegrees(WrapPi(longitude));
+  const char band = UtmBand(latitude);
+  if (band == 'V' && lon >= 3 && lon < 12) return 32;
+  if (band == 'X' && lon >= 0 && lon < 42) {
+    if (lon < 9) return 31;
+    if (lon < 21) return 33;
+    if (lon < 33) return 35;
+    return 37;
+  }
+  const double z = std::trunc(lon / 6 + 30) + 1;
+  return z < 1 ? 1 : z > 60 ? 60 : static_cast<int>(z);
+}
+
+double UtmCentralMeridian(int zone) { return 0.05235987755982989 * (2 * zone - 61); }
+
+void ToUtm(const GeoPosition& geo, UtmPosition& utm) {
+  if (!std::isfinite(geo.latitude) || !std::isfinite(geo.longitude)) {
+    utm.zone = 0;
+    utm.band = 0;
+    utm.easting = utm.northing = std::nan("");
+    return;
+  }
+  if (utm.zone < 1 || utm.zone > 60) utm.zone = UtmZone(geo.latitude, geo.longitude);
+  utm.band = UtmBand(geo.latitude);
+  const LocalTm tm = TransverseMercator(geo.latitude, WrapPi(geo.longitude - UtmCentralMeridian(utm.zone)));
+  utm.easting = kFalseEasting + tm.x;
+  utm.northing = tm.y + (geo.latitude < 0 ? kFalseNorthingSouth : 0);
+}
+
+GeoPosition FromUtm(const UtmPosition& utm) {
+  if (utm.zone < 1 || utm.zone > 60 || !std::isfinite(utm.easting) || !std::isfinite(utm.northing))
+    return {std::nan(""), std::nan("")};
+  const double n = utm.northing - (utm.band < 'N' ? kFalseNorthingSouth : 0);
+  const double mu = n * 1.571116057864735e-7;
+  const double fp = mu + 0.0025188265843906882 * std::sin(2 * mu) + 3.700949035620534e-6 * std::sin(4 * mu) +
+                    7.447813767503948e-9 * std::sin(6 * mu) + 1.703599323859631e-11 * std::sin(8 * mu);
+  const double s = std::sin(fp), c = std::cos(fp);
+  const double t = s / c, t2 = t * t, t4 = t2 * t2, t6 = t4 * t2;
+  const double q = 1 - kE2 * s * s;
+  const double psi = q * kInvOneMinusE2, psi2 = psi * psi, psi3 = psi2 * psi, psi4 = psi2 * psi2;
+  const double nu = kWgs84A / std::sqrt(q);
+  const double x = (utm.easting - kFalseEasting) / (kUtmScale * nu);
+  const double x2 = x * x, x4 = x2 * x2, x6 = x4 * x2;
+
+  const double lat =
+      fp + t * psi * x2 *
+               (-0.5 + x2 / 24 * (-4 * psi2 + 9 * psi * (1 - t2) + 12 * t2) -
+                x4 / 720 *
+                    (8 * psi4 * (11 - 24 * t2) - 12 * psi3 * (21 - 71 * t2) + 15 * psi2 * (15 - 98 * t2 + 15 * t4) +
+                     180 * psi * (5 * t2 - 3 * t4) + 360 * t4) +
+                x6 / 40320 * (1385 + 3633 * t2 + 4095 * t4 + 1575 * t6));
+  const double lon = UtmCentralMeridian(utm.zone) +
+                     x / c *
+                         (1 - x2 / 6 * (psi + 2 * t2) +
+                          x4 / 120 * (-4 * psi3 * (1 - 6 * t2) + psi2 * (9 - 68 * t2) + 72 * psi * t2 + 24 * t4) -
+                          x6 / 5040 * (61 + 662 * t2 + 1320 * t4 + 720 * t6));
+  return {lat, WrapPi(lon)};
+}
+
+LocalTm ToLocalTm(const GeoPosition& geo, double centralMeridian) {
+  return TransverseMercator(geo.latitude, WrapPi(geo.longitude - centralMeridian));
+}
+
+}  // namespace skylode
