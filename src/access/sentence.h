@@ -1,0 +1,102 @@
+// The text sentences most instruments talk in: "$NAME,field,...*HH\r\n", where
+// HH is the XOR of every byte between '$' and '*'.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skylode {
+
+// XOR of all bytes of `body` (the text between '$' and '*').
+uint8_t SentenceChecksum(std::string_view body);
+
+// Instruments disagree on the case of the checksum digits; each protocol
+// states which one it sends.
+enum class ChecksumDigits { kUpper, kLower };
+
+// Closes a sentence: XORs what follows the first '$' and appends '*', the two
+// digits and CR LF. Anything before the '$' (the XON some instruments want)
+// stays outside the checksum. A text without '$' is left alone and gives
+// false: sending it would only earn a format error from the instrument.
+bool AppendChecksum(std::string& sentence, ChecksumDigits digits = ChecksumDigits::kUpper);
+
+// Errors of CheckAndSplitSentence.
+inline constexpr int kSentenceNoDollar = -1;
+inline constexpr int kSentenceBadChecksumDigit = -2;
+inline constexpr int kSentenceTrailingText = -3;
+inline constexpr int kSentenceChecksumMismatch = -4;
+inline constexpr int kSentenceNoStar = -5;
+
+// Checks one received sentence (without CR LF) and splits it at the commas.
+// Returns the number of fields stored in `fields` (at most `maxFields`) or one
+// of the negative errors above. Field 0 is the name with its '$' ("$PBRSNP");
+// the last field ends at '*'. Fields are views into `text`, untrimmed; an
+// empty field stays an empty field. Commas past `maxFields` still end the
+// field before them. A NUL byte ends the text, as it did for the instrument
+// code that first produced these lines. Checksum digits may be either case.
+int CheckAndSplitSentence(std::string_view text, std::vector<std::string_view>& fields, int maxFields);
+
+// The general byte-driven reader: fed one received byte at a time, it finds
+// "$...*HH\r\n" sentences with upper-case check digits.
+//
+// Feed returns 1 (byte taken), 0 (a sentence is complete and correct; Text()
+// holds it until the next byte) or a negative error, which callers show
+// made positive in their "Format error %" message:
+//   -1 the sentence reached 82 stored bytes without '*'
+//   -2 / -3 the first / second check digit is not 0-9 or A-F
+//   -4 no CR after the check digits
+//   -5 the check digits differ from the XOR (found at the LF)
+//   -6 no LF after the CR
+// After an error the reader waits for the next '$' again.
+class SentenceReader {
+ public:
+  static constexpr size_t kMaxStored = 82;
+
+  int Feed(uint8_t byte);
+  void Reset();
+
+  // The last complete sentence from '$' up to but not including '*'.
+  std::string_view Text() const { return {text_, length_}; }
+
+ private:
+  enum class State { kWaitDollar, kBody, kDigit1, kDigit2, kCr, kLf };
+
+  State state_ = State::kWaitDollar;
+  char text_[kMaxStored] = {};
+  size_t length_ = 0;
+  uint8_t xor_ = 0;
+  uint8_t received_ = 0;
+};
+
+// For protocols that collect a whole line before checking it: the bytes from
+// '$' up to CR, at most 80 of them (the rest of a longer line is dropped, so
+// its checksum fails later), ended by LF. Bytes before a '$' are skipped.
+class SentenceLineCollector {
+ public:
+  static constexpr size_t kMaxLine = 80;
+
+  // True when `byte` completed a line; Line() then holds it until the next byte.
+  bool Feed(uint8_t byte);
+  void Reset();
+  std::string_view Line() const { return line_; }
+
+ private:
+  enum class State { kWaitDollar, kLine, kWaitLf };
+  State state_ = State::kWaitDollar;
+  std::string line_;
+  bool complete_ = false;
+};
+
+// The decimal readers of numeric fields. Blanks may lead and trail; a field
+// of blanks only (or an empty field) reads as 0; any other character fails,
+// and so does a value outside the 32-bit range.
+std::optional<int32_t> ReadDecimal(std::string_view field);
+// As ReadDecimal, with one optional '+' or '-' first (blanks may follow it).
+// Reads -2147483648 to 2147483647.
+std::optional<int32_t> ReadSignedDecimal(std::string_view field);
+
+}  // namespace skylode
