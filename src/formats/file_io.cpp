@@ -1,0 +1,286 @@
+#include "formats/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace skylode {
+
+namespace {
+
+// strerror_r comes in two shapes (GNU returns the text, XSI fills the
+// buffer); overloads pick whichever the C library declares.
+[[maybe_unused]] std::string StrErrorResult(char* result, const char*) { return result; }
+[[maybe_unused]] std::string StrErrorResult(int result, const char* buffer) {
+  return result == 0 ? std::string(buffer) : std::string();
+}
+
+FileError MakeError(FileErrorCode code, int osError, const std::string& path) {
+  FileError e{code, osError, {}, path};
+  if (osError != 0) e.osText = SystemErrorText(osError);
+  return e;
+}
+
+struct PathParts {
+  std::string folder;  // "." when the path has none
+  std::string base;
+};
+
+PathParts SplitPath(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  if (slash == 0) return {"/", path.substr(1)};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// A hidden name beside the target that no other save picks: the process id,
+// a per-process counter and the clock, retried on a clash. The target's own
+// name is shortened so the temporary name stays within the folder's limit.
+std::string TemporaryName(const PathParts& parts, unsigned attempt) {
+  static std::atomic<unsigned> counter{0};
+  const auto ticks = static_cast<unsigned long long>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  char tag[64];
+  std::snprintf(tag, sizeof tag, ".%ld.%u.%llx.%u.tmp", static_cast<long>(getpid()), counter.fetch_add(1),
+                ticks & 0xFFFFFFFFull, attempt);
+  const std::string base = parts.base.substr(0, 150);
+  return parts.folder + "/." + base + tag;
+}
+
+// If `path` is a symbolic link, the file it points to: saving replaces the
+// file, not the link.
+std::string ResolveLink(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;  // a dangling link is replaced like a file
+  std::string resolved(real);
+  std::free(real);
+  return resolved;
+}
+
+bool WriteAll(int fd, const char* data, size_t size, int& error) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = errno;
+      return false;
+    }
+    if (n == 0) {  // no progress and no reason given: treat as a full disk
+      error = ENOSPC;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The new name must appear only if nothing stands there yet. Some file
+// systems lack the no-replace rename; a hard link fails the same way on an
+// existing name.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+  if (link(from.c_str(), to.c_str()) != 0) return errno;
+  unlink(from.c_str());
+  return 0;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);  // best effort: the file itself is already on disk
+  close(fd);
+}
+
+}  // namespace
+
+std::string SystemErrorText(int osError) {
+  char buffer[256] = {};
+  return StrErrorResult(strerror_r(osError, buffer, sizeof buffer), buffer);
+}
+
+std::string FileError::Describe() const {
+  const char* what = "File error";
+  switch (code) {
+    case FileErrorCode::kCannotOpen: what = "Cannot open file"; break;
+    case FileErrorCode::kEmpty: what = "Empty file"; break;
+    case FileErrorCode::kTooLarge: what = "File too large"; break;
+    case FileErrorCode::kReadError: what = "Cannot read file"; break;
+    case FileErrorCode::kCannotCreate: what = "Cannot create file"; break;
+    case FileErrorCode::kWriteError: what = "Cannot write file"; break;
+    case FileErrorCode::kSyncError: what = "Cannot write file"; break;
+    case FileErrorCode::kCloseError: what = "Cannot write file"; break;
+    case FileErrorCode::kCannotReplace: what = "Cannot replace file"; break;
+    case FileErrorCode::kExists: what = "File already exists"; break;
+  }
+  std::string text = std::string(what) + " " + path;
+  if (!osText.empty()) text += ": " + osText;
+  return text;
+}
+
+std::optional<FileError> WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
+                                             WriteMode mode) {
+  return WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                             mode);
+}
+
+std::optional<FileError> WriteFileAtomically(const std::string& requested, std::string_view bytes,
+                                             WriteMode mode) {
+  if (requested.empty()) return MakeError(FileErrorCode::kCannotCreate, ENOENT, requested);
+  const std::string path = ResolveLink(requested);
+  const PathParts parts = SplitPath(path);
+  if (parts.base.empty()) return MakeError(FileErrorCode::kCannotCreate, EISDIR, requested);
+
+  struct stat existing {};
+  const bool exists = lstat(path.c_str(), &existing) == 0;
+  // Refuse early and spare the writing; the rename below checks again.
+  if (mode == WriteMode::kCreateNew && exists) return MakeError(FileErrorCode::kExists, EEXIST, requested);
+
+  std::string temp;
+  int fd = -1;
+  for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TemporaryName(parts, attempt);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST && errno != EINTR) break;
+  }
+  if (fd < 0) return MakeError(FileErrorCode::kCannotCreate, errno, requested);
+
+  auto fail = [&](FileErrorCode code, int error) {
+    if (fd >= 0) close(fd);
+    unlink(temp.c_str());
+    return MakeError(code, error, requested);
+  };
+
+  // A replaced file keeps who may read it; failing to copy the bits is no
+  // reason to lose the save.
+  if (exists && S_ISREG(existing.st_mode)) fchmod(fd, existing.st_mode & 07777);
+
+  int error = 0;
+  if (!WriteAll(fd, bytes.data(), bytes.size(), error)) return fail(FileErrorCode::kWriteError, error);
+  if (fsync(fd) != 0) return fail(FileErrorCode::kSyncError, errno);
+  const int closed = close(fd);
+  fd = -1;
+  // Linux releases the descriptor even when close reports an error, so it is
+  // never retried; the error itself (e.g. from network storage) still counts.
+  if (closed != 0) return fail(FileErrorCode::kCloseError, errno);
+
+  if (mode == WriteMode::kCreateNew) {
+    if (const int e = RenameNoReplace(temp, path); e != 0) {
+      return fail(e == EEXIST ? FileErrorCode::kExists : FileErrorCode::kCannotReplace, e);
+    }
+  } else if (rename(temp.c_str(), path.c_str()) != 0) {
+    return fail(FileErrorCode::kCannotReplace, errno);
+  }
+  SyncFolder(parts.folder);
+  return std::nullopt;
+}
+
+ReadFileResult ReadWholeFile(const std::string& path, size_t maxBytes) {
+  ReadFileResult result;
+  int fd = -1;
+  do {
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    result.error = MakeError(FileErrorCode::kCannotOpen, errno, path);
+    return result;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      close(fd);
+      result.error = MakeError(FileErrorCode::kCannotOpen, EISDIR, path);
+      return result;
+    }
+    if (S_ISREG(st.st_mode)) {
+      if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        close(fd);
+        result.error = MakeError(FileErrorCode::kTooLarge, 0, path);
+        return result;
+      }
+      result.bytes.reserve(static_cast<size_t>(st.st_size));
+    }
+  }
+  // Read to the end rather than trusting the size: the file may be growing,
+  // or be a device or pipe with no size at all.
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = read(fd, chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int e = errno;
+      close(fd);
+      result.bytes.clear();
+      result.error = MakeError(FileErrorCode::kReadError, e, path);
+      return result;
+    }
+    if (n == 0) break;
+    if (result.bytes.size() + static_cast<size_t>(n) > maxBytes) {
+      close(fd);
+      result.bytes.clear();
+      result.error = MakeError(FileErrorCode::kTooLarge, 0, path);
+      return result;
+    }
+    result.bytes.append(chunk, static_cast<size_t>(n));
+  }
+  close(fd);
+  if (result.bytes.empty()) result.error = MakeError(FileErrorCode::kEmpty, 0, path);
+  return result;
+}
+
+std::string_view FileExtension(std::string_view path) {
+  const size_t sep = path.find_last_of("/\\");
+  const std::string_view name = sep == std::string_view::npos ? path : path.substr(sep + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  return name.substr(dot);
+}
+
+bool HasExtension(std::string_view path, std::string_view ext) {
+  if (!ext.empty() && ext.front() == '.') ext.remove_prefix(1);
+  std::string_view own = FileExtension(path);
+  if (own.empty()) return false;
+  own.remove_prefix(1);
+  if (own.size() != ext.size()) return false;
+  for (size_t i = 0; i < own.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(own[i]) != lower(ext[i])) return false;
+  }
+  return true;
+}
+
+std::string WithDefaultExtension(std::string_view name, std::string_view ext) {
+  const std::string_view own = FileExtension(name);
+  if (own.size() > 1) return std::string(name);
+  std::string result(name);
+  if (ext.empty()) return result;
+  const bool endsWithDot = own == ".";
+  if (ext.front() == '.') {
+    result += endsWithDot ? ext.substr(1) : ext;
+  } else {
+    if (!endsWithDot) result += '.';
+    result += ext;
+  }
+  return result;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  std::string result(folder);
+  if (result.back() != '/' && result.back() != '\\') result += '/';
+  result += name;
+  return result;
+}
+
+}  // namespace skylode
