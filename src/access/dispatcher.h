@@ -106,17 +106,19 @@ class Dispatcher {
 
   // Set by StartTransfer, cleared when the result has been delivered (after
   // the completion ran) or by an abort.
-  bool transferBusy() const { return busy_.load(); }
+  bool transferBusy() const;
   // Set when the last transfer failed or was aborted, cleared at each start.
-  bool transferFailed() const { return failed_.load(); }
-  // A worker is running (the active block exists), aborted ones not counted.
+  bool transferFailed() const;
+  // A transfer exists (the active block): its worker runs or its result
+  // waits for delivery. Aborted ones are not counted.
   bool hasActiveTransfer() const;
   // Workers abandoned by an abort that have not returned yet.
   int abandonedWorkers() const;
-  uint64_t generation() const { return generation_.load(); }
+  // The number of the newest transfer; 0 before the first.
+  uint64_t generation() const;
 
-  // Whoever may touch the shared state: one per dispatcher, outlives it while
-  // abandoned workers still run.
+  // The state shared with the worker threads: one per dispatcher, kept alive
+  // by abandoned workers that outlive it.
   struct Core;
 
  private:
@@ -126,9 +128,6 @@ class Dispatcher {
   DispatcherHost& host_;
   DeviceAccessTable table_;
   std::shared_ptr<Core> core_;
-  std::atomic<bool> busy_{false};
-  std::atomic<bool> failed_{false};
-  std::atomic<uint64_t> generation_{0};
 };
 
 }  // namespace skylode
