@@ -1,0 +1,187 @@
+#include "protocols/garmin/session.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace skylode::garmin {
+namespace {
+
+constexpr std::string_view kCaptionRequest = "Requesting GPS product data";
+constexpr std::string_view kCaptionGet = "Get GPS product data";
+constexpr std::string_view kCaptionCheck = "Read GPS product data";
+constexpr size_t kDescriptionMax = 80;
+constexpr size_t kIdentificationMax = 50;
+// A unit that keeps sending other packets instead of its protocol array is
+// given this many before we stop waiting for the array.
+constexpr int kMaxPacketsBeforeArray = 64;
+
+std::mutex& FailedPacketMutex() {
+  static std::mutex m;
+  return m;
+}
+GarminPacket& FailedPacket() {
+  static GarminPacket p;
+  return p;
+}
+
+}  // namespace
+
+GarminPacket GarminLastFailedPacket() {
+  std::lock_guard lock(FailedPacketMutex());
+  return FailedPacket();
+}
+
+std::string FormatSeconds(std::chrono::milliseconds elapsed) {
+  const long long ms = std::max<long long>(0, elapsed.count());
+  std::string frac = std::to_string(ms % 1000);
+  frac.insert(0, 3 - frac.size(), '0');
+  return std::to_string(ms / 1000) + "." + frac;
+}
+
+GarminSession::GarminSession(TransferContext& ctx, GarminTimeouts timeouts) : ctx_(ctx), timeouts_(timeouts) {}
+
+void GarminSession::KeepFailedPacket() const {
+  std::lock_guard lock(FailedPacketMutex());
+  FailedPacket() = packet_;
+}
+
+bool GarminSession::Send(const GarminPacket& p) {
+  if (!ctx_.hasPort()) return false;
+  const std::vector<uint8_t> wire = EncodeGarminPacket(p);
+  return ctx_.port().Write(wire, ctx_.cancel()).ok();
+}
+
+void GarminSession::ResetReceiver() {
+  rx_.Reset();
+  leftoverAt_ = leftoverEnd_ = 0;
+}
+
+RxStatus GarminSession::Receive(std::chrono::milliseconds timeout) {
+  const auto start = std::chrono::steady_clock::now();
+  packet_ = GarminPacket{};
+  for (;;) {
+    if (leftoverAt_ < leftoverEnd_) {
+      bool complete = false;
+      const std::span<const uint8_t> rest(readBuffer_.data() + leftoverAt_, leftoverEnd_ - leftoverAt_);
+      leftoverAt_ += rx_.Feed(rest, packet_, complete);
+      if (complete) return RxStatus::kPacket;
+    }
+    if (ctx_.aborted()) return RxStatus::kCancelled;
+    if (std::chrono::steady_clock::now() - start > timeout) return RxStatus::kTimeout;
+    if (!ctx_.hasPort()) return RxStatus::kReadError;
+    const IoResult r = ctx_.port().ReadAvailable(readBuffer_);
+    switch (r.status) {
+      case IoStatus::kOk:
+      case IoStatus::kTimeout:
+        leftoverAt_ = 0;
+        leftoverEnd_ = r.count;
+        break;
+      case IoStatus::kCancelled:
+        return RxStatus::kCancelled;
+      case IoStatus::kError:
+      case IoStatus::kHangUp:
+        return RxStatus::kReadError;
+    }
+  }
+}
+
+TransferOutcome GarminSession::ReadProductData() {
+  ctx_.Product("");
+  if (!ctx_.OpenPort(9600, false)) return ctx_.aborted() ? TransferOutcome::kCancelled : TransferOutcome::kFailure;
+
+  const int32_t attempts = ctx_.HalfConnectAttempts();
+  bool gotProduct = false;
+  for (int32_t i = 0; i < attempts && !gotProduct; ++i) {
+    if (ctx_.aborted()) {
+      ctx_.Status("Transfer aborted");
+      return TransferOutcome::kCancelled;
+    }
+    ctx_.Progress("Requesting product info (%)", attempts - i);
+    ResetReceiver();
+    if (!Send(GarminPacket{kPidProductRequest, 0, {}})) continue;
+    for (int wait = 0; wait < 2 && !gotProduct; ++wait) {
+      const RxStatus r = Receive(timeouts_.product);
+      if (r == RxStatus::kCancelled) {
+        ctx_.Status("Transfer aborted");
+        return TransferOutcome::kCancelled;
+      }
+      if (r == RxStatus::kReadError) {
+        ctx_.ShowMessage(kCaptionRequest, "COM port read error");
+        return TransferOutcome::kFailure;
+      }
+      if (r != RxStatus::kPacket) break;
+      if (packet_.id == kPidProductData && packet_.size > 4) {
+        gotProduct = true;
+      } else if (!(wait == 0 && IsAckOf(packet_, kPidProductRequest))) {
+        break;  // anything else: next attempt
+      }
+    }
+  }
+  if (!gotProduct) {
+    KeepFailedPacket();
+    ctx_.ShowMessage(kCaptionGet, "No valid response from GPS");
+    return TransferOutcome::kFailure;
+  }
+
+  const auto d = packet_.payload();
+  productId_ = static_cast<int16_t>(GetU16(d, 0));
+  softwareVersion_ = GetU16(d, 2);
+  description_.clear();
+  for (size_t i = 4; i < packet_.size && packet_.data[i] != 0 && description_.size() < kDescriptionMax; ++i)
+    description_.push_back(static_cast<char>(packet_.data[i]));
+  ctx_.Status("Product data read");
+  ctx_.Product(description_);
+  identification_ = ("Garmin: " + description_).substr(0, kIdentificationMax);
+
+  protocols_ = GarminProtocolSet{};
+  if (!SendAck(kPidProductData)) {
+    ctx_.ShowMessage(kCaptionRequest, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  return ReadCapabilities();
+}
+
+TransferOutcome GarminSession::ReadCapabilities() {
+  for (int others = 0;; ++others) {
+    const RxStatus r = others < kMaxPacketsBeforeArray ? Receive(timeouts_.capability) : RxStatus::kTimeout;
+    if (r == RxStatus::kCancelled) {
+      ctx_.Status("Transfer aborted");
+      return TransferOutcome::kCancelled;
+    }
+    if (r == RxStatus::kReadError) {
+      ctx_.ShowMessage(kCaptionRequest, "COM port error while waiting for protocol capability packet");
+      return TransferOutcome::kFailure;
+    }
+    if (r == RxStatus::kTimeout) {
+      // Older units never report their capabilities: take them from the table.
+      const auto row = FindGarminDefaultProtocols(productId_, softwareVersion_);
+      if (!row) {
+        ctx_.ShowMessage(kCaptionRequest, "GPS product ID not supported");
+        return TransferOutcome::kFailure;
+      }
+      protocols_ = *row;
+      break;
+    }
+    if (packet_.id != kPidProtocolArray) {
+      SendAck(packet_.id);
+      continue;
+    }
+    const ProtocolArrayResult parsed = ParseGarminProtocolArray(packet_.payload(), protocols_);
+    if (!parsed.ok) {
+      KeepFailedPacket();
+      ctx_.ShowMessage(kCaptionRequest, parsed.error);
+      return TransferOutcome::kFailure;
+    }
+    protocols_.productId = static_cast<uint16_t>(productId_);
+    protocols_.minVersion = protocols_.maxVersion = softwareVersion_;
+    SendAck(kPidProtocolArray);
+    break;
+  }
+  if (const char* error = CheckGarminProtocols(protocols_)) {
+    ctx_.ShowMessage(kCaptionCheck, error);
+    return TransferOutcome::kFailure;
+  }
+  return TransferOutcome::kSuccess;
+}
+
+}  // namespace skylode::garmin

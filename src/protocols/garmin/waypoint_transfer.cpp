@@ -1,0 +1,163 @@
+#include <chrono>
+
+#include "protocols/garmin/exchange.h"
+#include "protocols/garmin/records.h"
+#include "protocols/garmin/transfers.h"
+
+namespace skylode::garmin {
+namespace {
+
+constexpr std::string_view kCaptionRead = "Read GPS waypoints";
+constexpr std::string_view kCaptionUpload = "Upload waypoints";
+// Counts travel in a 16-bit field.
+constexpr size_t kMaxRecords = 65535;
+
+}  // namespace
+
+TransferOutcome GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out) {
+  TransferContext& ctx = s.ctx();
+  const GarminProtocolSet& caps = s.protocols();
+  if (caps.waypointProtocol == 0) {
+    ctx.ShowMessage(kCaptionRead, "E310 No waypoint log protocol defined");
+    return TransferOutcome::kFailure;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  ctx.Status("Requesting waypoint download");
+  if (!s.SendCommand(kCmdTransferWaypoints)) {
+    ctx.ShowMessage(kCaptionRead, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  TransferOutcome o = Expect(s, kCaptionRead,
+                             {"E300 Timeout while waiting for ack. packet",
+                              "E300 COM port error while waiting for ack. packet",
+                              "E301 Bad acknowledge packet type or format"},
+                             [](const GarminPacket& p) { return IsAckOf(p, kPidCommand); });
+  if (o != TransferOutcome::kSuccess) return o;
+  o = Expect(s, kCaptionRead,
+             {"E302 Timeout while waiting for record count packet", "E302 COM port error while waiting for count packet",
+              "E303 Bad record count packet"},
+             [](const GarminPacket& p) { return p.id == kPidRecords && p.size >= 2; });
+  if (o != TransferOutcome::kSuccess) return o;
+  const int32_t count = GetU16(s.packet().payload(), 0);
+  s.SendAck(kPidRecords);
+  WaypointList list;
+  if (mode == WaypointScanMode::kList) list.items.reserve(static_cast<size_t>(count));
+
+  for (int32_t k = 1; k <= count; ++k) {
+    WaypointPacketError error = WaypointPacketError::kNone;
+    std::optional<Waypoint> w;
+    o = Expect(s, kCaptionRead,
+               {"E305 Timeout while waiting for wpt. data packet", "E305 COM port error while waiting for wpt. data packet",
+                "E306 Bad waypoint data packet"},
+               [&](const GarminPacket& p) {
+                 if (p.id != kPidWaypointData) return false;
+                 w = GarminWaypointFromPacket(caps.waypointType, p, &error);
+                 return w.has_value() || error == WaypointPacketError::kBadHeader;
+               });
+    if (o != TransferOutcome::kSuccess) return o;
+    if (!w) {
+      s.KeepFailedPacket();
+      s.SendAbortTransfer();
+      ctx.ShowMessage(kCaptionRead, "E309 Bad waypoint data packet");
+      return TransferOutcome::kFailure;
+    }
+    s.SendAck(kPidWaypointData);
+    if (mode == WaypointScanMode::kList) {
+      list.items.push_back(std::move(*w));
+    } else {
+      ctx.IdentifyPilot(*w);
+    }
+    ctx.NotifyWaypointCount(k);
+    if (k % 5 == 0) ctx.Progress("Waypoint % of % received", k, count);
+  }
+
+  o = Expect(s, kCaptionRead,
+             {"E308 Timeout while waiting for transfer complete packet",
+              "E308 COM port error while waiting for transfer complete packet",
+              "E307 Bad transfer complete packet type or format"},
+             [](const GarminPacket& p) { return p.id == kPidTransferComplete && p.size >= 2; });
+  if (o != TransferOutcome::kSuccess) return o;
+  s.SendAck(kPidTransferComplete);
+  if (mode == WaypointScanMode::kList) {
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    ctx.Status(FormatProgress("% of % waypoints read (", list.count(), count) + FormatSeconds(elapsed) + " secs)");
+    if (out) *out = std::move(list);
+  }
+  return TransferOutcome::kSuccess;
+}
+
+TransferOutcome GarminUploadWaypoints(GarminSession& s, const WaypointList& list) {
+  TransferContext& ctx = s.ctx();
+  const GarminProtocolSet& caps = s.protocols();
+  if (list.empty()) return TransferOutcome::kSuccess;
+  if (caps.waypointProtocol == 0) {
+    ctx.ShowMessage(kCaptionUpload, "E406 No waypoint log protocol defined");
+    return TransferOutcome::kFailure;
+  }
+  // The unit counts records in 16 bits; a longer list would be announced
+  // with a wrapped count and end in a mismatch.
+  if (list.items.size() > kMaxRecords) {
+    ctx.ShowMessage(kCaptionUpload, "Too many waypoints for the GPS (at most 65535)");
+    return TransferOutcome::kFailure;
+  }
+  const int32_t n = list.count();
+  uint8_t countBytes[2];
+  PutU16(countBytes, static_cast<uint16_t>(n));
+  GarminPacket records;
+  records.Set(kPidRecords, countBytes);
+  if (!s.Send(records)) {
+    ctx.ShowMessage(kCaptionUpload, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  TransferOutcome o = Expect(s, kCaptionUpload,
+                             {"E400 Timeout while waiting for ack. packet",
+                              "E400 COM port error while waiting for ack. packet",
+                              "E401 Bad acknowledge packet type or format"},
+                             [](const GarminPacket& p) { return IsAckOf(p, kPidRecords); });
+  if (o != TransferOutcome::kSuccess) return o;
+
+  for (int32_t k = 1; k <= n; ++k) {
+    if (ctx.aborted()) {
+      s.SendAbortTransfer();
+      ctx.Status("Transfer aborted");
+      return TransferOutcome::kCancelled;
+    }
+    if (k % 5 == 0) ctx.Progress("Sending waypoint % of %", k, n);
+    if (!s.Send(GarminWaypointToPacket(caps.waypointType, list.items[static_cast<size_t>(k - 1)]))) {
+      s.SendAbortTransfer();
+      ctx.ShowMessage(kCaptionUpload, "COM port write error");
+      return TransferOutcome::kFailure;
+    }
+    ctx.Notify(FormatProgress("Sent wpt %/%", k, n));
+    o = Expect(s, kCaptionUpload,
+               {"E402 Timeout while waiting for ack. packet", "E402 COM port error while waiting for ack. packet",
+                "E403 Bad acknowledge packet type or format"},
+               [](const GarminPacket& p) { return IsAckOf(p, kPidWaypointData); });
+    if (o != TransferOutcome::kSuccess) return o;
+  }
+  ctx.Progress("Waypoint % of % sent", n, n);
+
+  uint8_t command[2];
+  PutU16(command, kCmdTransferWaypoints);
+  GarminPacket complete;
+  complete.Set(kPidTransferComplete, command);
+  if (!s.Send(complete)) {
+    ctx.ShowMessage(kCaptionUpload, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  // The unit has all the waypoints by now: a failure here needs no abort.
+  const RxStatus r = s.Receive(s.timeouts().data);
+  if (r == RxStatus::kCancelled) return TransferOutcome::kCancelled;
+  if (r != RxStatus::kPacket || !IsAckOf(s.packet(), kPidTransferComplete)) {
+    s.KeepFailedPacket();
+    ctx.ShowMessage(kCaptionUpload, r == RxStatus::kTimeout     ? "E404 Timeout while waiting for ack. packet"
+                                    : r == RxStatus::kReadError ? "E404 COM port error while waiting for ack. packet"
+                                                                : "E405 Bad acknowledge packet type or format");
+    return TransferOutcome::kFailure;
+  }
+  if (ctx.settings().powerOffAfterTransfer) s.SendCommand(kCmdTurnOffPower);
+  return TransferOutcome::kSuccess;
+}
+
+}  // namespace skylode::garmin
