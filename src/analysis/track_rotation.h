@@ -12,12 +12,6 @@
 
 namespace skylode {
 
-struct SemicirclePosition {
-  int32_t latitude = 0;
-  int32_t longitude = 0;
-  friend bool operator==(const SemicirclePosition&, const SemicirclePosition&) = default;
-};
-
 // The rotation positions the program starts with; the rotate dialog replaces them.
 struct RotationPositions {
   SemicirclePosition start{738402973, 109070960};

@@ -1,0 +1,795 @@
+#include "analysis/trip_search.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "analysis/geodesy.h"
+#include "shell/records/angles.h"
+#include "shell/records/numeric.h"
+
+namespace skylode {
+
+namespace {
+
+constexpr int64_t kFullCircle = int64_t{1} << 32;  // semicircles
+constexpr int32_t kGapStart = 999'999'999;
+
+bool Halted(const TripHaltFlag* halt) { return halt != nullptr && halt->load(std::memory_order_relaxed); }
+
+int ThreadCount(int requested) {
+  if (requested > 0) return std::min(requested, 64);
+  const unsigned hw = std::thread::hardware_concurrency();
+  return hw == 0 ? 1 : static_cast<int>(std::min(hw, 16u));
+}
+
+// Runs body(worker) on `threads` workers, the last one on the calling thread.
+// A thread that cannot be started leaves its share to the others, so the
+// result never depends on how many threads actually ran.
+template <typename Body>
+void RunWorkers(int threads, Body&& body) {
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t) {
+    try {
+      pool.emplace_back(body, t);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  body(0);
+  for (std::thread& th : pool) th.join();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Sampling and projection
+
+void SampleAndProject(std::span<const TrackPoint> points, TripSearchWork& work) {
+  const int64_t n = static_cast<int64_t>(points.size());
+  work.index.clear();
+  if (n <= kTripSampleLimit) {
+    for (int64_t i = 0; i < n; ++i) work.index.push_back(static_cast<int32_t>(i));
+  } else {
+    // Bresenham-like spreading: exactly 2000 positions, the first one included.
+    int64_t acc = n;
+    for (int64_t i = 0; i < n; ++i) {
+      acc += kTripSampleLimit - 1;
+      if (acc >= n) {
+        acc -= n;
+        work.index.push_back(static_cast<int32_t>(i));
+      }
+    }
+  }
+  work.m = static_cast<int32_t>(work.index.size());
+  work.x.assign(work.m, 0.0);
+  work.y.assign(work.m, 0.0);
+  if (n == 0) return;
+
+  // The middle of the shortest arc of longitudes that holds the whole track:
+  // the complement of the widest empty gap on the circle. For a track that
+  // neither spans half the globe nor crosses 180 degrees this is the plain
+  // (least + greatest) / 2, computed without the 32-bit overflow.
+  std::vector<int64_t> lons(points.size());
+  for (size_t i = 0; i < points.size(); ++i) lons[i] = points[i].longitude;
+  std::sort(lons.begin(), lons.end());
+  lons.erase(std::unique(lons.begin(), lons.end()), lons.end());
+  int64_t twiceMiddle = lons.front() + lons.back();
+  int64_t widest = lons.front() + kFullCircle - lons.back();
+  for (size_t t = 0; t + 1 < lons.size(); ++t) {
+    const int64_t g = lons[t + 1] - lons[t];
+    if (g > widest) {
+      widest = g;
+      twiceMiddle = lons[t + 1] + lons[t] + kFullCircle;
+    }
+  }
+  // Everything in doubled semicircles, so that the half of an odd sum is exact.
+  auto wrapTwice = [](int64_t v) {
+    v %= 2 * kFullCircle;
+    if (v < -kFullCircle) v += 2 * kFullCircle;
+    if (v >= kFullCircle) v -= 2 * kFullCircle;
+    return v;
+  };
+  twiceMiddle = wrapTwice(twiceMiddle);
+  work.centralMeridian = 0.5 * static_cast<double>(twiceMiddle) * kSemicirclesToRadians;
+
+  for (int32_t s = 0; s < work.m; ++s) {
+    const TrackPoint& p = points[work.index[s]];
+    const int64_t rel2 = wrapTwice(2 * static_cast<int64_t>(p.longitude) - twiceMiddle);
+    // The projection only depends on the distance from the central meridian,
+    // so positions go in relative to it and the meridian itself is 0.
+    const GeoPosition geo{SemicirclesToRadians(p.latitude),
+                          0.5 * static_cast<double>(rel2) * kSemicirclesToRadians};
+    const LocalTm tm = ToLocalTm(geo, 0.0);
+    work.x[s] = tm.x;
+    work.y[s] = tm.y;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Matrices
+
+namespace {
+
+bool AllocateMatrices(TripSearchWork& work) {
+  const size_t m = static_cast<size_t>(work.m);
+  try {
+    work.d.assign(m * m, 0);
+    work.gap.assign(m * m, 0);
+    work.gapArg.assign(m * m, 0);
+    work.bestFrom.assign(m, 0);
+    work.bestFromArg.assign(m, 0);
+    work.bestTo.assign(m, 0);
+    work.bestToArg.assign(m, 0);
+  } catch (const std::bad_alloc&) {
+    work.d = {};
+    work.gap = {};
+    work.gapArg = {};
+    return false;
+  }
+  return true;
+}
+
+int32_t PlanarDistance(double dx, double dy) {
+  const double v = std::sqrt(dx * dx + dy * dy);
+  // A position the projection cannot place (NaN, infinity) counts as far away.
+  return std::min(ClampRound<int32_t>(v, kTripMatrixDistanceCap), kTripMatrixDistanceCap);
+}
+
+}  // namespace
+
+bool BuildDistanceMatrix(TripSearchWork& work, const TripHaltFlag* halt, int threads) {
+  const int32_t m = work.m;
+  if (work.d.size() != static_cast<size_t>(m) * m && !AllocateMatrices(work)) return false;
+
+  std::atomic<int32_t> nextRow{0};
+  RunWorkers(ThreadCount(threads) > 1 && m > 256 ? ThreadCount(threads) : 1, [&](int) {
+    for (int32_t i; (i = nextRow.fetch_add(1)) < m;) {
+      if (Halted(halt)) return;
+      int32_t* row = &work.d[static_cast<size_t>(i) * m];
+      row[i] = 0;
+      for (int32_t k = i + 1; k < m; ++k) {
+        const int32_t v = PlanarDistance(work.x[k] - work.x[i], work.y[k] - work.y[i]);
+        row[k] = v;
+        work.d[static_cast<size_t>(k) * m + i] = v;
+      }
+    }
+  });
+  if (Halted(halt)) return true;
+
+  // The first maximum wins in both directions.
+  for (int32_t i = 0; i < m; ++i) {
+    work.bestFrom[i] = 0;
+    work.bestFromArg[i] = i + 1 < m ? i + 1 : i;
+    work.bestTo[i] = 0;
+    work.bestToArg[i] = i > 0 ? i - 1 : 0;
+  }
+  for (int32_t i = 0; i < m; ++i) {
+    for (int32_t k = i + 1; k < m; ++k) {
+      const int32_t v = work.D(i, k);
+      if (v > work.bestFrom[i]) {
+        work.bestFrom[i] = v;
+        work.bestFromArg[i] = k;
+      }
+    }
+  }
+  for (int32_t k = 0; k < m; ++k) {
+    const int32_t* col = &work.d[static_cast<size_t>(k) * m];  // D(i, k) = D(k, i)
+    for (int32_t i = 0; i < k; ++i) {
+      if (col[i] > work.bestTo[k]) {
+        work.bestTo[k] = col[i];
+        work.bestToArg[k] = i;
+      }
+    }
+  }
+  return true;
+}
+
+bool BuildGapMatrix(TripSearchWork& work, const TripHaltFlag* halt) {
+  const int32_t m = work.m;
+  if (work.gap.size() != static_cast<size_t>(m) * m && !AllocateMatrices(work)) return false;
+  if (m < 2) return true;
+  auto at = [m](int32_t i, int32_t k) { return static_cast<size_t>(i) * m + k; };
+
+  int32_t least = kGapStart;
+  int32_t leastArg = 0;
+  for (int32_t k = m - 1; k >= 1; --k) {
+    if (work.D(0, k) < least) {
+      least = work.D(0, k);
+      leastArg = k;  // s = 0
+    }
+    work.gap[at(0, k)] = least;
+    work.gapArg[at(0, k)] = leastArg;
+  }
+  for (int32_t i = 1; i < m - 1; ++i) {
+    if (Halted(halt)) return true;
+    for (int32_t k = m - 1; k > i; --k) {
+      int32_t v = kGapStart;
+      int32_t arg = 0;
+      if (work.D(i, k) < v) {
+        v = work.D(i, k);
+        arg = i * 65536 + k;
+      }
+      if (k + 1 < m && work.gap[at(i, k + 1)] < v) {
+        v = work.gap[at(i, k + 1)];
+        arg = work.gapArg[at(i, k + 1)];
+      }
+      if (work.gap[at(i - 1, k)] < v) {
+        v = work.gap[at(i - 1, k)];
+        arg = work.gapArg[at(i - 1, k)];
+      }
+      work.gap[at(i, k)] = v;
+      work.gapArg[at(i, k)] = arg;
+    }
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Coarse searches. Every "greatest, ties to the later" below is the greatest
+// (score, position...) in the order the positions are enumerated.
+
+CoarseChoice CoarseGreatestDistance2(const TripSearchWork& w) {
+  CoarseChoice c;
+  int64_t best = -1;
+  for (int32_t i = 0; i + 1 < w.m; ++i) {
+    if (w.bestFrom[i] >= best) {
+      best = w.bestFrom[i];
+      c = {true, best, {i, w.bestFromArg[i], 0, 0, 0}};
+    }
+  }
+  return c;
+}
+
+CoarseChoice CoarseGreatestDistance3(const TripSearchWork& w) {
+  CoarseChoice c;
+  int64_t best = -1;
+  for (int32_t k = 1; k + 1 < w.m; ++k) {
+    const int64_t score = int64_t{w.bestTo[k]} + w.bestFrom[k];
+    if (score >= best) {
+      best = score;
+      c = {true, best, {w.bestToArg[k], k, w.bestFromArg[k], 0, 0}};
+    }
+  }
+  return c;
+}
+
+CoarseChoice CoarseGreatestDistance4(const TripSearchWork& w, const TripHaltFlag* halt) {
+  CoarseChoice c;
+  int64_t best = -1;
+  int32_t b1 = -1, b2 = -1;
+  for (int32_t k1 = 1; k1 + 2 < w.m; ++k1) {
+    if (Halted(halt)) return {};
+    const int32_t* row = &w.d[static_cast<size_t>(k1) * w.m];
+    const int64_t left = w.bestTo[k1];
+    for (int32_t k2 = k1 + 1; k2 + 1 < w.m; ++k2) {
+      const int64_t score = left + row[k2] + w.bestFrom[k2];
+      if (score >= best) {
+        best = score;
+        b1 = k1;
+        b2 = k2;
+      }
+    }
+  }
+  if (b1 < 0) return c;
+  return {true, best, {w.bestToArg[b1], b1, b2, w.bestFromArg[b2], 0}};
+}
+
+CoarseChoice CoarseGreatestDistance5(const TripSearchWork& w, const TripHaltFlag* halt) {
+  CoarseChoice c;
+  int64_t best = -1;
+  for (int32_t k = 2; k + 2 < w.m; ++k) {
+    if (Halted(halt)) return {};
+    const int32_t* row = &w.d[static_cast<size_t>(k) * w.m];
+    int64_t left = -1, right = -1;
+    int32_t bb = 0, bd = 0;
+    for (int32_t b = 1; b < k; ++b) {
+      const int64_t v = int64_t{w.bestTo[b]} + row[b];
+      if (v >= left) {
+        left = v;
+        bb = b;
+      }
+    }
+    for (int32_t d = k + 1; d + 1 < w.m; ++d) {
+      const int64_t v = int64_t{row[d]} + w.bestFrom[d];
+      if (v >= right) {
+        right = v;
+        bd = d;
+      }
+    }
+    if (left + right >= best) {
+      best = left + right;
+      c = {true, best, {w.bestToArg[bb], bb, k, bd, w.bestFromArg[bd]}};
+    }
+  }
+  return c;
+}
+
+CoarseChoice CoarseOutAndReturn(const TripSearchWork& w, uint32_t loopFlightGap, const TripHaltFlag* halt) {
+  CoarseChoice c;
+  if (loopFlightGap == 0) return c;
+  const int64_t gap = loopFlightGap;
+  int64_t best = -999'999'999;
+  bool any = false;
+  for (int32_t i = 0; i + 2 < w.m; ++i) {
+    if (Halted(halt)) return {};
+    const int32_t* row = &w.d[static_cast<size_t>(i) * w.m];
+    // For a fixed start and end the best turn is the farthest one from the
+    // start, the later of equals; it grows with the end, so one pass suffices.
+    int32_t turnMax = -1, turn = -1;
+    for (int32_t k = i + 2; k < w.m; ++k) {
+      if (row[k - 1] >= turnMax) {
+        turnMax = row[k - 1];
+        turn = k - 1;
+      }
+      if (row[k] >= gap) continue;
+      const int64_t score = 2 * int64_t{turnMax} - row[k];
+      if (score >= best) {
+        best = score;
+        any = true;
+        c.pos = {i, turn, k, 0, 0};
+      }
+    }
+  }
+  if (!any || best < 0) return {};
+  c.found = true;
+  c.score = best;
+  return c;
+}
+
+// ---------------------------------------------------------------------------
+// Triangles
+
+namespace {
+
+struct TriangleCandidate {
+  int64_t score = -1;
+  int32_t i = -1, j = -1, k = -1;
+  bool found = false;
+};
+
+// Greater score, then the later (i, k, j) in enumeration order.
+bool Beats(int64_t score, int32_t i, int32_t k, int32_t j, const TriangleCandidate& c) {
+  if (!c.found) return true;
+  if (score != c.score) return score > c.score;
+  if (i != c.i) return i > c.i;
+  if (k != c.k) return k > c.k;
+  return j > c.j;
+}
+
+void Offer(TriangleCandidate& c, int64_t score, int32_t i, int32_t k, int32_t j) {
+  if (Beats(score, i, k, j, c)) c = {score, i, j, k, true};
+}
+
+void RaiseTo(std::atomic<int64_t>& bound, int64_t v) {
+  int64_t cur = bound.load(std::memory_order_relaxed);
+  while (v > cur && !bound.compare_exchange_weak(cur, v, std::memory_order_relaxed)) {
+  }
+}
+
+// The greatest perimeter whose FAI leg minimum 7P/25 still lets a leg of
+// `leg` metres pass.
+int64_t FaiPerimeterLimit(int32_t leg) { return (25 * (int64_t{leg} + 1) - 1) / 7; }
+
+struct InnerBest {
+  int32_t flatSum = std::numeric_limits<int32_t>::min();
+  int32_t flatJ = -1;
+  int32_t faiSum = std::numeric_limits<int32_t>::min();
+  int32_t faiJ = -1;
+};
+
+#if defined(__GNUC__) || defined(__clang__)
+#define SKYLODE_TRIP_VECTORS 1
+typedef int32_t Lanes __attribute__((vector_size(32)));
+constexpr int kLanes = 8;
+#endif
+
+// For one first and third turnpoint (i, k): over the second turnpoint j in
+// (i, k), the greatest D(i, j) + D(j, k), and the greatest among those that
+// keep every leg at least 7/25 of the perimeter; the later j wins ties.
+// rowI is row i of D, rowK row k (D(j, k) = D(k, j)).
+InnerBest BestSecondTurnpoint(const int32_t* rowI, const int32_t* rowK, int32_t i, int32_t k, int32_t dik,
+                              bool wantFai) {
+  InnerBest r;
+  int32_t j = i + 1;
+#ifdef SKYLODE_TRIP_VECTORS
+  if (k - j >= 2 * kLanes) {
+    const int32_t minV = std::numeric_limits<int32_t>::min();
+    Lanes vFlat, vFlatJ, vFai, vFaiJ, vj, step, vdik, v25dik;
+    for (int l = 0; l < kLanes; ++l) {
+      vFlat[l] = minV;
+      vFai[l] = minV;
+      vFlatJ[l] = -1;
+      vFaiJ[l] = -1;
+      vj[l] = j + l;
+      step[l] = kLanes;
+      vdik[l] = dik;
+      v25dik[l] = 25 * (dik + 1);
+    }
+    for (; j + kLanes <= k; j += kLanes) {
+      Lanes a, b;
+      __builtin_memcpy(&a, rowI + j, sizeof a);
+      __builtin_memcpy(&b, rowK + j, sizeof b);
+      const Lanes s = a + b;
+      Lanes m = s >= vFlat;
+      vFlat = (s & m) | (vFlat & ~m);
+      vFlatJ = (vj & m) | (vFlatJ & ~m);
+      if (wantFai) {
+        // Leg >= floor(7P/25)  <=>  25 (leg + 1) > 7P, all in integers.
+        const Lanes p = s + vdik;
+        const Lanes p7 = (p << 3) - p;
+        const Lanes a25 = (a << 4) + (a << 3) + a + 25;
+        const Lanes b25 = (b << 4) + (b << 3) + b + 25;
+        m = (a25 > p7) & (b25 > p7) & (v25dik > p7) & (s >= vFai);
+        vFai = (s & m) | (vFai & ~m);
+        vFaiJ = (vj & m) | (vFaiJ & ~m);
+      }
+      vj += step;
+    }
+    for (int l = 0; l < kLanes; ++l) {
+      if (vFlatJ[l] >= 0 && (vFlat[l] > r.flatSum || (vFlat[l] == r.flatSum && vFlatJ[l] > r.flatJ))) {
+        r.flatSum = vFlat[l];
+        r.flatJ = vFlatJ[l];
+      }
+      if (vFaiJ[l] >= 0 && (vFai[l] > r.faiSum || (vFai[l] == r.faiSum && vFaiJ[l] > r.faiJ))) {
+        r.faiSum = vFai[l];
+        r.faiJ = vFaiJ[l];
+      }
+    }
+  }
+#endif
+  const int64_t limit25 = 25 * (int64_t{dik} + 1);
+  for (; j < k; ++j) {
+    const int32_t a = rowI[j], b = rowK[j];
+    const int32_t s = a + b;
+    if (s >= r.flatSum) {
+      r.flatSum = s;
+      r.flatJ = j;
+    }
+    if (wantFai) {
+      const int64_t p7 = 7 * (int64_t{s} + dik);
+      if (25 * (int64_t{a} + 1) > p7 && 25 * (int64_t{b} + 1) > p7 && limit25 > p7 && s >= r.faiSum) {
+        r.faiSum = s;
+        r.faiJ = j;
+      }
+    }
+  }
+  return r;
+}
+
+}  // namespace
+
+CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFlightGap, const TripHaltFlag* halt,
+                                     int threads) {
+  CoarseTriangles out;
+  const int32_t m = w.m;
+  if (loopFlightGap == 0 || m < 3) return out;
+  const int64_t gap = loopFlightGap;
+
+  // colMax(k, i) = greatest D(j, k) over i < j < k: with the running maximum
+  // of row i it bounds every perimeter through (i, k) from above, so whole
+  // rows of second turnpoints can be skipped when they cannot reach the best
+  // score found so far. Skipping only what is strictly below that score
+  // leaves the choice and its tie-break unchanged.
+  std::vector<int32_t> colMax;
+  try {
+    colMax.assign(static_cast<size_t>(m) * m, 0);
+  } catch (const std::bad_alloc&) {
+    colMax.clear();
+  }
+  const bool bounded = !colMax.empty();
+  if (bounded) {
+    for (int32_t k = 0; k < m; ++k) {
+      const int32_t* rowK = &w.d[static_cast<size_t>(k) * m];
+      int32_t* cm = &colMax[static_cast<size_t>(k) * m];
+      int32_t run = 0;
+      for (int32_t i = k - 1; i >= 0; --i) {
+        cm[i] = run;  // over j in (i, k)
+        run = std::max(run, rowK[i]);
+      }
+    }
+  }
+
+  std::atomic<int64_t> flatBound{-1}, faiBound{-1};
+  std::atomic<bool> stopped{false};
+
+  auto searchRow = [&](int32_t i, int32_t kStep, int32_t kPhase, TriangleCandidate& flat, TriangleCandidate& fai) {
+    const int32_t* rowI = &w.d[static_cast<size_t>(i) * m];
+    const int32_t* gapRow = &w.gap[static_cast<size_t>(i) * m];
+    int32_t rowMax = 0;
+    for (int32_t k = i + 2; k < m; ++k) {
+      rowMax = std::max(rowMax, rowI[k - 1]);
+      if (kStep > 1 && k % kStep != kPhase) continue;
+      const int32_t g = gapRow[k];
+      if (g >= gap) continue;
+      const int32_t dik = rowI[k];
+      const int32_t* rowK = &w.d[static_cast<size_t>(k) * m];
+      bool wantFlat = true, wantFai = true;
+      if (bounded) {
+        const int64_t ub = int64_t{rowMax} + colMax[static_cast<size_t>(k) * m + i] + dik - g;
+        const int64_t faiUb = std::min(ub, FaiPerimeterLimit(dik) - g);
+        wantFlat = ub >= flatBound.load(std::memory_order_relaxed);
+        wantFai = faiUb >= faiBound.load(std::memory_order_relaxed);
+        if (!wantFlat && !wantFai) continue;
+      }
+      const InnerBest r = BestSecondTurnpoint(rowI, rowK, i, k, dik, wantFai);
+      if (r.flatJ >= 0) {
+        const int64_t score = int64_t{r.flatSum} + dik - g;
+        Offer(flat, score, i, k, r.flatJ);
+        RaiseTo(flatBound, score);
+      }
+      if (wantFai && r.faiJ >= 0) {
+        const int64_t score = int64_t{r.faiSum} + dik - g;
+        Offer(fai, score, i, k, r.faiJ);
+        RaiseTo(faiBound, score);
+      }
+    }
+  };
+
+  const int workers = ThreadCount(threads);
+  std::vector<TriangleCandidate> flats(workers), fais(workers);
+
+  // A coarse first pass over a grid of first and third turnpoints finds
+  // good triangles early, so that the full pass can skip most of the rest.
+  if (bounded && m > 128) {
+    constexpr int32_t kGrid = 16;
+    std::atomic<int32_t> next{0};
+    RunWorkers(workers, [&](int t) {
+      for (int32_t r; (r = next.fetch_add(1)) * kGrid < m - 2;) {
+        if (Halted(halt)) {
+          stopped = true;
+          return;
+        }
+        searchRow(r * kGrid, kGrid, 0, flats[t], fais[t]);
+      }
+    });
+  }
+
+  // Rows are handed out one at a time: their lengths differ a lot.
+  std::atomic<int32_t> next{0};
+  RunWorkers(workers, [&](int t) {
+    for (int32_t i; !stopped && (i = next.fetch_add(1)) < m - 2;) {
+      if (Halted(halt)) {
+        stopped = true;
+        return;
+      }
+      searchRow(i, 1, 0, flats[t], fais[t]);
+    }
+  });
+  if (stopped || Halted(halt)) return {};
+
+  TriangleCandidate flat, fai;
+  for (int t = 0; t < workers; ++t) {
+    if (flats[t].found) Offer(flat, flats[t].score, flats[t].i, flats[t].k, flats[t].j);
+    if (fais[t].found) Offer(fai, fais[t].score, fais[t].i, fais[t].k, fais[t].j);
+  }
+  auto toChoice = [&](const TriangleCandidate& c) {
+    CoarseChoice choice;
+    if (!c.found || c.score < 0) return choice;
+    const int32_t packed = w.GArg(c.i, c.k);
+    choice.found = true;
+    choice.score = c.score;
+    choice.pos = {packed / 65536, c.i, c.j, c.k, packed % 65536};
+    return choice;
+  };
+  out.flat = toChoice(flat);
+  out.fai = toChoice(fai);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Refinement
+
+namespace {
+
+// The full-track candidates of each coarse position and the ellipsoidal
+// distances between the candidates of any two of them.
+class Candidates {
+ public:
+  Candidates(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c, int q)
+      : q_(q) {
+    const int32_t n = static_cast<int32_t>(points.size());
+    for (int u = 0; u < q; ++u) {
+      const int32_t p = w.index[c.pos[u]];
+      coarse_[u] = p;
+      count_[u] = 0;
+      for (int32_t v = std::max(0, p - 2); v <= std::min(n - 1, p + 2); ++v) cand_[u][count_[u]++] = v;
+    }
+    for (int u = 0; u < q; ++u)
+      for (int v = u + 1; v < q; ++v)
+        for (int a = 0; a < count_[u]; ++a)
+          for (int b = 0; b < count_[v]; ++b) dist_[u][v][a][b] = Distance(points, cand_[u][a], cand_[v][b]);
+  }
+
+  static double Distance(std::span<const TrackPoint> points, int32_t a, int32_t b) {
+    const TrackPoint& p = points[a];
+    const TrackPoint& r = points[b];
+    return GeoDistanceSemicircles(p.latitude, p.longitude, r.latitude, r.longitude);
+  }
+
+  // Calls f(choice, legs(u, v)) for every strictly increasing combination in
+  // ascending order; f compares with >= so the later combination wins ties.
+  template <typename F>
+  void ForEach(F&& f) const {
+    std::array<int, 5> pick{};
+    Walk(0, -1, pick, f);
+  }
+
+  int32_t Index(int u, int a) const { return cand_[u][a]; }
+  double Dist(int u, int v, const std::array<int, 5>& pick) const { return dist_[u][v][pick[u]][pick[v]]; }
+  int32_t Coarse(int u) const { return coarse_[u]; }
+
+ private:
+  template <typename F>
+  void Walk(int u, int32_t after, std::array<int, 5>& pick, F& f) const {
+    if (u == q_) {
+      f(pick);
+      return;
+    }
+    for (int a = 0; a < count_[u]; ++a) {
+      if (cand_[u][a] <= after) continue;
+      pick[u] = a;
+      Walk(u + 1, cand_[u][a], pick, f);
+    }
+  }
+
+  int q_;
+  std::array<int32_t, 5> coarse_{};
+  std::array<int, 5> count_{};
+  std::array<std::array<int32_t, 5>, 5> cand_{};
+  double dist_[5][5][5][5] = {};
+};
+
+}  // namespace
+
+TripResult RefineDistance(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c,
+                          int count) {
+  TripResult r;
+  if (!c.found || count < 2 || count > 5) return r;
+  const Candidates cand(points, w, c, count);
+  double best = -1;
+  std::array<int, 5> bestPick{};
+  bool any = false;
+  cand.ForEach([&](const std::array<int, 5>& pick) {
+    double sum = 0;
+    for (int u = 0; u + 1 < count; ++u) sum += cand.Dist(u, u + 1, pick);
+    if (sum >= best) {
+      best = sum;
+      bestPick = pick;
+      any = true;
+    }
+  });
+  for (int u = 0; u < count; ++u) r.index[u] = any ? cand.Index(u, bestPick[u]) : cand.Coarse(u);
+  for (int u = 0; u + 1 < count; ++u) {
+    r.legs[u] = Candidates::Distance(points, r.index[u], r.index[u + 1]);
+    r.total += r.legs[u];
+  }
+  return r;
+}
+
+TripResult RefineOutAndReturn(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c,
+                              uint32_t loopFlightGap) {
+  TripResult r;
+  if (!c.found) return r;
+  const Candidates cand(points, w, c, 3);
+  double best = 0;
+  std::array<int, 5> bestPick{};
+  bool any = false;
+  cand.ForEach([&](const std::array<int, 5>& pick) {
+    const double closing = cand.Dist(0, 2, pick);
+    if (closing > loopFlightGap) return;
+    const double score = 2 * cand.Dist(0, 1, pick) - closing;
+    if (score >= best) {
+      best = score;
+      bestPick = pick;
+      any = true;
+    }
+  });
+  const bool refined = any && best > 0;
+  for (int u = 0; u < 3; ++u) r.index[u] = refined ? cand.Index(u, bestPick[u]) : cand.Coarse(u);
+  r.legs[0] = Candidates::Distance(points, r.index[0], r.index[1]);
+  r.legs[1] = Candidates::Distance(points, r.index[0], r.index[2]);
+  r.total = 2 * r.legs[0] - r.legs[1];
+  return r;
+}
+
+TripResult RefineTriangle(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c,
+                          uint32_t loopFlightGap, bool fai) {
+  TripResult r;
+  if (!c.found) return r;
+  const Candidates cand(points, w, c, 5);
+  double best = 0;
+  std::array<int, 5> bestPick{};
+  bool any = false;
+  cand.ForEach([&](const std::array<int, 5>& pick) {
+    const double closing = cand.Dist(0, 4, pick);
+    if (!(closing < loopFlightGap)) return;
+    const double l1 = cand.Dist(1, 2, pick), l2 = cand.Dist(2, 3, pick), l3 = cand.Dist(1, 3, pick);
+    const double perimeter = l1 + l2 + l3;
+    if (fai) {
+      const double least = 0.28 * perimeter;
+      if (l1 < least || l2 < least || l3 < least) return;
+    }
+    const double score = perimeter - closing;
+    if (score >= best) {
+      best = score;
+      bestPick = pick;
+      any = true;
+    }
+  });
+  const bool refined = any && best > 0;
+  for (int u = 0; u < 5; ++u) r.index[u] = refined ? cand.Index(u, bestPick[u]) : cand.Coarse(u);
+  r.legs[0] = Candidates::Distance(points, r.index[1], r.index[2]);
+  r.legs[1] = Candidates::Distance(points, r.index[2], r.index[3]);
+  r.legs[2] = Candidates::Distance(points, r.index[3], r.index[1]);
+  r.legs[3] = Candidates::Distance(points, r.index[0], r.index[4]);
+  r.total = r.legs[0] + r.legs[1] + r.legs[2] - r.legs[3];
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+
+int RunTripSearch(std::span<const TrackPoint> points, TripDistances& result, const TripSearchOptions& options,
+                  const TripStatusCallback& status, const TripHaltFlag& halt) {
+  const auto started = std::chrono::steady_clock::now();
+  result = {};
+  auto show = [&](std::string_view text) {
+    if (status) status(text);
+  };
+
+  TripSearchWork work;
+  SampleAndProject(points, work);
+  if (!AllocateMatrices(work)) return -1;
+
+  show("Computing distance matrix");
+  BuildDistanceMatrix(work, &halt, options.threads);
+  const uint32_t gap = options.loopFlightGap;
+  TripDistances found;
+  // Each step runs only when the halt flag is still clear; a halted step
+  // leaves its results 0 and the run still reports its completion.
+  if (!halt) {
+    show("Computing greatest distance (2 points)");
+    found.open = RefineDistance(points, work, CoarseGreatestDistance2(work), 2);
+  }
+  if (!halt) {
+    show("Computing greatest distance (3 points)");
+    found.three = RefineDistance(points, work, CoarseGreatestDistance3(work), 3);
+  }
+  if (!halt) {
+    show("Computing greatest distance (4 points)");
+    found.four = RefineDistance(points, work, CoarseGreatestDistance4(work, &halt), 4);
+  }
+  if (!halt) {
+    show("Computing greatest distance (5 points)");
+    found.five = RefineDistance(points, work, CoarseGreatestDistance5(work, &halt), 5);
+  }
+  if (!halt && gap != 0) {
+    show("Computing out-and-return distance");
+    found.outAndReturn = RefineOutAndReturn(points, work, CoarseOutAndReturn(work, gap, &halt), gap);
+  }
+  if (!halt && gap != 0) {
+    show("Computing triangle distance");
+    BuildGapMatrix(work, &halt);
+    const CoarseTriangles tri = CoarseTriangleSearch(work, gap, &halt, options.threads);
+    if (!halt) {
+      found.flatTriangle = RefineTriangle(points, work, tri.flat, gap, false);
+      found.faiTriangle = RefineTriangle(points, work, tri.fai, gap, true);
+    }
+  }
+  result = found;
+
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                      .count();
+  char text[64];
+  std::snprintf(text, sizeof text, "Computing completed (%lld.%03lld secs)", static_cast<long long>(ms / 1000),
+                static_cast<long long>(ms % 1000));
+  show(text);
+  return 0;
+}
+
+}  // namespace skylode

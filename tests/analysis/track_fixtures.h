@@ -1,0 +1,145 @@
+// Generated tracks for the analysis tests: positions built from metre offsets
+// about a base position, one fix per `step` seconds.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "shell/records/angles.h"
+#include "shell/records/track_log.h"
+
+namespace skylode::fixtures {
+
+inline constexpr double kEarthRadius = 6'371'000.0;
+inline constexpr uint32_t kMorning = 1'100'000'000;  // a day in 2024
+
+struct Metres {
+  double east = 0;
+  double north = 0;
+};
+
+// Base in degrees; offsets in metres on a sphere, good enough for shapes.
+inline TrackPoint PointAt(double baseLat, double baseLon, Metres m, uint32_t time, int32_t heightDm = 10000) {
+  const double lat = baseLat + m.north / kEarthRadius * 180.0 / std::numbers::pi;
+  double lon = baseLon + m.east / (kEarthRadius * std::cos(baseLat * std::numbers::pi / 180.0)) * 180.0 /
+                             std::numbers::pi;
+  while (lon >= 180.0) lon -= 360.0;
+  while (lon < -180.0) lon += 360.0;
+  TrackPoint p;
+  p.time = time;
+  p.latitude = static_cast<int32_t>(std::lround(lat * kDegreesToSemicircles));
+  p.longitude = static_cast<int32_t>(std::lround(lon * kDegreesToSemicircles));
+  p.gpsHeight = heightDm;
+  return p;
+}
+
+struct Shape {
+  double baseLat = 46.5;
+  double baseLon = 8.0;
+  uint32_t step = 1;
+};
+
+inline std::vector<TrackPoint> FromOffsets(const std::vector<Metres>& offsets, const Shape& s = {}) {
+  std::vector<TrackPoint> out;
+  out.reserve(offsets.size());
+  for (size_t i = 0; i < offsets.size(); ++i)
+    out.push_back(PointAt(s.baseLat, s.baseLon, offsets[i], kMorning + static_cast<uint32_t>(i) * s.step));
+  return out;
+}
+
+inline std::vector<TrackPoint> Straight(size_t n, double spacing, double headingDeg = 60, const Shape& s = {}) {
+  std::vector<Metres> o;
+  const double h = headingDeg * std::numbers::pi / 180.0;
+  for (size_t i = 0; i < n; ++i) o.push_back({std::sin(h) * spacing * i, std::cos(h) * spacing * i});
+  return FromOffsets(o, s);
+}
+
+inline std::vector<TrackPoint> Circle(size_t n, double radius, const Shape& s = {}) {
+  std::vector<Metres> o;
+  for (size_t i = 0; i < n; ++i) {
+    const double a = 2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n - 1);
+    o.push_back({radius * std::sin(a), radius * (1 - std::cos(a))});
+  }
+  return FromOffsets(o, s);
+}
+
+// Start, three turnpoints, back to the start, evenly walked.
+inline std::vector<TrackPoint> Triangle(size_t n, std::vector<Metres> corners, const Shape& s = {}) {
+  corners.insert(corners.begin(), Metres{});
+  corners.push_back(Metres{});
+  std::vector<double> cum{0};
+  for (size_t c = 1; c < corners.size(); ++c)
+    cum.push_back(cum.back() + std::hypot(corners[c].east - corners[c - 1].east, corners[c].north - corners[c - 1].north));
+  std::vector<Metres> o;
+  for (size_t i = 0; i < n; ++i) {
+    const double t = cum.back() * static_cast<double>(i) / static_cast<double>(n - 1);
+    size_t c = 1;
+    while (c + 1 < corners.size() && cum[c] < t) ++c;
+    const double f = (t - cum[c - 1]) / std::max(1e-9, cum[c] - cum[c - 1]);
+    o.push_back({corners[c - 1].east + f * (corners[c].east - corners[c - 1].east),
+                 corners[c - 1].north + f * (corners[c].north - corners[c - 1].north)});
+  }
+  return FromOffsets(o, s);
+}
+
+inline std::vector<TrackPoint> Still(size_t n, const Shape& s = {}) {
+  return FromOffsets(std::vector<Metres>(n), s);
+}
+
+// Hops between the corners of a square: the same few distances over and over,
+// so the searches meet exact ties everywhere.
+inline std::vector<TrackPoint> SquareHops(size_t n, double side, const Shape& s = {}) {
+  const Metres corners[4] = {{0, 0}, {side, 0}, {side, side}, {0, side}};
+  std::vector<Metres> o;
+  for (size_t i = 0; i < n; ++i) o.push_back(corners[(i * 7 / 3) % 4]);
+  return FromOffsets(o, s);
+}
+
+inline std::vector<TrackPoint> RandomWalk(size_t n, double stride, uint32_t seed, const Shape& s = {}) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> turn(-0.6, 0.6);
+  std::vector<Metres> o;
+  Metres at;
+  double heading = 0;
+  for (size_t i = 0; i < n; ++i) {
+    o.push_back(at);
+    heading += turn(gen);
+    at.east += std::sin(heading) * stride;
+    at.north += std::cos(heading) * stride;
+  }
+  return FromOffsets(o, s);
+}
+
+// Glides between thermals, circling with drift in each thermal, along a
+// route through the given turnpoints and back near the start.
+inline std::vector<TrackPoint> Flight(size_t n, std::vector<Metres> route, uint32_t seed, const Shape& s = {}) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> jitter(-15.0, 15.0);
+  std::vector<Metres> o;
+  route.insert(route.begin(), Metres{});
+  route.push_back(Metres{120, -80});
+  const size_t perLeg = n / (route.size() - 1) + 1;
+  for (size_t leg = 1; leg < route.size() && o.size() < n; ++leg) {
+    for (size_t i = 0; i < perLeg && o.size() < n; ++i) {
+      const double f = static_cast<double>(i) / static_cast<double>(perLeg);
+      Metres p{route[leg - 1].east + f * (route[leg].east - route[leg - 1].east),
+               route[leg - 1].north + f * (route[leg].north - route[leg - 1].north)};
+      // A thermal every so often: a few tight turns drifting downwind.
+      const size_t phase = i % 40;
+      if (phase < 18) {
+        const double a = phase * 2 * std::numbers::pi / 9;
+        p.east += 60 * std::sin(a) + 3.0 * phase;
+        p.north += 60 * std::cos(a);
+      }
+      p.east += jitter(gen);
+      p.north += jitter(gen);
+      o.push_back(p);
+    }
+  }
+  return FromOffsets(o, s);
+}
+
+}  // namespace skylode::fixtures
