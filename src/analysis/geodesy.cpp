@@ -83,34 +83,45 @@ GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to) {
   double L = WrapPi(to.longitude - from.longitude);
   if (std::fabs(L) < 1e-10) L = 1e-10;
 
-  double lambda = L;
-  double sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
-  bool converged = false;
-  for (int round = 1; round <= 100; ++round) {
-    const double sinLambda = std::sin(lambda), cosLambda = std::cos(lambda);
+  // One round of the iteration at longitude difference `lambda` on the
+  // auxiliary sphere; false when the points coincide.
+  double sinSigma = 0, cosSigma = 0, sigma = 0, sinAlpha = 0, cos2Alpha = 0, cos2SigmaM = 0;
+  const auto evaluate = [&](double at) {
+    const double sinLambda = std::sin(at), cosLambda = std::cos(at);
     const double a = cosU2 * sinLambda;
     const double b = cosU1 * sinU2 - sinU1 * cosU2 * cosLambda;
     sinSigma = std::sqrt(a * a + b * b);
-    // Points that differ only in longitude at a pole are one point.
-    if (sinSigma == 0) return {0, 0};
+    if (sinSigma == 0) return false;
     cosSigma = sinU1 * sinU2 + cosU1 * cosU2 * cosLambda;
     sigma = std::atan2(sinSigma, cosSigma);
-    const double sinAlpha = cosU1 * cosU2 * sinLambda / sinSigma;
+    sinAlpha = cosU1 * cosU2 * sinLambda / sinSigma;
     cos2Alpha = std::fmax(0.0, 1 - sinAlpha * sinAlpha);
     // On the equator cos^2(alpha) is 0 and so is sinU1*sinU2; the term is then
     // 0, not the NaN that would make two equator points an "Error".
     cos2SigmaM = cos2Alpha != 0 ? cosSigma - 2 * sinU1 * sinU2 / cos2Alpha : 0;
+    return true;
+  };
+
+  double lambda = L;
+  bool converged = false;
+  for (int round = 1; round <= 100; ++round) {
+    // Points that differ only in longitude at a pole are one point.
+    if (!evaluate(lambda)) return {0, 0};
     const double C = kWgs84F / 16 * cos2Alpha * (4 + kWgs84F * (4 - 3 * cos2Alpha));
     const double next =
         L + (1 - C) * kWgs84F * sinAlpha *
                 (sigma + C * sinSigma * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
-    if (round > 1 && std::fabs((next - lambda) / next) < 1e-10) {
+    const bool done = round > 1 && std::fabs((next - lambda) / next) < 1e-10;
+    lambda = next;
+    if (done) {
       converged = true;
       break;
     }
-    lambda = next;
   }
   if (!converged) return {-1, 0};
+  // The stop test lets lambda still be 1e-10 of itself off, a millimetre over
+  // a long leg; the distance is taken at the converged value instead.
+  if (!evaluate(lambda)) return {0, 0};
 
   const double u2s = cos2Alpha * kEp2;
   const double A = 1 + u2s / 16384 * (4096 + u2s * (-768 + u2s * (320 - 175 * u2s)));
