@@ -45,6 +45,9 @@ class IgcFlightReceiver {
   // One complete line without its LF: 0 or a negative error number.
   int ParseLine(std::string_view line);
 
+  // A line has begun and its LF has not come yet.
+  bool InLine() const { return !line_.empty(); }
+
   const std::vector<TrackPoint>& points() const { return points_; }
   std::vector<TrackPoint> TakePoints() { return std::move(points_); }
   int gRecords() const { return gRecords_; }

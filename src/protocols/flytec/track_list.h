@@ -32,6 +32,8 @@ class TrackListParser {
  public:
   explicit TrackListParser(TrackList& list) : list_(list) {}
   int Feed(uint8_t byte);
+  // Inside a sentence's fields: what came so far is not yet an entry.
+  bool InSentence() const { return state_ >= 2; }
 
  private:
   void AppendField(uint8_t byte, size_t limit);

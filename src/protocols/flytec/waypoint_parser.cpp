@@ -216,7 +216,7 @@ Waypoint ToWaypoint(const FlytecWaypoint& w, uint32_t time) {
     if (blank != std::string_view::npos) source = source.substr(0, blank);
   }
   out.id = Upper(source.substr(0, kWaypointIdMax));
-  if (out.id.empty()) out.id = "Z";
+  if (out.id.empty()) out.id.push_back('Z');
   out.name = Upper(std::string_view(w.longName).substr(0, kWaypointNameMax));
   out.latitude = RadiansToLatitude(w.latitude).value_or(0);
   out.longitude = RadiansToLongitude(w.longitude).value_or(0);

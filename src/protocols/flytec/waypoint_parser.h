@@ -26,6 +26,8 @@ class WaypointSentenceParser {
   // error number of "E302 Format error %".
   int Feed(uint8_t byte);
   const FlytecWaypoint& waypoint() const { return wp_; }
+  // Past the sentence name: a waypoint has begun and is not complete.
+  bool InSentence() const { return state_ > 1; }
 
  private:
   int EndCoordinate(bool longitude);

@@ -1,0 +1,51 @@
+// Reading flights from the instrument: its list of flights, the choice of
+// flights, and the IGC download of each one.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/transfer_context.h"
+#include "protocols/flytec/igc_receiver.h"
+#include "protocols/flytec/link.h"
+#include "protocols/flytec/track_list.h"
+
+namespace skylode::flytec {
+
+inline constexpr std::string_view kCaptionTrackList = "Read GPS track data";
+inline constexpr std::string_view kCaptionTrackLog = "Read GPS track log";
+
+// Requests the list and parses it into `list` (cleared first). Fails when
+// no flight is listed.
+Step FlytecReadTrackList(TransferContext& ctx, const FlytecTiming& timing, TrackList& list);
+
+// Offers the listed flights to the person ("Track List (port, model)") and
+// gives the flight numbers chosen, 1 to 100 of them. Cancelling fails
+// without a message.
+Step ChooseFlights(TransferContext& ctx, const TrackList& list, const std::string& model,
+                   std::vector<int>& flights);
+
+// Which flight to ask for, and how to show progress while it comes.
+struct FlightRequest {
+  std::optional<int> flightNumber;  // none: the most recent flight
+  int ordinal = 1;                  // "Requesting track log %"
+  int64_t durationSeconds = 0;      // from the track list, for the remaining time
+};
+
+// Requests one flight and reads its IGC text until the instrument falls
+// silent. Every kept byte is appended to `raw` when given. On kOk the
+// receiver holds the flight's points and A and G records.
+Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const FlightRequest& request,
+                    IgcFlightReceiver& receiver, std::string* raw);
+
+// Downloads the flights (none: the most recent one), merges them and fills
+// `out` with the points and the instrument's IGC text. `code` is 1 when
+// every flight carried G records, else 0.
+Step FlytecReadIgcTracks(TransferContext& ctx, const FlytecTiming& timing, const std::vector<int>* flights,
+                         const TrackList& list, TrackLogPayload& out, int32_t& code);
+
+// The whole track-log operation.
+TransferResult FlytecReadTrackLog(TransferContext& ctx, const FlytecTiming& timing);
+
+}  // namespace skylode::flytec
