@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -100,12 +101,22 @@ class VirtualInstrument::Link final : public InstrumentLink {
       outbox_.erase(outbox_.begin(), outbox_.begin() + w);
       due -= static_cast<size_t>(w);
       owner_.sent_ += static_cast<size_t>(w);
+      lastWrite_ = Clock::now();
       if (owner_.options_.pace) {
         const uint32_t baud = LineSpeed();
         if (baud > 0) nextByteAt_ += std::chrono::nanoseconds(10'000'000'000LL / baud) * w;
       }
     }
     if (hangUpQueued_ && outbox_.empty()) {
+      // A hang-up throws away what the program has not read yet; let it
+      // take the bytes sent before the fault first, as a real line would
+      // have delivered them.
+      // The kernel moves written bytes to the other side a little later, so
+      // an empty queue counts only once they have had time to arrive.
+      int unread = 0;
+      const bool settled = now - lastWrite_ >= std::chrono::milliseconds(50);
+      const bool pending = ::ioctl(owner_.slave_, TIOCINQ, &unread) == 0 && (unread > 0 || !settled);
+      if (pending && now < hangUpGrace()) return true;
       CloseFd(owner_.master_);
       owner_.hungUp_ = true;
       return false;
@@ -116,11 +127,18 @@ class VirtualInstrument::Link final : public InstrumentLink {
   bool HasOutput() const { return !outbox_.empty(); }
 
  private:
+  Clock::time_point hangUpGrace() {
+    if (hangUpBy_ == Clock::time_point{}) hangUpBy_ = Clock::now() + std::chrono::seconds(2);
+    return hangUpBy_;
+  }
+
   VirtualInstrument& owner_;
   std::deque<uint8_t> outbox_;
   size_t offset_ = 0;
   bool hangUpQueued_ = false;
   Clock::time_point nextByteAt_{};
+  Clock::time_point hangUpBy_{};
+  Clock::time_point lastWrite_{};
 };
 
 VirtualInstrument::VirtualInstrument(std::unique_ptr<InstrumentBehaviour> behaviour, InstrumentOptions options)
