@@ -1,0 +1,395 @@
+#include "shell/settings.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "shell/ini_file.h"
+
+namespace skylode {
+
+namespace {
+
+constexpr int64_t kU32Max = 4294967295LL;
+
+constexpr SettingSpec Folder(std::string_view name) {
+  return {name, SettingKind::kFolder, 260, "", 0, 0, 0};
+}
+constexpr SettingSpec Text(std::string_view name, size_t size, std::string_view def) {
+  return {name, SettingKind::kText, size, def, 0, 0, 0};
+}
+constexpr SettingSpec Number(std::string_view name, int64_t def, int64_t min, int64_t max) {
+  return {name, SettingKind::kNumber, 4, "", def, min, max};
+}
+
+// The file-dialog indices count each format's own filter and its "All Files"
+// companion.
+constexpr std::array<SettingSpec, kSettingCount> kSpecs = {{
+    // The pilot-list file has no sensible folder default: an empty name keeps
+    // competition mode from trying to read a folder as a pilot list.
+    Text("PilotListName", 260, ""),
+    Folder("PilotListDir"),
+    Folder("GoogleDir"),
+    Folder("CompDir"),
+    Folder("OziDir"),
+    Folder("TrackLogDir"),
+    Folder("WaypointDir"),
+    Folder("CtrDir"),
+    Folder("TraceDir"),
+    Text("Baudrate", 10, "9600"),
+    Text("PortName", 80, "COM1"),
+    Number("Port", 1, 0, 255),
+    Number("LogFilter", 1, 0, 1),
+    Number("LogExportExt", 1, 1, 10),
+    Number("LogImportExt", 1, 1, 18),
+    Number("WptExportExt", 1, 1, 16),
+    Number("WptImportExt", 1, 1, 12),
+    Number("CompTimeStart", 555674400, 0, kU32Max),
+    Number("CompTimeStop", 0, 0, kU32Max),
+    Number("CompWptNNN", 0, 0, 1),
+    Number("CompMode", 0, 0, 1),
+    Number("CompSpecial", 0, 0, 1),
+    Number("TrackGapTime", 1200, 0, 31536000),
+    Number("AddIgcToCompOut", 0, 0, 1),
+    Number("LoopFlightGap", 800, 0, 1000000),
+    Folder("IgcDir"),
+    Text("IgcPilotName", 80, "None"),
+    Text("IgcFlightNo", 80, "1"),
+    Text("IgcContestId", 4, "1"),
+    Text("IgcGliderType", 80, "None"),
+    Text("IgcGliderId", 80, "None"),
+    Text("IgcSite", 80, "None"),
+    Text("IgcClass", 80, "None"),
+    Number("IgcSaveMask", 5, 0, 7),
+    Number("IgcAddEnl", 0, 0, 1),
+    Folder("OlcDir"),
+    Text("OlcFirstName", 80, ""),
+    Text("OlcLastName", 80, ""),
+    Text("OlcBirthDate", 80, ""),
+    Text("OlcGliderClass", 80, ""),
+    Text("OlcGliderType", 80, ""),
+    Text("OlcCallSign", 80, ""),
+    Text("OlcStartPlace", 80, ""),
+    Text("OlcRegion", 8, ""),
+    Number("OlcLongFileName", 0, 0, 1),
+    Number("DsxDataMode", 0, 0, 1),
+}};
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+std::optional<int64_t> ParseInteger(std::string_view s) {
+  s = TrimBlanks(s);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  int64_t v = 0;
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || p != s.data() + s.size() || s.empty()) return std::nullopt;
+  return v;
+}
+
+std::string FormatInteger(int64_t v) {
+  char buf[24];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  (void)ec;
+  return std::string(buf, p);
+}
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? std::string(v) : std::string();
+}
+
+std::string HomeFolder() {
+  std::string home = Env("HOME");
+  if (!home.empty()) return home;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "/";
+}
+
+bool IsDirectory(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(path, ec);
+}
+
+// Reads a whole regular file. Nothing, with the system's text, when it cannot
+// be read; `missing` tells a file that does not exist from one that cannot be
+// read (a folder in its place, no permission, an I/O error).
+std::optional<std::string> ReadWholeFile(const std::string& path, bool& missing, std::string& error) {
+  missing = false;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    missing = errno == ENOENT;
+    error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  std::string text;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = path + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    close(fd);
+    return std::nullopt;
+  }
+  char buf[4096];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = path + ": " + std::strerror(errno);
+      close(fd);
+      return std::nullopt;
+    }
+    text.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return text;
+}
+
+// Writes beside the target and renames, so that a failed write never leaves
+// a half-written settings file where a good one stood.
+std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& text) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target(path);
+  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+  if (ec) return path + ": " + ec.message();
+  std::string temp = path + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return path + ": " + std::strerror(errno);
+  const char* p = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    const ssize_t n = write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      close(fd);
+      unlink(temp.c_str());
+      return path + ": " + std::strerror(err);
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  if (fsync(fd) != 0 || close(fd) != 0) {
+    const int err = errno;
+    unlink(temp.c_str());
+    return path + ": " + std::strerror(err);
+  }
+  if (rename(temp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    unlink(temp.c_str());
+    return path + ": " + std::strerror(err);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+const std::array<SettingSpec, kSettingCount>& SettingSpecs() { return kSpecs; }
+const SettingSpec& SpecOf(SettingId id) { return kSpecs[static_cast<size_t>(id)]; }
+
+std::string DocumentsFolder(std::string_view home, std::string_view configHome) {
+  const std::string homeDir(home);
+  std::ifstream dirs(std::string(configHome) + "/user-dirs.dirs");
+  std::string line;
+  while (std::getline(dirs, line)) {
+    std::string_view l = TrimBlanks(line);
+    constexpr std::string_view key = "XDG_DOCUMENTS_DIR=";
+    if (l.substr(0, key.size()) != key) continue;
+    std::string_view value = l.substr(key.size());
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    std::string path;
+    if (value.substr(0, 5) == "$HOME") {
+      path = homeDir + std::string(value.substr(5));
+    } else if (!value.empty() && value.front() == '/') {
+      path = std::string(value);
+    }
+    // user-dirs.dirs points a disabled folder at $HOME itself.
+    if (!path.empty()) return path;
+  }
+  const std::string documents = homeDir + "/Documents";
+  if (IsDirectory(documents)) return documents;
+  return homeDir;
+}
+
+SettingsPaths SettingsPaths::FromEnvironment() {
+  SettingsPaths paths;
+  const std::string home = HomeFolder();
+  std::string configHome = Env("XDG_CONFIG_HOME");
+  if (configHome.empty() || configHome.front() != '/') configHome = home + "/.config";
+  paths.userFile = configHome + "/skylode/settings.ini";
+  std::string dirs = Env("XDG_CONFIG_DIRS");
+  if (dirs.empty()) dirs = "/etc/xdg";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = dirs.substr(start, end - start);
+    if (!dir.empty() && dir.front() == '/') paths.defaultsFiles.push_back(dir + "/skylode/defaults.ini");
+    start = end + 1;
+  }
+  paths.documentsDir = DocumentsFolder(home, configHome);
+  return paths;
+}
+
+SettingsStore::SettingsStore(SettingsPaths paths) : paths_(std::move(paths)) {
+  for (int i = 0; i < kSettingCount; ++i) {
+    values_[i] = DefaultOf(static_cast<SettingId>(i));
+    shadows_[i] = values_[i];
+  }
+}
+
+SettingsStore::Value SettingsStore::DefaultOf(SettingId id) const {
+  const SettingSpec& spec = SpecOf(id);
+  Value v;
+  switch (spec.kind) {
+    case SettingKind::kFolder: v.text = paths_.documentsDir; break;
+    case SettingKind::kText: v.text = std::string(spec.defaultText); break;
+    case SettingKind::kNumber: v.number = spec.defaultNumber; break;
+  }
+  return v;
+}
+
+std::optional<SettingsStore::Value> SettingsStore::Validate(SettingId id, std::string_view raw) const {
+  const SettingSpec& spec = SpecOf(id);
+  Value v;
+  if (spec.kind == SettingKind::kNumber) {
+    auto n = ParseInteger(raw);
+    if (!n || *n < spec.min || *n > spec.max) return std::nullopt;
+    v.number = *n;
+    return v;
+  }
+  if (raw.size() + 1 > spec.size) return std::nullopt;
+  for (char c : raw) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return std::nullopt;
+  }
+  if (id == SettingId::kBaudrate) {
+    auto n = ParseInteger(raw);
+    if (!n || *n <= 0) return std::nullopt;
+  }
+  v.text = std::string(raw);
+  return v;
+}
+
+std::optional<std::string> SettingsStore::Load() {
+  loaded_ = true;
+  bool missing = false;
+  std::string error;
+  std::optional<std::string> text = ReadWholeFile(paths_.userFile, missing, error);
+  std::string source = paths_.userFile;
+  if (!text) {
+    if (!missing) {
+      usable_ = false;
+      return error;
+    }
+    // First run: take the system-wide defaults if there are any, and write
+    // every value at exit.
+    created_ = true;
+    for (const auto& file : paths_.defaultsFiles) {
+      bool defaultsMissing = false;
+      std::string defaultsError;
+      text = ReadWholeFile(file, defaultsMissing, defaultsError);
+      if (text) {
+        source = file;
+        break;
+      }
+    }
+    if (!text) return std::nullopt;
+  }
+  IniParseError parseError;
+  std::optional<IniDocument> doc = IniDocument::Parse(*text, &parseError);
+  if (!doc) {
+    // Damaged text: run on the defaults and leave the file for the user to
+    // mend rather than overwrite it.
+    usable_ = false;
+    created_ = false;
+    return source + ": line " + FormatInteger(parseError.line) + ": " + parseError.reason;
+  }
+  for (int i = 0; i < kSettingCount; ++i) {
+    const auto id = static_cast<SettingId>(i);
+    std::optional<Value> v;
+    if (auto raw = doc->Get(kSettingsSection, kSpecs[i].name)) v = Validate(id, *raw);
+    // An absent, over-long or out-of-range value falls back to the default,
+    // and the shadow copy keeps the default too.
+    values_[i] = v ? *v : DefaultOf(id);
+    shadows_[i] = values_[i];
+  }
+  return std::nullopt;
+}
+
+SettingsStore::SaveResult SettingsStore::Save() {
+  SaveResult result;
+  if (!writable()) return result;
+  std::vector<int> changed;
+  for (int i = 0; i < kSettingCount; ++i) {
+    if (created_ || !(values_[i] == shadows_[i])) changed.push_back(i);
+  }
+  if (changed.empty()) return result;
+
+  // Start from the file as it is now, so that comments and keys we do not
+  // know survive.
+  IniDocument doc;
+  bool missing = false;
+  std::string error;
+  if (auto text = ReadWholeFile(paths_.userFile, missing, error)) {
+    auto parsed = IniDocument::Parse(*text);
+    if (!parsed) {
+      result.error = paths_.userFile + ": damaged while the program ran; settings not saved";
+      return result;
+    }
+    doc = std::move(*parsed);
+  } else if (!missing) {
+    result.error = error;
+    return result;
+  } else {
+    doc = *IniDocument::Parse("# Skylode settings\n");
+  }
+  for (int i : changed) {
+    const SettingSpec& spec = kSpecs[i];
+    doc.Set(kSettingsSection, spec.name,
+            spec.kind == SettingKind::kNumber ? FormatInteger(values_[i].number) : values_[i].text);
+  }
+  if (auto writeError = WriteFileAtomically(paths_.userFile, doc.Serialise())) {
+    result.error = *writeError;
+    return result;
+  }
+  for (int i : changed) shadows_[i] = values_[i];
+  created_ = false;
+  result.written = static_cast<int>(changed.size());
+  return result;
+}
+
+const std::string& SettingsStore::Text(SettingId id) const { return values_[Index(id)].text; }
+
+bool SettingsStore::SetText(SettingId id, std::string_view value) {
+  if (SpecOf(id).kind == SettingKind::kNumber) return false;
+  auto v = Validate(id, value);
+  if (!v) return false;
+  values_[Index(id)] = *v;
+  return true;
+}
+
+int64_t SettingsStore::Number(SettingId id) const { return values_[Index(id)].number; }
+
+bool SettingsStore::SetNumber(SettingId id, int64_t value) {
+  const SettingSpec& spec = SpecOf(id);
+  if (spec.kind != SettingKind::kNumber || value < spec.min || value > spec.max) return false;
+  values_[Index(id)].number = value;
+  return true;
+}
+
+bool SettingsStore::Changed(SettingId id) const { return !(values_[Index(id)] == shadows_[Index(id)]); }
+
+}  // namespace skylode
