@@ -1,0 +1,79 @@
+// Reading IGC text into track points, and checking the G security record of
+// the files we wrote.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "shell/records/raw_igc_buffer.h"
+#include "shell/records/track_log.h"
+
+namespace skylode {
+
+// Caption of every message the IGC reader gives.
+inline constexpr char kIgcReadCaption[] = "Reading IGC log file";
+
+struct IgcParseResult {
+  bool ok = false;
+  std::vector<TrackPoint> points;  // first one starts a segment
+  std::string manufacturer;        // three characters from the A record
+  std::string serial;              // three characters, "000" when the A record has none
+  std::string error;               // the message to show when !ok
+};
+
+// Reads the A, HFDTE and B records; every other record is skipped. Stops at
+// the first error, which names the line (counted from 1).
+IgcParseResult ParseIgcText(std::string_view text);
+
+// One B record from the character after the 'B'. Gives 0 and the point's
+// position, heights and time of day, or the error number of the first bad field.
+struct IgcBRecord {
+  uint32_t timeOfDay = 0;  // seconds
+  int32_t latitude = 0;    // semicircles
+  int32_t longitude = 0;
+  int32_t pressureAltitude = 0;  // metres
+  int32_t gnssAltitude = 0;      // metres
+};
+int ParseIgcBRecord(std::string_view afterB, IgcBRecord& out);
+
+// IGC text an instrument delivered, or the user opened: the points plus the
+// raw-log record that keeps the text for saving it unchanged. Touches no
+// shared state; the caller installs both.
+struct AcceptedIgc {
+  bool ok = false;
+  std::vector<TrackPoint> points;
+  RawIgcBuffer raw;
+  std::string error;  // shown with kIgcReadCaption
+};
+AcceptedIgc AcceptInstrumentIgc(std::string_view text);
+
+// Status line after opening an .igc file as a track log.
+std::string IgcPositionsReadStatus(size_t count);  // "%d positions read (Signature not ok or ignored)"
+
+// The command line's read: ".igc" is appended to the base name.
+struct IgcFileReadResult {
+  bool ok = false;
+  std::vector<TrackPoint> points;
+  std::string manufacturer;
+  std::string serial;
+  std::string error;        // message, captioned kIgcReadCaption
+  std::string systemError;  // the system's text when the failure came from the OS, else empty
+};
+IgcFileReadResult ReadIgcFile(const std::filesystem::path& baseName);
+
+// The security check.
+enum class IgcVerifyOutcome { kPassed, kFailed, kNoSecurityRecord, kFileError };
+struct IgcVerifyReport {
+  IgcVerifyOutcome outcome = IgcVerifyOutcome::kFailed;
+  std::string message;  // "Security check PASSED", ... or the file error
+  std::string caption;  // "Security check", or the file error's caption
+  bool errorIcon = false;
+  std::string systemError;  // for file errors the system reports
+};
+IgcVerifyReport VerifyIgcText(std::string_view text);
+IgcVerifyReport VerifyIgcFile(const std::filesystem::path& file);
+
+}  // namespace skylode

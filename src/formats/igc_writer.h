@@ -1,0 +1,60 @@
+// IGC flight recorder text from track points: A, H, optional I, B, two L
+// records and, for logs straight from an instrument, the G security record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/records/calendar.h"
+#include "shell/records/track_log.h"
+
+namespace skylode {
+
+// Our IGC manufacturer code and the one-character form in short file names.
+inline constexpr char kIgcManufacturer[] = "XKL";
+inline constexpr char kIgcManufacturerChar = 'X';
+// 100 x major + minor, printed 4.49 in the L record.
+inline constexpr int kIgcProgramVersion = 449;
+
+// Texts of the "HO" header records; any may be empty.
+struct IgcHeaderTexts {
+  std::string pilot;
+  std::string competitionId;
+  std::string gliderType;
+  std::string gliderId;
+  std::string competitionClass;
+  std::string site;
+};
+
+struct IgcWriteOptions {
+  IgcHeaderTexts header;
+  std::string instrumentText;  // A-record extension; cut to kInstrumentTextMax
+  std::string frSerial;        // three characters, or empty
+  CalendarTime downloadTime{};
+  bool gRecordValid = false;   // the points came unaltered from an instrument
+  bool wantGRecord = false;
+  bool addEnl = false;         // I record and an ENL column from the depth
+  int programVersion = kIgcProgramVersion;
+};
+
+struct IgcBuildResult {
+  bool ok = false;
+  std::string text;          // the whole file, "\r\n" line ends
+  bool sourceValid = false;  // gRecordValid: a G record was possible
+  bool gRecordWritten = false;
+  std::string error;         // when !ok
+};
+
+// Builds the whole IGC file in memory. An empty point list is an error, since
+// the date record and the file name come from the first point.
+IgcBuildResult BuildIgcText(const TrackPoint* points, size_t count, const IgcWriteOptions& options);
+inline IgcBuildResult BuildIgcText(const std::vector<TrackPoint>& points, const IgcWriteOptions& options) {
+  return BuildIgcText(points.data(), points.size(), options);
+}
+
+// One B record with its line end, as BuildIgcText writes it.
+std::string FormatIgcBRecord(const TrackPoint& point, bool withEnl);
+
+}  // namespace skylode

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "formats/igc_reader.h"
+#include "formats/igc_writer.h"
+#include "igc_test_support.h"
+#include "shell/records/angles.h"
+
+namespace skylode {
+namespace {
+
+using igc_test::At;
+
+constexpr char kB[] = "B1000004703501N00800000WA0123401300";
+
+std::string Lines(std::initializer_list<std::string> lines, const char* end = "\r\n") {
+  std::string s;
+  for (const auto& l : lines) s += l + end;
+  return s;
+}
+
+TEST(IgcReader, ErrorsNameTheRecordAndLine) {
+  struct Case {
+    std::string text;
+    std::string error;
+  } cases[] = {
+      {"", "No A-record found"},
+      {Lines({"AXYZ", "HFDTE010709"}), "No positions found"},
+      {Lines({"HFDTE010709", kB}), "No A-record found"},
+      {Lines({"AXYZ", kB}), "Missing date line"},
+      {Lines({"AXYZ", "HFDTE010709", "HFDTE020709"}), "Multiple date lines"},
+      {Lines({"AXYZ", "AXYZ"}), "Multiple A-records"},
+      {Lines({"AXY"}), "Too short A-record"},
+      {Lines({"AX_Z"}), "Bad IGC manufacturer found in the A-record"},
+      {Lines({"AXYZ1_3"}), "Bad serial number found in the A-record"},
+      {Lines({"AXYZ12"}), "Bad serial number found in the A-record"},
+      // Date checks, with the number of the offending line.
+      {Lines({"AXYZ", "HFDTE320709"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTE011309"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTE000709"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTE310409"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTE01070"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTE0107091"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HPPLTPILOT: x", "HFDTEDATE:0107"}), "Date error 1 on line 3"},
+      {Lines({"AXYZ", "HFDTEDATE:010709,1"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTEDATE:010709,01x"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTEDATE:010709;01"}), "Date error 1 on line 2"},
+      {Lines({"AXYZ", "HFDTE:010709"}), "Date error 1 on line 2"},
+      // A B record error comes with its field number.
+      {Lines({"AXYZ", "HFDTE010709", "LXXX", "B2400004703501N00800000WA0123401300"}), "Pos. error 2 on line 4"},
+      {Lines({"AXYZ", "HFDTE010709", "B100000470350"}), "Pos. error 9 on line 3"},
+  };
+  for (const auto& c : cases) {
+    const IgcParseResult r = ParseIgcText(c.text);
+    EXPECT_FALSE(r.ok) << c.text;
+    EXPECT_EQ(r.error, c.error) << c.text;
+    EXPECT_TRUE(r.points.empty());
+  }
+}
+
+TEST(IgcReader, BRecordFieldErrors) {
+  struct Case {
+    const char* record;  // after the 'B'
+    int error;
+  } cases[] = {
+      {"1000004703501N00800000WA0123401300", 0},
+      {"X000004703501N00800000WA0123401300", 1},
+      {"2400004703501N00800000WA0123401300", 2},
+      {"10X0004703501N00800000WA0123401300", 3},
+      {"1060004703501N00800000WA0123401300", 4},
+      {"1000X04703501N00800000WA0123401300", 5},
+      {"1000604703501N00800000WA0123401300", 6},
+      {"1000004X03501N00800000WA0123401300", 7},
+      {"1000009003501N00800000WA0123401300", 8},
+      {"10000047035X1N00800000WA0123401300", 9},
+      {"1000004760000N00800000WA0123401300", 0},
+      {"1000004760001N00800000WA0123401300", 10},
+      {"1000004703501X00800000WA0123401300", 11},
+      {"1000004703501N0080000", 14},
+      {"1000004703501N18000000WA0123401300", 13},
+      {"1000004703501N0X800000WA0123401300", 12},
+      {"1000004703501N17960000EA0123401300", 0},
+      {"1000004703501N17960001EA0123401300", 15},
+      {"1000004703501N00800000XA0123401300", 16},
+      {"1000004703501N00800000W", 17},
+      {"1000004703501N00800000WV0123401300", 0},  // any validity letter
+      {"1000004703501N00800000WA01234", 18},
+      {"1000004703501N00800000WA0123X01300", 18},
+      {"1000004703501N00800000WA-123401300", 0},
+      {"1000004703501N00800000WA-12X401300", 18},
+      {"1000004703501N00800000WA01234-0013", 0},
+      {"1000004703501N00800000WA0123401300123 trailing extensions", 0},
+      {"", 1},
+  };
+  for (const auto& c : cases) {
+    IgcBRecord b;
+    EXPECT_EQ(ParseIgcBRecord(c.record, b), c.error) << c.record;
+  }
+}
+
+TEST(IgcReader, BRecordValues) {
+  IgcBRecord b;
+  ASSERT_EQ(ParseIgcBRecord("2359594703501S00800000WA-001201235", b), 0);
+  EXPECT_EQ(b.timeOfDay, 86399u);
+  EXPECT_EQ(SemicirclesToMilliMinutes(b.latitude), -2823501);
+  EXPECT_EQ(b.longitude, -igc_test::kLon8Degrees);
+  EXPECT_EQ(b.pressureAltitude, -12);
+  EXPECT_EQ(b.gnssAltitude, 1235);
+  // 180 degrees east does not fit the type: pinned, not wrapped to the west.
+  ASSERT_EQ(ParseIgcBRecord("0000000000000N17960000EA0000000000", b), 0);
+  EXPECT_EQ(b.longitude, std::numeric_limits<int32_t>::max());
+  ASSERT_EQ(ParseIgcBRecord("0000008960000S17960000WA0000000000", b), 0);
+  EXPECT_EQ(b.latitude, -(1 << 30));
+  EXPECT_EQ(b.longitude, std::numeric_limits<int32_t>::min());
+}
+
+TEST(IgcReader, RealWorldLayouts) {
+  const uint32_t day = At(2009, 7, 1, 0, 0, 0);
+  struct Case {
+    const char* name;
+    std::string text;
+    uint32_t firstTime;
+    std::string serial;
+  } cases[] = {
+      {"CR LF", Lines({"AXYZ", "HFDTE010709", kB}), day + 36000, "000"},
+      {"LF only", Lines({"AXYZABC", "HFDTE010709", kB}, "\n"), day + 36000, "ABC"},
+      {"no final line end", Lines({"AXYZ ABC", "HFDTE010709"}) + kB, day + 36000, "000"},
+      {"DATE label", Lines({"AXYZ", "HFDTEDATE:010709", kB}), day + 36000, "000"},
+      {"DATE label and flight", Lines({"AXYZ", "HFDTEDATE:010709,02", kB}), day + 36000, "000"},
+      {"long header, I record, extensions, blank lines",
+       Lines({"AXYZ001 SOME LOGGER", "HFFXA035", "HFPLTPILOTINCHARGE: Jane Doe", "HFDTEDATE:010709,01",
+              "HFGTYGLIDERTYPE: Alpha", "", "I033638FXA3940SIU4143ENL", "LXYZ comment",
+              std::string(kB) + "0350912", "C0107091200000000000001", "F100000010203", "E100000PEV",
+              "GABCDEF"}),
+       day + 36000, "001"},
+      // A line is kept to 80 characters; the B record's fields come first.
+      {"100-character line", Lines({"AXYZ", "HFDTE010709", std::string(kB) + std::string(65, '9')}),
+       day + 36000, "000"},
+  };
+  for (const auto& c : cases) {
+    const IgcParseResult r = ParseIgcText(c.text);
+    ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+    ASSERT_EQ(r.points.size(), 1u) << c.name;
+    EXPECT_EQ(r.points[0].time, c.firstTime) << c.name;
+    EXPECT_EQ(r.points[0].flags, kTrackPointStartsSegment) << c.name;
+    EXPECT_EQ(r.points[0].gpsHeight, 13000) << c.name;
+    EXPECT_EQ(r.points[0].baroHeight, 1234) << c.name;
+    EXPECT_EQ(r.manufacturer, "XYZ") << c.name;
+    EXPECT_EQ(r.serial, c.serial) << c.name;
+  }
+}
+
+TEST(IgcReader, MidnightAdvancesTheDate) {
+  const std::string text = Lines({"AXYZ", "HFDTE311209", "B2359500000000N00000000EA0000000000",
+                                  "B0000100000000N00000000EA0000000000", "B0000100000000N00000000EA0000000000",
+                                  // less than an hour back: a glitch, not a new day
+                                  "B2330000000000N00000000EA0000000000"});
+  const IgcParseResult r = ParseIgcText(text);
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_EQ(r.points.size(), 4u);
+  EXPECT_EQ(r.points[0].time, At(2009, 12, 31, 23, 59, 50));
+  EXPECT_EQ(r.points[1].time - r.points[0].time, 20u);
+  EXPECT_EQ(r.points[2].time, At(2010, 1, 1, 0, 0, 10));
+  EXPECT_EQ(r.points[3].time, At(2010, 1, 1, 23, 30, 0));
+  EXPECT_EQ(r.points[1].flags, 0u);
+}
+
+TEST(IgcReader, EndlessMidnightsStopBeforeTheTimeScaleWraps) {
+  std::string text = Lines({"AXYZ", "HFDTE010199"});
+  for (int i = 0; i < 20000; ++i)
+    text += "B2300000000000N00000000EA0000000000\r\nB0000000000000N00000000EA0000000000\r\n";
+  const IgcParseResult r = ParseIgcText(text);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.error.rfind("Date error 2 on line ", 0), 0u) << r.error;
+}
+
+TEST(IgcReader, AcceptInstrumentIgcKeepsTheRawLog) {
+  const std::string text = Lines({"AXYZ7Q2 extra", "HFDTE020709", "B0000100000000N00000000EA0000000000"}, "\n");
+  const AcceptedIgc a = AcceptInstrumentIgc(text);
+  ASSERT_TRUE(a.ok) << a.error;
+  EXPECT_EQ(a.raw.text, text);
+  EXPECT_EQ(a.raw.flightTime, At(2009, 7, 2, 0, 0, 10));
+  EXPECT_EQ(a.raw.manufacturer, "XYZ");
+  EXPECT_EQ(a.raw.loggerSerial, "7Q2");
+  ASSERT_EQ(a.points.size(), 1u);
+
+  const AcceptedIgc bad = AcceptInstrumentIgc("AXYZ\r\n");
+  EXPECT_FALSE(bad.ok);
+  EXPECT_EQ(bad.error, "No positions found");
+  EXPECT_TRUE(bad.raw.empty());
+  EXPECT_EQ(IgcPositionsReadStatus(12), "12 positions read (Signature not ok or ignored)");
+}
+
+TEST(IgcReader, RoundTripKeepsPointsWithinTheFormatsResolution) {
+  std::vector<TrackPoint> pts;
+  const uint32_t start = At(2011, 8, 14, 22, 30, 0);
+  for (int i = 0; i < 3000; ++i) {
+    TrackPoint p;
+    p.flags = i == 0 ? 1 : 0;
+    p.time = start + static_cast<uint32_t>(i) * 2;  // crosses midnight
+    p.latitude = static_cast<int32_t>(-1000000000LL + i * 600000LL);  // south to north
+    p.longitude = static_cast<int32_t>(2147000000LL - i * 1400000LL);  // east to west
+    p.gpsHeight = i * 7 - 300;
+    p.baroHeight = i - 100;
+    pts.push_back(p);
+  }
+  IgcWriteOptions o = igc_test::FixtureOptions();
+  o.frSerial = "Z9Q";
+  o.addEnl = true;
+  const IgcBuildResult w = BuildIgcText(pts, o);
+  ASSERT_TRUE(w.ok);
+  const AcceptedIgc r = AcceptInstrumentIgc(w.text);
+  ASSERT_TRUE(r.ok) << r.error;
+  ASSERT_EQ(r.points.size(), pts.size());
+  EXPECT_EQ(r.raw.manufacturer, "XKL");
+  EXPECT_EQ(r.raw.loggerSerial, "Z9Q");
+  EXPECT_EQ(r.raw.flightTime, start);
+  // One thousandth of a minute is about 199 semicircles.
+  for (size_t i = 0; i < pts.size() && !HasFailure(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(r.points[i].time, pts[i].time);
+    EXPECT_EQ(r.points[i].flags, pts[i].flags);
+    EXPECT_NEAR(r.points[i].latitude, pts[i].latitude, 100);
+    EXPECT_NEAR(r.points[i].longitude, pts[i].longitude, 100);
+    EXPECT_EQ(r.points[i].baroHeight, pts[i].baroHeight);
+    EXPECT_EQ(r.points[i].gpsHeight, pts[i].gpsHeight < 0 ? 0 : (pts[i].gpsHeight + 5) / 10 * 10);
+  }
+  // Written again, the text is the same byte for byte.
+  EXPECT_EQ(BuildIgcText(r.points, o).text, w.text);
+}
+
+}  // namespace
+}  // namespace skylode
