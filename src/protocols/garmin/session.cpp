@@ -51,6 +51,13 @@ bool GarminSession::Send(const GarminPacket& p) {
   return ctx_.port().Write(wire, ctx_.cancel()).ok();
 }
 
+void GarminSession::SendAbortTransfer() {
+  if (!ctx_.hasPort()) return;
+  const std::vector<uint8_t> wire = EncodeGarminPacket(MakeCommandPacket(kCmdAbortTransfer));
+  // A token that is never cancelled: the port's own write bound still holds.
+  ctx_.port().Write(wire, CancelToken{});
+}
+
 void GarminSession::ResetReceiver() {
   rx_.Reset();
   leftoverAt_ = leftoverEnd_ = 0;

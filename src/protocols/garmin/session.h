@@ -42,7 +42,8 @@ class GarminSession {
   bool SendCommand(uint16_t command) { return Send(MakeCommandPacket(command)); }
   bool SendAck(uint8_t ackedId) { return Send(MakeAckPacket(ackedId)); }
   // Tells the unit to stop the transfer it is in; failures do not matter here.
-  void SendAbortTransfer() { SendCommand(kCmdAbortTransfer); }
+  // Sent even after the user aborted, which is when it matters most.
+  void SendAbortTransfer();
 
   // Waits for the next correct packet; bytes left over from the previous
   // read are used first. Packets with a bad checksum are dropped silently.
