@@ -96,7 +96,8 @@ class SentenceLineCollector {
 // and so does a value outside the 32-bit range.
 std::optional<int32_t> ReadDecimal(std::string_view field);
 // As ReadDecimal, with one optional '+' or '-' first (blanks may follow it).
-// Reads -2147483648 to 2147483647.
+// Reads -2147483648 to 2147483647; a sign without digits reads as 0, like a
+// blank field.
 std::optional<int32_t> ReadSignedDecimal(std::string_view field);
 
 }  // namespace skylode
