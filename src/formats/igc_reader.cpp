@@ -3,6 +3,7 @@
 #include <array>
 #include <new>
 
+#include "formats/file_io.h"
 #include "formats/igc_security.h"
 #include "shell/records/calendar.h"
 #include "shell/records/numeric.h"
@@ -261,6 +262,70 @@ IgcVerifyReport VerifyIgcText(std::string_view text) {
     }
   }
   return result(IgcVerifyOutcome::kNoSecurityRecord);
+}
+
+IgcFileReadResult ReadIgcFile(const std::string& baseName) {
+  IgcFileReadResult r;
+  const std::string name = baseName + ".igc";
+  if (name.size() > kMaxIgcFileName) {
+    r.error = "File name too long";
+    return r;
+  }
+  ReadFileResult file = ReadWholeFile(name);
+  if (!file.ok()) {
+    switch (file.error->code) {
+      case FileErrorCode::kEmpty: r.error = "File is empty"; break;
+      case FileErrorCode::kTooLarge: r.error = "Memory allocation error"; break;
+      case FileErrorCode::kReadError:
+        r.error = "IGC track log file read error";
+        r.systemError = file.error->osText;
+        break;
+      default:
+        r.error = "Error opening file";
+        r.systemError = file.error->osText;
+        break;
+    }
+    return r;
+  }
+  IgcParseResult p = ParseIgcText(file.bytes);
+  if (!p.ok) {
+    r.error = std::move(p.error);
+    return r;
+  }
+  r.ok = true;
+  r.points = std::move(p.points);
+  r.manufacturer = std::move(p.manufacturer);
+  r.serial = std::move(p.serial);
+  return r;
+}
+
+IgcVerifyReport VerifyIgcFile(const std::string& path) {
+  ReadFileResult file = ReadWholeFile(path);
+  if (file.ok()) return VerifyIgcText(file.bytes);
+  IgcVerifyReport r;
+  r.outcome = IgcVerifyOutcome::kFileError;
+  r.errorIcon = true;
+  switch (file.error->code) {
+    case FileErrorCode::kEmpty:
+      r.message = "File is empty";
+      r.caption = "Reading track log file";
+      break;
+    case FileErrorCode::kTooLarge:
+      r.message = "File buffer memory allocation";
+      r.caption = r.message;
+      break;
+    case FileErrorCode::kReadError:
+      r.message = "Track log file read error";
+      r.caption = r.message;
+      r.systemError = file.error->osText;
+      break;
+    default:
+      r.message = "Error opening track log file";
+      r.caption = r.message;
+      r.systemError = file.error->osText;
+      break;
+  }
+  return r;
 }
 
 }  // namespace skylode

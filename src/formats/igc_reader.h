@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,16 +52,21 @@ AcceptedIgc AcceptInstrumentIgc(std::string_view text);
 // Status line after opening an .igc file as a track log.
 std::string IgcPositionsReadStatus(size_t count);  // "%d positions read (Signature not ok or ignored)"
 
+// Longest file name the save and open paths accept.
+inline constexpr size_t kMaxIgcFileName = 257;
+
 // The command line's read: ".igc" is appended to the base name.
 struct IgcFileReadResult {
   bool ok = false;
   std::vector<TrackPoint> points;
   std::string manufacturer;
   std::string serial;
-  std::string error;        // message, captioned kIgcReadCaption
-  std::string systemError;  // the system's text when the failure came from the OS, else empty
+  // The message. With a system text it is that text's caption; without, it
+  // is shown captioned kIgcReadCaption.
+  std::string error;
+  std::string systemError;
 };
-IgcFileReadResult ReadIgcFile(const std::filesystem::path& baseName);
+IgcFileReadResult ReadIgcFile(const std::string& baseName);
 
 // The security check.
 enum class IgcVerifyOutcome { kPassed, kFailed, kNoSecurityRecord, kFileError };
@@ -71,9 +75,11 @@ struct IgcVerifyReport {
   std::string message;  // "Security check PASSED", ... or the file error
   std::string caption;  // "Security check", or the file error's caption
   bool errorIcon = false;
-  std::string systemError;  // for file errors the system reports
+  // For a failure the system reports: its text, shown with `message` as the caption.
+  std::string systemError;
 };
 IgcVerifyReport VerifyIgcText(std::string_view text);
-IgcVerifyReport VerifyIgcFile(const std::filesystem::path& file);
+// Reads the whole file the user chose and checks it; changes no state.
+IgcVerifyReport VerifyIgcFile(const std::string& path);
 
 }  // namespace skylode

@@ -5,6 +5,7 @@
 #include <new>
 #include <string_view>
 
+#include "formats/file_io.h"
 #include "formats/igc_security.h"
 #include "shell/records/angles.h"
 #include "shell/records/numeric.h"
@@ -157,5 +158,76 @@ IgcBuildResult BuildIgcText(const TrackPoint* points, size_t count, const IgcWri
   r.ok = true;
   return r;
 }
+
+namespace {
+
+IgcSaveResult WriteIgcFile(const std::string& path, std::string_view bytes, bool overwrite) {
+  IgcSaveResult r;
+  auto error = WriteFileAtomically(path, bytes, overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
+  if (!error) {
+    r.status = IgcSaveStatus::kSaved;
+    return r;
+  }
+  switch (error->code) {
+    case FileErrorCode::kExists:
+      r.status = IgcSaveStatus::kExists;
+      r.message = kIgcFileExistsText;
+      r.caption = kIgcFileExistsCaption;
+      return r;
+    case FileErrorCode::kCannotCreate:
+    case FileErrorCode::kCannotOpen:
+      r.message = "Error opening file";
+      break;
+    default:
+      r.message = "File write error";
+      break;
+  }
+  r.caption = r.message;
+  r.systemError = error->osText.empty() ? error->Describe() : error->osText;
+  return r;
+}
+
+}  // namespace
+
+IgcSaveResult SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const TrackLog& log,
+                              const IgcSaveParameters& p, const std::string& path, bool overwrite) {
+  IgcWriteOptions o;
+  o.header.pilot = p.pilot;
+  o.header.gliderType = p.gliderType;
+  o.header.gliderId = p.gliderId;
+  o.header.competitionClass = p.competitionClass;
+  o.header.site = p.site;
+  o.instrumentText = log.instrumentText;
+  o.frSerial = p.frSerial;
+  o.downloadTime = log.downloadTime;
+  o.gRecordValid = log.gRecordValid;
+  o.wantGRecord = p.wantGRecord;
+  o.addEnl = p.addEnl;
+  IgcBuildResult text = BuildIgcText(selected, o);
+  if (!text.ok) {
+    IgcSaveResult r;
+    r.message = text.error;
+    r.caption = selected.empty() ? "Write IGC track log file" : "Encoding .igc file";
+    return r;
+  }
+  IgcSaveResult r = WriteIgcFile(path, text.text, overwrite);
+  if (r.status == IgcSaveStatus::kSaved) {
+    r.positionsWritten = selected.size();
+    r.gRecordSkipped = p.wantGRecord && !text.sourceValid;
+  }
+  return r;
+}
+
+IgcSaveResult SaveRawIgcLog(const RawIgcBuffer& raw, const std::string& path, bool overwrite) {
+  if (raw.empty()) {
+    IgcSaveResult r;
+    r.message = "No raw IGC log stored";
+    r.caption = "Save IGC log";
+    return r;
+  }
+  return WriteIgcFile(path, raw.text, overwrite);
+}
+
+std::string IgcPositionsWrittenStatus(size_t count) { return std::to_string(count) + " positions written"; }
 
 }  // namespace skylode

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "shell/records/calendar.h"
+#include "shell/records/raw_igc_buffer.h"
 #include "shell/records/track_log.h"
 
 namespace skylode {
@@ -56,5 +57,55 @@ inline IgcBuildResult BuildIgcText(const std::vector<TrackPoint>& points, const 
 
 // One B record with its line end, as BuildIgcText writes it.
 std::string FormatIgcBRecord(const TrackPoint& point, bool withEnl);
+
+// What the IGC save dialog collected. The shell runs CheckIgcSaveParameters
+// on it first and asks for the file name.
+struct IgcSaveParameters {
+  std::string pilot;
+  std::string frSerial;
+  std::string gliderType;
+  std::string gliderId;
+  std::string site;
+  std::string competitionClass;
+  bool wantGRecord = true;
+  bool addEnl = false;
+};
+
+enum class IgcSaveStatus {
+  kSaved,
+  kExists,  // nothing written: ask "File already exists, overwrite ?" and call again
+  kFailed,
+};
+
+struct IgcSaveResult {
+  IgcSaveStatus status = IgcSaveStatus::kFailed;
+  // For kExists and kFailed: the message and its caption. With a system text,
+  // the shell shows that text with `message` as the caption instead.
+  std::string message;
+  std::string caption;
+  std::string systemError;
+  size_t positionsWritten = 0;
+  // Saved, but the G record was wanted and the log did not come unaltered from
+  // an instrument: tell the user (kIgcNoGRecordText, kIgcNoGRecordCaption).
+  bool gRecordSkipped = false;
+};
+
+inline constexpr char kIgcNoGRecordText[] = "Track log source is not valid for G-record";
+inline constexpr char kIgcNoGRecordCaption[] = "Security record NOT included";
+inline constexpr char kIgcFileExistsText[] = "File already exists, overwrite ?";
+inline constexpr char kIgcFileExistsCaption[] = "File creation";
+
+// Saves the selected points of `log` at `path`. The text is built before the
+// file is touched and goes through a temporary file, so a failure leaves any
+// file already at `path` as it was. Without `overwrite` an existing file is
+// left alone and kExists returned.
+IgcSaveResult SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const TrackLog& log,
+                              const IgcSaveParameters& parameters, const std::string& path, bool overwrite);
+
+// Saves the instrument's own IGC text byte for byte.
+IgcSaveResult SaveRawIgcLog(const RawIgcBuffer& raw, const std::string& path, bool overwrite);
+
+// Status line after a save: "%d positions written".
+std::string IgcPositionsWrittenStatus(size_t count);
 
 }  // namespace skylode
