@@ -56,7 +56,9 @@ Step Aborted(TransferContext& ctx) {
 
 Step FlytecReadProductData(TransferContext& ctx, const FlytecTiming& timing, InstrumentInfo& info) {
   ctx.Product("");
-  if (!ctx.OpenPort(kFlytecBaud, true)) return ctx.aborted() ? Step::kAborted : Step::kFailed;
+  // A line opened by the caller (a transport of its own, a test) is used as
+  // it stands.
+  if (!ctx.hasPort() && !ctx.OpenPort(kFlytecBaud, true)) return ctx.aborted() ? Step::kAborted : Step::kFailed;
 
   for (int32_t left = ctx.HalfConnectAttempts(); left > 0; --left) {
     if (ctx.aborted()) return Aborted(ctx);

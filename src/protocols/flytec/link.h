@@ -56,9 +56,10 @@ struct InstrumentInfo {
   std::string model;  // "Compeo", ..., "Unknown"
 };
 
-// Opens the port at 57600 baud with XON/XOFF and asks for the product data,
-// half the configured connection attempts at most. Shows the product line
-// and pauses before the next command.
+// Opens the port at 57600 baud with XON/XOFF (unless a port is attached
+// already) and asks for the product data, half the configured connection
+// attempts at most. Shows the product line and pauses before the next
+// command.
 Step FlytecReadProductData(TransferContext& ctx, const FlytecTiming& timing, InstrumentInfo& info);
 
 }  // namespace skylode::flytec

@@ -1,0 +1,201 @@
+// Running the Flytec workers against the virtual Flytec: through the
+// dispatcher with a host that pumps its own UI queue, or directly on a line
+// the test opens itself.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/dispatcher.h"
+#include "protocols/flytec/register.h"
+#include "shell/records/angles.h"
+#include "shell/records/calendar.h"
+#include "sim/flytec/flytec_instrument.h"
+
+namespace skylode::flytec::testing {
+
+using namespace std::chrono_literals;
+
+// Short waits: the virtual instrument answers at once.
+inline FlytecTiming FastTiming() {
+  FlytecTiming t;
+  t.productReplyWindow = 300ms;
+  t.afterProductData = 0ms;
+  t.listSilence = 150ms;
+  t.beforeFlightRequest = 0ms;
+  t.flightSilence = 200ms;
+  t.waypointSilence = 150ms;
+  return t;
+}
+
+struct Shown {
+  std::string caption, text;
+  MessageIcon icon;
+};
+
+// What a transfer showed and asked, recorded on the UI thread.
+struct Screen {
+  std::mutex mutex;
+  std::vector<std::string> statuses, products;
+  std::vector<Shown> messages;
+  std::vector<std::string> dialogTitles;
+  std::vector<std::vector<TrackListEntry>> dialogEntries;
+  std::optional<std::vector<int32_t>> selection;  // what the Track List dialog answers
+
+  void Reset() {
+    std::lock_guard l(mutex);
+    statuses.clear();
+    products.clear();
+    messages.clear();
+    dialogTitles.clear();
+    dialogEntries.clear();
+    selection.reset();
+  }
+
+  std::vector<Shown> Messages() {
+    std::lock_guard l(mutex);
+    return messages;
+  }
+  std::vector<std::string> Statuses() {
+    std::lock_guard l(mutex);
+    return statuses;
+  }
+  bool SawStatus(std::string_view s) {
+    std::lock_guard l(mutex);
+    return std::find(statuses.begin(), statuses.end(), s) != statuses.end();
+  }
+
+  TransferCallbacks Callbacks() {
+    TransferCallbacks cb;
+    cb.onStatus = [this](std::string_view t) {
+      std::lock_guard l(mutex);
+      statuses.emplace_back(t);
+    };
+    cb.onProduct = [this](std::string_view t) {
+      std::lock_guard l(mutex);
+      products.emplace_back(t);
+    };
+    cb.showMessage = [this](std::string_view c, std::string_view t, MessageIcon i, const CancelToken&) {
+      std::lock_guard l(mutex);
+      messages.push_back({std::string(c), std::string(t), i});
+    };
+    cb.chooseTracks = [this](std::string_view title, const std::vector<TrackListEntry>& entries,
+                             const CancelToken&) {
+      std::lock_guard l(mutex);
+      dialogTitles.emplace_back(title);
+      dialogEntries.push_back(entries);
+      return selection;
+    };
+    return cb;
+  }
+};
+
+class PumpingHost final : public DispatcherHost {
+ public:
+  void Post(std::function<void()> task) override {
+    {
+      std::lock_guard l(mutex_);
+      tasks_.push_back(std::move(task));
+    }
+    wake_.notify_all();
+  }
+  void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override {
+    messages.push_back({std::string(caption), std::string(text), icon});
+  }
+  // Runs posted tasks until `done` holds or `limit` passes; false on time-out.
+  bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      if (done()) return true;
+      std::function<void()> task;
+      {
+        std::unique_lock l(mutex_);
+        if (!wake_.wait_until(l, std::min(end, std::chrono::steady_clock::now() + 10ms),
+                              [&] { return !tasks_.empty(); })) {
+          if (std::chrono::steady_clock::now() >= end) return done();
+          continue;
+        }
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task();
+    }
+  }
+  std::vector<Shown> messages;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> tasks_;
+};
+
+struct RunOutcome {
+  bool delivered = false;  // the completion ran
+  TransferResult result;
+};
+
+// Starts one transfer on "sim:<family>" and pumps until the dispatcher is done.
+inline RunOutcome RunTransfer(Dispatcher& d, PumpingHost& host, Screen& screen, AccessType access,
+                              const std::string& port, int32_t connectAttempts = 2) {
+  TransferRequest req;
+  req.access = access;
+  req.protocol = ProtocolType::kFlytec;
+  req.portName = port;
+  req.settings.connectAttempts = connectAttempts;
+  RunOutcome out;
+  const int started = d.StartTransfer(std::move(req), screen.Callbacks(), [&](TransferResult&& r) {
+    out.delivered = true;
+    out.result = std::move(r);
+  });
+  EXPECT_EQ(started, 0);
+  EXPECT_TRUE(host.PumpUntil([&] { return !d.transferBusy() && !d.hasActiveTransfer(); }));
+  return out;
+}
+
+// A straight, steady flight with one fix every `step` seconds, heights and
+// positions already at the precision the IGC text keeps.
+inline sim::SimFlight LineFlight(uint32_t start, int points, uint32_t step = 1, double lat = 45.8129,
+                                 double lon = 6.2459) {
+  sim::SimFlight f;
+  for (int i = 0; i < points; ++i) {
+    TrackPoint p;
+    p.flags = i == 0 ? kTrackPointStartsSegment : 0;
+    p.time = start + static_cast<uint32_t>(i) * step;
+    p.latitude = *DegreesToLatitude(lat + i * 0.0001);
+    p.longitude = *DegreesToLongitude(lon - i * 0.00015);
+    p.gpsHeight = (1250 + i) * 10;
+    p.baroHeight = 1238 + i;
+    f.points.push_back(p);
+  }
+  return f;
+}
+
+inline uint32_t At(int y, int mo, int d, int h, int mi, int s = 0) {
+  return *CalendarToTime({uint16_t(y), uint16_t(mo), uint16_t(d), uint16_t(h), uint16_t(mi), uint16_t(s), 0});
+}
+
+// One thousandth of a minute is what the text keeps of a position.
+inline constexpr int32_t kPositionTolerance = 18000;
+
+inline void ExpectSamePoints(const std::vector<TrackPoint>& got, const std::vector<TrackPoint>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].time, want[i].time) << i;
+    EXPECT_NEAR(got[i].latitude, want[i].latitude, kPositionTolerance) << i;
+    EXPECT_NEAR(got[i].longitude, want[i].longitude, kPositionTolerance) << i;
+    EXPECT_EQ(got[i].gpsHeight, want[i].gpsHeight) << i;
+    EXPECT_EQ(got[i].baroHeight, want[i].baroHeight) << i;
+    EXPECT_EQ(got[i].flags, i == 0 ? 1u : 0u) << i;
+  }
+}
+
+}  // namespace skylode::flytec::testing
