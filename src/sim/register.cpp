@@ -2,6 +2,8 @@
 
 #include "access/virtual_line.h"
 #include "sim/echo_instrument.h"
+#include "sim/flytec/flytec_instrument.h"
+#include "sim/garmin/virtual_garmin.h"
 #include "sim/virtual_instrument.h"
 
 namespace skylode::sim {
@@ -20,6 +22,8 @@ VirtualInstrumentFactory FactoryOf() {
 void RegisterVirtualInstruments() {
   // A loopback line, for checking a port set-up without an instrument.
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
+  RegisterVirtualFlytec();
+  RegisterVirtualGarmin();
 }
 
 }  // namespace skylode::sim
