@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -427,20 +430,67 @@ TEST(FormatNumbers, DialogFields) {
   for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected);
 }
 
+// Switches LC_NUMERIC to one with a decimal comma for the life of the object:
+// an installed one, or one built with localedef in the test's temporary
+// directory. `active` tells whether that worked.
+class CommaLocale {
+ public:
+  CommaLocale() {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    saved_ = previous ? previous : "C";
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+      if (std::setlocale(LC_NUMERIC, name) && WritesComma()) {
+        active = true;
+        return;
+      }
+    dir_ = testing::TempDir() + "skylode_locale";
+    const std::string cmd = "command -v localedef >/dev/null 2>&1 && mkdir -p '" + dir_ +
+                            "' && localedef -i de_DE -f ISO-8859-1 '" + dir_ + "/de_DE' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0) return;
+    setenv("LOCPATH", dir_.c_str(), 1);
+    active = std::setlocale(LC_NUMERIC, "de_DE") && WritesComma();
+  }
+  ~CommaLocale() {
+    std::setlocale(LC_NUMERIC, saved_.c_str());
+    unsetenv("LOCPATH");
+    if (!dir_.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(dir_, ignored);
+    }
+  }
+  bool active = false;
+
+ private:
+  static bool WritesComma() {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+    return std::string(buf) == "1,5";
+  }
+  std::string saved_, dir_;
+};
+
 TEST(FormatNumbers, IgnoreTheLocale) {
-  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = previous ? previous : "C";
-  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "fr_FR.UTF-8"))
-    GTEST_SKIP() << "no locale with a decimal comma installed";
-  const std::string metres = FormatUtmMetres(462343.326);
-  const std::string fixed = FormatFixed(1.5, 2);
-  double parsed = 0;
-  const int r = ParseDecimal("1.5", parsed);
-  std::setlocale(LC_NUMERIC, saved.c_str());
+  std::string metres, fixed, dms, seconds;
+  int decimal = -1, coordinate = -1;
+  double parsed = 0, radians = 0;
+  {
+    CommaLocale comma;
+    if (!comma.active) GTEST_SKIP() << "no locale with a decimal comma available";
+    metres = FormatUtmMetres(462343.326);
+    fixed = FormatFixed(1.5, 2);
+    dms = FormatDms(-(8 * 360000 + 30 * 6000 + 1225), kLon);
+    seconds = FormatArcSeconds(Dms(8, 30, 12.25) * kDeg, kLon).value_or("");
+    decimal = ParseDecimal("1.5", parsed);
+    coordinate = ParseCoordinate("N 47 30.5", kLat, radians);
+  }
   EXPECT_EQ(metres, "0462343.3260");
   EXPECT_EQ(fixed, "1.50");
-  EXPECT_EQ(r, 0);
+  EXPECT_EQ(dms, "W 008  30  12.25");
+  EXPECT_EQ(seconds, "E 008 30 12.25000");
+  EXPECT_EQ(decimal, 0);
   EXPECT_EQ(parsed, 1.5);
+  EXPECT_EQ(coordinate, 0);
+  EXPECT_NEAR(radians, Dms(47, 30.5) * kDeg, 1e-12);
 }
 
 // Random bytes drawn from the characters the parsers look at: nothing may
