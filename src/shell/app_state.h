@@ -1,0 +1,283 @@
+// The application: the one instance of every list, the view, the option
+// flags, the settings and the transfer state, and every command of the main
+// window. Everything here runs on the UI thread; workers reach it only through
+// completions the dispatcher posts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "access/transfer_context.h"
+#include "shell/records/ctr_list.h"
+#include "shell/records/pilot_list.h"
+#include "shell/records/raw_igc_buffer.h"
+#include "shell/records/track_log.h"
+#include "shell/records/waypoint.h"
+#include "shell/settings.h"
+#include "shell/transfer_service.h"
+#include "shell/ui_interface.h"
+#include "shell/view_mode.h"
+
+namespace skylode {
+
+inline constexpr int kProgramVersion = 449;  // shown as 4.49
+
+inline constexpr std::string_view kTextBusy = "Busy GPS driver";
+inline constexpr std::string_view kTextWrongView = "Incorrect view mode";
+
+// The competition values that live in the settings between runs.
+struct CompetitionState {
+  bool competitionMode = false;
+  bool compSpecial = false;
+  bool uploadDashId = false;  // CompWptNNN
+  uint32_t compStart = 555674400;
+  uint32_t compStop = 0;
+  std::string pilotListFile;
+  std::string trackLogFolder;         // CompDir
+  std::string pilotListBrowseFolder;  // PilotListDir
+};
+
+// Check marks that are not settings: they start the same way in every run.
+struct OptionFlags {
+  bool addIgcToCompOut = false;
+  bool usbCompCheckWaypoints = true;
+  bool powerOffGarmin = false;     // "Pwr off after wpts wr && log read"
+  bool powerOffFlymaster = false;  // "Pwr off after log read"
+};
+
+// What the rest of the program needs to know about a command-line run. The
+// command-line code fills it in BeginCommandLineRun and is called back when a
+// transfer ends.
+struct CommandLineRun {
+  bool hidden = false;        // WIN=0: no person is watching
+  bool exitWhenDone = false;  // EXIT
+  bool overwrite = false;     // OVERWRITE: replace output files without asking
+  bool noSplit = false;       // NOSPLIT
+  bool powerOff = false;      // PWROFF
+  int32_t timeout = 0;        // TIMEOUT: connection attempts, 0 for the default
+  // The transfer-finished message: runs on the UI thread after the
+  // completion that ended the transfer, with its success.
+  std::function<void(bool success)> transferFinished;
+  // Texts for the calling program's notify window (any may be empty).
+  std::function<void(std::string_view text)> notify;
+  std::function<void(const TrackPoint& point)> notifyPosition;
+  std::function<void(int32_t count)> notifyWaypointCount;
+  std::function<void(int32_t count)> notifyByteCount;
+};
+
+// A format offered in a file dialog.
+struct FileFormatChoice {
+  std::string name;       // "Ozi"
+  std::string extension;  // ".plt"
+};
+
+struct FileDialogSpec {
+  std::string title;
+  std::vector<FileFormatChoice> formats;
+  SettingId folderSetting = SettingId::kTrackLogDir;
+  // The setting that remembers the chosen filter, if any.
+  std::optional<SettingId> filterSetting;
+  std::string defaultName;
+};
+
+struct ChosenFile {
+  std::string path;
+  int format = 0;  // index into FileDialogSpec::formats
+};
+
+// One of the transfer entry points (caption and the families it accepts).
+struct TransferOperation {
+  std::string_view caption;
+  AccessType access;
+  std::vector<ProtocolType> accepted;  // empty: any the command chose
+};
+const TransferOperation& OperationFor(AccessType access);
+
+class AppState {
+ public:
+  AppState(UiInterface& ui, SettingsStore& settings, TransferService& transfers);
+
+  // --- The lists (replaced whole; read them only on the UI thread) ---
+  TrackLog trackLog;
+  RawIgcBuffer rawIgc;
+  WaypointList waypoints;
+  CtrList ctrs;
+  PilotList pilots;
+
+  CompetitionState competition;
+  OptionFlags options;
+
+  // --- Start and end ---
+  // Loads the settings (the one message when that fails), sets the check
+  // marks and shows the track log. Without a command-line run the
+  // competition state is restored from the settings.
+  void Initialise();
+  // A command-line run starts (before Initialise, as the command line is
+  // read before the window): settings become read-only for its duration.
+  void BeginCommandLineRun(CommandLineRun run);
+  // The run is over and the window stays: the interactive values come back
+  // from the settings, so that Exit saves nothing the run changed.
+  void EndCommandLineRun();
+  bool commandLineRunActive() const { return cmdRun_.has_value(); }
+  const CommandLineRun* commandLineRun() const { return cmdRun_ ? &*cmdRun_ : nullptr; }
+  bool hiddenRun() const { return cmdRun_ && cmdRun_->hidden; }
+  // Runs once: aborts a running transfer, frees the lists, ends device
+  // access, saves the settings outside a command-line run. The exit code:
+  // 1 when the last transfer failed, 0 otherwise.
+  int Exit();
+  bool exited() const { return exited_; }
+  int exitCode() const { return transferFailed_ ? 1 : 0; }
+
+  // --- Commands ---
+  // Dispatches a menu, accelerator or button command.
+  void RunCommand(int id);
+  // False for commands whose handler is not there (yet): the window shows
+  // them disabled.
+  bool IsCommandAvailable(int id) const;
+  bool IsCommandChecked(int id) const;
+  // Commands implemented elsewhere (file formats, dialogs of the window,
+  // competition mode) register here; a registered handler replaces the
+  // built-in one.
+  void RegisterCommand(int id, std::function<void()> handler);
+  // The "Abort transfer" button.
+  void AbortButton();
+
+  // --- Views ---
+  ViewMode viewMode() const { return view_; }
+  bool utmDisplay() const { return utm_; }
+  // "Busy GPS driver" (caption "Change view mode") during a transfer.
+  void SetViewMode(ViewMode view, bool force);
+  void SetUtmDisplay(bool utm);
+  int32_t RowCount(ViewMode view) const;
+  // The cell text, or "" for a row or column that does not exist (the view
+  // may ask for a row of a list that was just cleared).
+  std::string CellText(ViewMode view, int32_t row, int32_t column) const;
+  void SelectAll();
+  ListSize listSize() const { return listSize_; }
+  // False when nothing changed (busy, or the size already in use).
+  bool SetListSize(ListSize size);
+  std::string Title() const;
+  void RefreshTitle();
+
+  // --- Guards and messages ---
+  // 0, or -1 after "Busy GPS driver" / "Incorrect view mode" with the caption.
+  int IsBusyOrWrongView(std::string_view caption, ViewMode view);
+  // A box; in a hidden run nothing is shown (the text goes to the log) and
+  // the default answer is taken.
+  MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
+                            BoxIcon icon = BoxIcon::kError, MessageButtons buttons = MessageButtons::kOk,
+                            MessageAnswer defaultAnswer = MessageAnswer::kOk);
+  // Where a hidden run's messages go (stderr unless a test catches them).
+  std::function<void(std::string_view caption, std::string_view text)> hiddenLog;
+
+  // --- Files ---
+  std::optional<ChosenFile> AskOpenFile(const FileDialogSpec& spec);
+  std::optional<ChosenFile> AskSaveFile(const FileDialogSpec& spec);
+  // Whether a save may go to `path`: asks "File already exists, overwrite ?"
+  // (Cancel by default) for an existing file unless the command line said
+  // OVERWRITE. The file itself is written atomically by the writer.
+  bool ConfirmNewFile(const std::string& path);
+
+  // --- Transfers ---
+  bool transferBusy() const { return transferBusy_; }
+  bool transferFailed() const { return transferFailed_; }
+  // Reads a track log; asks before an unsaved log is replaced. 0 or -1.
+  int DownloadTrackLog(ProtocolType protocol, uint32_t baudRate = 0);
+  int DownloadWaypoints(ProtocolType protocol);
+  // `mode`: 0 all fields, 1 name only, 2 ID and name, 3 ID only.
+  int UploadWaypoints(ProtocolType protocol, int32_t mode);
+  // After "Are you sure ?".
+  int EraseTrackLog(ProtocolType protocol);
+  // Owner names, pilot data, IDs, alarms: `parameter` says which.
+  int WriteInstrumentSettings(ProtocolType protocol, int32_t parameter, TransferInput input,
+                              std::string_view caption = {});
+  int UploadWaypointsAsTrackLog(ProtocolType protocol);
+  // Sends the areas marked `selected`.
+  int UploadCtr(ProtocolType protocol);
+  int DownloadCtr(ProtocolType protocol);
+  int ReadLoggerData(ProtocolType protocol);
+
+  // The completions, on the UI thread. A result that arrives when the
+  // transfer is no longer pending (aborted) is dropped with its data.
+  void AcceptTrackLog(uint64_t generation, TransferResult&& result);
+  void AcceptWaypoints(uint64_t generation, TransferResult&& result);
+  void AcceptCtrList(uint64_t generation, TransferResult&& result);
+  void AcceptUpload(uint64_t generation, TransferResult&& result);
+  void AcceptPlainEnd(uint64_t generation, TransferResult&& result);
+  uint64_t transferGeneration() const { return generation_; }
+
+  // Runs after AcceptTrackLog in competition mode outside a command-line run
+  // (the competition save of the arrived track), with its success.
+  std::function<void(bool success)> competitionTrackArrived;
+  // After a successful waypoint upload in competition mode: adds the
+  // instrument to the current pilot's devices.
+  std::function<void(ProtocolType protocol)> competitionUploadDone;
+  // Reads the pilot list named in the competition state at start-up.
+  std::function<void(const std::string& file)> readPilotList;
+  // Competition mode: each waypoint of an instrument's scan, for the pilot
+  // identification.
+  std::function<void(const Waypoint& waypoint)> identifyPilot;
+
+  // --- Waypoint list ---
+  // The insert rule: each waypoint with the same ID is offered for
+  // overwriting in turn; with every offer declined the waypoint is appended.
+  void InsertWaypoint(const Waypoint& waypoint);
+  void NewWaypoint();
+  void EditWaypoint();
+  void DeleteWaypoints();
+
+  // --- Track points ---
+  // The selected rows of the track view in row order, cut by the split
+  // selection (the user picks the flights to keep). Empty when nothing is
+  // selected or nothing is kept.
+  std::vector<TrackPoint> CopySelectedTrackPoints();
+
+  // --- Gap settings ---
+  void SetLoopFlightGapCommand();
+  void SetTrackGapTimeCommand();
+
+  SettingsStore& settings() { return settings_; }
+  const SettingsStore& settings() const { return settings_; }
+  UiInterface& ui() { return ui_; }
+
+  void RestoreCompetitionState();
+  void SaveCompetitionState();
+
+ private:
+  int StartOperation(AccessType access, ProtocolType protocol, uint32_t baudRate, int32_t parameter,
+                     TransferInput input,
+                     void (AppState::*completion)(uint64_t, TransferResult&&),
+                     std::string_view captionOverride = {});
+  bool BeginCompletion(uint64_t generation, const TransferResult& result);
+  void FinishCompletion(bool success);
+  TransferCallbacks MakeCallbacks();
+  TransferSettings MakeTransferSettings(ProtocolType protocol) const;
+  bool RunTransferCommand(int id);
+  void ToggleOption(int id);
+  void ShowSettingsError(const std::string& text);
+
+  UiInterface& ui_;
+  SettingsStore& settings_;
+  TransferService& transfers_;
+  std::map<int, std::function<void()>> registered_;
+  std::optional<CommandLineRun> cmdRun_;
+  ViewMode view_ = ViewMode::kTrackLog;
+  bool utm_ = false;
+  ListSize listSize_ = ListSize::kDefault;
+  bool transferBusy_ = false;
+  bool transferFailed_ = false;
+  uint64_t generation_ = 0;
+  bool competitionRestored_ = false;
+  bool settingsErrorShown_ = false;
+  bool exited_ = false;
+  ProtocolType lastProtocol_ = ProtocolType::kGarminSerial;
+  int32_t lastLatitude_ = 0;  // position a new waypoint starts with
+  int32_t lastLongitude_ = 0;
+};
+
+}  // namespace skylode
