@@ -196,9 +196,14 @@ void ToUtm(const GeoPosition& geo, UtmPosition& utm) {
 }
 
 GeoPosition FromUtm(const UtmPosition& utm) {
-  if (utm.zone < 1 || utm.zone > 60 || !std::isfinite(utm.easting) || !std::isfinite(utm.northing))
+  char band = utm.band;
+  if (band >= 'a' && band <= 'z') band = static_cast<char>(band - 'a' + 'A');
+  // Without a band letter the hemisphere is unknown; guessing south would put
+  // a northern waypoint 10,000 km away.
+  if (utm.zone < 1 || utm.zone > 60 || band < 'A' || band > 'Z' || !std::isfinite(utm.easting) ||
+      !std::isfinite(utm.northing))
     return {std::nan(""), std::nan("")};
-  const double n = utm.northing - (utm.band < 'N' ? kFalseNorthingSouth : 0);
+  const double n = utm.northing - (band < 'N' ? kFalseNorthingSouth : 0);
   const double mu = n * 1.571116057864735e-7;
   const double fp = mu + 0.0025188265843906882 * std::sin(2 * mu) + 3.700949035620534e-6 * std::sin(4 * mu) +
                     7.447813767503948e-9 * std::sin(6 * mu) + 1.703599323859631e-11 * std::sin(8 * mu);

@@ -72,9 +72,10 @@ double UtmCentralMeridian(int zone);
 // coordinates.
 void ToUtm(const GeoPosition& geo, UtmPosition& utm);
 
-// Inverse UTM. A band below 'N' means the southern hemisphere. The longitude
-// comes back wrapped into [-pi, pi). A zone outside 1..60 or non-finite input
-// gives NaN, which RadiansToSemicircles refuses.
+// Inverse UTM. A band below 'N' means the southern hemisphere (lower case is
+// taken as upper). The longitude comes back wrapped into [-pi, pi). A zone
+// outside 1..60, a band that is no letter or non-finite input gives NaN,
+// which RadiansToSemicircles refuses.
 GeoPosition FromUtm(const UtmPosition& utm);
 
 struct LocalTm {

@@ -154,6 +154,9 @@ TEST(Utm, ForwardAndBack) {
     const GeoPosition back = FromUtm(reference);
     EXPECT_NEAR(back.latitude / kDeg, c.lat, c.backTolerance);
     EXPECT_NEAR(back.longitude / kDeg, c.lon, c.backTolerance);
+    // A band typed in lower case reads the same.
+    reference.band = static_cast<char>(c.band - 'A' + 'a');
+    EXPECT_EQ(FromUtm(reference).latitude, back.latitude);
   }
 }
 
@@ -170,6 +173,8 @@ TEST(Utm, BadInputNeverBecomesAPosition) {
   } cases[] = {
       {"zone 0", {500000, 5000000, 0, 'T'}},
       {"zone 61", {500000, 5000000, 61, 'T'}},
+      {"no band", {500000, 5000000, 32, 0}},
+      {"band not a letter", {500000, 5000000, 32, '3'}},
       {"NaN easting", {std::nan(""), 5000000, 32, 'T'}},
       {"infinite northing", {500000, std::numeric_limits<double>::infinity(), 32, 'T'}},
       {"northing beyond the pole", {500000, 20000000, 32, 'T'}},
