@@ -7,6 +7,7 @@
 #include "shell/command_ids.h"
 #include "shell/records/calendar.h"
 #include "shell/row_text.h"
+#include "shell/shell_dispatcher_host.h"
 
 namespace skylode {
 
@@ -30,15 +31,6 @@ const TransferOperation kOperations[kAccessTypeCount] = {
     {"Upload CTR", AccessType::kUploadAirspaces, {P::kGarminSerial, P::kFlytec, P::kGarminUsb}},
     {"Download CTR", AccessType::kReadAirspaces, {P::kFlytec}},
 };
-
-BoxIcon IconOf(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::kError: return BoxIcon::kError;
-    case MessageIcon::kWarning: return BoxIcon::kWarning;
-    case MessageIcon::kInfo: return BoxIcon::kInformation;
-  }
-  return BoxIcon::kError;
-}
 
 }  // namespace
 
@@ -271,7 +263,7 @@ TransferCallbacks AppState::MakeCallbacks() {
     c.notifyByteCount = cmdRun_->notifyByteCount;
   }
   c.showMessage = [this](std::string_view caption, std::string_view text, MessageIcon icon,
-                         const CancelToken&) { ShowMessage(text, caption, IconOf(icon)); };
+                         const CancelToken&) { ShowMessage(text, caption, BoxIconOf(icon)); };
   c.askYesNo = [this](std::string_view caption, std::string_view question, const CancelToken&) {
     return ShowMessage(question, caption, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
            MessageAnswer::kYes;
