@@ -67,7 +67,9 @@ TEST(MenuTableTest, EveryInstrumentCommandIsInAMenu) {
     }
   }
   for (int id = 40000; id < 40200; ++id) {
-    if (TransferBindingOf(id)) EXPECT_NE(FindMenuItem(id), nullptr) << id;
+    if (TransferBindingOf(id)) {
+      EXPECT_NE(FindMenuItem(id), nullptr) << id;
+    }
   }
 }
 
