@@ -4,10 +4,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <system_error>
 #include <thread>
+
+#include <sys/mman.h>
 
 #include "analysis/geodesy.h"
 #include "shell/records/angles.h"
@@ -114,25 +118,61 @@ void SampleAndProject(std::span<const TrackPoint> points, TripSearchWork& work) 
 // ---------------------------------------------------------------------------
 // Matrices
 
+void TripMatrix::Free::operator()(int32_t* p) const { std::free(p); }
+
+bool TripMatrix::Allocate(size_t count) {
+  Release();
+  if (count == 0) return true;
+  if (count > std::numeric_limits<size_t>::max() / sizeof(int32_t) / 2) return false;
+  constexpr size_t kHugePage = size_t{2} << 20;
+  size_t bytes = count * sizeof(int32_t);
+  void* p = nullptr;
+  if (bytes >= kHugePage) {
+    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    p = std::aligned_alloc(kHugePage, bytes);
+#ifdef MADV_HUGEPAGE
+    if (p != nullptr) madvise(p, bytes, MADV_HUGEPAGE);  // only a hint; failure changes nothing
+#endif
+  } else {
+    p = std::malloc(bytes);
+  }
+  if (p == nullptr) return false;
+  data_.reset(static_cast<int32_t*>(p));
+  size_ = count;
+  return true;
+}
+
+void TripMatrix::Release() {
+  data_.reset();
+  size_ = 0;
+}
+
+TripMatrix::TripMatrix(const TripMatrix& other) { *this = other; }
+
+TripMatrix& TripMatrix::operator=(const TripMatrix& other) {
+  if (this == &other) return *this;
+  if (!Allocate(other.size_)) throw std::bad_alloc();
+  if (size_ != 0) std::memcpy(data_.get(), other.data_.get(), size_ * sizeof(int32_t));
+  return *this;
+}
+
 namespace {
 
 bool AllocateMatrices(TripSearchWork& work) {
   const size_t m = static_cast<size_t>(work.m);
   try {
-    work.d.assign(m * m, 0);
-    work.gap.assign(m * m, 0);
-    work.gapArg.assign(m * m, 0);
     work.bestFrom.assign(m, 0);
     work.bestFromArg.assign(m, 0);
     work.bestTo.assign(m, 0);
     work.bestToArg.assign(m, 0);
   } catch (const std::bad_alloc&) {
-    work.d = {};
-    work.gap = {};
-    work.gapArg = {};
     return false;
   }
-  return true;
+  if (work.d.Allocate(m * m) && work.gap.Allocate(m * m) && work.gapArg.Allocate(m * m)) return true;
+  work.d.Release();
+  work.gap.Release();
+  work.gapArg.Release();
+  return false;
 }
 
 int32_t PlanarDistance(double dx, double dy) {
@@ -192,7 +232,9 @@ bool BuildDistanceMatrix(TripSearchWork& work, const TripHaltFlag* halt, int thr
 
 bool BuildGapMatrix(TripSearchWork& work, const TripHaltFlag* halt) {
   const int32_t m = work.m;
-  if (work.gap.size() != static_cast<size_t>(m) * m && !AllocateMatrices(work)) return false;
+  const size_t cells = static_cast<size_t>(m) * m;
+  if (work.d.size() != cells) return false;
+  if (work.gap.size() != cells && !(work.gap.Allocate(cells) && work.gapArg.Allocate(cells))) return false;
   if (m < 2) return true;
   auto at = [m](int32_t i, int32_t k) { return static_cast<size_t>(i) * m + k; };
 
@@ -383,40 +425,49 @@ struct InnerBest {
   int32_t faiJ = -1;
 };
 
+// Second turnpoints are scanned in blocks; the greatest distance of every row
+// within each block bounds whole blocks at once.
+constexpr int32_t kBlock = 32;
+
 #if defined(__GNUC__) || defined(__clang__)
 #define SKYLODE_TRIP_VECTORS 1
-typedef int32_t Lanes __attribute__((vector_size(32)));
-constexpr int kLanes = 8;
+// Four lanes: the width every x86-64 and ARM64 processor has natively, so the
+// compiler never falls back to lane-by-lane code.
+typedef int32_t Lanes __attribute__((vector_size(16)));
+constexpr int kLanes = 4;
+
+Lanes Splat(int32_t v) { return Lanes{v, v, v, v}; }
 #endif
 
-// For one first and third turnpoint (i, k): over the second turnpoint j in
-// (i, k), the greatest D(i, j) + D(j, k), and the greatest among those that
-// keep every leg at least 7/25 of the perimeter; the later j wins ties.
-// rowI is row i of D, rowK row k (D(j, k) = D(k, j)).
-InnerBest BestSecondTurnpoint(const int32_t* rowI, const int32_t* rowK, int32_t i, int32_t k, int32_t dik,
-                              bool wantFai) {
-  InnerBest r;
-  int32_t j = i + 1;
+// What one (first, third) turnpoint pair has to beat, and its fixed parts.
+struct PairBounds {
+  int32_t dik = 0;        // D(i, k), the closing leg
+  int32_t gap = 0;        // G(i, k)
+  int64_t flatBound = 0;  // best flat score anyone has found so far
+  int64_t faiBound = 0;   // best FAI score so far
+  int64_t faiLimit = 0;   // the greatest perimeter an FAI leg of dik allows
+};
+
+// Scans j in [lo, hi) and folds the results into r: the greatest
+// D(i, j) + D(j, k), and the greatest among those whose legs are all at least
+// 7/25 of the perimeter; the later j wins ties.
+void ScanSecondTurnpoints(const int32_t* rowI, const int32_t* rowK, int32_t lo, int32_t hi, int32_t dik,
+                          bool wantFai, InnerBest& r) {
+  int32_t j = lo;
 #ifdef SKYLODE_TRIP_VECTORS
-  if (k - j >= 2 * kLanes) {
-    const int32_t minV = std::numeric_limits<int32_t>::min();
-    Lanes vFlat, vFlatJ, vFai, vFaiJ, vj, step, vdik, v25dik;
-    for (int l = 0; l < kLanes; ++l) {
-      vFlat[l] = minV;
-      vFai[l] = minV;
-      vFlatJ[l] = -1;
-      vFaiJ[l] = -1;
-      vj[l] = j + l;
-      step[l] = kLanes;
-      vdik[l] = dik;
-      v25dik[l] = 25 * (dik + 1);
-    }
-    for (; j + kLanes <= k; j += kLanes) {
+  if (hi - lo >= kLanes) {
+    // Sums are never negative, so "none yet" can sit far below them and
+    // s >= v can be tested as s > v - 1, the comparison the lanes have.
+    const int32_t none = std::numeric_limits<int32_t>::min() / 2;
+    const Lanes one = Splat(1), step = Splat(kLanes), vdik = Splat(dik), v25dik = Splat(25 * (dik + 1));
+    Lanes vFlat = Splat(none), vFai = Splat(none), vFlatJ = Splat(-1), vFaiJ = Splat(-1);
+    Lanes vj = Lanes{j, j + 1, j + 2, j + 3};
+    for (; j + kLanes <= hi; j += kLanes) {
       Lanes a, b;
       __builtin_memcpy(&a, rowI + j, sizeof a);
       __builtin_memcpy(&b, rowK + j, sizeof b);
       const Lanes s = a + b;
-      Lanes m = s >= vFlat;
+      Lanes m = s > vFlat - one;
       vFlat = (s & m) | (vFlat & ~m);
       vFlatJ = (vj & m) | (vFlatJ & ~m);
       if (wantFai) {
@@ -425,7 +476,7 @@ InnerBest BestSecondTurnpoint(const int32_t* rowI, const int32_t* rowK, int32_t 
         const Lanes p7 = (p << 3) - p;
         const Lanes a25 = (a << 4) + (a << 3) + a + 25;
         const Lanes b25 = (b << 4) + (b << 3) + b + 25;
-        m = (a25 > p7) & (b25 > p7) & (v25dik > p7) & (s >= vFai);
+        m = (a25 > p7) & (b25 > p7) & (v25dik > p7) & (s > vFai - one);
         vFai = (s & m) | (vFai & ~m);
         vFaiJ = (vj & m) | (vFaiJ & ~m);
       }
@@ -444,20 +495,42 @@ InnerBest BestSecondTurnpoint(const int32_t* rowI, const int32_t* rowK, int32_t 
   }
 #endif
   const int64_t limit25 = 25 * (int64_t{dik} + 1);
-  for (; j < k; ++j) {
+  for (; j < hi; ++j) {
     const int32_t a = rowI[j], b = rowK[j];
     const int32_t s = a + b;
-    if (s >= r.flatSum) {
+    if (s > r.flatSum || (s == r.flatSum && j > r.flatJ)) {
       r.flatSum = s;
       r.flatJ = j;
     }
     if (wantFai) {
       const int64_t p7 = 7 * (int64_t{s} + dik);
-      if (25 * (int64_t{a} + 1) > p7 && 25 * (int64_t{b} + 1) > p7 && limit25 > p7 && s >= r.faiSum) {
+      if (25 * (int64_t{a} + 1) > p7 && 25 * (int64_t{b} + 1) > p7 && limit25 > p7 &&
+          (s > r.faiSum || (s == r.faiSum && j > r.faiJ))) {
         r.faiSum = s;
         r.faiJ = j;
       }
     }
+  }
+}
+
+// All second turnpoints j in (i, k), block by block. A block whose bound is
+// strictly below both best scores found so far can hold neither the answer
+// nor a tie with it, so it is skipped. What the other blocks give is still a
+// real candidate, and a pair whose own best sat in a skipped block is below
+// the answer whatever it offers.
+InnerBest BestSecondTurnpoint(const int32_t* rowI, const int32_t* rowK, const int32_t* blockI,
+                              const int32_t* blockK, int32_t i, int32_t k, const PairBounds& pb) {
+  InnerBest r;
+  const int64_t fixed = int64_t{pb.dik} - pb.gap;
+  const int64_t faiCap = pb.faiLimit - pb.gap;
+  for (int32_t b = (i + 1) / kBlock; b * kBlock < k; ++b) {
+    const int32_t lo = std::max(i + 1, b * kBlock);
+    const int32_t hi = std::min(k, (b + 1) * kBlock);
+    const int64_t ub = int64_t{blockI[b]} + blockK[b] + fixed;
+    const bool flat = ub >= pb.flatBound;
+    const bool fai = std::min(ub, faiCap) >= pb.faiBound;
+    if (!flat && !fai) continue;
+    ScanSecondTurnpoints(rowI, rowK, lo, hi, pb.dik, fai, r);
   }
   return r;
 }
@@ -476,13 +549,22 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
   // rows of second turnpoints can be skipped when they cannot reach the best
   // score found so far. Skipping only what is strictly below that score
   // leaves the choice and its tie-break unchanged.
-  std::vector<int32_t> colMax;
-  try {
-    colMax.assign(static_cast<size_t>(m) * m, 0);
-  } catch (const std::bad_alloc&) {
-    colMax.clear();
+  TripMatrix colMax;
+  const bool bounded = colMax.Allocate(static_cast<size_t>(m) * m);
+  // blockMax(r, b) = greatest D(r, j) over the j of block b; without room for
+  // the bounds every block is taken as unbounded and nothing is skipped.
+  const int32_t blocks = (m + kBlock - 1) / kBlock;
+  std::vector<int32_t> blockMax(static_cast<size_t>(m) * blocks, kTripMatrixDistanceCap);
+  if (bounded) {
+    for (int32_t r = 0; r < m; ++r) {
+      const int32_t* row = &w.d[static_cast<size_t>(r) * m];
+      for (int32_t b = 0; b < blocks; ++b) {
+        int32_t v = 0;
+        for (int32_t j = b * kBlock; j < std::min(m, (b + 1) * kBlock); ++j) v = std::max(v, row[j]);
+        blockMax[static_cast<size_t>(r) * blocks + b] = v;
+      }
+    }
   }
-  const bool bounded = !colMax.empty();
   if (bounded) {
     for (int32_t k = 0; k < m; ++k) {
       const int32_t* rowK = &w.d[static_cast<size_t>(k) * m];
@@ -509,21 +591,21 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
       if (g >= gap) continue;
       const int32_t dik = rowI[k];
       const int32_t* rowK = &w.d[static_cast<size_t>(k) * m];
-      bool wantFlat = true, wantFai = true;
+      PairBounds pb{dik, g, -1, -1, FaiPerimeterLimit(dik)};
       if (bounded) {
+        pb.flatBound = flatBound.load(std::memory_order_relaxed);
+        pb.faiBound = faiBound.load(std::memory_order_relaxed);
         const int64_t ub = int64_t{rowMax} + colMax[static_cast<size_t>(k) * m + i] + dik - g;
-        const int64_t faiUb = std::min(ub, FaiPerimeterLimit(dik) - g);
-        wantFlat = ub >= flatBound.load(std::memory_order_relaxed);
-        wantFai = faiUb >= faiBound.load(std::memory_order_relaxed);
-        if (!wantFlat && !wantFai) continue;
+        if (ub < pb.flatBound && std::min(ub, pb.faiLimit - g) < pb.faiBound) continue;
       }
-      const InnerBest r = BestSecondTurnpoint(rowI, rowK, i, k, dik, wantFai);
+      const InnerBest r = BestSecondTurnpoint(rowI, rowK, &blockMax[static_cast<size_t>(i) * blocks],
+                                              &blockMax[static_cast<size_t>(k) * blocks], i, k, pb);
       if (r.flatJ >= 0) {
         const int64_t score = int64_t{r.flatSum} + dik - g;
         Offer(flat, score, i, k, r.flatJ);
         RaiseTo(flatBound, score);
       }
-      if (wantFai && r.faiJ >= 0) {
+      if (r.faiJ >= 0) {
         const int64_t score = int64_t{r.faiSum} + dik - g;
         Offer(fai, score, i, k, r.faiJ);
         RaiseTo(faiBound, score);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,36 @@ inline constexpr int32_t kTripSampleLimit = 2000;
 // inside 32 bits; no real track comes near 50,000 km between two fixes.
 inline constexpr int32_t kTripMatrixDistanceCap = 50'000'000;
 
+// A large block of integers for the matrices. It is taken in whole huge pages
+// where the system offers them: filling tens of megabytes page by page costs
+// more than the searches themselves. The contents start undefined.
+class TripMatrix {
+ public:
+  TripMatrix() = default;
+  TripMatrix(const TripMatrix& other);
+  TripMatrix& operator=(const TripMatrix& other);
+  TripMatrix(TripMatrix&&) noexcept = default;
+  TripMatrix& operator=(TripMatrix&&) noexcept = default;
+
+  // False, and empty, when the memory cannot be had.
+  bool Allocate(size_t count);
+  void Release();
+
+  int32_t* data() { return data_.get(); }
+  const int32_t* data() const { return data_.get(); }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  int32_t& operator[](size_t i) { return data_[i]; }
+  const int32_t& operator[](size_t i) const { return data_[i]; }
+
+ private:
+  struct Free {
+    void operator()(int32_t* p) const;
+  };
+  std::unique_ptr<int32_t[], Free> data_;
+  size_t size_ = 0;
+};
+
 // The sampled, projected positions and the matrices of one search run.
 // Matrices are square (m x m, row-major) and symmetric where that makes sense,
 // so that a column can be read as a contiguous row.
@@ -54,9 +85,9 @@ struct TripSearchWork {
   std::vector<double> x, y;    // metres, local transverse Mercator
   double centralMeridian = 0;  // radians, in (-pi, pi]
 
-  std::vector<int32_t> d;        // D(i, k) = D(k, i), integer metres
-  std::vector<int32_t> gap;      // G(i, k) for i < k: least D(s, e), s <= i, e >= k
-  std::vector<int32_t> gapArg;   // the (s, e) giving it, packed s * 65536 + e
+  TripMatrix d;       // D(i, k) = D(k, i), integer metres
+  TripMatrix gap;     // G(i, k) for i < k: least D(s, e), s <= i, e >= k
+  TripMatrix gapArg;  // the (s, e) giving it, packed s * 65536 + e
   std::vector<int32_t> bestFrom, bestFromArg;
   std::vector<int32_t> bestTo, bestToArg;
 

@@ -1,4 +1,4 @@
-#include "analysis/trip_search_reference.h"
+#include "trip_search_reference.h"
 
 #include <cmath>
 

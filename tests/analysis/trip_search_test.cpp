@@ -110,6 +110,22 @@ TEST(TripSearchCoarse, MatchesReferenceOnSampledLongFlight) {
   EXPECT_EQ(CoarseGreatestDistance5(w), reference::Distance5(r));
 }
 
+// A larger closed flight, where the skipping of hopeless first and third
+// turnpoints and of whole blocks of second ones has the most to skip.
+TEST(TripSearchCoarse, TrianglesMatchReferenceOnLargerClosedFlight) {
+  const auto points = fixtures::Flight(720, {{14000, 6000}, {5000, 19000}, {-6000, 8000}}, 13);
+  const TripSearchWork w = Prepared(points);
+  reference::ReferenceWork r = reference::BuildReference(w);
+  const CoarseTriangles expected = reference::Triangles(r, 800);
+  ASSERT_TRUE(expected.fai.found);
+  for (int threads : {1, 2}) {
+    const CoarseTriangles got = CoarseTriangleSearch(w, 800, nullptr, threads);
+    EXPECT_EQ(got.flat, expected.flat);
+    EXPECT_EQ(got.fai, expected.fai);
+  }
+  EXPECT_EQ(CoarseOutAndReturn(w, 800), reference::OutAndReturn(r, 800));
+}
+
 TEST(TripSearchSampling, TakesAllUpTo2000AndSpreadsLongerTracks) {
   struct Case {
     size_t n;
