@@ -17,9 +17,9 @@
 
 namespace skylode::garmin::testing {
 
-inline GarminTimeouts FastTimeouts() {
+inline GarminTimeouts FastTimeouts(int ms = 250) {
   using std::chrono::milliseconds;
-  return {milliseconds(250), milliseconds(250), milliseconds(250)};
+  return {milliseconds(ms), milliseconds(ms), milliseconds(ms)};
 }
 
 struct Shown {
@@ -35,17 +35,14 @@ struct Recorder {
   std::vector<std::string> products;
   std::vector<std::string> notes;
   std::vector<Waypoint> identified;
-  int positions = 0;
+  std::atomic<int> positions{0};
 
   TransferCallbacks Callbacks() {
     TransferCallbacks c;
     c.onStatus = [this](std::string_view t) { Add(statuses, std::string(t)); };
     c.onProduct = [this](std::string_view t) { Add(products, std::string(t)); };
     c.notify = [this](std::string_view t) { Add(notes, std::string(t)); };
-    c.notifyPosition = [this](const TrackPoint&) {
-      std::lock_guard lock(mutex);
-      ++positions;
-    };
+    c.notifyPosition = [this](const TrackPoint&) { ++positions; };
     c.showMessage = [this](std::string_view caption, std::string_view text, MessageIcon, const CancelToken&) {
       std::lock_guard lock(mutex);
       messages.push_back({std::string(caption), std::string(text)});
@@ -81,12 +78,13 @@ class SharedLine final : public VirtualLine {
 // One virtual unit under a port name of its own.
 class Rig {
  public:
-  explicit Rig(sim::VirtualGarminOptions options, sim::InstrumentOptions instrument = {}) {
+  explicit Rig(sim::VirtualGarminOptions options, sim::InstrumentOptions instrument = {},
+               std::chrono::milliseconds resendAfter = std::chrono::milliseconds(60)) {
     static std::atomic<int> serial{0};
     family_ = "garmin-test-" + std::to_string(serial++);
     std::string error;
     sim::VirtualGarmin* behaviour = nullptr;
-    options.resendAfter = std::chrono::milliseconds(60);
+    options.resendAfter = resendAfter;
     instrument_ = sim::StartVirtualGarmin(std::move(options), instrument, error, &behaviour);
     unit_ = behaviour;
     auto shared = instrument_;
@@ -113,10 +111,10 @@ class Rig {
   // Runs `worker` to its end in a fresh transfer context.
   template <typename Worker>
   TransferResult Run(Worker worker, TransferRequest request, Recorder& rec,
-                     std::shared_ptr<AbortSignal> abort = nullptr) {
+                     std::shared_ptr<AbortSignal> abort = nullptr, GarminTimeouts timeouts = FastTimeouts()) {
     TransferContext ctx(std::move(request), rec.Callbacks(), std::move(abort));
     ctx.SetTrace(nullptr);
-    return worker(ctx, FastTimeouts());
+    return worker(ctx, timeouts);
   }
 
  private:
