@@ -376,11 +376,15 @@ std::optional<ChosenFile> AppState::AskSaveFile(const FileDialogSpec& spec) {
   return FinishFileAnswer(*this, spec, ui_.AskSaveFileName(MakeQuestion(spec, settings_)));
 }
 
+void AppState::ShowSystemError(std::string_view caption, int errorCode) {
+  ShowMessage(SystemErrorText(errorCode), caption, BoxIcon::kInformation);
+}
+
 bool AppState::ConfirmNewFile(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
-      ShowMessage(SystemErrorText(EISDIR), "Error opening file");
+      ShowSystemError("Error opening file", EISDIR);
       return false;
     }
     if (cmdRun_ && cmdRun_->overwrite) return true;
@@ -390,7 +394,7 @@ bool AppState::ConfirmNewFile(const std::string& path) {
   std::string folder = ParentFolder(path);
   if (folder.empty()) folder = ".";
   if (access(folder.c_str(), W_OK) != 0) {
-    ShowMessage(SystemErrorText(errno), "Error opening file");
+    ShowSystemError("Error opening file", errno);
     return false;
   }
   return true;

@@ -172,6 +172,9 @@ class AppState {
   MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
                             BoxIcon icon = BoxIcon::kError, MessageButtons buttons = MessageButtons::kOk,
                             MessageAnswer defaultAnswer = MessageAnswer::kOk);
+  // The system's text for an errno value in an information box captioned
+  // with the operation.
+  void ShowSystemError(std::string_view caption, int errorCode);
   // Where a hidden run's messages go (stderr unless a test catches them).
   std::function<void(std::string_view caption, std::string_view text)> hiddenLog;
 

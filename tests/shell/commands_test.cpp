@@ -2,6 +2,7 @@
 
 #include "app_fixture.h"
 #include "shell/command_ids.h"
+#include "formats/file_io.h"
 #include "shell/records/calendar.h"
 
 namespace skylode {
@@ -431,6 +432,9 @@ TEST_F(CommandsTest, ExistingFileIsReplacedOnlyAfterOk) {
   EXPECT_EQ(ui.messages.size(), 2u);
   EXPECT_FALSE(app.ConfirmNewFile(dir / "no/such/folder/x.kml"));
   EXPECT_EQ(ui.messages.back().caption, "Error opening file");
+  EXPECT_EQ(ui.messages.back().text, SystemErrorText(ENOENT));
+  EXPECT_FALSE(app.ConfirmNewFile(dir.str()));  // a folder is not a file to replace
+  EXPECT_EQ(ui.messages.back().text, SystemErrorText(EISDIR));
 }
 
 class HiddenRunFilesTest : public AppFixture {};
