@@ -45,7 +45,8 @@ void BM_GeoDistanceAcrossTrack(benchmark::State& state) {
   const auto points = Track(4096);
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(skylode::GeoDistance(points[i], points[(i * 7919 + 2048) % points.size()]));
+    benchmark::DoNotOptimize(
+        skylode::GeoDistance(points[i], points[(i * 7919 + 2048) % points.size()]));
     i = (i + 1) % points.size();
   }
 }

@@ -1,5 +1,6 @@
 #include "analysis/coordinate_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -16,7 +17,9 @@ constexpr double kRadiansToArcSeconds = 206264.8062471;
 // Whole parts saturate here: far above any valid field, far below overflow.
 constexpr uint64_t kSaturated = 1000000000000000ULL;
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 
 class Cursor {
  public:
@@ -34,7 +37,6 @@ class Cursor {
     SkipBlanks();
     return AtEnd();
   }
-  std::string_view Slice(size_t from, size_t to) const { return s_.substr(from, to - from); }
 
  private:
   std::string_view s_;
@@ -116,11 +118,20 @@ bool ScanDms(Cursor& c, uint64_t maxDegrees, double& degrees) {
 // +1 for north/east, -1 for south/west, 0 for anything else.
 int Hemisphere(unsigned char ch, bool isLatitude) {
   switch (ch) {
-    case 'N': case 'n': return isLatitude ? 1 : 0;
-    case 'S': case 's': return isLatitude ? -1 : 0;
-    case 'E': case 'e': return isLatitude ? 0 : 1;
-    case 'W': case 'w': return isLatitude ? 0 : -1;
-    default: return 0;
+    case 'N':
+    case 'n':
+      return isLatitude ? 1 : 0;
+    case 'S':
+    case 's':
+      return isLatitude ? -1 : 0;
+    case 'E':
+    case 'e':
+      return isLatitude ? 0 : 1;
+    case 'W':
+    case 'w':
+      return isLatitude ? 0 : -1;
+    default:
+      return 0;
   }
 }
 
@@ -135,10 +146,12 @@ bool ScanNmeaMinutes(Cursor& c, uint64_t limit, bool markRequired, double& minut
   return true;
 }
 
+// Integers and letters only: printf's integer conversions do not depend on the locale.
 std::string Sprintf(const char* format, auto... args) {
   char buf[64];
   const int n = std::snprintf(buf, sizeof buf, format, args...);
-  return std::string(buf, n < 0 ? 0 : static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
+  if (n < 0) return {};
+  return std::string(buf, std::min(static_cast<size_t>(n), sizeof buf - 1));
 }
 
 }  // namespace
@@ -164,7 +177,8 @@ int ParseCoordinate(std::string_view text, bool isLatitude, double& radians) {
   return 0;
 }
 
-int ParseHemisphereCoordinate(std::string_view text, bool isLatitude, double& radians, size_t& rest) {
+int ParseHemisphereCoordinate(std::string_view text, bool isLatitude, double& radians,
+                              size_t& rest) {
   Cursor c(text);
   c.SkipBlanks();
   const int sign = Hemisphere(c.Peek(), isLatitude);
@@ -277,10 +291,13 @@ std::string FormatDms(int32_t centiSeconds, bool isLatitude) {
   const bool negative = centiSeconds < 0;
   const int64_t v = negative ? -static_cast<int64_t>(centiSeconds) : centiSeconds;
   const char letter = isLatitude ? (negative ? 'S' : 'N') : (negative ? 'W' : 'E');
-  const auto degrees = static_cast<long long>(v / 360000), minutes = static_cast<long long>(v / 6000 % 60),
-             seconds = static_cast<long long>(v / 100 % 60), hundredths = static_cast<long long>(v % 100);
-  return Sprintf(isLatitude ? "%c %02lld  %02lld  %02lld.%02lld" : "%c %03lld  %02lld  %02lld.%02lld", letter,
-                 degrees, minutes, seconds, hundredths);
+  const auto degrees = static_cast<long long>(v / 360000),
+             minutes = static_cast<long long>(v / 6000 % 60),
+             seconds = static_cast<long long>(v / 100 % 60),
+             hundredths = static_cast<long long>(v % 100);
+  return Sprintf(
+      isLatitude ? "%c %02lld  %02lld  %02lld.%02lld" : "%c %03lld  %02lld  %02lld.%02lld", letter,
+      degrees, minutes, seconds, hundredths);
 }
 
 std::optional<std::string> FormatArcSeconds(double radians, bool isLatitude) {
@@ -296,14 +313,18 @@ std::optional<std::string> FormatArcSeconds(double radians, bool isLatitude) {
     ++s;
   }
   const char letter = isLatitude ? (radians < 0 ? 'S' : 'N') : (radians < 0 ? 'W' : 'E');
-  return Sprintf(isLatitude ? "%c %02lld %02lld %02lld.%05lld" : "%c %03lld %02lld %02lld.%05lld", letter,
-                 static_cast<long long>(s / 3600), static_cast<long long>(s % 3600 / 60),
+  return Sprintf(isLatitude ? "%c %02lld %02lld %02lld.%05lld" : "%c %03lld %02lld %02lld.%05lld",
+                 letter, static_cast<long long>(s / 3600), static_cast<long long>(s % 3600 / 60),
                  static_cast<long long>(s % 60), static_cast<long long>(fraction));
 }
 
-std::string FormatUtmZone(int zone, char band) { return Sprintf("%02d%c", zone, band); }
+std::string FormatUtmZone(int zone, char band) {
+  return Sprintf("%02d%c", zone, band);
+}
 
-std::string FormatUtmMetres(double metres) { return FormatFixed(metres, 4, 12); }
+std::string FormatUtmMetres(double metres) {
+  return FormatFixed(metres, 4, 12);
+}
 
 std::string FormatWholeMetres(double metres) {
   return Sprintf("%07lld", static_cast<long long>(ClampRound<int64_t>(metres)));
@@ -318,7 +339,8 @@ std::string FormatFixed(double value, int decimals, int width) {
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
   std::string s(buf, r.ec == std::errc{} ? r.ptr : buf);
   const size_t signLength = !s.empty() && s[0] == '-' ? 1 : 0;
-  if (width > 0 && s.size() < static_cast<size_t>(width)) s.insert(signLength, static_cast<size_t>(width) - s.size(), '0');
+  if (width > 0 && s.size() < static_cast<size_t>(width))
+    s.insert(signLength, static_cast<size_t>(width) - s.size(), '0');
   return s;
 }
 

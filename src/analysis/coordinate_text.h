@@ -55,7 +55,8 @@ int ParseTimeOfDay(std::string_view text, uint32_t& seconds, double& fraction);
 // seconds" separated by blanks, the last part optionally with a fraction.
 // Degrees below 90 (180), minutes and seconds below 60. `rest` is the offset
 // just after the number, where the next column starts.
-int ParseHemisphereCoordinate(std::string_view text, bool isLatitude, double& radians, size_t& rest);
+int ParseHemisphereCoordinate(std::string_view text, bool isLatitude, double& radians,
+                              size_t& rest);
 
 // Hundredths of an arc second as "N 47  12  30.50" / "E 008  30  12.00";
 // negative values give S or W.

@@ -11,9 +11,9 @@ namespace skylode {
 namespace {
 
 constexpr double kOneMinusF = 0.9966471893352525;
-constexpr double kE2 = 0.006694379990141317;             // first eccentricity squared
-constexpr double kInvOneMinusE2 = 1.0067394967422765;    // 1 / (1 - e^2)
-constexpr double kEp2 = 0.006739496742276435;            // second eccentricity squared
+constexpr double kE2 = 0.006694379990141317;           // first eccentricity squared
+constexpr double kInvOneMinusE2 = 1.0067394967422765;  // 1 / (1 - e^2)
+constexpr double kEp2 = 0.006739496742276435;          // second eccentricity squared
 constexpr double kFalseEasting = 500000.0;
 constexpr double kFalseNorthingSouth = 10000000.0;
 constexpr double kPi = std::numbers::pi;
@@ -58,22 +58,25 @@ LocalTm TransverseMercator(double phi, double dLambda) {
   const double l2 = dLambda * dLambda;
   const double w = l2 * c * c, w2 = w * w, w3 = w2 * w;
 
-  const double east = 1 + w / 6 * (psi - t2) +
-                      w2 / 120 * (4 * psi3 * (1 - 6 * t2) + psi2 * (1 + 8 * t2) - 2 * psi * t2 + t4) +
-                      w3 / 5040 * (61 - 479 * t2 + 179 * t4 - t6);
+  const double east =
+      1 + w / 6 * (psi - t2) +
+      w2 / 120 * (4 * psi3 * (1 - 6 * t2) + psi2 * (1 + 8 * t2) - 2 * psi * t2 + t4) +
+      w3 / 5040 * (61 - 479 * t2 + 179 * t4 - t6);
   const double north = 0.5 + w / 24 * (4 * psi2 + psi - t2) +
                        w2 / 720 *
-                           (8 * psi4 * (11 - 24 * t2) - 28 * psi3 * (1 - 6 * t2) + psi2 * (1 - 32 * t2) -
-                            2 * psi * t2 + t4) +
+                           (8 * psi4 * (11 - 24 * t2) - 28 * psi3 * (1 - 6 * t2) +
+                            psi2 * (1 - 32 * t2) - 2 * psi * t2 + t4) +
                        w3 / 40320 * (1385 - 3111 * t2 + 543 * t4 - t6);
-  return {kUtmScale * nu * dLambda * c * east, kUtmScale * (MeridianArc(phi) + nu * s * c * l2 * north)};
+  return {kUtmScale * nu * dLambda * c * east,
+          kUtmScale * (MeridianArc(phi) + nu * s * c * l2 * north)};
 }
 
 }  // namespace
 
 GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to) {
   const double phi1 = from.latitude, phi2 = to.latitude;
-  if (std::fabs(phi1 - phi2) < 1.5e-9 && std::fabs(from.longitude - to.longitude) < 1e-9) return {0, 0};
+  if (std::fabs(phi1 - phi2) < 1.5e-9 && std::fabs(from.longitude - to.longitude) < 1e-9)
+    return {0, 0};
 
   // Reduced latitudes U = atan((1 - f) tan phi), taken straight to their sine
   // and cosine: the same values without three trigonometric calls per point.
@@ -113,7 +116,8 @@ GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to) {
     const double C = kWgs84F / 16 * cos2Alpha * (4 + kWgs84F * (4 - 3 * cos2Alpha));
     const double next =
         L + (1 - C) * kWgs84F * sinAlpha *
-                (sigma + C * sinSigma * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
+                (sigma +
+                 C * sinSigma * (cos2SigmaM + C * cosSigma * (2 * cos2SigmaM * cos2SigmaM - 1)));
     const bool done = round > 1 && std::fabs((next - lambda) / next) < 1e-10;
     lambda = next;
     if (done) {
@@ -143,7 +147,8 @@ GeoPosition SemicirclesToRadians(int32_t latitude, int32_t longitude) {
 }
 
 double GeoDistanceSemicircles(int32_t lat1, int32_t lon1, int32_t lat2, int32_t lon2) {
-  const GeoDistanceResult r = GeoDistance(SemicirclesToRadians(lat1, lon1), SemicirclesToRadians(lat2, lon2));
+  const GeoDistanceResult r =
+      GeoDistance(SemicirclesToRadians(lat1, lon1), SemicirclesToRadians(lat2, lon2));
   return r.status == 0 ? r.metres : 0;
 }
 
@@ -183,7 +188,9 @@ int UtmZone(double latitude, double longitude) {
   return ClampRound<int>(std::clamp(z, 1.0, 60.0));
 }
 
-double UtmCentralMeridian(int zone) { return 0.05235987755982989 * (2 * zone - 61); }
+double UtmCentralMeridian(int zone) {
+  return 0.05235987755982989 * (2 * zone - 61);
+}
 
 void ToUtm(const GeoPosition& geo, UtmPosition& utm) {
   if (!std::isfinite(geo.latitude) || !std::isfinite(geo.longitude)) {
@@ -194,7 +201,8 @@ void ToUtm(const GeoPosition& geo, UtmPosition& utm) {
   }
   if (utm.zone < 1 || utm.zone > 60) utm.zone = UtmZone(geo.latitude, geo.longitude);
   utm.band = UtmBand(geo.latitude);
-  const LocalTm tm = TransverseMercator(geo.latitude, WrapPi(geo.longitude - UtmCentralMeridian(utm.zone)));
+  const LocalTm tm =
+      TransverseMercator(geo.latitude, WrapPi(geo.longitude - UtmCentralMeridian(utm.zone)));
   utm.easting = kFalseEasting + tm.x;
   utm.northing = tm.y + (geo.latitude < 0 ? kFalseNorthingSouth : 0);
 }
@@ -209,8 +217,9 @@ GeoPosition FromUtm(const UtmPosition& utm) {
     return {std::nan(""), std::nan("")};
   const double n = utm.northing - (band < 'N' ? kFalseNorthingSouth : 0);
   const double mu = n * 1.571116057864735e-7;
-  const double fp = mu + 0.0025188265843906882 * std::sin(2 * mu) + 3.700949035620534e-6 * std::sin(4 * mu) +
-                    7.447813767503948e-9 * std::sin(6 * mu) + 1.703599323859631e-11 * std::sin(8 * mu);
+  const double fp =
+      mu + 0.0025188265843906882 * std::sin(2 * mu) + 3.700949035620534e-6 * std::sin(4 * mu) +
+      7.447813767503948e-9 * std::sin(6 * mu) + 1.703599323859631e-11 * std::sin(8 * mu);
   const double s = std::sin(fp), c = std::cos(fp);
   const double t = s / c, t2 = t * t, t4 = t2 * t2, t6 = t4 * t2;
   const double q = 1 - kE2 * s * s;
@@ -219,18 +228,19 @@ GeoPosition FromUtm(const UtmPosition& utm) {
   const double x = (utm.easting - kFalseEasting) / (kUtmScale * nu);
   const double x2 = x * x, x4 = x2 * x2, x6 = x4 * x2;
 
-  const double lat =
-      fp + t * psi * x2 *
-               (-0.5 + x2 / 24 * (-4 * psi2 + 9 * psi * (1 - t2) + 12 * t2) -
-                x4 / 720 *
-                    (8 * psi4 * (11 - 24 * t2) - 12 * psi3 * (21 - 71 * t2) + 15 * psi2 * (15 - 98 * t2 + 15 * t4) +
-                     180 * psi * (5 * t2 - 3 * t4) + 360 * t4) +
-                x6 / 40320 * (1385 + 3633 * t2 + 4095 * t4 + 1575 * t6));
-  const double lon = UtmCentralMeridian(utm.zone) +
-                     x / c *
-                         (1 - x2 / 6 * (psi + 2 * t2) +
-                          x4 / 120 * (-4 * psi3 * (1 - 6 * t2) + psi2 * (9 - 68 * t2) + 72 * psi * t2 + 24 * t4) -
-                          x6 / 5040 * (61 + 662 * t2 + 1320 * t4 + 720 * t6));
+  const double lat = fp + t * psi * x2 *
+                              (-0.5 + x2 / 24 * (-4 * psi2 + 9 * psi * (1 - t2) + 12 * t2) -
+                               x4 / 720 *
+                                   (8 * psi4 * (11 - 24 * t2) - 12 * psi3 * (21 - 71 * t2) +
+                                    15 * psi2 * (15 - 98 * t2 + 15 * t4) +
+                                    180 * psi * (5 * t2 - 3 * t4) + 360 * t4) +
+                               x6 / 40320 * (1385 + 3633 * t2 + 4095 * t4 + 1575 * t6));
+  const double lon =
+      UtmCentralMeridian(utm.zone) +
+      x / c *
+          (1 - x2 / 6 * (psi + 2 * t2) +
+           x4 / 120 * (-4 * psi3 * (1 - 6 * t2) + psi2 * (9 - 68 * t2) + 72 * psi * t2 + 24 * t4) -
+           x6 / 5040 * (61 + 662 * t2 + 1320 * t4 + 720 * t6));
   return {lat, WrapPi(lon)};
 }
 

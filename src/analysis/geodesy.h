@@ -35,7 +35,7 @@ struct UtmPosition {
 };
 
 struct GeoDistanceResult {
-  int status = 0;       // 0, or -1 when the iteration does not converge
+  int status = 0;  // 0, or -1 when the iteration does not converge
   double metres = 0;
 };
 

@@ -1,15 +1,16 @@
+#include "analysis/coordinate_text.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <cmath>
 #include <numbers>
 #include <random>
 #include <string>
 
-#include "analysis/coordinate_text.h"
 #include "shell/records/angles.h"
 #include "shell/records/numeric.h"
 
@@ -20,7 +21,9 @@ constexpr double kDeg = std::numbers::pi / 180;
 constexpr bool kLat = true, kLon = false;
 constexpr double kNone = 0;  // expected value of a rejected input, never read
 
-double Dms(double d, double m = 0, double s = 0) { return d + m / 60 + s / 3600; }
+double Dms(double d, double m = 0, double s = 0) {
+  return d + m / 60 + s / 3600;
+}
 
 TEST(ParseCoordinate, AcceptsTheTypedForms) {
   struct Case {
@@ -83,7 +86,8 @@ TEST(ParseCoordinate, AcceptsTheTypedForms) {
 TEST(ParseCoordinate, ReadsBackWhatFormatDmsWrites) {
   // Up to 0.005 arc seconds short of the pole and the antimeridian: closer
   // than that, the text says 90 or 180 degrees, which typed input refuses.
-  const int32_t semicircles[] = {0, 1, -1, 563450000, -563451234, 1073741650, -1073741650, 2147483480};
+  const int32_t semicircles[] = {0,          1,          -1,          563450000,
+                                 -563451234, 1073741650, -1073741650, 2147483480};
   for (const bool isLatitude : {kLat, kLon}) {
     for (const int32_t s : semicircles) {
       if (isLatitude && (s > 1073741823 || s < -1073741823)) continue;
@@ -253,9 +257,16 @@ TEST(ParseInteger, SignedAndUnsignedRanges) {
     bool ok;
     int32_t value;
   } signedCases[] = {
-      {"-12", true, -12},     {" +5 ", true, 5},      {"2147483647", true, INT32_MAX},
-      {"-2147483648", true, INT32_MIN}, {"2147483648", false, 0}, {"-2147483649", false, 0},
-      {"99999999999999999999999", false, 0}, {"1.5", false, 0}, {"", false, 0}, {"- 1", false, 0},
+      {"-12", true, -12},
+      {" +5 ", true, 5},
+      {"2147483647", true, INT32_MAX},
+      {"-2147483648", true, INT32_MIN},
+      {"2147483648", false, 0},
+      {"-2147483649", false, 0},
+      {"99999999999999999999999", false, 0},
+      {"1.5", false, 0},
+      {"", false, 0},
+      {"- 1", false, 0},
   };
   for (const auto& c : signedCases) {
     SCOPED_TRACE(c.text);
@@ -271,8 +282,9 @@ TEST(ParseInteger, SignedAndUnsignedRanges) {
     bool ok;
     uint32_t value;
   } unsignedCases[] = {
-      {"18", true, 18}, {"4294967295", true, UINT32_MAX}, {"4294967296", false, 0},
-      {"-1", false, 0}, {"+1", false, 0}, {"1x", false, 0},
+      {"18", true, 18},         {"4294967295", true, UINT32_MAX},
+      {"4294967296", false, 0}, {"-1", false, 0},
+      {"+1", false, 0},         {"1x", false, 0},
   };
   for (const auto& c : unsignedCases) {
     SCOPED_TRACE(c.text);
@@ -380,7 +392,8 @@ TEST(FormatDms, HemisphereAndFields) {
       {32399999, kLat, "N 89  59  59.99"},
       {INT32_MIN, kLon, "W 5965  13  56.48"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatDms(c.centiSeconds, c.isLatitude), c.text) << c.centiSeconds;
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatDms(c.centiSeconds, c.isLatitude), c.text) << c.centiSeconds;
 }
 
 TEST(FormatArcSeconds, FiveDigitFractionWithCarry) {
@@ -445,7 +458,8 @@ class CommaLocale {
       }
     dir_ = testing::TempDir() + "skylode_locale";
     const std::string cmd = "command -v localedef >/dev/null 2>&1 && mkdir -p '" + dir_ +
-                            "' && localedef -i de_DE -f ISO-8859-1 '" + dir_ + "/de_DE' >/dev/null 2>&1";
+                            "' && localedef -i de_DE -f ISO-8859-1 '" + dir_ +
+                            "/de_DE' >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0) return;
     setenv("LOCPATH", dir_.c_str(), 1);
     active = std::setlocale(LC_NUMERIC, "de_DE") && WritesComma();

@@ -49,9 +49,11 @@ std::vector<double> Numbers(const std::string& line) {
 }
 
 // Feeds all input lines through one run of the tool and returns its output lines.
-std::vector<std::string> RunBatch(const std::string& command, const std::string& input, const char* tag) {
+std::vector<std::string> RunBatch(const std::string& command, const std::string& input,
+                                  const char* tag) {
   const std::string dir = testing::TempDir();
-  const std::string in = dir + "skylode_" + tag + "_in.txt", out = dir + "skylode_" + tag + "_out.txt";
+  const std::string in = dir + "skylode_" + tag + "_in.txt",
+                    out = dir + "skylode_" + tag + "_out.txt";
   {
     std::ofstream f(in, std::ios::binary);
     f << input;
@@ -73,8 +75,9 @@ struct Pair {
 // Angular distance in degrees of the second point from the first one's antipode.
 double FromAntipode(const Pair& p) {
   const GeoPosition a{-p.lat1 * kDeg, (p.lon1 + 180) * kDeg}, b{p.lat2 * kDeg, p.lon2 * kDeg};
-  const double c = std::sin(a.latitude) * std::sin(b.latitude) +
-                   std::cos(a.latitude) * std::cos(b.latitude) * std::cos(a.longitude - b.longitude);
+  const double c =
+      std::sin(a.latitude) * std::sin(b.latitude) +
+      std::cos(a.latitude) * std::cos(b.latitude) * std::cos(a.longitude - b.longitude);
   return std::acos(std::fmin(1.0, std::fmax(-1.0, c))) / kDeg;
 }
 
@@ -87,15 +90,18 @@ TEST(GeodesyCrossCheck, DistancesAgreeWithGeodSolve) {
   // Flights: a few metres to a few hundred kilometres.
   for (int i = 0; i < 3000; ++i) {
     const double la = lat(rng) * 0.95, lo = lon(rng), scale = std::pow(10, -5 + 7 * unit(rng));
-    pairs.push_back({la, lo, std::clamp(la + near(rng) * scale, -90.0, 90.0), lo + near(rng) * scale});
+    pairs.push_back(
+        {la, lo, std::clamp(la + near(rng) * scale, -90.0, 90.0), lo + near(rng) * scale});
   }
   // Close to each other's antipode, where the iteration may give up.
   for (int i = 0; i < 500; ++i) {
     const double la = lat(rng), lo = lon(rng);
-    pairs.push_back({la, lo, std::clamp(-la + near(rng) * 2, -90.0, 90.0), lo + 180 + near(rng) * 2});
+    pairs.push_back(
+        {la, lo, std::clamp(-la + near(rng) * 2, -90.0, 90.0), lo + 180 + near(rng) * 2});
   }
   std::string input;
-  for (const Pair& p : pairs) input += Text(p.lat1) + ' ' + Text(p.lon1) + ' ' + Text(p.lat2) + ' ' + Text(p.lon2) + '\n';
+  for (const Pair& p : pairs)
+    input += Text(p.lat1) + ' ' + Text(p.lon1) + ' ' + Text(p.lat2) + ' ' + Text(p.lon2) + '\n';
   const auto lines = RunBatch("GeodSolve -i -p 6", input, "geod");
   ASSERT_EQ(lines.size(), pairs.size());
 
@@ -105,10 +111,12 @@ TEST(GeodesyCrossCheck, DistancesAgreeWithGeodSolve) {
     const auto fields = Numbers(lines[i]);
     ASSERT_EQ(fields.size(), 3u) << lines[i];
     const double reference = fields[2];
-    const GeoDistanceResult r = GeoDistance({p.lat1 * kDeg, p.lon1 * kDeg}, {p.lat2 * kDeg, p.lon2 * kDeg});
+    const GeoDistanceResult r =
+        GeoDistance({p.lat1 * kDeg, p.lon1 * kDeg}, {p.lat2 * kDeg, p.lon2 * kDeg});
     const bool nearlyAntipodal = FromAntipode(p) < 1.0;
-    SCOPED_TRACE(testing::Message() << "case " << i << ": " << p.lat1 << ' ' << p.lon1 << " -> " << p.lat2 << ' '
-                                    << p.lon2 << ", reference " << reference << " m");
+    SCOPED_TRACE(testing::Message()
+                 << "case " << i << ": " << p.lat1 << ' ' << p.lon1 << " -> " << p.lat2 << ' '
+                 << p.lon2 << ", reference " << reference << " m");
     if (r.status != 0) {
       ASSERT_EQ(r.status, -1);
       // Giving up is allowed only where the formula is known to struggle.
@@ -146,7 +154,8 @@ TEST(GeodesyCrossCheck, UtmAgreesWithGeoConvert) {
   for (size_t i = 0; i < points.size(); ++i) {
     const Point& p = points[i];
     const std::string& line = lines[i];
-    SCOPED_TRACE(testing::Message() << "case " << i << ": " << p.lat << ' ' << p.lon << " -> " << line);
+    SCOPED_TRACE(testing::Message()
+                 << "case " << i << ": " << p.lat << ' ' << p.lon << " -> " << line);
     int zone = 0;
     const auto zr = std::from_chars(line.data(), line.data() + line.size(), zone);
     ASSERT_EQ(zr.ec, std::errc{});

@@ -1,17 +1,19 @@
+#include "analysis/geodesy.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <numbers>
 
-#include "analysis/geodesy.h"
-
 namespace skylode {
 namespace {
 
 constexpr double kDeg = std::numbers::pi / 180;
 
-GeoPosition Deg(double lat, double lon) { return {lat * kDeg, lon * kDeg}; }
+GeoPosition Deg(double lat, double lon) {
+  return {lat * kDeg, lon * kDeg};
+}
 
 // Reference distances come from an independent geodesic solver.
 TEST(GeoDistance, MatchesReferenceDistances) {
@@ -98,9 +100,9 @@ TEST(Utm, BandLetters) {
     double lat;
     char band;
   } cases[] = {
-      {84, 'Y'},   {83.9999, 'X'}, {72, 'X'},  {71.9999, 'W'}, {56, 'V'}, {8, 'P'},   {0, 'N'},
-      {-1e-9, 'M'}, {-8, 'M'},     {-72, 'D'}, {-79.9999, 'C'}, {-80, 'C'}, {-80.0001, 'B'}, {-90, 'B'},
-      {90, 'Y'},
+      {84, 'Y'},       {83.9999, 'X'}, {72, 'X'},       {71.9999, 'W'}, {56, 'V'},
+      {8, 'P'},        {0, 'N'},       {-1e-9, 'M'},    {-8, 'M'},      {-72, 'D'},
+      {-79.9999, 'C'}, {-80, 'C'},     {-80.0001, 'B'}, {-90, 'B'},     {90, 'Y'},
   };
   for (const auto& c : cases) EXPECT_EQ(UtmBand(c.lat * kDeg), c.band) << c.lat;
   EXPECT_EQ(UtmBand(std::nan("")), 0);
@@ -111,13 +113,14 @@ TEST(Utm, ZoneChoiceWithNorwayAndSvalbard) {
     double lat, lon;
     int zone;
   } cases[] = {
-      {60, 5, 32},      {60, 2.9999, 31}, {60, 3, 32},   {60, 11.9999, 32}, {60, 12, 33},
-      {55.9999, 5, 31}, {64, 5, 31},      {78, 8.9, 31}, {78, 9, 33},       {78, 20.9, 33},
-      {78, 21, 35},     {78, 33, 37},     {78, 41.9, 37}, {78, 42, 38},     {78, -0.1, 30},
-      {0, -180, 1},     {0, 179.99, 60},  {0, 180, 1},   {0, 0, 31},        {0, -0.0001, 30},
+      {60, 5, 32},      {60, 2.9999, 31},   {60, 3, 32},    {60, 11.9999, 32}, {60, 12, 33},
+      {55.9999, 5, 31}, {64, 5, 31},        {78, 8.9, 31},  {78, 9, 33},       {78, 20.9, 33},
+      {78, 21, 35},     {78, 33, 37},       {78, 41.9, 37}, {78, 42, 38},      {78, -0.1, 30},
+      {0, -180, 1},     {0, 179.99, 60},    {0, 180, 1},    {0, 0, 31},        {0, -0.0001, 30},
       {47, 8.5, 32},    {-33.9, 151.2, 56},
   };
-  for (const auto& c : cases) EXPECT_EQ(UtmZone(c.lat * kDeg, c.lon * kDeg), c.zone) << c.lat << " " << c.lon;
+  for (const auto& c : cases)
+    EXPECT_EQ(UtmZone(c.lat * kDeg, c.lon * kDeg), c.zone) << c.lat << " " << c.lon;
   EXPECT_EQ(UtmZone(std::nan(""), 0), 0);
 }
 
