@@ -58,9 +58,14 @@ std::string ShortName(uint32_t time, std::string_view serial, int flight) {
 }  // namespace
 
 IgcNameStyle IgcNameStyleFromMask(uint32_t saveMask) {
-  if (saveMask & 2u) return IgcNameStyle::kLong;
-  if (saveMask & 4u) return IgcNameStyle::kShort;
+  if (saveMask & kIgcMaskLongName) return IgcNameStyle::kLong;
+  if (saveMask & kIgcMaskShortName) return IgcNameStyle::kShort;
   return IgcNameStyle::kNone;
+}
+
+uint32_t IgcSaveMask(bool gRecord, IgcNameStyle style) {
+  return (gRecord ? kIgcMaskGRecord : 0) | (style == IgcNameStyle::kLong ? kIgcMaskLongName : 0) |
+         (style == IgcNameStyle::kShort ? kIgcMaskShortName : 0);
 }
 
 std::string IgcLongFileName(uint32_t time, std::string_view serial, int flight) {

@@ -16,6 +16,12 @@ inline constexpr int kIgcFlightNumberMax = 35;
 
 enum class IgcNameStyle { kNone, kLong, kShort };
 
+// Bits of the stored save choices.
+inline constexpr uint32_t kIgcMaskGRecord = 1;
+inline constexpr uint32_t kIgcMaskLongName = 2;
+inline constexpr uint32_t kIgcMaskShortName = 4;
+uint32_t IgcSaveMask(bool gRecord, IgcNameStyle style);
+
 // Style proposed from the save mask: bit 1 long, bit 2 short; long wins when
 // both are set.
 IgcNameStyle IgcNameStyleFromMask(uint32_t saveMask);

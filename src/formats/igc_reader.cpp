@@ -141,7 +141,7 @@ IgcParseResult ParseIgcText(std::string_view text) {
     uint64_t date = 0;
     uint32_t previousTod = 0;
     int lineNo = 0;
-    size_t pos = 0;
+    size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     while (pos < text.size()) {
       ++lineNo;
       size_t lf = text.find('\n', pos);
@@ -220,6 +220,16 @@ AcceptedIgc AcceptInstrumentIgc(std::string_view text) {
   a.points = std::move(p.points);
   a.ok = true;
   return a;
+}
+
+TrackLog MakeIgcFileTrackLog(std::vector<TrackPoint> points) {
+  TrackLog log;
+  log.points = std::move(points);
+  log.source = TrackLogSource::kFile;
+  log.gRecordValid = false;
+  log.sourceClassFlag = false;
+  log.hasBaroHeight = true;
+  return log;
 }
 
 std::string IgcPositionsReadStatus(size_t count) {

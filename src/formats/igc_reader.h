@@ -24,7 +24,8 @@ struct IgcParseResult {
 };
 
 // Reads the A, HFDTE and B records; every other record is skipped. Stops at
-// the first error, which names the line (counted from 1).
+// the first error, which names the line (counted from 1). A byte-order mark
+// that an editor put in front of the A record is passed over.
 IgcParseResult ParseIgcText(std::string_view text);
 
 // One B record from the character after the 'B'. Gives 0 and the point's
@@ -49,6 +50,10 @@ struct AcceptedIgc {
 };
 AcceptedIgc AcceptInstrumentIgc(std::string_view text);
 
+// The track log made from an opened .igc file: no G-record validity, no
+// instrument, times not vouched for as UTC, barometric heights present.
+TrackLog MakeIgcFileTrackLog(std::vector<TrackPoint> points);
+
 // Status line after opening an .igc file as a track log.
 std::string IgcPositionsReadStatus(size_t count);  // "%d positions read (Signature not ok or ignored)"
 
@@ -68,7 +73,9 @@ struct IgcFileReadResult {
 };
 IgcFileReadResult ReadIgcFile(const std::string& baseName);
 
-// The security check.
+// The security check. The file is chosen in an open dialog with these texts;
+// the menu command is "&Verify IGC log from Skylode\tCtrl+V".
+inline constexpr char kIgcVerifyOpenTitle[] = "Read track log";
 enum class IgcVerifyOutcome { kPassed, kFailed, kNoSecurityRecord, kFileError };
 struct IgcVerifyReport {
   IgcVerifyOutcome outcome = IgcVerifyOutcome::kFailed;

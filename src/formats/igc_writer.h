@@ -90,6 +90,15 @@ struct IgcSaveResult {
   bool gRecordSkipped = false;
 };
 
+// Texts of the IGC save commands and their dialogs.
+inline constexpr char kIgcSaveCaption[] = "Write IGC track log file";
+inline constexpr char kIgcOnlyOnePositionText[] = "Only one position selected";  // OK/Cancel
+inline constexpr char kIgcFormatDialogTitle[] = "IGC File Format";
+inline constexpr char kRawIgcDialogTitle[] = "Save IGC track log from GPS";
+inline constexpr char kIgcSaveFileTitle[] = "Save track log";
+inline constexpr char kIgcFilterName[] = "IGC track log files";
+inline constexpr char kIgcExtension[] = ".igc";
+inline constexpr char kIgcPositionsWrittenFormat[] = "%d positions written";
 inline constexpr char kIgcNoGRecordText[] = "Track log source is not valid for G-record";
 inline constexpr char kIgcNoGRecordCaption[] = "Security record NOT included";
 inline constexpr char kIgcFileExistsText[] = "File already exists, overwrite ?";

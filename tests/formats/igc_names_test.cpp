@@ -35,6 +35,11 @@ TEST(IgcNames, ProposedNamesFollowTheMaskAndNeedAFirstPoint) {
   EXPECT_EQ(IgcNameStyleFromMask(5), IgcNameStyle::kShort);
   EXPECT_EQ(IgcNameStyleFromMask(7), IgcNameStyle::kLong);
   EXPECT_EQ(IgcNameStyleFromMask(1), IgcNameStyle::kNone);
+  for (auto style : {IgcNameStyle::kNone, IgcNameStyle::kLong, IgcNameStyle::kShort})
+    for (bool g : {false, true}) {
+      EXPECT_EQ(IgcNameStyleFromMask(IgcSaveMask(g, style)), style);
+      EXPECT_EQ((IgcSaveMask(g, style) & kIgcMaskGRecord) != 0, g);
+    }
   const std::vector<TrackPoint> pts = {{1, At(2009, 12, 31, 23, 0, 0), 0, 0, 0, 0, 0},
                                        {0, At(2010, 1, 1, 1, 0, 0), 0, 0, 0, 0, 0}};
   EXPECT_EQ(ProposeIgcFileName(IgcNameStyle::kLong, pts, "0A7", 2), "2009-12-31-XKL-0A7-02.igc");

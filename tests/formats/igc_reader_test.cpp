@@ -126,6 +126,7 @@ TEST(IgcReader, RealWorldLayouts) {
       {"CR LF", Lines({"AXYZ", "HFDTE010709", kB}), day + 36000, "000"},
       {"LF only", Lines({"AXYZABC", "HFDTE010709", kB}, "\n"), day + 36000, "ABC"},
       {"no final line end", Lines({"AXYZ ABC", "HFDTE010709"}) + kB, day + 36000, "000"},
+      {"byte-order mark", "\xEF\xBB\xBF" + Lines({"AXYZ", "HFDTE010709", kB}), day + 36000, "000"},
       {"DATE label", Lines({"AXYZ", "HFDTEDATE:010709", kB}), day + 36000, "000"},
       {"DATE label and flight", Lines({"AXYZ", "HFDTEDATE:010709,02", kB}), day + 36000, "000"},
       {"long header, I record, extensions, blank lines",
@@ -189,6 +190,12 @@ TEST(IgcReader, AcceptInstrumentIgcKeepsTheRawLog) {
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(bad.error, "No positions found");
   EXPECT_TRUE(bad.raw.empty());
+  const TrackLog log = MakeIgcFileTrackLog(a.points);
+  EXPECT_EQ(log.points, a.points);
+  EXPECT_EQ(log.source, TrackLogSource::kFile);
+  EXPECT_FALSE(log.gRecordValid || log.sourceClassFlag);
+  EXPECT_TRUE(log.hasBaroHeight);
+  EXPECT_TRUE(log.instrumentText.empty());
   EXPECT_EQ(IgcPositionsReadStatus(12), "12 positions read (Signature not ok or ignored)");
 }
 
