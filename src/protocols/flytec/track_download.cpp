@@ -180,7 +180,8 @@ TransferResult FlytecReadTrackLog(TransferContext& ctx, const FlytecTiming& timi
     TrackLogPayload payload;
     int32_t code = 0;
     if (s == Step::kOk) s = FlytecReadIgcTracks(ctx, timing, byList ? &flights : nullptr, list, payload, code);
-    if (s == Step::kAborted) return TransferResult::Cancelled();
+    // An abort that came with the last byte still wins: nothing is delivered.
+    if (s == Step::kAborted || ctx.aborted()) return TransferResult::Cancelled();
     if (s != Step::kOk) return TransferResult::Failure();
 
     payload.log.source = TrackLogSource::kFlytec;

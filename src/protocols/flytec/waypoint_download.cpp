@@ -67,7 +67,7 @@ TransferResult FlytecReadWaypoints(TransferContext& ctx, const FlytecTiming& tim
     Step s = FlytecReadProductData(ctx, timing, info);
     WaypointList list;
     if (s == Step::kOk) s = FlytecReadWaypointList(ctx, timing, 0, &list);
-    if (s == Step::kAborted) return TransferResult::Cancelled();
+    if (s == Step::kAborted || ctx.aborted()) return TransferResult::Cancelled();
     if (s != Step::kOk) return TransferResult::Failure();
     return TransferResult::Waypoints(std::move(list), 0);
   } catch (const std::bad_alloc&) {

@@ -1,0 +1,150 @@
+// A short download broken at every byte the instrument sends, and aborted
+// at every step the worker reports: each run ends with its message, in good
+// time, and delivers nothing.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "access/serial_port.h"
+#include "flytec_harness.h"
+#include "protocols/flytec/track_download.h"
+#include "protocols/flytec/waypoint_download.h"
+
+namespace skylode::flytec {
+namespace {
+
+using namespace testing;
+using sim::FlytecSimConfig;
+using sim::InstrumentOptions;
+
+FlytecSimConfig ShortFlight() {
+  FlytecSimConfig c;
+  c.flights = {LineFlight(At(2026, 8, 2, 12, 0), 20)};
+  c.waypoints = {{45.8129, 6.2459, "FORCLA", "Forclaz deco", 1250}, {45.78, 6.2218, "DOUSSA", "Doussard", 460}};
+  return c;
+}
+
+// Shorter still than FastTiming: the sweep makes a thousand runs. The
+// instrument writes each reply in one piece, so these silences still only
+// come at the end of a reply.
+FlytecTiming SweepTiming() {
+  FlytecTiming t = FastTiming();
+  t.listSilence = 80ms;
+  t.flightSilence = 120ms;
+  t.waypointSilence = 80ms;
+  return t;
+}
+
+// Runs a worker on a line the test opens itself, so each run costs only the
+// exchange and its short silences.
+TransferResult RunDirect(const FlytecSimConfig& config, const InstrumentOptions& options,
+                         TransferCallbacks callbacks, AccessType access,
+                         std::shared_ptr<AbortSignal> abort = nullptr) {
+  std::string error;
+  auto instrument = sim::StartVirtualFlytec(config, options, error);
+  if (!instrument) {
+    ADD_FAILURE() << error;
+    return TransferResult::Failure();
+  }
+  PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:sweep", 57600, true);
+  if (!opened.port) {
+    ADD_FAILURE() << opened.error;
+    return TransferResult::Failure();
+  }
+  TransferRequest req;
+  req.access = access;
+  req.protocol = ProtocolType::kFlytec;
+  req.portName = "sim:sweep";
+  TransferContext ctx(std::move(req), std::move(callbacks), std::move(abort));
+  ctx.SetTrace(nullptr);
+  ctx.AttachPort(std::move(opened.port));
+  return access == AccessType::kReadWaypoints ? FlytecReadWaypoints(ctx, SweepTiming())
+                                              : FlytecReadTrackLog(ctx, SweepTiming());
+}
+
+// The runs mostly wait for silence, so several go at once.
+void ForEachInParallel(size_t count, const std::function<void(size_t)>& run) {
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t)
+    threads.emplace_back([&] {
+      for (size_t i = next++; i < count; i = next++) run(i);
+    });
+  for (auto& t : threads) t.join();
+}
+
+TEST(FlytecFaultSweep, HangUpAtEveryByte) {
+  const FlytecSimConfig config = ShortFlight();
+  sim::FlytecInstrument replies(config);
+  const size_t total = replies.ProductReply().size() + replies.TrackListReply().size() +
+                       replies.FlightReply(0).size();
+  const std::set<std::string> expected = {"COM port read error", "E503 COM port read error",
+                                          "E203 COM port read error", "E500 COM port write error",
+                                          "E202 COM port write error", "COM port write error"};
+  std::mutex mutex;
+  std::set<std::string> seen;
+  ForEachInParallel(total + 1, [&](size_t offset) {
+    Screen screen;
+    screen.selection = std::vector<int32_t>{0};
+    InstrumentOptions options;
+    if (offset < total) options.faults.hangUpAt = offset;
+    const auto start = std::chrono::steady_clock::now();
+    const TransferResult r = RunDirect(config, options, screen.Callbacks(), AccessType::kReadTrackLog);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    const auto messages = screen.Messages();
+    if (offset == total) {  // the whole exchange went through
+      EXPECT_TRUE(r.succeeded());
+      EXPECT_EQ(std::get<TrackLogPayload>(r.payload).log.points.size(), 20u);
+      return;
+    }
+    EXPECT_EQ(r.outcome, TransferOutcome::kFailure) << offset;
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload)) << offset;
+    ASSERT_EQ(messages.size(), 1u) << offset;
+    EXPECT_TRUE(expected.count(messages[0].text)) << offset << ": " << messages[0].text;
+    std::lock_guard l(mutex);
+    seen.insert(messages[0].text);
+  });
+  // The line died in each of the three exchanges.
+  EXPECT_TRUE(seen.count("COM port read error"));
+  EXPECT_TRUE(seen.count("E503 COM port read error"));
+  EXPECT_TRUE(seen.count("E203 COM port read error"));
+}
+
+TEST(FlytecFaultSweep, AbortAtEveryStep) {
+  for (const AccessType access : {AccessType::kReadTrackLog, AccessType::kReadWaypoints}) {
+    // The steps of a clean run, as its status lines tell them.
+    Screen clean;
+    clean.selection = std::vector<int32_t>{0};
+    ASSERT_TRUE(RunDirect(ShortFlight(), {}, clean.Callbacks(), access).succeeded());
+    const size_t steps = clean.Statuses().size();
+    ASSERT_GE(steps, 4u);
+
+    // Step k aborts as its status line shows; k == steps in the Track List dialog.
+    ForEachInParallel(steps + 1, [&](size_t k) {
+      Screen screen;
+      auto abort = std::make_shared<AbortSignal>();
+      TransferCallbacks cb = screen.Callbacks();
+      auto shown = std::make_shared<size_t>(0);
+      cb.onStatus = [k, abort, shown, status = cb.onStatus](std::string_view t) {
+        status(t);
+        if ((*shown)++ == k) abort->Request();
+      };
+      cb.chooseTracks = [k, steps, abort](std::string_view, const std::vector<TrackListEntry>&, const CancelToken&) {
+        if (k == steps) abort->Request();
+        return std::optional<std::vector<int32_t>>(std::vector<int32_t>{0});
+      };
+      const auto start = std::chrono::steady_clock::now();
+      const TransferResult r = RunDirect(ShortFlight(), {}, cb, access, abort);
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << k;
+      if (access == AccessType::kReadWaypoints && k == steps) return;  // no dialog there
+      EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << static_cast<int>(access) << " at " << k;
+      EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload)) << k;
+      EXPECT_TRUE(screen.Messages().empty()) << k;
+    });
+  }
+}
+
+}  // namespace
+}  // namespace skylode::flytec
