@@ -25,10 +25,13 @@ GeoPosition RotatePosition(const GeoPosition& start, const GeoPosition& position
   const double x = std::sin(dl) * std::cos(position.latitude);
   const double k = std::sin(start.latitude) * std::sin(position.latitude) +
                    std::cos(start.latitude) * std::cos(position.latitude) * std::cos(dl);
-  // Rounding can push the sines a hair past 1; arcsin would then give NaN.
-  const double u = std::clamp(y * rc.c + x * rc.s, -1.0, 1.0);
+  // (k, u, v) are the position's coordinates in the rotated frame: towards
+  // the new origin, east, north. The longitude is the angle of (k, u); taking
+  // arcsin(u) instead is only right on the equator and bends every position
+  // off it. Rounding can push v a hair past 1, where arcsin has no value.
+  const double u = y * rc.c + x * rc.s;
   const double v = std::clamp(y * rc.s - x * rc.c, -1.0, 1.0);
-  const double lon = k < 0 ? std::numbers::pi - std::asin(u) : std::asin(u);
+  const double lon = std::atan2(u, k);
   return {std::asin(v), lon};
 }
 

@@ -26,7 +26,7 @@ struct RotationConstants {
 // Nothing when the bearing is undefined (same or antipodal positions).
 std::optional<RotationConstants> ComputeRotation(const GeoPosition& start, const GeoPosition& end);
 
-// Radians in and out; the longitude may come out beyond pi on the far side.
+// Radians in and out; the longitude comes out in [-pi, pi].
 GeoPosition RotatePosition(const GeoPosition& start, const GeoPosition& position,
                            const RotationConstants& rc);
 
@@ -34,8 +34,7 @@ GeoPosition RotatePosition(const GeoPosition& start, const GeoPosition& position
 // latitude and longitude ("Positions are too close").
 bool RotationPositionsTooClose(const SemicirclePosition& start, const SemicirclePosition& end);
 
-// Rotates every point in place (times, heights and flags untouched).
-// Longitudes beyond 180 degrees are wrapped onto the same meridian. False,
+// Rotates every point in place (times, heights and flags untouched). False,
 // with the points unchanged, when the positions give no rotation.
 bool RotateTrackPoints(std::vector<TrackPoint>& points, const SemicirclePosition& start,
                        const SemicirclePosition& end);

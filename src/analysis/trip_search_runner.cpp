@@ -69,14 +69,16 @@ std::optional<TripSearchRunner::Outcome> TripSearchRunner::Result() const {
   return run_->outcome;
 }
 
+bool TripSearchRunner::Wait(std::chrono::milliseconds timeout) const {
+  if (!run_) return true;
+  std::unique_lock<std::mutex> guard(run_->lock);
+  return run_->done.wait_for(guard, timeout, [this] { return run_->finished; });
+}
+
 bool TripSearchRunner::Stop(std::chrono::milliseconds timeout) {
   if (!run_) return true;
   Halt();
-  bool ended;
-  {
-    std::unique_lock<std::mutex> guard(run_->lock);
-    ended = run_->done.wait_for(guard, timeout, [this] { return run_->finished; });
-  }
+  const bool ended = Wait(timeout);
   if (thread_.joinable()) {
     if (ended) {
       thread_.join();

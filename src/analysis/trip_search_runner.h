@@ -40,6 +40,9 @@ class TripSearchRunner {
   // The result once finished; nothing before.
   std::optional<Outcome> Result() const;
 
+  // Waits at most `timeout` for the search to finish on its own; true when it has.
+  bool Wait(std::chrono::milliseconds timeout) const;
+
   // Halts and waits at most `timeout`; a search that has not stopped by then
   // is let go: it keeps its own copy of everything and frees it when it ends.
   // Returns true when the search had ended.
