@@ -1,0 +1,166 @@
+#include "ui/window_commands.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "access/debug_trace.h"
+#include "access/port_names.h"
+#include "access/virtual_line.h"
+#include "analysis/coordinate_text.h"
+#include "formats/file_io.h"
+#include "shell/app_state.h"
+#include "shell/command_ids.h"
+#include "shell/records/angles.h"
+#include "shell/records/calendar.h"
+#include "shell/row_text.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/port_choice.h"
+
+namespace skylode {
+
+std::string TrackPointsClipboardText(const std::vector<TrackPoint>& points) {
+  // Speeds between the copied points, as the list shows them between rows.
+  TrackLog copy;
+  copy.points = points;
+  std::string text;
+  text.reserve(points.size() * 64);
+  for (size_t i = 0; i < points.size(); ++i) {
+    const TrackPoint& p = points[i];
+    const CalendarTime t = SecondsToDateTime(p.time);
+    char head[48];
+    std::snprintf(head, sizeof head, "%4d-%02d-%02d, %02d:%02d:%02d, ", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    const int32_t h = p.gpsHeight;
+    const int64_t magnitude = h < 0 ? -static_cast<int64_t>(h) : h;
+    char height[32];
+    std::snprintf(height, sizeof height, "%c%lld.%lld", h < 0 ? '-' : '+', static_cast<long long>(magnitude / 10),
+                  static_cast<long long>(magnitude % 10));
+    text += head;
+    text += FormatFixed(SemicirclesToDegrees(p.latitude), 6);
+    text += ", ";
+    text += FormatFixed(SemicirclesToDegrees(p.longitude), 6);
+    text += ", ";
+    text += height;
+    text += ", ";
+    text += FormatFixed(SpeedFromPrevious(copy, static_cast<int32_t>(i)), 1);
+    text += "\r\n";
+  }
+  return text;
+}
+
+namespace {
+
+void CopyTrackPoints(AppState& app) {
+  constexpr std::string_view caption = "Copy track to clip board";
+  if (app.IsBusyOrWrongView(caption, ViewMode::kTrackLog) != 0) return;
+  const auto points = app.CopySelectedTrackPoints();
+  if (points.empty()) {
+    app.ShowMessage("No position(s) selected", caption);
+    return;
+  }
+  const std::string text = TrackPointsClipboardText(points);
+  QClipboard* clipboard = QApplication::clipboard();
+  if (!clipboard) {
+    app.ShowMessage("Failed to open clipboard", caption);
+    return;
+  }
+  clipboard->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void ShowTrack(AppState& app, MainWindow& window) {
+  constexpr std::string_view caption = "Show track";
+  if (app.IsBusyOrWrongView(caption, ViewMode::kTrackLog) != 0) return;
+  const auto points = app.CopySelectedTrackPoints();
+  if (points.empty()) {
+    app.ShowMessage("No positions selected", caption);
+    return;
+  }
+  if (points.size() < 2) {
+    app.ShowMessage("Less than 2 positions selected", caption);
+    return;
+  }
+  auto* view = new TrackViewWindow(ProjectTrack(points), &window);
+  view->setObjectName(QStringLiteral("TrackView"));
+  window.ShowTrackWindow(view);
+}
+
+void SetComPort(AppState& app, MainWindow& window) {
+  if (app.transferBusy()) {
+    app.ShowMessage(kTextBusy, "Set COM port");
+    return;
+  }
+  const std::string current = app.settings().Text(SettingId::kPortName);
+  const auto ports = PortsToOffer(ListSerialPorts(), VirtualInstrumentFamilies(), current);
+  if (ports.empty()) {
+    app.ShowMessage("No COM ports available", kSelectComPortCaption);
+    return;
+  }
+  ComPortDialog dialog(ports, current, &window);
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (!app.settings().SetText(SettingId::kPortName, dialog.Chosen())) {
+    app.ShowMessage("Dialog box error", kSelectComPortCaption);
+    return;
+  }
+  app.RefreshTitle();
+}
+
+void DumpDebugData(AppState& app) {
+  constexpr std::string_view caption = "Save debug buffer";
+  const std::vector<uint8_t> bytes = DebugTraceSnapshot();
+  if (bytes.empty()) {
+    app.ShowMessage("Buffer is empty", caption, BoxIcon::kInformation);
+    return;
+  }
+  FileDialogSpec spec;
+  spec.title = std::string(caption);
+  spec.formats = {{"Log files", ".log"}};
+  spec.folderSetting = SettingId::kTraceDir;
+  const auto file = app.AskSaveFile(spec);
+  if (!file || !app.ConfirmNewFile(file->path)) return;
+  if (auto error = WriteFileAtomically(file->path, std::span<const uint8_t>(bytes))) {
+    app.ShowMessage(error->osText.empty() ? error->Describe() : error->osText, "File write error");
+    return;
+  }
+  app.ShowMessage("File written", caption, BoxIcon::kInformation);
+}
+
+void TestStreams() {
+  // The first line once went to the input stream, where it can only fail;
+  // the error stream is where a console shows it.
+  std::fputs("Testing stdin\n", stderr);
+  std::fputs("Testing stdout\n", stdout);
+  std::fflush(nullptr);
+}
+
+}  // namespace
+
+void RegisterWindowCommands(AppState& app, MainWindow& window) {
+  AppState* a = &app;
+  MainWindow* w = &window;
+  app.RegisterCommand(cmd::kCopyTrackPoints, [a] { CopyTrackPoints(*a); });
+  app.RegisterCommand(cmd::kShowTrack, [a, w] { ShowTrack(*a, *w); });
+  app.RegisterCommand(cmd::kSetComPort, [a, w] { SetComPort(*a, *w); });
+  app.RegisterCommand(cmd::kAbout, [w] { ShowAboutBox(w); });
+  app.RegisterCommand(cmd::kDumpDebug, [a] { DumpDebugData(*a); });
+  app.RegisterCommand(cmd::kClearDebug, [] { DebugTraceClear(); });
+  app.RegisterCommand(cmd::kTest, [] { TestStreams(); });
+  app.RegisterCommand(cmd::kCalculateDistance, [a, w] {
+    // The UTM box is remembered for the program's run.
+    static bool utm = false;
+    DistanceDialog dialog(a->waypoints, utm, w);
+    dialog.setObjectName(QStringLiteral("CalculateDistance"));
+    dialog.exec();
+    utm = dialog.utm();
+  });
+  app.RegisterCommand(cmd::kConvertPosition, [w] {
+    ConversionDialog dialog(w);
+    dialog.setObjectName(QStringLiteral("CoordinateConversion"));
+    dialog.exec();
+  });
+}
+
+}  // namespace skylode
