@@ -61,11 +61,11 @@ struct Dispatcher::Core {
 
 namespace {
 
-// Runs `ask` on the UI thread and waits for its answer, giving up with
-// `fallback` when the transfer is aborted or the question is dropped.
+// Runs `ask` on the UI thread and waits for its answer; nothing when the
+// transfer is aborted or the question is dropped.
 template <typename R>
-R AskOnUiThread(const std::shared_ptr<Dispatcher::Core>& core, uint64_t generation,
-                const std::shared_ptr<AbortSignal>& abort, std::function<R()> ask, R fallback) {
+std::optional<R> AskOnUiThread(const std::shared_ptr<Dispatcher::Core>& core, uint64_t generation,
+                               const std::shared_ptr<AbortSignal>& abort, std::function<R()> ask) {
   struct Answer {
     std::mutex mutex;
     std::condition_variable ready;
@@ -83,13 +83,13 @@ R AskOnUiThread(const std::shared_ptr<Dispatcher::Core>& core, uint64_t generati
         answer->ready.notify_all();
       },
       core);
-  if (!posted) return fallback;
+  if (!posted) return std::nullopt;
   std::unique_lock lock(answer->mutex);
   while (!answer->value) {
-    if (abort->requested()) return fallback;
+    if (abort->requested()) return std::nullopt;
     answer->ready.wait_for(lock, kReadSlice);
   }
-  return std::move(*answer->value);
+  return std::move(answer->value);
 }
 
 // The caller's callbacks as a worker sees them: each runs on the UI thread,
@@ -125,17 +125,16 @@ TransferCallbacks WrapCallbacks(const TransferCallbacks& cb, const std::shared_p
           [f, abort, c = std::string(caption), m = std::string(message), icon] {
             f(c, m, icon, abort->token());
             return true;
-          },
-          false);
+          });
     };
   }
   if (cb.askYesNo) {
     w.askYesNo = [core, gen, abort, f = cb.askYesNo](std::string_view caption, std::string_view question,
                                                      const CancelToken&) {
       return AskOnUiThread<bool>(
-          core, gen, abort,
-          [f, abort, c = std::string(caption), q = std::string(question)] { return f(c, q, abort->token()); },
-          false);
+                 core, gen, abort,
+                 [f, abort, c = std::string(caption), q = std::string(question)] { return f(c, q, abort->token()); })
+          .value_or(false);
     };
   }
   if (cb.chooseTracks) {
@@ -143,9 +142,11 @@ TransferCallbacks WrapCallbacks(const TransferCallbacks& cb, const std::shared_p
     w.chooseTracks = [core, gen, abort, f = cb.chooseTracks](std::string_view title,
                                                              const std::vector<TrackListEntry>& entries,
                                                              const CancelToken&) {
-      return AskOnUiThread<Choice>(
-          core, gen, abort,
-          [f, abort, t = std::string(title), entries] { return f(t, entries, abort->token()); }, std::nullopt);
+      auto answer = AskOnUiThread<Choice>(core, gen, abort, [f, abort, t = std::string(title), entries] {
+        return f(t, entries, abort->token());
+      });
+      // No answer (an abort) is a cancel.
+      return answer ? std::move(*answer) : Choice{};
     };
   }
   if (cb.identifyPilot) {
@@ -157,8 +158,7 @@ TransferCallbacks WrapCallbacks(const TransferCallbacks& cb, const std::shared_p
           [f, wp] {
             f(wp);
             return true;
-          },
-          false);
+          });
     };
   }
   return w;

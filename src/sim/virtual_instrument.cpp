@@ -97,7 +97,11 @@ class VirtualInstrument::Link final : public InstrumentLink {
       const size_t n = std::min(due, sizeof chunk);
       std::copy_n(outbox_.begin(), n, chunk);
       const ssize_t w = ::write(owner_.master_, chunk, n);
-      if (w <= 0) break;  // the program is not reading: try again on the next round
+      if (w <= 0) {
+        blocked_ = true;  // the program is not reading: wait for room
+        break;
+      }
+      blocked_ = false;
       outbox_.erase(outbox_.begin(), outbox_.begin() + w);
       due -= static_cast<size_t>(w);
       owner_.sent_ += static_cast<size_t>(w);
@@ -124,7 +128,9 @@ class VirtualInstrument::Link final : public InstrumentLink {
     return true;
   }
 
-  bool HasOutput() const { return !outbox_.empty(); }
+  // Waiting for room matters only after a write found none; paced output
+  // otherwise goes out on the regular rounds.
+  bool WaitsForRoom() const { return blocked_ && !outbox_.empty(); }
 
  private:
   Clock::time_point hangUpGrace() {
@@ -139,6 +145,7 @@ class VirtualInstrument::Link final : public InstrumentLink {
   Clock::time_point nextByteAt_{};
   Clock::time_point hangUpBy_{};
   Clock::time_point lastWrite_{};
+  bool blocked_ = false;
 };
 
 VirtualInstrument::VirtualInstrument(std::unique_ptr<InstrumentBehaviour> behaviour, InstrumentOptions options)
@@ -198,7 +205,7 @@ void VirtualInstrument::Run() {
     pollfd fds[2] = {{wakeRead_, POLLIN, 0}, {master_, 0, 0}};
     nfds_t count = 1;
     if (master_ >= 0) {
-      fds[1].events = static_cast<short>((options_.stallInput ? 0 : POLLIN) | (link.HasOutput() ? POLLOUT : 0));
+      fds[1].events = static_cast<short>((options_.stallInput ? 0 : POLLIN) | (link.WaitsForRoom() ? POLLOUT : 0));
       count = 2;
     }
     // Short rounds keep ticks and paced output going.

@@ -322,19 +322,20 @@ TEST_F(DispatcherTest, AbortOfAWorkerThatStopsFreesItOnceAndDropsItsResult) {
 }
 
 TEST_F(DispatcherTest, AbortOfAStuckWorkerReturnsAndItsLateResultIsDropped) {
-  Gate release;
-  Gate finished;
+  // Shared with the worker, which outlives what the test waits for.
+  auto release = std::make_shared<Gate>();
+  auto finished = std::make_shared<Gate>();
   std::atomic<int> released{0};
-  dispatcher->RegisterWorker(AccessType::kReadWaypoints, ProtocolType::kMagellan, [&](TransferContext& ctx) {
+  dispatcher->RegisterWorker(AccessType::kReadWaypoints, ProtocolType::kMagellan, [&, release, finished](TransferContext& ctx) {
     Belonging mine{&released};
     ctx.Status("Requesting waypoints");
-    release.Wait();  // deaf to the abort flag, as a worker stuck in a system call
+    release->Wait();  // deaf to the abort flag, as a worker stuck in a system call
     ctx.Status("late status");
     ctx.Product("late product");
     ctx.ShowMessage("Read GPS waypoints", "late box");
     WaypointList list;
     list.items.push_back(WaypointNamed("LATE"));
-    finished.Open();
+    finished->Open();
     return TransferResult::Waypoints(std::move(list));
   });
   bool completed = false;
@@ -369,8 +370,8 @@ TEST_F(DispatcherTest, AbortOfAStuckWorkerReturnsAndItsLateResultIsDropped) {
   EXPECT_EQ(std::get<WaypointList>(other->payload).count(), 0);
 
   // Now the stuck worker comes back: nothing of it reaches the program.
-  release.Open();
-  ASSERT_TRUE(finished.Wait());
+  release->Open();
+  ASSERT_TRUE(finished->Wait());
   ASSERT_TRUE(host.PumpUntil([&] { return dispatcher->abandonedWorkers() == 0; }));
   host.PumpFor(100ms);
   EXPECT_FALSE(completed);
@@ -386,12 +387,13 @@ TEST_F(DispatcherTest, AbortOfAStuckWorkerReturnsAndItsLateResultIsDropped) {
 }
 
 TEST_F(DispatcherTest, ClosingWithAStuckWorkerDoesNotWaitForIt) {
-  Gate release;
-  Gate finished;
-  dispatcher->RegisterWorker(AccessType::kReadTrackLog, ProtocolType::kMtk, [&](TransferContext& ctx) {
-    release.Wait();
+  // Shared with the worker, which outlives what the test waits for.
+  auto release = std::make_shared<Gate>();
+  auto finished = std::make_shared<Gate>();
+  dispatcher->RegisterWorker(AccessType::kReadTrackLog, ProtocolType::kMtk, [&, release, finished](TransferContext& ctx) {
+    release->Wait();
     ctx.Status("after the end");
-    finished.Open();
+    finished->Open();
     return TransferResult::Done();
   });
   ASSERT_EQ(dispatcher->StartTransfer(Request(AccessType::kReadTrackLog, ProtocolType::kMtk), calls.Make(), nullptr), 0);
@@ -400,8 +402,8 @@ TEST_F(DispatcherTest, ClosingWithAStuckWorkerDoesNotWaitForIt) {
   dispatcher.reset();
   EXPECT_LT(Clock::now() - start, 2s);
   EXPECT_TRUE(host.messages.empty());  // no box at exit
-  release.Open();
-  ASSERT_TRUE(finished.Wait());
+  release->Open();
+  ASSERT_TRUE(finished->Wait());
   host.PumpFor(50ms);
   EXPECT_TRUE(calls.statuses().empty());
 }

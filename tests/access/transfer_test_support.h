@@ -111,9 +111,10 @@ class RecordingCallbacks {
       trackListTitles_.emplace_back(title);
       trackListEntries_ = entries;
       if (trackChoices_.empty()) return std::nullopt;
-      auto choice = trackChoices_.front();
+      const TrackChoice choice = std::move(trackChoices_.front());
       trackChoices_.pop_front();
-      return choice;
+      if (choice.cancel) return std::nullopt;
+      return choice.flights;
     };
     cb.identifyPilot = [this](const Waypoint& w) {
       std::lock_guard lock(mutex_);
@@ -129,7 +130,7 @@ class RecordingCallbacks {
   // nullopt answers Cancel.
   void AnswerTrackList(std::optional<std::vector<int32_t>> choice) {
     std::lock_guard lock(mutex_);
-    trackChoices_.push_back(std::move(choice));
+    trackChoices_.push_back(choice ? TrackChoice{false, std::move(*choice)} : TrackChoice{true, {}});
   }
 
   std::vector<std::string> statuses() const { return Get(statuses_); }
@@ -160,7 +161,11 @@ class RecordingCallbacks {
   std::vector<TrackPoint> positions_;
   std::vector<Waypoint> pilotWaypoints_;
   std::deque<bool> yesNoAnswers_;
-  std::deque<std::optional<std::vector<int32_t>>> trackChoices_;
+  struct TrackChoice {
+    bool cancel = true;
+    std::vector<int32_t> flights;
+  };
+  std::deque<TrackChoice> trackChoices_;
 };
 
 }  // namespace skylode::testing
