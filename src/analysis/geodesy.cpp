@@ -75,8 +75,12 @@ LocalTm TransverseMercator(double phi, double dLambda) {
 
 GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to) {
   const double phi1 = from.latitude, phi2 = to.latitude;
-  if (std::fabs(phi1 - phi2) < 1.5e-9 && std::fabs(from.longitude - to.longitude) < 1e-9)
-    return {0, 0};
+  // The same longitude difference taken the short way round: 359 degrees east
+  // would converge more loosely than the 1 degree west it stands for, and 180
+  // east and 180 west are one meridian.
+  double L = WrapPi(to.longitude - from.longitude);
+  if (std::fabs(phi1 - phi2) < 1.5e-9 && std::fabs(L) < 1e-9) return {0, 0};
+  if (std::fabs(L) < 1e-10) L = 1e-10;
 
   // Reduced latitudes U = atan((1 - f) tan phi), taken straight to their sine
   // and cosine: the same values without three trigonometric calls per point.
@@ -84,10 +88,6 @@ GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to) {
   const double cosU1 = 1 / std::sqrt(1 + tanU1 * tanU1), sinU1 = tanU1 * cosU1;
   const double cosU2 = 1 / std::sqrt(1 + tanU2 * tanU2), sinU2 = tanU2 * cosU2;
 
-  // The same longitude difference taken the short way round: 359 degrees east
-  // would converge more loosely than the 1 degree west it stands for.
-  double L = WrapPi(to.longitude - from.longitude);
-  if (std::fabs(L) < 1e-10) L = 1e-10;
 
   // One round of the iteration at longitude difference `lambda` on the
   // auxiliary sphere; false when the points coincide.

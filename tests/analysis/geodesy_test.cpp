@@ -51,6 +51,7 @@ TEST(GeoDistance, DegenerateInputs) {
       // Longitude differs, but both are the pole.
       {"pole with two longitudes", Deg(90, 10), Deg(90, 100), 0, 0},
       {"a hair apart", {0.5, 0.5}, {0.5 + 1e-9, 0.5 + 5e-10}, 0, 0},
+      {"180 east and 180 west", Deg(12, 180), Deg(12, -180), 0, 0},
       {"nearly antipodal", Deg(0, 0), Deg(0.5, 179.7), -1, 0},
       {"NaN", {std::nan(""), 0}, Deg(1, 1), -1, 0},
   };
