@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "access/debug_trace.h"
+#include "access/port_names.h"
 #include "access/transfer_context.h"
 #include "access/transfer_test_support.h"
 #include "access/virtual_line.h"
@@ -182,15 +187,19 @@ TEST(OpenPort, AnAbsentPortIsTriedNTimesThenReported) {
 }
 
 TEST(OpenPort, ADeviceThatIsNoSerialLineIsNotRetried) {
+  // A plain file opens but takes no line settings.
+  const std::string path = ::testing::TempDir() + "skylode-not-a-line-" + std::to_string(::getpid());
+  { std::ofstream(path) << "x"; }
   testing::RecordingCallbacks calls;
-  TransferContext ctx(RequestFor("/dev/null", 30), calls.Make());
+  TransferContext ctx(RequestFor(path, 30), calls.Make());
   const auto start = Clock::now();
   EXPECT_FALSE(ctx.OpenPort(9600, false));
   EXPECT_LT(Clock::now() - start, 900ms);
   EXPECT_TRUE(calls.statuses().empty());
   ASSERT_EQ(calls.messages().size(), 1u);
-  EXPECT_EQ(calls.messages()[0].caption, "Connecting to GPS on /dev/null");
+  EXPECT_EQ(calls.messages()[0].caption, "Connecting to GPS on " + path);
   EXPECT_EQ(calls.messages()[0].text, "Error while initialising port");
+  std::filesystem::remove(path);
 }
 
 TEST(OpenPort, AnAbortEndsTheRetries) {
@@ -266,6 +275,29 @@ TEST(OpenPort, VirtualPortsRunTheirInstrumentWhileOpenAndTraceEveryByte) {
   EXPECT_FALSE(missing.OpenPort(57600, false));
   ASSERT_EQ(calls.messages().size(), 1u);
   EXPECT_EQ(calls.messages()[0].text, "Could not open serial port (sure it's the right one ?)");
+}
+
+TEST(OpenPort, ALongDevicePathIsUsedWhole) {
+  // A by-id link is easily longer than the 80 characters a port name once
+  // had room for; cutting it would open some other device or none.
+  auto instrument = Start(std::make_unique<sim::EchoInstrument>());
+  const std::string dir = ::testing::TempDir() + "skylode-long-port-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  const std::string link = dir + "/usb-Flight_Instrument_Serial_Adapter_0123456789ABCDEF-if00-port0-with-a-long-tail";
+  ASSERT_GT(link.size(), kPortNameMax);
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(instrument->SlavePath(), link);
+  testing::RecordingCallbacks calls;
+  {
+    TransferContext ctx(RequestFor(link, 1), calls.Make());
+    ASSERT_TRUE(ctx.OpenPort(57600, false));
+    EXPECT_EQ(ctx.port().Name(), link);
+    ASSERT_TRUE(ctx.port().WriteText("x", ctx.cancel()).ok());
+    std::vector<uint8_t> back(1);
+    EXPECT_TRUE(ReadExactly(ctx.port(), back, 2s, ctx.cancel()).ok());
+  }
+  EXPECT_TRUE(calls.messages().empty());
+  std::filesystem::remove_all(dir);
 }
 
 TEST(TransferContext, PauseWakesOnAbort) {
