@@ -1,0 +1,90 @@
+// How close a Flytec track download comes to the speed of its line: a
+// 20,000-point flight from the virtual Flytec, paced at 57,600 baud, against
+// the time its bytes need on the wire plus the protocol's own pauses and
+// silences.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+#include "access/serial_port.h"
+#include "protocols/flytec/track_download.h"
+#include "shell/records/angles.h"
+#include "shell/records/calendar.h"
+#include "sim/flytec/flytec_instrument.h"
+
+namespace {
+
+using namespace skylode;
+
+sim::FlytecSimConfig LongFlight(int points) {
+  sim::FlytecSimConfig config;
+  sim::SimFlight f;
+  const uint32_t start = *CalendarToTime({2026, 7, 18, 9, 0, 0, 0});
+  for (int i = 0; i < points; ++i) {
+    TrackPoint p;
+    p.time = start + static_cast<uint32_t>(i);
+    p.latitude = *DegreesToLatitude(45.8129 + i * 0.00002);
+    p.longitude = *DegreesToLongitude(6.2459 + i * 0.00003);
+    p.gpsHeight = (1250 + i % 1500) * 10;
+    p.baroHeight = 1240 + i % 1500;
+    f.points.push_back(p);
+  }
+  config.flights.push_back(std::move(f));
+  return config;
+}
+
+void BM_FlytecDownloadAt57600(benchmark::State& state) {
+  const int points = static_cast<int>(state.range(0));
+  const sim::FlytecSimConfig config = LongFlight(points);
+  const flytec::FlytecTiming timing;  // the instrument's own pauses and silences
+  double ratio = 0, wireSeconds = 0, bytes = 0;
+  for (auto _ : state) {
+    auto log = std::make_shared<sim::FlytecSimLog>();
+    sim::InstrumentOptions options;
+    options.pace = true;
+    std::string error;
+    auto instrument = sim::StartVirtualFlytec(config, options, error, log);
+    if (!instrument) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:bench", flytec::kFlytecBaud, true);
+    if (!opened.port) {
+      state.SkipWithError(opened.error.c_str());
+      return;
+    }
+    TransferRequest req;
+    req.access = AccessType::kReadTrackLog;
+    req.protocol = ProtocolType::kFlytec;
+    req.portName = "sim:bench";
+    TransferCallbacks cb;
+    cb.chooseTracks = [](std::string_view, const std::vector<TrackListEntry>&, const CancelToken&) {
+      return std::optional<std::vector<int32_t>>(std::vector<int32_t>{0});
+    };
+    TransferContext ctx(std::move(req), std::move(cb));
+    ctx.SetTrace(nullptr);
+    ctx.AttachPort(std::move(opened.port));
+
+    const auto begin = std::chrono::steady_clock::now();
+    const TransferResult result = flytec::FlytecReadTrackLog(ctx, timing);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    state.SetIterationTime(seconds);
+    if (!result.succeeded() ||
+        std::get<TrackLogPayload>(result.payload).log.points.size() != static_cast<size_t>(points)) {
+      state.SkipWithError("download failed");
+      return;
+    }
+    bytes = static_cast<double>(log->BytesQueued());
+    const double pauses = std::chrono::duration<double>(timing.afterProductData + timing.listSilence +
+                                                        timing.beforeFlightRequest + timing.flightSilence)
+                              .count();
+    wireSeconds = bytes * 10 / flytec::kFlytecBaud + pauses;
+    ratio = seconds / wireSeconds;
+  }
+  state.counters["bytes"] = bytes;
+  state.counters["wire_s"] = wireSeconds;
+  state.counters["ratio"] = ratio;
+}
+BENCHMARK(BM_FlytecDownloadAt57600)->Arg(20000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace
