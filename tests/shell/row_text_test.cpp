@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "comma_locale.h"
+
 #include "shell/records/calendar.h"
 
 namespace skylode {
@@ -67,6 +69,20 @@ TEST(TrackRowTextTest, UtmCellsShiftTheLaterColumns) {
   EXPECT_EQ(TrackRowText(log, 0, 5, true), "400");
   EXPECT_EQ(TrackRowText(log, 0, 7, true), "0.0");
   EXPECT_EQ(TrackRowText(log, 0, 8, true), "");
+}
+
+// The window runs under the desktop's locale; no cell may follow it.
+TEST(TrackRowTextTest, SpeedIgnoresADecimalCommaLocale) {
+  TrackLog log;
+  log.points = {At(0, kLat47, kLon8, 0), At(10, kLat47 + 100000, kLon8, 0)};
+  std::string speed;
+  {
+    test::CommaLocale comma;
+    if (!comma.active) GTEST_SKIP() << "no locale with a decimal comma available";
+    speed = TrackRowText(log, 1, 6, false);
+  }
+  EXPECT_EQ(speed.find(','), std::string::npos);
+  EXPECT_NE(speed.find('.'), std::string::npos);
 }
 
 TEST(WaypointRowTextTest, Cells) {
