@@ -401,3 +401,29 @@ bool AppState::ConfirmNewFile(const std::string& path) {
 }
 
 }  // namespace skylode
+
+namespace skylode {
+
+int AppState::CreateNewFile(const std::string& path, std::string_view bytes) {
+  struct stat st {};
+  const bool existed = stat(path.c_str(), &st) == 0;
+  if (!ConfirmNewFile(path)) return -1;
+  // A file that was not there when we looked is created exclusively, so one
+  // that appears meanwhile is not replaced without the question.
+  auto error = WriteFileAtomically(path, bytes, existed ? WriteMode::kReplace : WriteMode::kCreateNew);
+  if (error && error->code == FileErrorCode::kExists) {
+    if (!ConfirmNewFile(path)) return -1;
+    error = WriteFileAtomically(path, bytes, WriteMode::kReplace);
+  }
+  if (error) {
+    if (error->osError != 0) {
+      ShowSystemError("Error opening file", error->osError);
+    } else {
+      ShowMessage(error->Describe(), "Error opening file");
+    }
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace skylode

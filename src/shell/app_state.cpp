@@ -48,10 +48,19 @@ AppState::AppState(UiInterface& ui, SettingsStore& settings, TransferService& tr
 
 // --- Start and end -----------------------------------------------------------
 
+void AppState::LoadSettings() {
+  if (settings_.loaded()) return;
+  if (auto error = settings_.Load()) ShowSettingsError(*error);
+}
+
+void AppState::SaveSettings() {
+  if (cmdRun_) return;
+  SettingsStore::SaveResult saved = settings_.Save();
+  if (saved.error) ShowSettingsError(*saved.error);
+}
+
 void AppState::Initialise() {
-  if (!settings_.loaded()) {
-    if (auto error = settings_.Load()) ShowSettingsError(*error);
-  }
+  LoadSettings();
   options.addIgcToCompOut = settings_.Number(SettingId::kAddIgcToCompOut) != 0;
   for (int id : {cmd::kLogFilter, cmd::kAddIgcToCompOut, cmd::kUsbCompCheckWaypoints, cmd::kPowerOffGarmin,
                  cmd::kPowerOffFlymaster}) {
@@ -100,8 +109,7 @@ int AppState::Exit() {
     // Only competition values that were restored from the settings go back:
     // a run that never restored them must not overwrite them with its own.
     if (competitionRestored_) SaveCompetitionState();
-    SettingsStore::SaveResult saved = settings_.Save();
-    if (saved.error) ShowSettingsError(*saved.error);
+    SaveSettings();
   }
   cmdRun_.reset();
   return exitCode();

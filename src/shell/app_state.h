@@ -185,6 +185,9 @@ class AppState {
   // (Cancel by default) for an existing file unless the command line said
   // OVERWRITE. The file itself is written atomically by the writer.
   bool ConfirmNewFile(const std::string& path);
+  // ConfirmNewFile, then the bytes written through a temporary file beside
+  // the target. 0, or -1 after a message (nothing is left half-written).
+  int CreateNewFile(const std::string& path, std::string_view bytes);
 
   // --- Transfers ---
   bool transferBusy() const { return transferBusy_; }
@@ -248,6 +251,12 @@ class AppState {
   const SettingsStore& settings() const { return settings_; }
   UiInterface& ui() { return ui_; }
 
+  // Loads the settings once; a file that cannot be read or is damaged gives
+  // one message and the defaults.
+  void LoadSettings();
+  // Writes what changed (never during a command-line run); a failure gives
+  // the one message if none was given yet.
+  void SaveSettings();
   void RestoreCompetitionState();
   void SaveCompetitionState();
 

@@ -437,6 +437,24 @@ TEST_F(CommandsTest, ExistingFileIsReplacedOnlyAfterOk) {
   EXPECT_EQ(ui.messages.back().text, SystemErrorText(EISDIR));
 }
 
+TEST_F(CommandsTest, CreateNewFileWritesWholeFilesOnly) {
+  const std::string path = dir / "out.plt";
+  EXPECT_EQ(app.CreateNewFile(path, "first\r\n"), 0);
+  EXPECT_EQ(test::ReadText(path), "first\r\n");
+  EXPECT_TRUE(ui.messages.empty());
+
+  ui.messageAnswers = {MessageAnswer::kCancel};
+  EXPECT_EQ(app.CreateNewFile(path, "second\r\n"), -1);
+  EXPECT_EQ(test::ReadText(path), "first\r\n");
+  ui.messageAnswers = {MessageAnswer::kOk};
+  EXPECT_EQ(app.CreateNewFile(path, "second\r\n"), 0);
+  EXPECT_EQ(test::ReadText(path), "second\r\n");
+  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>(2, "File already exists, overwrite ?")));
+
+  EXPECT_EQ(app.CreateNewFile(dir / "missing/out.plt", "x"), -1);
+  EXPECT_EQ(ui.messages.back().caption, "Error opening file");
+}
+
 class HiddenRunFilesTest : public AppFixture {};
 
 TEST_F(HiddenRunFilesTest, HiddenRunNeverOverwritesUnlessTold) {
