@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "shell/ini_file.h"
 #include "temp_dir.h"
@@ -268,6 +270,57 @@ TEST(SettingSpecsTest, NamesAreUniqueAndDefaultsLieInTheirRanges) {
   EXPECT_EQ(specs[0].name, "PilotListName");
   EXPECT_EQ(specs[10].name, "PortName");
   EXPECT_EQ(specs[45].name, "DsxDataMode");
+}
+
+}  // namespace
+}  // namespace skylode
+
+namespace skylode {
+namespace {
+
+// Sets environment variables for one test and puts the old values back.
+class ScopedEnv {
+ public:
+  void Set(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second) {
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      } else {
+        unsetenv(it->first.c_str());
+      }
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(SettingsPathsTest, FollowTheXdgVariables) {
+  ScopedEnv env;
+  env.Set("HOME", "/home/pilot");
+  env.Set("XDG_CONFIG_HOME", "/cfg");
+  env.Set("XDG_CONFIG_DIRS", "/opt/xdg:relative/dir:/etc/xdg");
+  SettingsPaths p = SettingsPaths::FromEnvironment();
+  EXPECT_EQ(p.userFile, "/cfg/skylode/settings.ini");
+  EXPECT_EQ(p.defaultsFiles,
+            (std::vector<std::string>{"/opt/xdg/skylode/defaults.ini", "/etc/xdg/skylode/defaults.ini"}));
+
+  // Relative or empty values are not to be used.
+  env.Set("XDG_CONFIG_HOME", "cfg");
+  env.Set("XDG_CONFIG_DIRS", nullptr);
+  p = SettingsPaths::FromEnvironment();
+  EXPECT_EQ(p.userFile, "/home/pilot/.config/skylode/settings.ini");
+  EXPECT_EQ(p.defaultsFiles, std::vector<std::string>{"/etc/xdg/skylode/defaults.ini"});
+  EXPECT_EQ(p.documentsDir, "/home/pilot");
 }
 
 }  // namespace
