@@ -17,10 +17,14 @@
 
 namespace skylode::garmin::testing {
 
-inline GarminTimeouts FastTimeouts(int ms = 250) {
+// Short waits, but well above what an acknowledgement takes on a loaded
+// machine under the sanitizers: a unit that resends too early would deliver
+// a packet twice, which no Garmin link can tell from a new one.
+inline GarminTimeouts FastTimeouts(int ms = 800) {
   using std::chrono::milliseconds;
-  return {milliseconds(ms), milliseconds(ms), milliseconds(ms)};
+  return {milliseconds(ms), milliseconds(700), milliseconds(ms)};
 }
+inline constexpr std::chrono::milliseconds kUnitResend{300};
 
 struct Shown {
   std::string caption;
@@ -79,7 +83,7 @@ class SharedLine final : public VirtualLine {
 class Rig {
  public:
   explicit Rig(sim::VirtualGarminOptions options, sim::InstrumentOptions instrument = {},
-               std::chrono::milliseconds resendAfter = std::chrono::milliseconds(60)) {
+               std::chrono::milliseconds resendAfter = kUnitResend) {
     static std::atomic<int> serial{0};
     family_ = "garmin-test-" + std::to_string(serial++);
     std::string error;

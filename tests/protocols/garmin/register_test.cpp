@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "garmin_rig.h"
+#include "protocols/garmin/register.h"
+
+namespace skylode::garmin {
+namespace {
+
+using namespace testing;
+
+TEST(GarminRegister, FillsTheSerialColumnOnly) {
+  DeviceAccessTable table;
+  RegisterGarminWorkers(table);
+  const AccessType filled[] = {AccessType::kReadWaypoints, AccessType::kReadTrackLog, AccessType::kSendWaypoints,
+                               AccessType::kUploadTrackLog};
+  for (int a = 0; a < kAccessTypeCount; ++a) {
+    const auto access = static_cast<AccessType>(a);
+    const bool want = std::find(std::begin(filled), std::end(filled), access) != std::end(filled);
+    EXPECT_EQ(table.Has(access, ProtocolType::kGarminSerial), want) << a;
+    for (int p = 1; p < kProtocolTypeCount; ++p) EXPECT_FALSE(table.Has(access, static_cast<ProtocolType>(p)));
+  }
+}
+
+TEST(GarminProductRequest, TriesHalfTheConnectAttemptsButAtLeastOnce) {
+  struct Case {
+    int32_t connectAttempts;
+    std::vector<std::string> statuses;
+  } cases[] = {
+      {1, {"Requesting product info (1)"}},
+      {2, {"Requesting product info (1)"}},
+      {7, {"Requesting product info (3)", "Requesting product info (2)", "Requesting product info (1)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.connectAttempts);
+    sim::VirtualGarminOptions o = ProfileOptions("d109");
+    o.faults.silentAfterPackets = 0;
+    Rig rig(o);
+    Recorder rec;
+    auto request = rig.Request(AccessType::kReadWaypoints);
+    request.settings.connectAttempts = c.connectAttempts;
+    TransferResult r = rig.Run(GarminReadWaypoints, request, rec, nullptr, FastTimeouts(200));
+    EXPECT_EQ(r.outcome, TransferOutcome::kFailure);
+    std::vector<std::string> asked;
+    for (const auto& s : rec.statuses)
+      if (s.rfind("Requesting product info", 0) == 0) asked.push_back(s);
+    EXPECT_EQ(asked, c.statuses);
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].caption, "Get GPS product data");
+    EXPECT_EQ(rec.messages[0].text, "No valid response from GPS");
+  }
+}
+
+}  // namespace
+}  // namespace skylode::garmin
