@@ -47,6 +47,7 @@ struct Screen {
   std::mutex mutex;
   std::vector<std::string> statuses, products;
   std::vector<Shown> messages;
+  std::vector<Waypoint> identified;  // competition mode's pilot identification
   std::vector<std::string> dialogTitles;
   std::vector<std::vector<TrackListEntry>> dialogEntries;
   std::optional<std::vector<int32_t>> selection;  // what the Track List dialog answers
@@ -56,6 +57,7 @@ struct Screen {
     statuses.clear();
     products.clear();
     messages.clear();
+    identified.clear();
     dialogTitles.clear();
     dialogEntries.clear();
     selection.reset();
@@ -87,6 +89,10 @@ struct Screen {
     cb.showMessage = [this](std::string_view c, std::string_view t, MessageIcon i, const CancelToken&) {
       std::lock_guard l(mutex);
       messages.push_back({std::string(c), std::string(t), i});
+    };
+    cb.identifyPilot = [this](const Waypoint& w) {
+      std::lock_guard l(mutex);
+      identified.push_back(w);
     };
     cb.chooseTracks = [this](std::string_view title, const std::vector<TrackListEntry>& entries,
                              const CancelToken&) {
@@ -145,12 +151,14 @@ struct RunOutcome {
 
 // Starts one transfer on "sim:<family>" and pumps until the dispatcher is done.
 inline RunOutcome RunTransfer(Dispatcher& d, PumpingHost& host, Screen& screen, AccessType access,
-                              const std::string& port, int32_t connectAttempts = 2) {
+                              const std::string& port, int32_t connectAttempts = 2,
+                              bool competitionMode = false) {
   TransferRequest req;
   req.access = access;
   req.protocol = ProtocolType::kFlytec;
   req.portName = port;
   req.settings.connectAttempts = connectAttempts;
+  req.settings.competitionMode = competitionMode;
   RunOutcome out;
   const int started = d.StartTransfer(std::move(req), screen.Callbacks(), [&](TransferResult&& r) {
     out.delivered = true;

@@ -231,6 +231,53 @@ TEST_F(FlytecTransfer, SilenceAndHangUpInTheMiddleOfAFlight) {
   }
 }
 
+TEST_F(FlytecTransfer, ProductDataAttemptsAreHalfTheConnectionRetries) {
+  const struct {
+    int32_t connectAttempts;
+    std::vector<std::string> statuses;
+  } cases[] = {
+      {1, {"Requesting product info (1)"}},  // half of one is still one attempt
+      {5, {"Requesting product info (2)", "Requesting product info (1)"}},
+  };
+  for (const auto& c : cases) {
+    InstrumentOptions mute;
+    mute.faults.silenceFrom = 0;
+    screen.Reset();
+    const RunOutcome out =
+        RunTransfer(dispatcher, host, screen, AccessType::kReadTrackLog, Serve(ThreeFlights(), mute), c.connectAttempts);
+    EXPECT_FALSE(out.result.succeeded());
+    std::vector<std::string> asked;
+    for (const auto& s : screen.Statuses())
+      if (s.starts_with("Requesting product info")) asked.push_back(s);
+    EXPECT_EQ(asked, c.statuses) << c.connectAttempts;
+    EXPECT_TRUE(ShowedMessage("Get GPS product data", "No valid response from GPS"));
+    EXPECT_EQ(log->Commands().size(), c.statuses.size());
+  }
+}
+
+TEST_F(FlytecTransfer, InstrumentWithoutOwnerName) {
+  FlytecSimConfig config = ThreeFlights();
+  config.pilot = "   ";
+  const RunOutcome out = ReadTrackLog(Serve(config));
+  EXPECT_FALSE(out.result.succeeded());
+  EXPECT_TRUE(ShowedMessage("Reading product data", "Bad/missing user name"));
+  EXPECT_EQ(log->Commands(), (std::vector<std::string>{"PBRSNP,"}));
+}
+
+TEST_F(FlytecTransfer, CompetitionModeScansWaypointsFirst) {
+  FlytecSimConfig config = ThreeFlights();
+  config.waypoints = {{45.8129, 6.2459, "ID1234", "  CIVL   12345 ", 0}, {45.78, 6.2218, "", "", 460}};
+  screen.selection = std::vector<int32_t>{0};
+  const RunOutcome out =
+      RunTransfer(dispatcher, host, screen, AccessType::kReadTrackLog, Serve(config), 2, /*competitionMode=*/true);
+  ASSERT_TRUE(out.result.succeeded());
+  EXPECT_EQ(log->Commands(), (std::vector<std::string>{"PBRSNP,", "PBRWPS,", "PBRTL,", "PBRTR,00"}));
+  ASSERT_EQ(screen.identified.size(), 2u);
+  EXPECT_EQ(screen.identified[0].name, "CIVL 12345");
+  EXPECT_NEAR(SemicirclesToDegrees(screen.identified[0].latitude), 45.8129, 1e-5);
+  EXPECT_EQ(screen.identified[1].name, "");
+}
+
 TEST_F(FlytecTransfer, AbsentPortIsRetriedThenReported) {
   const auto start = std::chrono::steady_clock::now();
   const RunOutcome out = RunTransfer(dispatcher, host, screen, AccessType::kReadTrackLog, "sim:no-such-instrument", 2);
