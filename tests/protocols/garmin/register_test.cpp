@@ -55,3 +55,33 @@ TEST(GarminProductRequest, TriesHalfTheConnectAttemptsButAtLeastOnce) {
 
 }  // namespace
 }  // namespace skylode::garmin
+
+namespace skylode::garmin {
+namespace {
+
+TEST(GarminRegister, VirtualUnitsAnswerUnderTheirPortNames) {
+  sim::RegisterVirtualGarmin();
+  struct Case {
+    const char* port;
+    const char* product;
+  } cases[] = {{"sim:garmin", "Virtual GPS d109 Software Version 3.30"},
+               {"sim:garmin/d108", "Virtual GPS d108 Software Version 3.30"},
+               {"sim:garmin/p29-399", "Virtual GPS p29-399"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    testing::Recorder rec;
+    TransferRequest request;
+    request.access = AccessType::kReadWaypoints;
+    request.portName = c.port;
+    request.settings.connectAttempts = 2;
+    TransferContext ctx(request, rec.Callbacks());
+    ctx.SetTrace(nullptr);
+    TransferResult r = GarminReadWaypoints(ctx, testing::FastTimeouts());
+    ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
+    EXPECT_EQ(std::get<WaypointList>(r.payload).count(), 5);
+    EXPECT_EQ(rec.products.back(), c.product);
+  }
+}
+
+}  // namespace
+}  // namespace skylode::garmin
