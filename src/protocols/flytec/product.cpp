@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "protocols/flytec/instrument_text.h"
+
 namespace skylode::flytec {
 
 std::string BlankNormalise(std::string_view text, size_t maxLength) {
@@ -49,6 +51,9 @@ ProductReplyStatus ParseProductReply(const std::vector<std::string_view>& fields
   p.serialNumber = BlankNormalise(fields[3], kSerialNumberMax);
   p.softwareVersion = BlankNormalise(fields[4], kSoftwareVersionMax);
   if (p.pilotName.empty()) return ProductReplyStatus::kNoPilotName;
+  // Cut to the instrument's widths first: they count its own characters.
+  for (std::string* field : {&p.product, &p.pilotName, &p.serialNumber, &p.softwareVersion})
+    *field = DecodeInstrumentText(*field);
   out = std::move(p);
   return ProductReplyStatus::kOk;
 }

@@ -71,7 +71,11 @@ Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const Flig
                     IgcFlightReceiver& receiver, std::string* raw) {
   receiver.Reset();
   std::string command;
-  if (request.flightNumber) {
+  if (request.announce) {
+    request.announce();
+    if (ctx.aborted()) return Aborted(ctx);
+    command = request.flightNumber ? FlightNumberCommand(*request.flightNumber) : std::string(kMostRecentFlightCommand);
+  } else if (request.flightNumber) {
     ctx.Progress("Requesting track log %", request.ordinal);
     if (!ctx.Pause(timing.beforeFlightRequest)) return Aborted(ctx);
     command = FlightNumberCommand(*request.flightNumber);
@@ -87,6 +91,10 @@ Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const Flig
 
   receiver.set_point_hook([&](const TrackPoint& p, int count) {
     ctx.NotifyPosition(p);
+    if (request.onPoint) {
+      request.onPoint(p, count);
+      return;
+    }
     if (count == 1) ctx.Status("Receiving track log");
     if (count % 100 != 1) return;
     if (request.flightNumber) {
@@ -100,7 +108,7 @@ Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const Flig
   });
 
   IgcByteResult error;
-  const ReceiveEnd end = Receive(ctx, timing.flightSilence, [&](uint8_t b) {
+  const ReceiveEnd end = Receive(ctx, request.silence.value_or(timing.flightSilence), [&](uint8_t b) {
     if (raw != nullptr) raw->push_back(static_cast<char>(b));
     error = receiver.Feed(b);
     return error.ok();

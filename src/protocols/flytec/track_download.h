@@ -2,6 +2,8 @@
 // flights, and the IGC download of each one.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +33,12 @@ struct FlightRequest {
   std::optional<int> flightNumber;  // none: the most recent flight
   int ordinal = 1;                  // "Requesting track log %"
   int64_t durationSeconds = 0;      // from the track list, for the remaining time
+  // Operations that read many flights in a row announce each one and show
+  // their own progress; when set, these replace the track download's status
+  // lines and its pause before the request.
+  std::function<void()> announce;
+  std::function<void(const TrackPoint& point, int count)> onPoint;
+  std::optional<std::chrono::milliseconds> silence;  // else timing.flightSilence
 };
 
 // Requests one flight and reads its IGC text until the instrument falls

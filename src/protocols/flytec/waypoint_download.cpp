@@ -5,6 +5,7 @@
 #include <new>
 
 #include "access/debug_trace.h"
+#include "protocols/flytec/instrument_text.h"
 #include "protocols/flytec/product.h"
 #include "protocols/flytec/waypoint_parser.h"
 #include "shell/records/calendar.h"
@@ -33,7 +34,7 @@ Step FlytecReadWaypointList(TransferContext& ctx, const FlytecTiming& timing, in
     const FlytecWaypoint& w = parser.waypoint();
     if (mode == 1) {
       Waypoint seen = ToWaypoint(w, now);
-      seen.name = BlankNormalise(w.longName, kWaypointNameMax);
+      seen.name = DecodeInstrumentText(BlankNormalise(w.longName, kWaypointNameMax));
       ctx.IdentifyPilot(seen);
       return true;
     }

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "protocols/flytec/instrument_text.h"
 #include "shell/records/angles.h"
 
 namespace skylode::flytec {
@@ -17,13 +18,6 @@ int UpperHex(uint8_t b) {
   if (b >= '0' && b <= '9') return b - '0';
   if (b >= 'A' && b <= 'F') return b - 'A' + 10;
   return -1;
-}
-
-std::string Upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
 }
 
 // States, named by the field they read.
@@ -215,9 +209,9 @@ Waypoint ToWaypoint(const FlytecWaypoint& w, uint32_t time) {
     const size_t blank = source.find(' ');
     if (blank != std::string_view::npos) source = source.substr(0, blank);
   }
-  out.id = Upper(source.substr(0, kWaypointIdMax));
+  out.id = DecodeInstrumentText(UpperInstrumentText(source.substr(0, kWaypointIdMax)));
   if (out.id.empty()) out.id.push_back('Z');
-  out.name = Upper(std::string_view(w.longName).substr(0, kWaypointNameMax));
+  out.name = DecodeInstrumentText(UpperInstrumentText(std::string_view(w.longName).substr(0, kWaypointNameMax)));
   out.latitude = RadiansToLatitude(w.latitude).value_or(0);
   out.longitude = RadiansToLongitude(w.longitude).value_or(0);
   out.height = w.altitude;

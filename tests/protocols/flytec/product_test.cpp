@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "access/sentence.h"
+#include "protocols/flytec/instrument_text.h"
 #include "protocols/flytec/product.h"
 
 namespace skylode::flytec {
@@ -98,6 +99,26 @@ TEST(FlytecProduct, TrackListByProductAndVersion) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(UsesTrackList(c.product, c.version), c.list) << c.product << " " << c.version;
+}
+
+TEST(FlytecText, InstrumentBytesBecomeUtf8) {
+  const struct {
+    std::string_view bytes, utf8, upper;
+  } cases[] = {
+      {"Muster", "Muster", "MUSTER"},
+      {"J\xFC" "rg M\xE4" "der", "J\u00FCrg M\u00E4der", "J\u00DCRG M\u00C4DER"},
+      {"\x80 \x9A\xFF", "\u20AC \u0161\u00FF", "\u20AC \u0160\u0178"},
+      {"\xF7\x81", "\u00F7\uFFFD", "\u00F7\uFFFD"},  // no case; unassigned
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecodeInstrumentText(c.bytes), c.utf8) << c.bytes;
+    EXPECT_EQ(DecodeInstrumentText(UpperInstrumentText(c.bytes)), c.upper) << c.bytes;
+  }
+  // The owner name is cut to 40 of the instrument's characters, then decoded.
+  ProductData p;
+  const std::string name = std::string(39, 'a') + "\xE4\xE4";
+  ASSERT_EQ(ParseProductReply({"$PBRSNP", "COMPEO", name, "1", "2"}, p), ProductReplyStatus::kOk);
+  EXPECT_EQ(p.pilotName, std::string(39, 'a') + "\u00E4");
 }
 
 }  // namespace
