@@ -19,8 +19,8 @@ namespace {
 using namespace testing;
 using std::chrono::milliseconds;
 
-constexpr int kSweepTimeoutMs = 500;
-constexpr milliseconds kSweepResend{200};
+constexpr int kSweepTimeoutMs = 600;
+constexpr milliseconds kSweepResend{250};
 // Runs spend their time waiting on the line, not computing, so several go at once.
 constexpr int kParallelRuns = 12;
 
