@@ -55,6 +55,35 @@ std::optional<Waypoint> ScriptedUi::EditWaypoint(const Waypoint& initial, bool) 
   return Next(waypointAnswers, std::optional<Waypoint>{});
 }
 
+std::optional<IgcSaveForm> ScriptedUi::AskIgcSave(const IgcSaveRequest& request) {
+  std::lock_guard lock(lock_);
+  igcRequests.push_back(request);
+  return Next(igcAnswers, std::optional<IgcSaveForm>{});
+}
+
+std::optional<RotateTrackForm> ScriptedUi::AskRotateTrack(const RotateTrackForm& initial) {
+  std::lock_guard lock(lock_);
+  rotateRequests.push_back(initial);
+  return Next(rotateAnswers, std::optional<RotateTrackForm>{});
+}
+
+void ScriptedUi::ShowFlightStatistics(FlightStatisticsSession& session) {
+  std::function<void(FlightStatisticsSession&)> script;
+  {
+    std::lock_guard lock(lock_);
+    ++statisticsDialogs;
+    script = statisticsScript;
+  }
+  // Outside the lock: the script shows messages through this UI.
+  if (script) script(session);
+}
+
+ExistingFileAnswer ScriptedUi::AskExistingFile(std::string_view path) {
+  std::lock_guard lock(lock_);
+  existingFileQuestions.emplace_back(path);
+  return Next(existingFileAnswers, ExistingFileAnswer::kCancel);
+}
+
 void ScriptedUi::SetListSize(ListSize size) {
   std::lock_guard lock(lock_);
   listSizes.push_back(size);

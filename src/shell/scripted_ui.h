@@ -20,6 +20,11 @@ class ScriptedUi : public UiInterface {
   std::deque<std::optional<std::vector<int>>> splitAnswers;
   std::deque<std::optional<std::string>> textAnswers;
   std::deque<std::optional<Waypoint>> waypointAnswers;
+  std::deque<std::optional<IgcSaveForm>> igcAnswers;
+  std::deque<std::optional<RotateTrackForm>> rotateAnswers;
+  std::deque<ExistingFileAnswer> existingFileAnswers;
+  // Plays the person at the open Flight statistics dialog; unset closes it at once.
+  std::function<void(FlightStatisticsSession&)> statisticsScript;
 
   // What was shown.
   std::vector<MessageRequest> messages;
@@ -28,6 +33,10 @@ class ScriptedUi : public UiInterface {
   std::vector<SplitLogRequest> splitRequests;
   std::vector<TextQuestion> textQuestions;
   std::vector<Waypoint> waypointDialogs;  // the record each dialog opened with
+  std::vector<IgcSaveRequest> igcRequests;
+  std::vector<RotateTrackForm> rotateRequests;
+  std::vector<std::string> existingFileQuestions;
+  int statisticsDialogs = 0;
   std::vector<ListSize> listSizes;
   std::vector<std::string> statusLines;
   std::vector<std::string> productLines;
@@ -44,6 +53,10 @@ class ScriptedUi : public UiInterface {
   std::optional<std::vector<int>> ChooseSplitParts(const SplitLogRequest& request) override;
   std::optional<std::string> AskText(const TextQuestion& question) override;
   std::optional<Waypoint> EditWaypoint(const Waypoint& initial, bool isNew) override;
+  std::optional<IgcSaveForm> AskIgcSave(const IgcSaveRequest& request) override;
+  std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
+  void ShowFlightStatistics(FlightStatisticsSession& session) override;
+  ExistingFileAnswer AskExistingFile(std::string_view path) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;

@@ -68,6 +68,44 @@ struct TextQuestion {
   size_t maxLength = 80;
 };
 
+// The IGC save dialogs: "IGC File Format" for the track log (every field)
+// and "Save IGC track log from GPS" for the instrument's own text (flight
+// number and the two name boxes only). The same record goes in and comes
+// back: the dialog reopens with what the person typed after a refused check.
+struct IgcSaveForm {
+  std::string pilot;
+  std::string flightNumber;
+  std::string frSerial;
+  std::string gliderType;
+  std::string gliderId;
+  std::string site;
+  std::string competitionClass;
+  bool longName = false;   // the two name boxes exclude each other; both may be clear
+  bool shortName = false;
+  bool gRecord = true;
+  bool addEnl = false;
+};
+
+struct IgcSaveRequest {
+  bool rawLog = false;  // dialog 106: only the flight number and the name boxes
+  IgcSaveForm form;
+};
+
+// The four fields of the "Rotate Track" dialog, as typed.
+struct RotateTrackForm {
+  std::string startLatitude;
+  std::string startLongitude;
+  std::string endLatitude;
+  std::string endLongitude;
+};
+
+// An existing Aerodiary file: add the new flight to it, replace it, or neither.
+enum class ExistingFileAnswer { kAppend, kOverwrite, kCancel };
+
+// The open Flight statistics dialog's side of the analysis; defined with the
+// analysis commands.
+class FlightStatisticsSession;
+
 class UiInterface {
  public:
   virtual ~UiInterface() = default;
@@ -85,6 +123,21 @@ class UiInterface {
   // The Edit Waypoint dialog (New and Edit): the checked record on OK,
   // nothing on cancel. The dialog checks its fields with ParseWaypointFields.
   virtual std::optional<Waypoint> EditWaypoint(const Waypoint& initial, bool isNew) = 0;
+
+  // The dialogs below are answered like a hidden run unless a UI shows them:
+  // nothing is asked and nothing is saved or changed.
+  // "IGC File Format" / "Save IGC track log from GPS": the form on "Save",
+  // nothing on cancel.
+  virtual std::optional<IgcSaveForm> AskIgcSave(const IgcSaveRequest& /*request*/) { return std::nullopt; }
+  // "Rotate Track": the four fields on OK, nothing on cancel.
+  virtual std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& /*initial*/) {
+    return std::nullopt;
+  }
+  // The Flight statistics dialog; returns when the person closes it. The
+  // shell halts the search and frees the session afterwards.
+  virtual void ShowFlightStatistics(FlightStatisticsSession& /*session*/) {}
+  // "File already exists" with Append, Overwrite and Cancel.
+  virtual ExistingFileAnswer AskExistingFile(std::string_view /*path*/) { return ExistingFileAnswer::kCancel; }
 
   virtual void SetStatusLine(std::string_view text) = 0;
   virtual void SetProductLine(std::string_view text) = 0;
