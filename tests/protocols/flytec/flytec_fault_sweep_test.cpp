@@ -75,6 +75,39 @@ void ForEachInParallel(size_t count, const std::function<void(size_t)>& run) {
   for (auto& t : threads) t.join();
 }
 
+// Operations that read flight after flight bring their own status lines.
+TEST(FlytecFlightDownload, AnnouncedFlightsShowOnlyTheCallersProgress) {
+  FlytecSimConfig config;
+  config.flights = {LineFlight(At(2026, 8, 2, 12, 0), 20), LineFlight(At(2026, 8, 1, 12, 0), 250)};
+  auto log = std::make_shared<sim::FlytecSimLog>();
+  std::string error;
+  auto instrument = sim::StartVirtualFlytec(config, {}, error, log);
+  ASSERT_TRUE(instrument) << error;
+  PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:each", 57600, true);
+  ASSERT_TRUE(opened.port) << opened.error;
+  Screen screen;
+  TransferRequest req;
+  req.protocol = ProtocolType::kFlytecAllTracks;
+  TransferContext ctx(std::move(req), screen.Callbacks());
+  ctx.SetTrace(nullptr);
+  ctx.AttachPort(std::move(opened.port));
+
+  std::vector<int> counts;
+  FlightRequest request;
+  request.flightNumber = 1;
+  request.announce = [&] { ctx.Status("Reading track log 1 of 1"); };
+  request.onPoint = [&](const TrackPoint&, int count) {
+    if (count % 100 == 1) counts.push_back(count);
+  };
+  request.silence = 150ms;
+  IgcFlightReceiver receiver;
+  ASSERT_EQ(DownloadFlight(ctx, FastTiming(), request, receiver, nullptr), Step::kOk);
+  EXPECT_EQ(receiver.points().size(), 250u);
+  EXPECT_EQ(counts, (std::vector<int>{1, 101, 201}));
+  EXPECT_EQ(screen.Statuses(), (std::vector<std::string>{"Reading track log 1 of 1"}));
+  EXPECT_EQ(log->Commands(), (std::vector<std::string>{"PBRTR,01"}));
+}
+
 TEST(FlytecFaultSweep, HangUpAtEveryByte) {
   const FlytecSimConfig config = ShortFlight();
   sim::FlytecInstrument replies(config);
