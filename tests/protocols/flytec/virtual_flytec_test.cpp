@@ -134,7 +134,6 @@ TEST(VirtualFlytec, DemoInstrumentServesAllItsFlights) {
   const RunOutcome w = RunTransfer(dispatcher, host, wpts, AccessType::kReadWaypoints, "sim:flytec");
   ASSERT_TRUE(w.result.succeeded());
   EXPECT_EQ(std::get<WaypointList>(w.result.payload).items.size(), sim::DemoConfig().waypoints.size());
-  UnregisterVirtualInstrument("flytec");
 }
 
 }  // namespace
