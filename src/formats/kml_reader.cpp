@@ -107,6 +107,8 @@ KmlTrackResult ReadChosenTrack(const TrackCandidate& track) {
 
   KmlTrackResult result;
   const std::vector<std::string_view> offsets = Items(*track.seconds);
+  // An empty list would hand the program a track log without positions.
+  if (offsets.empty()) return Fail("No track log time offsets found");
   result.points.resize(offsets.size());
   for (size_t i = 0; i < offsets.size(); ++i) {
     int32_t offset = 0;

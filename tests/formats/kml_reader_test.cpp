@@ -112,6 +112,7 @@ TEST(KmlTrackReader, BadFilesGiveTheirMessage) {
       {HandMade(Repeat("1", 10), Repeat("8.1,46.1,100", 5000)), "Bad number of positions in <coordinates>"},
       {HandMade(Repeat("1", 3), Repeat("8.1,46.1,100", 3), "1 2"), "Bad number of positions in <PressureAltitude>"},
       {HandMade("1 x 2", Repeat("8.1,46.1,100", 3)), "Bad <SecondsFromTimeOfFirstPoint> data"},
+      {HandMade(" \r\n ", ""), "No track log time offsets found"},
       {HandMade("1 2", "8.1,46.1,100 8.1;46.1"), "Bad <coordinates> data"},
       {HandMade("1 2", "8.1,46.1,100 8.1,96.1,3"), "Bad <coordinates> data"},
       {HandMade("1 2", "8.1,46.1 8.1,46.1", "1 b"), "Bad <PressureAltitude> data"},
