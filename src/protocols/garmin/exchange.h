@@ -42,4 +42,31 @@ TransferOutcome Expect(GarminSession& s, std::string_view caption, const StepTex
   return TransferOutcome::kFailure;
 }
 
+// Ends an upload: tells the unit the records are complete and waits for its
+// acknowledgement. The unit has every record by then, so a failure here shows
+// the step's message without telling it to abort. Switches the unit off
+// afterwards when the pilot asked for that.
+inline TransferOutcome FinishUpload(GarminSession& s, std::string_view caption, uint16_t command,
+                                    const StepTexts& t) {
+  uint8_t body[2];
+  PutU16(body, command);
+  GarminPacket complete;
+  complete.Set(kPidTransferComplete, body);
+  if (!s.Send(complete)) {
+    s.ctx().ShowMessage(caption, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  const RxStatus r = s.Receive(s.timeouts().data);
+  if (r == RxStatus::kCancelled) return TransferOutcome::kCancelled;
+  if (r != RxStatus::kPacket || !IsAckOf(s.packet(), kPidTransferComplete)) {
+    s.KeepFailedPacket();
+    s.ctx().ShowMessage(caption, r == RxStatus::kTimeout     ? t.timeout
+                                 : r == RxStatus::kReadError ? t.portError
+                                                             : t.wrong);
+    return TransferOutcome::kFailure;
+  }
+  if (s.ctx().settings().powerOffAfterTransfer) s.SendCommand(kCmdTurnOffPower);
+  return TransferOutcome::kSuccess;
+}
+
 }  // namespace skylode::garmin

@@ -177,25 +177,9 @@ TransferOutcome GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoin
   if (ctrNumber > 0) ctx.Progress("CTR %: Point % of % sent", ctrNumber, n, n);
   else ctx.Progress("Point % of % sent", n, n);
 
-  uint8_t command[2];
-  PutU16(command, kCmdTransferTrackLog);
-  GarminPacket complete;
-  complete.Set(kPidTransferComplete, command);
-  if (!s.Send(complete)) {
-    ctx.ShowMessage(caption, "COM port write error");
-    return TransferOutcome::kFailure;
-  }
-  const RxStatus r = s.Receive(s.timeouts().data);
-  if (r == RxStatus::kCancelled) return TransferOutcome::kCancelled;
-  if (r != RxStatus::kPacket || !IsAckOf(s.packet(), kPidTransferComplete)) {
-    s.KeepFailedPacket();
-    ctx.ShowMessage(caption, r == RxStatus::kTimeout     ? "E506 Timeout while waiting for ack. packet"
-                             : r == RxStatus::kReadError ? "E506 COM port error while waiting for ack. packet"
-                                                         : "E507 Bad acknowledge packet type or format");
-    return TransferOutcome::kFailure;
-  }
-  if (ctx.settings().powerOffAfterTransfer) s.SendCommand(kCmdTurnOffPower);
-  return TransferOutcome::kSuccess;
+  return FinishUpload(s, caption, kCmdTransferTrackLog,
+                      {"E506 Timeout while waiting for ack. packet", "E506 COM port error while waiting for ack. packet",
+                       "E507 Bad acknowledge packet type or format"});
 }
 
 }  // namespace skylode::garmin

@@ -138,26 +138,9 @@ TransferOutcome GarminUploadWaypoints(GarminSession& s, const WaypointList& list
   }
   ctx.Progress("Waypoint % of % sent", n, n);
 
-  uint8_t command[2];
-  PutU16(command, kCmdTransferWaypoints);
-  GarminPacket complete;
-  complete.Set(kPidTransferComplete, command);
-  if (!s.Send(complete)) {
-    ctx.ShowMessage(kCaptionUpload, "COM port write error");
-    return TransferOutcome::kFailure;
-  }
-  // The unit has all the waypoints by now: a failure here needs no abort.
-  const RxStatus r = s.Receive(s.timeouts().data);
-  if (r == RxStatus::kCancelled) return TransferOutcome::kCancelled;
-  if (r != RxStatus::kPacket || !IsAckOf(s.packet(), kPidTransferComplete)) {
-    s.KeepFailedPacket();
-    ctx.ShowMessage(kCaptionUpload, r == RxStatus::kTimeout     ? "E404 Timeout while waiting for ack. packet"
-                                    : r == RxStatus::kReadError ? "E404 COM port error while waiting for ack. packet"
-                                                                : "E405 Bad acknowledge packet type or format");
-    return TransferOutcome::kFailure;
-  }
-  if (ctx.settings().powerOffAfterTransfer) s.SendCommand(kCmdTurnOffPower);
-  return TransferOutcome::kSuccess;
+  return FinishUpload(s, kCaptionUpload, kCmdTransferWaypoints,
+                      {"E404 Timeout while waiting for ack. packet", "E404 COM port error while waiting for ack. packet",
+                       "E405 Bad acknowledge packet type or format"});
 }
 
 }  // namespace skylode::garmin
