@@ -210,7 +210,7 @@ class FolderBuilder {
     out_.Append("    <open>1</open>\r\n    <name>Trip</name>\r\n    <description><![CDATA[");
     // Inside CDATA only "]]>" would end the section early; with '>' escaped
     // it cannot occur.
-    out_.Append(XmlText(description.substr(0, kKmlDescriptionMax), false, false));
+    out_.Append(XmlText(description, false, false));
     out_.Append("\r\n<pre>\r\nFlight statistics\r\n");
     const CalendarTime start = SecondsToDateTime(stats_.startTime);
     out_.Append("Date                 ").PaddedInt(start.year, 4).Append('-').Int(start.month, 2);
@@ -532,6 +532,7 @@ KmlSaveResult WriteGoogleEarthTrack(const std::string& path, std::span<const Tra
                                     const GoogleEarthTrackRequest& request) {
   constexpr std::string_view kCaption = "Write GoogleEarth file";
   if (points.size() < 5) return Failed(std::string(kCaption), "Too few track positions");
+  if (path.size() > 257) return Failed(std::string(kCaption), "File name too long");
   FlightStatistics stats;
   try {
     stats.points.assign(points.begin(), points.end());
@@ -559,7 +560,6 @@ KmlSaveResult WriteGoogleEarthTrack(const std::string& path, std::span<const Tra
       r < 0)
     return Failed("Making GoogleEarth track folder", KmlFolderErrorText(r));
 
-  if (path.size() > 257) return Failed(std::string(kCaption), "File name too long");
   const auto error = WriteFileAtomically(path, WrapKmlDocument(folder.text()),
                                          request.overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
   if (error) {

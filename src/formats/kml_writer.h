@@ -17,7 +17,6 @@
 namespace skylode {
 
 inline constexpr int kKmlProgramVersion = 449;  // written as v="4.49"
-inline constexpr size_t kKmlDescriptionMax = 8000;
 
 inline constexpr std::string_view kKmlDocumentHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n";
