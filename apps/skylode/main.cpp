@@ -5,6 +5,15 @@
 // must never load a platform plugin.
 #include <clocale>
 #include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "shell/command_line.h"
+#include "shell/command_line_run.h"
+#include "sim/flytec/flytec_instrument.h"
+#include "sim/garmin/virtual_garmin.h"
+#include "sim/register.h"
 
 #ifdef SKYLODE_HAVE_GUI
 #include <QApplication>
@@ -14,17 +23,32 @@
 
 namespace {
 
-int RunCommandLine(int /*argc*/, char** /*argv*/) {
-  // Command-line automation arrives with its own parser; until then an
-  // argument is a command line we cannot read, which ends the run quietly.
-  std::fputs("Skylode 4.49: command-line runs are not available in this build\n", stderr);
-  return 0;
+void RegisterSimulators() {
+  skylode::sim::RegisterVirtualInstruments();
+  skylode::sim::RegisterVirtualFlytec();
+  skylode::sim::RegisterVirtualGarmin();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) return RunCommandLine(argc, argv);
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  const skylode::CmdParseResult parsed = skylode::ParseCommandLine(arguments);
+  if (!parsed.ok()) {
+    std::cerr << skylode::kCaptionParsing << ": " << parsed.error << '\n';
+    return 1;
+  }
+  // A hidden run and the conversions never touch Qt: they must work on a
+  // machine without a display.
+  if (parsed.run && (parsed.run->hidden() || parsed.run->operation == skylode::CmdOperation::kIgcToKml)) {
+    skylode::HiddenRunOptions options;
+    options.registerVirtualInstruments = RegisterSimulators;
+    return skylode::RunHiddenCommandLine(*parsed.run, options, std::cout, std::cerr);
+  }
+  if (parsed.run && !skylode::IsOperationAvailable(parsed.run->operation)) {
+    std::cerr << "Command line: " << skylode::kTextNotAvailable << '\n';
+    return 1;
+  }
 #ifdef SKYLODE_HAVE_GUI
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Skylode"));
@@ -33,7 +57,16 @@ int main(int argc, char** argv) {
   // sentences must keep a '.' whatever the person's language.
   std::setlocale(LC_NUMERIC, "C");
   skylode::WindowProgram program;
-  return program.Run();
+  if (!parsed.run) return program.Run();
+  // WIN=1 or 2: the window shows the run and stays for the person unless
+  // EXIT was given.
+  skylode::CommandLineRunner runner(program.app(), *parsed.run, std::cout);
+  runner.endProgram = [](int code) { QApplication::exit(code); };
+  runner.Begin();
+  runner.RunCommandLine();
+  if (runner.done() && parsed.run->exitWhenDone) return runner.exitCode();
+  const int code = program.Run();
+  return runner.done() && parsed.run->exitWhenDone ? runner.exitCode() : code;
 #else
   std::fputs("Skylode 4.49 was built without the window\n", stderr);
   return 0;

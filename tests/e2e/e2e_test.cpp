@@ -1,0 +1,226 @@
+// The program as organisers' scripts run it: hidden, no display, against
+// the virtual instruments, with the notify listener beside it.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "formats/file_io.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+class E2eTest : public ::testing::Test {
+ protected:
+  E2eTest() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() / ("skylode_e2e_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "runtime");
+    fs::create_directories(dir_ / "config");
+  }
+  ~E2eTest() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // Starts a program with no display, its output in files.
+  pid_t Spawn(const std::string& exe, const std::vector<std::string>& args, const std::string& outName) {
+    const std::string out = Path(outName + ".out"), err = Path(outName + ".err");
+    const std::string runtime = Path("runtime"), config = Path("config");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      ::unsetenv("QT_QPA_PLATFORM");
+      ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+      ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+      if (::chdir(dir_.c_str()) != 0) ::_exit(126);
+      const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(o, 1);
+      ::dup2(e, 2);
+      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(exe.c_str(), argv.data());
+      ::_exit(127);
+    }
+    return pid;
+  }
+
+  // The exit code, or -1 when the program had to be stopped after `limit`.
+  static int Wait(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto end = Clock::now() + limit;
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+      if (Clock::now() > end) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  int Skylode(const std::vector<std::string>& args, const std::string& outName = "skylode") {
+    return Wait(Spawn(SKYLODE_EXE, args, outName));
+  }
+
+  std::string Text(const std::string& name) const { return skylode::ReadWholeFile(Path(name)).bytes; }
+
+  std::vector<std::string> Files(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_ / folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // Starts skylode-notify for one run and waits until it listens.
+  pid_t StartListener(const std::string& name) {
+    const pid_t pid = Spawn(SKYLODE_NOTIFY_EXE, {name, "--once"}, "notify");
+    const auto end = Clock::now() + std::chrono::seconds(10);
+    while (Text("notify.out").find("listening") == std::string::npos && Clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return pid;
+  }
+
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(E2eTest, FlytecIgcIntoFolderWithNotify) {
+  fs::create_directories(dir_ / "out");
+  const pid_t listener = StartListener("station");
+  ASSERT_EQ(Skylode({"/GPS=IQCOMPEO", "/PORT=sim:flytec", "/IGC_LOG=out/", "/WIN=0", "/EXIT", "/NOTIFY=station",
+                     "/SESSION=9", "/TIMEOUT=10"}),
+            0)
+      << Text("skylode.err");
+  ASSERT_EQ(Wait(listener), 0);
+
+  const std::vector<std::string> files = Files("out");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(files[0].ends_with("-01.igc") && files[0].find("-xxx-") == 10) << files[0];
+  const std::string igc = Text("out/" + files[0]);
+  EXPECT_TRUE(igc.starts_with("A")) << igc.substr(0, 20);
+  EXPECT_NE(igc.find("\nB"), std::string::npos);
+
+  // Every message carries the session tag; the transfer's lines come in order.
+  const std::vector<std::string> lines = Lines(Text("notify.out"));
+  ASSERT_GE(lines.size(), 5u) << Text("notify.out");
+  std::vector<std::string> texts;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    ASSERT_TRUE(lines[i].starts_with("9 ")) << lines[i];
+    texts.push_back(lines[i].substr(2));
+  }
+  EXPECT_EQ(texts.front(), "Transfer started");
+  EXPECT_TRUE(texts.back().ends_with(" positions written")) << texts.back();
+  EXPECT_EQ(texts[texts.size() - 2], "Transfer completed");
+  size_t progress = 0;
+  for (size_t i = 1; i + 2 < texts.size(); ++i) {
+    EXPECT_TRUE(texts[i].starts_with("Progress ")) << texts[i];
+    ++progress;
+  }
+  EXPECT_GT(progress, 0u);
+  EXPECT_NE(Text("skylode.out").find("Saved out/" + files[0]), std::string::npos) << Text("skylode.out");
+
+  // The conversion reads it back and writes the KML beside it.
+  ASSERT_EQ(Skylode({"/IGC2KML=out/" + files[0]}, "convert"), 0) << Text("convert.err");
+  const std::string kml = Text("out/" + files[0].substr(0, files[0].size() - 4) + ".kml");
+  EXPECT_NE(kml.find("<Folder>"), std::string::npos);
+  EXPECT_NE(Text("convert.out").find("max height"), std::string::npos);
+}
+
+TEST_F(E2eTest, GarminKmlWithDateAndIgcWithOwnSecurityRecord) {
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=flight $date.kml", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  std::vector<std::string> kmls;
+  for (const std::string& f : Files(".")) {
+    if (f.starts_with("flight ") && f.ends_with(".kml")) kmls.push_back(f);
+  }
+  ASSERT_EQ(kmls.size(), 1u);
+  EXPECT_EQ(kmls[0].size(), std::string("flight 20210908.kml").size()) << kmls[0];
+  EXPECT_NE(Text(kmls[0]).find("<FsInfo"), std::string::npos);
+
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/IGC_LOG=g.igc", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  ASSERT_EQ(Skylode({"/IGC2KML=g"}, "convert"), 0) << Text("convert.err");
+  EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
+}
+
+TEST_F(E2eTest, ExistingFileWithoutOverwriteIsNotTouched) {
+  std::ofstream(Path("keep.kml")) << "precious";
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=keep.kml", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_EQ(Text("keep.kml"), "precious");
+  EXPECT_NE(Text("skylode.err").find("File already exists"), std::string::npos) << Text("skylode.err");
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=keep.kml", "/WIN=0", "/EXIT", "/OVERWRITE"}), 0);
+  EXPECT_NE(Text("keep.kml"), "precious");
+}
+
+TEST_F(E2eTest, AbsentInstrumentFailsWithinTheTimeout) {
+  // A line that exists but where nothing answers.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave = ::ptsname(master);
+  std::thread drain([master] {
+    char buffer[256];
+    while (::read(master, buffer, sizeof buffer) > 0) {
+    }
+  });
+  const auto start = Clock::now();
+  const int code = Skylode({"/GPS=IQCOMPEO", "/PORT=" + slave, "/KML_LOG=none.kml", "/WIN=0", "/EXIT", "/TIMEOUT=2"});
+  const auto took = Clock::now() - start;
+  ::close(master);
+  drain.join();
+  EXPECT_EQ(code, 1) << Text("skylode.err");
+  EXPECT_LT(took, std::chrono::seconds(45));
+  EXPECT_FALSE(fs::exists(dir_ / "none.kml"));
+
+  // No device at all.
+  EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=/dev/skylode-no-such-port", "/KML_LOG=none.kml", "/WIN=0", "/TIMEOUT=1"}),
+            1);
+}
+
+TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"/GPS=GARMIN", "/KML_LOG=a.kml", "stray"}, "Error at position 28"},
+      {{"/COM=0"}, "Bad COM port"},
+      {{"/GPS=GARMIN", "/RD_WPT=w.wpt", "/WIN=0"}, "not available in this build"},
+      {{"/GPS=GARMIN", "/OZI_LOG=w.plt"}, "not available in this build"},
+      {{"/IGC2KML=missing"}, "Error opening file"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Skylode(c.args), 1) << c.args[0];
+    EXPECT_NE(Text("skylode.err").find(c.message), std::string::npos) << Text("skylode.err");
+  }
+}
+
+}  // namespace
