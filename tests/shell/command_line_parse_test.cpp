@@ -123,6 +123,34 @@ TEST(CommandLineParse, GoodValuesFillTheRun) {
   EXPECT_EQ(run.operation, CmdOperation::kReadWaypoints);
 }
 
+TEST(CommandLineParse, EachOperationKeywordWithAnInstrumentThatTakesIt) {
+  struct Case {
+    std::vector<std::string> args;
+    CmdOperation operation;
+  };
+  const std::vector<Case> cases = {
+      {{"/GPS=MTK", "/KML_LOG=a.kml"}, CmdOperation::kKmlLog},
+      {{"/GPS=LOGIT", "/OZI_LOG=a.plt"}, CmdOperation::kOziLog},
+      {{"/GPS=DSX", "/IGC_LOG=a.igc"}, CmdOperation::kIgcLog},
+      {{"/GPS=XCT_MXP", "/MPS_LOG=a.mps"}, CmdOperation::kMpsLog},
+      {{"/GPS=MLRC", "/RD_WPT=a.wpt"}, CmdOperation::kReadWaypoints},
+      {{"/GPS=IQBASIC", "/RD_GEO_WPT=a.txt"}, CmdOperation::kReadGeoWaypoints},
+      {{"/GPS=TOPNAV", "/WR_WPT=a.wpt"}, CmdOperation::kWriteWaypoints},
+      {{"/GPS=MAGELLAN", "/WR_WPT2=a.wpt"}, CmdOperation::kWriteWaypoints2},
+      {{"/GPS=IQCOMPEO", "/WR_CTR=a.txt"}, CmdOperation::kWriteCtr},
+      {{"/GPS=FLYMASTER", "/USERNAME=Anna"}, CmdOperation::kUserName},
+      {{"/GPS=GRAVITER", "/COMP_LOG=kml", "/COMP_FS=pilots.csv"}, CmdOperation::kCompetitionLog},
+      {{"/IGC2KML=a"}, CmdOperation::kIgcToKml},
+      {{"/DAT2KML=a.dat"}, CmdOperation::kDatToKml},
+      {{"/LOGFILE=a.gpx"}, CmdOperation::kReadLog},
+      // The last operation named is the one carried out.
+      {{"/GPS=GARMIN", "/IGC_LOG=a.igc", "/KML_LOG=a.kml"}, CmdOperation::kKmlLog},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParsedOk(c.args).operation, c.operation) << c.args.back();
+  EXPECT_TRUE(IsOperationAvailable(CmdOperation::kIgcLog));
+  EXPECT_FALSE(IsOperationAvailable(CmdOperation::kOziLog));
+}
+
 TEST(CommandLineParse, TimeoutIsClipped) {
   const std::vector<std::pair<std::string, int32_t>> cases = {
       {"/TIMEOUT=100000", 86400}, {"/TIMEOUT=-5", 0},   {"/TIMEOUT=0", 0},
