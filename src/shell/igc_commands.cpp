@@ -259,6 +259,9 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
     return -1;
 
   std::vector<TrackPoint> points = std::move(accepted.points);
+  // The log is what the file holds, so leaving it needs no question, unless
+  // positions are dropped below.
+  bool sameAsFile = true;
   const TimeOrderResult order = CheckTimeOrder(points);
   if (order.badPoints > 0) {
     char text[96];
@@ -276,12 +279,14 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
         kept.push_back(p);
       }
       points = std::move(kept);
+      sameAsFile = false;
     }
   }
 
   ClearTrackLog(app.trackLog, app.rawIgc);
   const size_t count = points.size();
   app.trackLog = MakeIgcFileTrackLog(std::move(points));
+  app.trackLog.saved = sameAsFile;
   app.rawIgc = std::move(accepted.raw);
   app.SetViewMode(ViewMode::kTrackLog, true);
   app.ui().SetStatusLine(IgcPositionsReadStatus(count));

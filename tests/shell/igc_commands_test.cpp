@@ -292,6 +292,8 @@ TEST_F(IgcCommandsTest, OpenInstallsTheFileAndKeepsItsText) {
   EXPECT_EQ(app.rawIgc.text, kFlightText);
   EXPECT_EQ(app.rawIgc.manufacturer, "XYZ");
   EXPECT_EQ(app.rawIgc.loggerSerial, "001");
+  // Unchanged from the file: replacing it needs no question.
+  EXPECT_TRUE(app.trackLog.saved);
   EXPECT_EQ(ui.statusLines.back(), "3 positions read (Signature not ok or ignored)");
 }
 
@@ -343,6 +345,7 @@ TEST_F(IgcCommandsTest, OpenOffersToDropPositionsThatGoBackInTime) {
   EXPECT_EQ(ui.MessageTexts(),
             (std::vector<std::string>{"One or more positions (the first at pos. 4) go backwards in time. Remove ?"}));
   EXPECT_EQ(app.trackLog.count(), 3);
+  EXPECT_FALSE(app.trackLog.saved);
   // The file's text stays whole for saving it unchanged.
   EXPECT_EQ(app.rawIgc.text, text);
 }
