@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -117,7 +118,7 @@ void MainWindow::BuildCentre() {
   table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->horizontalHeader()->setStretchLastSection(false);
   table_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   table_->horizontalHeader()->setHighlightSections(false);
   layout->addWidget(table_, 1);
@@ -217,7 +218,10 @@ void MainWindow::SetStatusLine(const QString& text) {
 void MainWindow::SetProductLine(const QString& text) { product_->setText(text); }
 
 void MainWindow::ApplyColumnWidths() {
-  const int charWidth = std::max(table_->fontMetrics().averageCharWidth(), 1);
+  // Widths are counted in characters of the list's texts, which are mostly
+  // digits: a digit's width, not the font's average, keeps "2026-07-14" whole.
+  const QFontMetrics metrics = table_->fontMetrics();
+  const int charWidth = std::max({metrics.averageCharWidth(), metrics.horizontalAdvance(QLatin1Char('0')), 1});
   const auto cols = ColumnsOf(model_->view(), model_->utm());
   for (size_t i = 0; i < cols.size(); ++i)
     table_->setColumnWidth(static_cast<int>(i), cols[i].width * charWidth + 12);

@@ -107,9 +107,12 @@ MonoBitmap DrawTrack(const TrackPlane& plane, int width, int height) {
   const double scale = std::min(bmp.width / boxW, bmp.height / boxH);
   const double offX = (bmp.width - boxW * scale) / 2;
   const double offY = (bmp.height - boxH * scale) / 2;
-  const auto px = [&](size_t i) { return ClampRound<int>(offX + (plane.x[i] - plane.minX) * scale); };
+  // A picture coordinate lies in the pixel it falls into; the far edge
+  // belongs to the last pixel.
+  const auto pixel = [](double v, int size) { return std::clamp(ClampRound<int>(std::floor(v)), 0, size - 1); };
+  const auto px = [&](size_t i) { return pixel(offX + (plane.x[i] - plane.minX) * scale, bmp.width); };
   // North up: larger y is nearer the top.
-  const auto py = [&](size_t i) { return ClampRound<int>(offY + (plane.maxY - plane.y[i]) * scale); };
+  const auto py = [&](size_t i) { return pixel(offY + (plane.maxY - plane.y[i]) * scale, bmp.height); };
   int lastX = px(0), lastY = py(0);
   SetPixel(bmp, lastX, lastY);
   for (size_t i = 1; i < plane.x.size(); ++i) {
