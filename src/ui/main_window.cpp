@@ -313,9 +313,6 @@ void MainWindow::ShowTrackWindow(TrackViewWindow* window) {
   trackWindow_ = window;
   if (!window) return;
   window->setAttribute(Qt::WA_DeleteOnClose);
-  connect(window, &QObject::destroyed, this, [this, window] {
-    if (trackWindow_ == window) trackWindow_ = nullptr;
-  });
   window->show();
   window->raise();
 }

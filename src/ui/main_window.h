@@ -5,11 +5,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "shell/view_mode.h"
+#include "ui/dialogs.h"
 
 class QAction;
 class QCheckBox;
@@ -22,7 +24,6 @@ namespace skylode {
 
 class AppState;
 class ListModel;
-class TrackViewWindow;
 
 class MainWindow final : public QMainWindow {
   Q_OBJECT
@@ -79,7 +80,8 @@ class MainWindow final : public QMainWindow {
   QPushButton* abort_ = nullptr;
   std::multimap<int, QAction*> actions_;
   std::map<int, QPushButton*> buttons_;
-  TrackViewWindow* trackWindow_ = nullptr;
+  // Cleared by Qt when the window goes, also while this one is destroyed.
+  QPointer<TrackViewWindow> trackWindow_;
   ListSize listSize_ = ListSize::kDefault;
   bool closing_ = false;
 };
