@@ -355,13 +355,20 @@ int AppState::DownloadTrackLog(ProtocolType protocol, uint32_t baudRate) {
   RawIgcBuffer keptRaw = rawIgc;
   ClearTrackLog(trackLog, rawIgc);
   if (view_ == ViewMode::kTrackLog) ui_.RefreshList(view_, RowCount(view_));
+  keptTrack_ = KeptTrack{std::move(keptLog), std::move(keptRaw)};
   if (StartOperation(AccessType::kReadTrackLog, protocol, baudRate, 0, {}, &AppState::AcceptTrackLog) != 0) {
-    trackLog = std::move(keptLog);
-    rawIgc = std::move(keptRaw);
-    if (view_ == ViewMode::kTrackLog) ui_.RefreshList(view_, RowCount(view_));
+    RestoreKeptTrack();
     return -1;
   }
   return 0;
+}
+
+void AppState::RestoreKeptTrack() {
+  if (!keptTrack_) return;
+  trackLog = std::move(keptTrack_->log);
+  rawIgc = std::move(keptTrack_->raw);
+  keptTrack_.reset();
+  if (view_ == ViewMode::kTrackLog) ui_.RefreshList(view_, RowCount(view_));
 }
 
 int AppState::DownloadWaypoints(ProtocolType protocol) {
@@ -411,6 +418,7 @@ void AppState::AbortButton() {
   transferBusy_ = false;
   transfers_.Abort();
   transferFailed_ = true;
+  RestoreKeptTrack();
   FinishCompletion(false);
 }
 
@@ -484,7 +492,10 @@ void AppState::AcceptTrackLog(uint64_t generation, TransferResult&& result) {
         break;
     }
     trackLog.downloadTime = SecondsToDateTime(CurrentTime());
+    keptTrack_.reset();
     if (!(cmdRun_ && cmdRun_->exitWhenDone)) SetViewMode(ViewMode::kTrackLog, true);
+  } else {
+    RestoreKeptTrack();
   }
   FinishCompletion(success);
   if (!cmdRun_ && competition.competitionMode && competitionTrackArrived) {

@@ -284,6 +284,14 @@ class AppState {
   bool transferBusy_ = false;
   bool transferFailed_ = false;
   uint64_t generation_ = 0;
+  // The log a running download replaced: it comes back when the download
+  // fails or is aborted, so a bad connection never costs the pilot a flight.
+  struct KeptTrack {
+    TrackLog log;
+    RawIgcBuffer raw;
+  };
+  std::optional<KeptTrack> keptTrack_;
+  void RestoreKeptTrack();
   bool competitionRestored_ = false;
   bool settingsErrorShown_ = false;
   bool exited_ = false;

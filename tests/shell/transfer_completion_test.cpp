@@ -80,9 +80,13 @@ TEST_F(TransferCompletionTest, ResultOfAnAbortedTransferIsDropped) {
   EXPECT_EQ(transfers.aborts, 1);
   EXPECT_FALSE(app.transferBusy());
   EXPECT_TRUE(app.transferFailed());
+  // The abort gives the pilot the previous log back.
+  ASSERT_EQ(app.trackLog.count(), 1);
+  EXPECT_EQ(app.trackLog.points[0].time, 1u);
   const size_t viewsBefore = ui.shownViews.size();
   Deliver(TrackResult({Point(100), Point(200)}, TrackLogSource::kGarmin));
-  EXPECT_TRUE(app.trackLog.empty());
+  ASSERT_EQ(app.trackLog.count(), 1);
+  EXPECT_EQ(app.trackLog.points[0].time, 1u);
   EXPECT_EQ(ui.shownViews.size(), viewsBefore);
 
   // A late result of the aborted transfer cannot land in the next one either.
@@ -101,13 +105,24 @@ TEST_F(TransferCompletionTest, ResultOfAnAbortedTransferIsDropped) {
   EXPECT_EQ(app.viewMode(), ViewMode::kWaypoints);
 }
 
-TEST_F(TransferCompletionTest, FailureSetsExitCodeAndKeepsNothing) {
+TEST_F(TransferCompletionTest, FailureSetsExitCodeAndKeepsThePreviousLog) {
+  app.trackLog.points = {Point(7), Point(8), Point(9)};
+  app.trackLog.saved = true;
+  app.rawIgc.text = "AFLY001\r\n";
   ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  EXPECT_TRUE(app.trackLog.empty());
   Deliver(TransferResult::Failure());
   EXPECT_FALSE(app.transferBusy());
   EXPECT_TRUE(app.transferFailed());
-  EXPECT_TRUE(app.trackLog.empty());
+  EXPECT_EQ(app.trackLog.count(), 3);
+  EXPECT_EQ(app.rawIgc.text, "AFLY001\r\n");
   EXPECT_EQ(app.exitCode(), 1);
+  // A later success replaces it and nothing old comes back afterwards.
+  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  Deliver(TrackResult({Point(100)}, TrackLogSource::kGarmin));
+  EXPECT_EQ(app.trackLog.count(), 1);
+  app.AbortButton();  // nothing running: changes nothing
+  EXPECT_EQ(app.trackLog.count(), 1);
   // The next successful transfer clears it.
   ASSERT_EQ(app.DownloadCtr(ProtocolType::kFlytec), 0);
   CtrList list;
