@@ -300,46 +300,70 @@ void SaveKmlWaypointsCommand(AppState& app) {
   app.ui().SetProductLine(file->path);
 }
 
+namespace {
+
+// Runs `fn` on the UI thread for a worker and waits for its value. The
+// worker gives up when the transfer is aborted; a task still queued then is
+// dropped without running, so no dialog opens for a transfer that is gone.
+template <typename T>
+std::optional<T> RunOnUiThread(UiInterface& ui, const CancelToken& cancel, std::function<T()> fn) {
+  struct Exchange {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool done = false;
+    bool abandoned = false;
+    std::optional<T> value;
+  };
+  auto exchange = std::make_shared<Exchange>();
+  ui.Post([exchange, fn = std::move(fn)] {
+    {
+      std::lock_guard guard(exchange->lock);
+      if (exchange->abandoned) return;
+    }
+    T value = fn();
+    std::lock_guard guard(exchange->lock);
+    exchange->value = std::move(value);
+    exchange->done = true;
+    exchange->changed.notify_all();
+  });
+  std::unique_lock guard(exchange->lock);
+  while (!exchange->done) {
+    if (cancel.cancelled()) {
+      exchange->abandoned = true;
+      return std::nullopt;
+    }
+    exchange->changed.wait_for(guard, std::chrono::milliseconds(50));
+  }
+  return std::move(exchange->value);
+}
+
+}  // namespace
+
 flytec::AllTracksOptions MakeAllTracksOptions(AppState& app) {
   flytec::AllTracksOptions options;
   options.speedFilter = app.settings().Number(SettingId::kLogFilter) != 0;
   options.loopFlightGap = static_cast<uint32_t>(app.settings().Number(SettingId::kLoopFlightGap));
   AppState* a = &app;
   options.chooseFile = [a](const CancelToken& cancel) -> std::optional<std::string> {
-    // The dialog belongs to the UI thread; the worker waits for the answer
-    // and gives up when the transfer is aborted. A question still queued
-    // then is dropped unasked.
-    struct Exchange {
-      std::mutex lock;
-      std::condition_variable changed;
-      bool done = false;
-      bool abandoned = false;
-      std::optional<std::string> path;
-    };
-    auto exchange = std::make_shared<Exchange>();
-    a->ui().Post([a, exchange] {
-      {
-        std::lock_guard guard(exchange->lock);
-        if (exchange->abandoned) return;
-      }
-      std::optional<std::string> path;
-      if (auto file = a->AskSaveFile(AerodiarySpec("")); file) path = std::move(file->path);
-      std::lock_guard guard(exchange->lock);
-      exchange->path = std::move(path);
-      exchange->done = true;
-      exchange->changed.notify_all();
+    auto answer = RunOnUiThread<std::optional<std::string>>(a->ui(), cancel, [a]() -> std::optional<std::string> {
+      if (auto file = a->AskSaveFile(AerodiarySpec(""))) return std::move(file->path);
+      return std::nullopt;
     });
-    std::unique_lock guard(exchange->lock);
-    while (!exchange->done) {
-      if (cancel.cancelled()) {
-        exchange->abandoned = true;
-        return std::nullopt;
-      }
-      exchange->changed.wait_for(guard, std::chrono::milliseconds(50));
-    }
-    return std::move(exchange->path);
+    if (!answer) return std::nullopt;
+    return std::move(*answer);
   };
   return options;
+}
+
+void RegisterAllTracksWorker(DeviceAccessTable& table, AppState& app, const flytec::FlytecTiming& timing) {
+  AppState* a = &app;
+  table.Register(AccessType::kReadTrackLog, ProtocolType::kFlytecAllTracks, [a, timing](TransferContext& ctx) {
+    // The settings of this run, read where they live: the person may have
+    // switched the speed filter since the program started.
+    auto options = RunOnUiThread<flytec::AllTracksOptions>(a->ui(), ctx.cancel(), [a] { return MakeAllTracksOptions(*a); });
+    if (!options) return TransferResult::Cancelled();
+    return flytec::FlytecReadAllTracks(ctx, timing, *options);
+  });
 }
 
 void RegisterKmlCommands(AppState& app) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "access/dispatcher.h"
 #include "protocols/flytec/all_tracks.h"
 
 namespace skylode {
@@ -33,5 +34,11 @@ int OpenKmlWaypoints(AppState& app, const std::string& path);
 // question runs on the UI thread for the worker. The speed filter and the
 // loop flight gap are taken from the settings now.
 flytec::AllTracksOptions MakeAllTracksOptions(AppState& app);
+
+// Puts the all-tracks download into the table as read track log for its
+// protocol, with the options built afresh on the UI thread for every run, so
+// that settings changed after start-up (speed filter, loop flight gap) count.
+// `app` must outlive the table's workers.
+void RegisterAllTracksWorker(DeviceAccessTable& table, AppState& app, const flytec::FlytecTiming& timing = {});
 
 }  // namespace skylode

@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "app_fixture.h"
+#include "access/dispatcher.h"
+#include "access/transfer_context.h"
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
 #include "shell/command_ids.h"
@@ -348,6 +350,30 @@ TEST_F(KmlCommandsTest, AbortedWorkerStopsWaitingAndIsNeverAsked) {
   aborted = true;
   worker.join();
   EXPECT_FALSE(chosen.has_value());
+  ui.RunPosted();
+  EXPECT_TRUE(ui.fileQuestions.empty());
+}
+
+TEST_F(KmlCommandsTest, AllTracksWorkerIsRegisteredAndEndsCancelledWhenAborted) {
+  DeviceAccessTable table;
+  RegisterAllTracksWorker(table, app);
+  const WorkerFn* worker =
+      table.Find(static_cast<int>(AccessType::kReadTrackLog), static_cast<int>(ProtocolType::kFlytecAllTracks));
+  ASSERT_NE(worker, nullptr);
+
+  auto abort = std::make_shared<AbortSignal>();
+  TransferRequest request;
+  request.access = AccessType::kReadTrackLog;
+  request.protocol = ProtocolType::kFlytecAllTracks;
+  TransferContext ctx(request, {}, abort);
+  std::optional<TransferResult> result;
+  std::thread run([&] { result = (*worker)(ctx); });
+  // The run waits for the settings the UI thread holds; it is aborted first.
+  while (ui.PendingPosts() == 0) std::this_thread::yield();
+  abort->Request();
+  run.join();
+  ASSERT_TRUE(result.has_value());
+  EXPECT_EQ(result->outcome, TransferOutcome::kCancelled);
   ui.RunPosted();
   EXPECT_TRUE(ui.fileQuestions.empty());
 }
