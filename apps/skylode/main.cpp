@@ -11,8 +11,6 @@
 
 #include "shell/command_line.h"
 #include "shell/command_line_run.h"
-#include "sim/flytec/flytec_instrument.h"
-#include "sim/garmin/virtual_garmin.h"
 #include "sim/register.h"
 
 #ifdef SKYLODE_HAVE_GUI
@@ -25,8 +23,6 @@ namespace {
 
 void RegisterSimulators() {
   skylode::sim::RegisterVirtualInstruments();
-  skylode::sim::RegisterVirtualFlytec();
-  skylode::sim::RegisterVirtualGarmin();
 }
 
 }  // namespace

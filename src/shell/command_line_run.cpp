@@ -16,10 +16,9 @@
 #include "formats/igc_writer.h"
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
-#include "protocols/flytec/register.h"
-#include "protocols/garmin/register.h"
 #include "shell/app_state.h"
 #include "shell/headless_ui.h"
+#include "shell/program_setup.h"
 #include "shell/records/calendar.h"
 #include "shell/records/numeric.h"
 #include "shell/shell_dispatcher_host.h"
@@ -381,11 +380,11 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
   HeadlessUi ui(errors);
   ShellDispatcherHost host(ui);
   Dispatcher dispatcher(host);
-  RegisterGarminWorkers(dispatcher.table());
-  RegisterFlytecWorkers(dispatcher, options.flytecTiming);
   DispatcherTransferService transfers(dispatcher);
   AppState app(ui, settings, transfers);
   host.Attach(&app);
+  RegisterInstrumentWorkers(dispatcher, app, options.flytecTiming);
+  RegisterFileCommands(app);
   app.hiddenLog = [&errors](std::string_view caption, std::string_view text) {
     errors << caption << ": " << text << '\n';
     errors.flush();

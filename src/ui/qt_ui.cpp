@@ -8,6 +8,9 @@
 #include <QPushButton>
 
 #include "ui/dialogs.h"
+#include "ui/igc_dialogs.h"
+#include "ui/rotate_dialog.h"
+#include "ui/statistics_dialog.h"
 #include "ui/main_window.h"
 
 namespace skylode {
@@ -79,6 +82,16 @@ std::vector<std::string> FileDialogFilters(const FileQuestion& question) {
 
 QtUi::QtUi() = default;
 QtUi::~QtUi() = default;
+
+std::optional<IgcSaveForm> QtUi::AskIgcSave(const IgcSaveRequest& r) { return RunIgcSaveDialog(Owner(), r); }
+
+std::optional<RotateTrackForm> QtUi::AskRotateTrack(const RotateTrackForm& f) {
+  return RunRotateTrackDialog(Owner(), f);
+}
+
+void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatisticsDialog(Owner(), s); }
+
+ExistingFileAnswer QtUi::AskExistingFile(std::string_view p) { return AskExistingFileBox(Owner(), p); }
 
 QWidget* QtUi::Owner() const {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;

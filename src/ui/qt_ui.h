@@ -48,6 +48,10 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   void SetChecked(int commandId, bool checked) override;
   // Also DispatcherHost::Post: queued to the GUI thread, never run at once.
   void Post(std::function<void()> task) override;
+  std::optional<IgcSaveForm> AskIgcSave(const IgcSaveRequest& request) override;
+  std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
+  void ShowFlightStatistics(FlightStatisticsSession& session) override;
+  ExistingFileAnswer AskExistingFile(std::string_view path) override;
 
   // DispatcherHost
   void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;

@@ -3,12 +3,9 @@
 #include <QApplication>
 
 #include "access/dispatcher.h"
-#include "protocols/flytec/register.h"
-#include "protocols/garmin/register.h"
 #include "shell/app_state.h"
+#include "shell/program_setup.h"
 #include "shell/transfer_service.h"
-#include "sim/flytec/flytec_instrument.h"
-#include "sim/garmin/virtual_garmin.h"
 #include "sim/register.h"
 #include "ui/main_window.h"
 #include "ui/qt_ui.h"
@@ -18,21 +15,17 @@ namespace skylode {
 
 WindowProgram::WindowProgram(WindowProgramOptions options)
     : settings_(std::make_unique<SettingsStore>(options.settingsPaths)), ui_(std::make_unique<QtUi>()) {
-  if (options.registerVirtualInstruments) {
-    sim::RegisterVirtualInstruments();
-    sim::RegisterVirtualFlytec();
-    sim::RegisterVirtualGarmin();
-  }
+  if (options.registerVirtualInstruments) sim::RegisterVirtualInstruments();
   dispatcher_ = std::make_unique<Dispatcher>(*ui_);
-  RegisterGarminWorkers(dispatcher_->table());
-  RegisterFlytecWorkers(*dispatcher_, options.flytecTiming);
   transfers_ = std::make_unique<DispatcherTransferService>(*dispatcher_);
   app_ = std::make_unique<AppState>(*ui_, *settings_, *transfers_);
+  RegisterInstrumentWorkers(*dispatcher_, *app_, options.flytecTiming);
   window_ = std::make_unique<MainWindow>(*app_);
   ui_->SetWindow(window_.get());
   AppState* app = app_.get();
   ui_->SetTransferRunning([app] { return app->transferBusy(); });
   RegisterWindowCommands(*app_, *window_);
+  RegisterFileCommands(*app_);
   app_->Initialise();
   window_->UpdateCommands();
 }
