@@ -9,6 +9,7 @@
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
 #include "formats/kml_reader.h"
+#include "shell/records/text_encoding.h"
 #include "shell/records/angles.h"
 #include "shell/records/calendar.h"
 
@@ -33,24 +34,6 @@ TextOutputBuffer& Version(TextOutputBuffer& out) {
   return out.Int(kKmlProgramVersion / 100).Append('.').Int(kKmlProgramVersion % 100, 2);
 }
 
-// One code point as UTF-8.
-void AppendCodePoint(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
 
 // Length of a well-formed UTF-8 sequence at s[i], or 0.
 size_t Utf8SequenceLength(std::string_view s, size_t i, uint32_t& cp) {
@@ -105,7 +88,7 @@ std::string XmlText(std::string_view text, bool escapeAmpersand, bool escapeQuot
     } else if (cp < 0x20 && cp != '\t' && cp != '\r' && cp != '\n') {
       out.push_back(' ');
     } else {
-      AppendCodePoint(out, cp);
+      AppendUtf8(out, cp);
     }
   }
   return out;

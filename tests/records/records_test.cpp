@@ -131,3 +131,37 @@ TEST(Angles, SemicircleConversionsRoundAndStayInRange) {
 
 }  // namespace
 }  // namespace skylode
+
+#include "shell/records/text_encoding.h"
+
+namespace skylode {
+namespace {
+
+TEST(TextEncoding, Windows1252BecomesWellFormedUtf8) {
+  const struct {
+    std::string in;
+    std::string out;
+  } cases[] = {
+      {"Col", "Col"},
+      {"Z\xFC" "rich", "Z\xC3\xBC" "rich"},           // Latin-1 range
+      {"\x80 5", "\xE2\x82\xAC 5"},                    // euro sign from the 0x80 block
+      {"\x81", "\xEF\xBF\xBD"},                        // unassigned: replacement character
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Windows1252ToUtf8(c.in), c.out);
+}
+
+TEST(TextEncoding, AppendUtf8NeverWritesSurrogatesOrOutOfRangeValues) {
+  const std::pair<char32_t, std::string> cases[] = {
+      {U'A', "A"}, {0x7FF, "\xDF\xBF"}, {0xFFFF, "\xEF\xBF\xBF"}, {0x1F600, "\xF0\x9F\x98\x80"},
+      {0xD800, "\xEF\xBF\xBD"}, {0x110000, "\xEF\xBF\xBD"},
+  };
+  for (const auto& [cp, bytes] : cases) {
+    std::string out;
+    AppendUtf8(out, cp);
+    EXPECT_EQ(out, bytes) << static_cast<uint32_t>(cp);
+  }
+}
+
+}  // namespace
+}  // namespace skylode

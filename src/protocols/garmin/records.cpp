@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shell/records/numeric.h"
+#include "shell/records/text_encoding.h"
 
 namespace skylode::garmin {
 namespace {
@@ -28,8 +29,7 @@ std::string TextFromDevice(const uint8_t* bytes, size_t n) {
     } else if (c < 0x80) {
       out.push_back(static_cast<char>(c));
     } else {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      AppendUtf8(out, c);
     }
   }
   while (!out.empty() && out.back() == ' ') out.pop_back();
