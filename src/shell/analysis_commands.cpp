@@ -8,6 +8,7 @@
 #include "formats/kml_writer.h"
 #include "shell/app_state.h"
 #include "shell/command_ids.h"
+#include "shell/track_file_questions.h"
 #include "shell/records/angles.h"
 #include "shell/records/calendar.h"
 #include "shell/records/numeric.h"
@@ -119,15 +120,7 @@ bool FlightStatisticsSession::Save(std::string_view description) {
   const std::string_view text = description.substr(0, kLogDescriptionMax);
   const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kLoopFlightGap));
   const KmlSaveResult result = SaveAerodiaryTrack(
-      file->path, stats_, text, {app_.trackLog.instrumentText, gap}, [this, &file] {
-        if (app_.commandLineRun() && app_.commandLineRun()->overwrite) return ExistingFileChoice::kOverwrite;
-        switch (app_.ui().AskExistingFile(file->path)) {
-          case ExistingFileAnswer::kAppend: return ExistingFileChoice::kAppend;
-          case ExistingFileAnswer::kOverwrite: return ExistingFileChoice::kOverwrite;
-          case ExistingFileAnswer::kCancel: break;
-        }
-        return ExistingFileChoice::kCancel;
-      });
+      file->path, stats_, text, {app_.trackLog.instrumentText, gap}, [this, &file] { return AskExistingAerodiaryFile(app_, file->path); });
   switch (result.status) {
     case KmlSaveResult::kSaved:
       if (!result.message.text.empty()) {

@@ -12,13 +12,13 @@
 #include "formats/igc_writer.h"
 #include "shell/app_state.h"
 #include "shell/command_ids.h"
+#include "shell/track_file_questions.h"
 
 namespace skylode {
 
 namespace {
 
 constexpr char kCaptionSaveRaw[] = "Save IGC log";
-constexpr char kCaptionReadFile[] = "Read track log file";
 constexpr char kCaptionReadingFile[] = "Reading track log file";
 // Characters of the flight number the raw-log dialog reads.
 constexpr size_t kRawFlightNumberChars = 7;
@@ -231,7 +231,7 @@ void VerifyIgcLogCommand(AppState& app) {
 
 int OpenIgcTrackLog(AppState& app, const std::string& path) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadFile);
+    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
     return -1;
   }
   const ReadFileResult file = ReadWholeFile(path);
@@ -262,26 +262,7 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
   // The log is what the file holds, so leaving it needs no question, unless
   // positions are dropped below.
   bool sameAsFile = true;
-  const TimeOrderResult order = CheckTimeOrder(points);
-  if (order.badPoints > 0) {
-    char text[96];
-    std::snprintf(text, sizeof text, "One or more positions (the first at pos. %d) go backwards in time. Remove ?",
-                  order.firstBadIndex + 1);
-    if (app.ShowMessage(text, kCaptionReadFile, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
-        MessageAnswer::kYes) {
-      // Keeps each position that is not earlier than every one before it.
-      std::vector<TrackPoint> kept;
-      kept.reserve(points.size());
-      uint32_t latest = 0;
-      for (const TrackPoint& p : points) {
-        if (!kept.empty() && p.time < latest) continue;
-        latest = p.time;
-        kept.push_back(p);
-      }
-      points = std::move(kept);
-      sameAsFile = false;
-    }
-  }
+  if (OfferTimeOrderRepair(app, points)) sameAsFile = false;
 
   ClearTrackLog(app.trackLog, app.rawIgc);
   const size_t count = points.size();
@@ -296,7 +277,7 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
 
 void OpenIgcLogCommand(AppState& app) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadFile);
+    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
     return;
   }
   const auto file = app.AskOpenFile(IgcFileSpec(kIgcVerifyOpenTitle, ""));

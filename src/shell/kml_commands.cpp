@@ -17,6 +17,7 @@
 #include "formats/waypoint_insert.h"
 #include "shell/app_state.h"
 #include "shell/command_ids.h"
+#include "shell/track_file_questions.h"
 #include "shell/igc_commands.h"
 #include "shell/records/calendar.h"
 
@@ -27,7 +28,6 @@ namespace {
 constexpr char kCaptionSaveLog[] = "Save log for Aerodiary";
 constexpr char kCaptionAerodiaryDialog[] = "Save track for Aerodiary";
 constexpr char kCaptionSavedTrack[] = "Save Aerodiary track";
-constexpr char kCaptionReadFile[] = "Read track log file";
 constexpr char kCaptionReadingFile[] = "Reading track log file";
 constexpr char kCaptionReadWaypoints[] = "Read waypoint file";
 constexpr char kCaptionSaveWaypoints[] = "Save GoogleEarth waypoint file";
@@ -70,28 +70,6 @@ std::optional<std::string> ReadTrackFile(AppState& app, const std::string& path)
   return std::nullopt;
 }
 
-// Offers to drop positions that go back in time; keeps each one that is not
-// earlier than every position before it.
-void OfferTimeOrderRepair(AppState& app, std::vector<TrackPoint>& points) {
-  const TimeOrderResult order = CheckTimeOrder(points);
-  if (order.badPoints == 0) return;
-  char text[96];
-  std::snprintf(text, sizeof text, "One or more positions (the first at pos. %d) go backwards in time. Remove ?",
-                order.firstBadIndex + 1);
-  if (app.ShowMessage(text, kCaptionReadFile, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) !=
-      MessageAnswer::kYes)
-    return;
-  std::vector<TrackPoint> kept;
-  kept.reserve(points.size());
-  uint32_t latest = 0;
-  for (const TrackPoint& p : points) {
-    if (!kept.empty() && p.time < latest) continue;
-    latest = p.time;
-    kept.push_back(p);
-  }
-  points = std::move(kept);
-}
-
 std::string DateText(uint32_t time) {
   const CalendarTime day = SecondsToDateTime(time);
   char text[32];
@@ -130,15 +108,7 @@ void SaveAerodiaryLogCommand(AppState& app) {
   if (!file) return;
   const std::string description = DateText(stats.points.front().time);
   const KmlSaveResult result = SaveAerodiaryTrack(
-      file->path, stats, description, {app.trackLog.instrumentText, options.loopFlightGap}, [&app, &file] {
-        if (app.commandLineRun() && app.commandLineRun()->overwrite) return ExistingFileChoice::kOverwrite;
-        switch (app.ui().AskExistingFile(file->path)) {
-          case ExistingFileAnswer::kAppend: return ExistingFileChoice::kAppend;
-          case ExistingFileAnswer::kOverwrite: return ExistingFileChoice::kOverwrite;
-          case ExistingFileAnswer::kCancel: break;
-        }
-        return ExistingFileChoice::kCancel;
-      });
+      file->path, stats, description, {app.trackLog.instrumentText, options.loopFlightGap}, [&app, &file] { return AskExistingAerodiaryFile(app, file->path); });
   switch (result.status) {
     case KmlSaveResult::kSaved:
       app.trackLog.saved = true;
@@ -154,7 +124,7 @@ void SaveAerodiaryLogCommand(AppState& app) {
 
 int OpenKmlTrackLog(AppState& app, const std::string& path) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadFile);
+    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
     return -1;
   }
   const auto bytes = ReadTrackFile(app, path);
@@ -209,7 +179,7 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
 
 void OpenTrackLogCommand(AppState& app) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadFile);
+    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
     return;
   }
   FileDialogSpec spec;
@@ -225,7 +195,7 @@ void OpenTrackLogCommand(AppState& app) {
   } else if (HasExtension(file->path, ".igc")) {
     OpenIgcTrackLog(app, file->path);
   } else {
-    app.ShowMessage("Unsupported track log file extension", kCaptionReadFile);
+    app.ShowMessage("Unsupported track log file extension", kCaptionReadTrackFile);
   }
 }
 
