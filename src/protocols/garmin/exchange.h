@@ -42,6 +42,21 @@ TransferOutcome Expect(GarminSession& s, std::string_view caption, const StepTex
   return TransferOutcome::kFailure;
 }
 
+// Starts an upload: announces how many records follow and waits for the
+// unit's acknowledgement.
+inline TransferOutcome StartUpload(GarminSession& s, std::string_view caption, uint16_t records,
+                                   const StepTexts& t) {
+  uint8_t body[2];
+  PutU16(body, records);
+  GarminPacket announce;
+  announce.Set(kPidRecords, body);
+  if (!s.Send(announce)) {
+    s.ctx().ShowMessage(caption, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  return Expect(s, caption, t, [](const GarminPacket& p) { return IsAckOf(p, kPidRecords); });
+}
+
 // Ends an upload: tells the unit the records are complete and waits for its
 // acknowledgement. The unit has every record by then, so a failure here shows
 // the step's message without telling it to abort. Switches the unit off

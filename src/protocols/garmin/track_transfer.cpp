@@ -124,19 +124,10 @@ TransferOutcome GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoin
     return TransferOutcome::kFailure;
   }
   const int32_t n = static_cast<int32_t>(points.size());
-  uint8_t countBytes[2];
-  PutU16(countBytes, static_cast<uint16_t>(records));
-  GarminPacket recordsPacket;
-  recordsPacket.Set(kPidRecords, countBytes);
-  if (!s.Send(recordsPacket)) {
-    ctx.ShowMessage(caption, "COM port write error");
-    return TransferOutcome::kFailure;
-  }
-  TransferOutcome o = Expect(s, caption,
-                             {"E500 Timeout while waiting for ack. packet",
-                              "E500 COM port error while waiting for ack. packet",
-                              "E501 Bad acknowledge packet type or format"},
-                             [](const GarminPacket& p) { return IsAckOf(p, kPidRecords); });
+  TransferOutcome o = StartUpload(s, caption, static_cast<uint16_t>(records),
+                                  {"E500 Timeout while waiting for ack. packet",
+                                   "E500 COM port error while waiting for ack. packet",
+                                   "E501 Bad acknowledge packet type or format"});
   if (o != TransferOutcome::kSuccess) return o;
 
   if (withHeader) {

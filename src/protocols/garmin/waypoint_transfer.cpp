@@ -102,19 +102,10 @@ TransferOutcome GarminUploadWaypoints(GarminSession& s, const WaypointList& list
     return TransferOutcome::kFailure;
   }
   const int32_t n = list.count();
-  uint8_t countBytes[2];
-  PutU16(countBytes, static_cast<uint16_t>(n));
-  GarminPacket records;
-  records.Set(kPidRecords, countBytes);
-  if (!s.Send(records)) {
-    ctx.ShowMessage(kCaptionUpload, "COM port write error");
-    return TransferOutcome::kFailure;
-  }
-  TransferOutcome o = Expect(s, kCaptionUpload,
-                             {"E400 Timeout while waiting for ack. packet",
-                              "E400 COM port error while waiting for ack. packet",
-                              "E401 Bad acknowledge packet type or format"},
-                             [](const GarminPacket& p) { return IsAckOf(p, kPidRecords); });
+  TransferOutcome o = StartUpload(s, kCaptionUpload, static_cast<uint16_t>(n),
+                                  {"E400 Timeout while waiting for ack. packet",
+                                   "E400 COM port error while waiting for ack. packet",
+                                   "E401 Bad acknowledge packet type or format"});
   if (o != TransferOutcome::kSuccess) return o;
 
   for (int32_t k = 1; k <= n; ++k) {
