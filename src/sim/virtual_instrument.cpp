@@ -121,8 +121,9 @@ class VirtualInstrument::Link final : public InstrumentLink {
       const bool settled = now - lastWrite_ >= std::chrono::milliseconds(50);
       const bool pending = ::ioctl(owner_.slave_, TIOCINQ, &unread) == 0 && (unread > 0 || !settled);
       if (pending && now < hangUpGrace()) return true;
-      CloseFd(owner_.master_);
+      // Flagged before the line dies: whoever sees the hang-up may ask at once.
       owner_.hungUp_ = true;
+      CloseFd(owner_.master_);
       return false;
     }
     return true;
