@@ -1,17 +1,15 @@
 #include "shell/settings.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "formats/file_io.h"
 #include "shell/ini_file.h"
 
 namespace skylode {
@@ -122,75 +120,27 @@ bool IsDirectory(const std::string& path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-// Reads a whole regular file. Nothing, with the system's text, when it cannot
-// be read; `missing` tells a file that does not exist from one that cannot be
-// read (a folder in its place, no permission, an I/O error).
-std::optional<std::string> ReadWholeFile(const std::string& path, bool& missing, std::string& error) {
+// The settings file through the program's one file path: a missing file is
+// told apart from one that cannot be read, and an empty file is empty text.
+std::optional<std::string> ReadSettingsFile(const std::string& path, bool& missing, std::string& error) {
   missing = false;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    missing = errno == ENOENT;
-    error = path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  std::string text;
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = path + ": " + std::strerror(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    close(fd);
-    return std::nullopt;
-  }
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = path + ": " + std::strerror(errno);
-      close(fd);
-      return std::nullopt;
-    }
-    text.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  return text;
+  ReadFileResult file = ReadWholeFile(path);
+  if (file.ok()) return std::move(file.bytes);
+  if (file.error->code == FileErrorCode::kEmpty) return std::string();
+  missing = file.error->code == FileErrorCode::kCannotOpen && file.error->osError == ENOENT;
+  error = file.error->Describe();
+  return std::nullopt;
 }
 
-// Writes beside the target and renames, so that a failed write never leaves
-// a half-written settings file where a good one stood.
-std::optional<std::string> WriteFileAtomically(const std::string& path, const std::string& text) {
-  namespace fs = std::filesystem;
+// Written beside the target and renamed, so that a failed write never leaves
+// a half-written settings file where a good one stood. The folder is made on
+// the first run.
+std::optional<std::string> WriteSettingsFile(const std::string& path, const std::string& text) {
   std::error_code ec;
-  const fs::path target(path);
-  if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+  const std::filesystem::path target(path);
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
   if (ec) return path + ": " + ec.message();
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return path + ": " + std::strerror(errno);
-  const char* p = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      close(fd);
-      unlink(temp.c_str());
-      return path + ": " + std::strerror(err);
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (fsync(fd) != 0 || close(fd) != 0) {
-    const int err = errno;
-    unlink(temp.c_str());
-    return path + ": " + std::strerror(err);
-  }
-  if (rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    unlink(temp.c_str());
-    return path + ": " + std::strerror(err);
-  }
+  if (auto failed = WriteFileAtomically(path, text)) return failed->Describe();
   return std::nullopt;
 }
 
@@ -287,7 +237,7 @@ std::optional<std::string> SettingsStore::Load() {
   loaded_ = true;
   bool missing = false;
   std::string error;
-  std::optional<std::string> text = ReadWholeFile(paths_.userFile, missing, error);
+  std::optional<std::string> text = ReadSettingsFile(paths_.userFile, missing, error);
   std::string source = paths_.userFile;
   if (!text) {
     if (!missing) {
@@ -300,7 +250,7 @@ std::optional<std::string> SettingsStore::Load() {
     for (const auto& file : paths_.defaultsFiles) {
       bool defaultsMissing = false;
       std::string defaultsError;
-      text = ReadWholeFile(file, defaultsMissing, defaultsError);
+      text = ReadSettingsFile(file, defaultsMissing, defaultsError);
       if (text) {
         source = file;
         break;
@@ -343,7 +293,7 @@ SettingsStore::SaveResult SettingsStore::Save() {
   IniDocument doc;
   bool missing = false;
   std::string error;
-  if (auto text = ReadWholeFile(paths_.userFile, missing, error)) {
+  if (auto text = ReadSettingsFile(paths_.userFile, missing, error)) {
     auto parsed = IniDocument::Parse(*text);
     if (!parsed) {
       result.error = paths_.userFile + ": damaged while the program ran; settings not saved";
@@ -361,7 +311,7 @@ SettingsStore::SaveResult SettingsStore::Save() {
     doc.Set(kSettingsSection, spec.name,
             spec.kind == SettingKind::kNumber ? FormatInteger(values_[i].number) : values_[i].text);
   }
-  if (auto writeError = WriteFileAtomically(paths_.userFile, doc.Serialise())) {
+  if (auto writeError = WriteSettingsFile(paths_.userFile, doc.Serialise())) {
     result.error = *writeError;
     return result;
   }
