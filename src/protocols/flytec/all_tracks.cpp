@@ -17,36 +17,19 @@ namespace {
 
 constexpr size_t kMinimumPoints = 10;
 
-// One flight's IGC text into `receiver`; the text itself is not kept.
-Step ReadFlight(TransferContext& ctx, const AllTracksOptions& options, int flight, int k, int n,
-                IgcFlightReceiver& receiver) {
-  receiver.Reset();
-  ctx.Progress("Reading track log % of %", k, n);
-  if (!SendCommand(ctx, FlightNumberCommand(flight))) {
-    if (ctx.aborted()) return Aborted(ctx);
-    ctx.ShowMessage(kCaptionTrackLog, "E202 COM port write error");
-    return Step::kFailed;
-  }
-  receiver.set_point_hook([&](const TrackPoint& p, int count) {
-    ctx.NotifyPosition(p);
+// One flight's IGC text into `receiver`, announced and counted as one of many;
+// the text itself is not kept.
+Step ReadFlight(TransferContext& ctx, const FlytecTiming& timing, const AllTracksOptions& options, int flight,
+                int k, int n, IgcFlightReceiver& receiver) {
+  FlightRequest request;
+  request.flightNumber = flight;
+  request.ordinal = k;
+  request.silence = options.flightSilence;
+  request.announce = [&] { ctx.Progress("Reading track log % of %", k, n); };
+  request.onPoint = [&](const TrackPoint&, int count) {
     if (count % 100 == 1) ctx.Progress("Reading track log % of %   (%)", k, n, count);
-  });
-  IgcByteResult error;
-  const ReceiveEnd end = Receive(ctx, options.flightSilence, [&](uint8_t b) {
-    error = receiver.Feed(b);
-    return error.ok();
-  });
-  receiver.set_point_hook(nullptr);
-  if (end == ReceiveEnd::kAborted) return Aborted(ctx);
-  if (!error.ok()) {
-    ctx.ShowMessage(kCaptionTrackLog, error.Message());
-    return Step::kFailed;
-  }
-  if (end == ReceiveEnd::kReadError || receiver.InLine()) {
-    ctx.ShowMessage(kCaptionTrackLog, "E203 COM port read error");
-    return Step::kFailed;
-  }
-  return Step::kOk;
+  };
+  return DownloadFlight(ctx, timing, request, receiver, nullptr);
 }
 
 // Statistics and trip search of one flight, then its folder. Flights too
@@ -119,7 +102,7 @@ TransferResult FlytecReadAllTracks(TransferContext& ctx, const FlytecTiming& tim
     IgcFlightReceiver receiver;
     const int n = static_cast<int>(flights.size());
     for (int k = 1; s == Step::kOk && k <= n; ++k) {
-      s = ReadFlight(ctx, options, flights[static_cast<size_t>(k - 1)], k, n, receiver);
+      s = ReadFlight(ctx, timing, options, flights[static_cast<size_t>(k - 1)], k, n, receiver);
       if (s != Step::kOk) break;
       const bool signedByInstrument = receiver.gRecords() > 0;
       s = AnalyseFlight(ctx, options, receiver.TakePoints(), signedByInstrument, k, n, folders);
