@@ -42,6 +42,25 @@ TransferOutcome Expect(GarminSession& s, std::string_view caption, const StepTex
   return TransferOutcome::kFailure;
 }
 
+// Starts a download: asks the unit for a list, waits for its acknowledgement
+// and the record count, and acknowledges the count.
+inline TransferOutcome StartDownload(GarminSession& s, std::string_view caption, std::string_view status,
+                                     uint16_t command, const StepTexts& ack, const StepTexts& countTexts,
+                                     int32_t& count) {
+  s.ctx().Status(status);
+  if (!s.SendCommand(command)) {
+    s.ctx().ShowMessage(caption, "COM port write error");
+    return TransferOutcome::kFailure;
+  }
+  TransferOutcome o = Expect(s, caption, ack, [](const GarminPacket& p) { return IsAckOf(p, kPidCommand); });
+  if (o != TransferOutcome::kSuccess) return o;
+  o = Expect(s, caption, countTexts, [](const GarminPacket& p) { return p.id == kPidRecords && p.size >= 2; });
+  if (o != TransferOutcome::kSuccess) return o;
+  count = GetU16(s.packet().payload(), 0);
+  s.SendAck(kPidRecords);
+  return TransferOutcome::kSuccess;
+}
+
 // Starts an upload: announces how many records follow and waits for the
 // unit's acknowledgement.
 inline TransferOutcome StartUpload(GarminSession& s, std::string_view caption, uint16_t records,

@@ -26,23 +26,13 @@ TransferOutcome GarminDownloadTrackLog(GarminSession& s, TrackLog& out) {
     return TransferOutcome::kFailure;
   }
   const auto started = Clock::now();
-  ctx.Status("Requesting track log download");
-  if (!s.SendCommand(kCmdTransferTrackLog)) {
-    ctx.ShowMessage(kCaptionRead, "COM port write error");
-    return TransferOutcome::kFailure;
-  }
-  TransferOutcome o = Expect(s, kCaptionRead,
-                             {"E200 Timeout while waiting for data packet", "E200 COM port error while waiting for data packet",
-                              "E201 Bad acknowledge packet type or format"},
-                             [](const GarminPacket& p) { return IsAckOf(p, kPidCommand); });
+  int32_t count = 0;
+  TransferOutcome o = StartDownload(s, kCaptionRead, "Requesting track log download", kCmdTransferTrackLog,
+                                    {"E200 Timeout while waiting for data packet", "E200 COM port error while waiting for data packet",
+                                     "E201 Bad acknowledge packet type or format"},
+                                    {"E202 Timeout while waiting for record count packet",
+                                     "E202 COM port error while waiting for count packet", "E203 Bad record count packet"}, count);
   if (o != TransferOutcome::kSuccess) return o;
-  o = Expect(s, kCaptionRead,
-             {"E202 Timeout while waiting for record count packet", "E202 COM port error while waiting for count packet",
-              "E203 Bad record count packet"},
-             [](const GarminPacket& p) { return p.id == kPidRecords && p.size >= 2; });
-  if (o != TransferOutcome::kSuccess) return o;
-  const int32_t count = GetU16(s.packet().payload(), 0);
-  s.SendAck(kPidRecords);
   std::vector<TrackPoint> points;
   points.reserve(static_cast<size_t>(count));
   const auto countStarted = Clock::now();

@@ -22,24 +22,13 @@ TransferOutcome GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode,
     return TransferOutcome::kFailure;
   }
   const auto started = std::chrono::steady_clock::now();
-  ctx.Status("Requesting waypoint download");
-  if (!s.SendCommand(kCmdTransferWaypoints)) {
-    ctx.ShowMessage(kCaptionRead, "COM port write error");
-    return TransferOutcome::kFailure;
-  }
-  TransferOutcome o = Expect(s, kCaptionRead,
-                             {"E300 Timeout while waiting for ack. packet",
-                              "E300 COM port error while waiting for ack. packet",
-                              "E301 Bad acknowledge packet type or format"},
-                             [](const GarminPacket& p) { return IsAckOf(p, kPidCommand); });
+  int32_t count = 0;
+  TransferOutcome o = StartDownload(s, kCaptionRead, "Requesting waypoint download", kCmdTransferWaypoints,
+                                    {"E300 Timeout while waiting for ack. packet", "E300 COM port error while waiting for ack. packet",
+                                     "E301 Bad acknowledge packet type or format"},
+                                    {"E302 Timeout while waiting for record count packet",
+                                     "E302 COM port error while waiting for count packet", "E303 Bad record count packet"}, count);
   if (o != TransferOutcome::kSuccess) return o;
-  o = Expect(s, kCaptionRead,
-             {"E302 Timeout while waiting for record count packet", "E302 COM port error while waiting for count packet",
-              "E303 Bad record count packet"},
-             [](const GarminPacket& p) { return p.id == kPidRecords && p.size >= 2; });
-  if (o != TransferOutcome::kSuccess) return o;
-  const int32_t count = GetU16(s.packet().payload(), 0);
-  s.SendAck(kPidRecords);
   WaypointList list;
   if (mode == WaypointScanMode::kList) list.items.reserve(static_cast<size_t>(count));
 
