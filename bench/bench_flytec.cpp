@@ -8,8 +8,8 @@
 
 #include "access/serial_port.h"
 #include "protocols/flytec/track_download.h"
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 #include "sim/flytec/flytec_instrument.h"
 
 namespace {

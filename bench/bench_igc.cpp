@@ -7,7 +7,7 @@
 
 #include "formats/igc_reader.h"
 #include "formats/igc_writer.h"
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

@@ -16,10 +16,6 @@ endif()
 
 function(skylode_library name dir)
   file(GLOB_RECURSE _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
-  # The shell's own library leaves its records subfolder to the records target.
-  if(name STREQUAL "shell")
-    list(FILTER _src EXCLUDE REGEX "/src/shell/records/")
-  endif()
   if(NOT _src)
     set(_src ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
   endif()

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/notify.h"
+#include "shell/command_line/notify.h"
 
 int main(int argc, char** argv) {
   const char* name = nullptr;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/command_line.h"
-#include "shell/command_line_run.h"
+#include "shell/command_line/command_line.h"
+#include "shell/command_line/command_line_run.h"
 #include "sim/register.h"
 
 #ifdef SKYLODE_HAVE_GUI

@@ -21,7 +21,7 @@
 #include <string_view>
 
 #include "access/transfer_context.h"
-#include "shell/records/device_types.h"
+#include "records/device_types.h"
 
 namespace skylode {
 

@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "access/port.h"
-#include "shell/records/ctr_list.h"
-#include "shell/records/device_types.h"
-#include "shell/records/pilot_list.h"
-#include "shell/records/raw_igc_buffer.h"
-#include "shell/records/track_log.h"
-#include "shell/records/waypoint.h"
+#include "records/ctr_list.h"
+#include "records/device_types.h"
+#include "records/pilot_list.h"
+#include "records/raw_igc_buffer.h"
+#include "records/track_log.h"
+#include "records/waypoint.h"
 
 namespace skylode {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "shell/records/numeric.h"
+#include "records/numeric.h"
 
 namespace skylode {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "analysis/trip_search.h"
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "shell/records/angles.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/numeric.h"
 
 namespace skylode {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

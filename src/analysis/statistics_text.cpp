@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 
 namespace skylode {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/geodesy.h"
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

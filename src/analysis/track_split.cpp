@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode {
 

@@ -14,8 +14,8 @@
 #include <sys/mman.h>
 
 #include "analysis/geodesy.h"
-#include "shell/records/angles.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/numeric.h"
 
 namespace skylode {
 

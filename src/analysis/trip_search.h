@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

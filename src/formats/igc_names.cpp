@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "formats/igc_writer.h"
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

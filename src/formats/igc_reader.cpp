@@ -5,8 +5,8 @@
 
 #include "formats/file_io.h"
 #include "formats/igc_security.h"
-#include "shell/records/calendar.h"
-#include "shell/records/numeric.h"
+#include "records/calendar.h"
+#include "records/numeric.h"
 
 namespace skylode {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/records/raw_igc_buffer.h"
-#include "shell/records/track_log.h"
+#include "records/raw_igc_buffer.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

@@ -7,8 +7,8 @@
 
 #include "formats/file_io.h"
 #include "formats/igc_security.h"
-#include "shell/records/angles.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/numeric.h"
 
 namespace skylode {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/records/calendar.h"
-#include "shell/records/raw_igc_buffer.h"
-#include "shell/records/track_log.h"
+#include "records/calendar.h"
+#include "records/raw_igc_buffer.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

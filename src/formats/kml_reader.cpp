@@ -7,9 +7,9 @@
 
 #include "formats/kml_writer.h"
 #include "formats/xml_tokenizer.h"
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/calendar.h"
+#include "records/numeric.h"
 
 namespace skylode {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "formats/waypoint_insert.h"
-#include "shell/records/track_log.h"
-#include "shell/records/waypoint.h"
+#include "records/track_log.h"
+#include "records/waypoint.h"
 
 namespace skylode {
 

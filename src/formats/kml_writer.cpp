@@ -9,9 +9,9 @@
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
 #include "formats/kml_reader.h"
-#include "shell/records/text_encoding.h"
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/text_encoding.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "analysis/flight_statistics.h"
 #include "formats/text_output_buffer.h"
-#include "shell/records/track_log.h"
-#include "shell/records/waypoint.h"
+#include "records/track_log.h"
+#include "records/waypoint.h"
 
 namespace skylode {
 

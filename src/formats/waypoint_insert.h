@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/records/waypoint.h"
+#include "records/waypoint.h"
 
 namespace skylode {
 

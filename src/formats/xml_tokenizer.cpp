@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "shell/records/calendar.h"
-#include "shell/records/text_encoding.h"
+#include "records/calendar.h"
+#include "records/text_encoding.h"
 
 namespace skylode {
 namespace {

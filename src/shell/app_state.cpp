@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <iostream>
 
-#include "shell/command_ids.h"
-#include "shell/records/calendar.h"
-#include "shell/row_text.h"
-#include "shell/shell_dispatcher_host.h"
+#include "shell/commands/command_ids.h"
+#include "records/calendar.h"
+#include "shell/interface/row_text.h"
+#include "shell/transfers/shell_dispatcher_host.h"
 
 namespace skylode {
 

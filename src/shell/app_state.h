@@ -13,15 +13,15 @@
 #include <vector>
 
 #include "access/transfer_context.h"
-#include "shell/records/ctr_list.h"
-#include "shell/records/pilot_list.h"
-#include "shell/records/raw_igc_buffer.h"
-#include "shell/records/track_log.h"
-#include "shell/records/waypoint.h"
-#include "shell/settings.h"
-#include "shell/transfer_service.h"
-#include "shell/ui_interface.h"
-#include "shell/view_mode.h"
+#include "records/ctr_list.h"
+#include "records/pilot_list.h"
+#include "records/raw_igc_buffer.h"
+#include "records/track_log.h"
+#include "records/waypoint.h"
+#include "shell/settings/settings.h"
+#include "shell/transfers/transfer_service.h"
+#include "shell/interface/ui_interface.h"
+#include "shell/interface/view_mode.h"
 
 namespace skylode {
 

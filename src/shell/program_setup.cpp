@@ -2,9 +2,9 @@
 
 #include "protocols/flytec/register.h"
 #include "protocols/garmin/register.h"
-#include "shell/analysis_commands.h"
-#include "shell/igc_commands.h"
-#include "shell/kml_commands.h"
+#include "shell/commands/analysis_commands.h"
+#include "shell/commands/igc_commands.h"
+#include "shell/commands/kml_commands.h"
 
 namespace skylode {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/records/waypoint.h"
+#include "records/waypoint.h"
 #include "ui/position_forms.h"
 #include "ui/track_picture.h"
 

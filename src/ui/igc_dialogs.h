@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "shell/ui_interface.h"
+#include "shell/interface/ui_interface.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -1,7 +1,7 @@
 #include "ui/list_model.h"
 
 #include "shell/app_state.h"
-#include "shell/row_text.h"
+#include "shell/interface/row_text.h"
 
 namespace skylode {
 

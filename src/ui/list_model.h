@@ -5,7 +5,7 @@
 
 #include <QAbstractTableModel>
 
-#include "shell/view_mode.h"
+#include "shell/interface/view_mode.h"
 
 namespace skylode {
 

@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 
 #include "shell/app_state.h"
-#include "shell/command_ids.h"
-#include "shell/menu_table.h"
-#include "shell/row_text.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/menu_table.h"
+#include "shell/interface/row_text.h"
 #include "ui/dialogs.h"
 #include "ui/list_model.h"
 

@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/view_mode.h"
+#include "shell/interface/view_mode.h"
 #include "ui/dialogs.h"
 
 class QAction;

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "analysis/coordinate_text.h"
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/calendar.h"
+#include "records/numeric.h"
 
 namespace skylode {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "analysis/geodesy.h"
-#include "shell/records/waypoint.h"
+#include "records/waypoint.h"
 
 namespace skylode {
 

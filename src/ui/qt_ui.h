@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "access/dispatcher.h"
-#include "shell/ui_interface.h"
+#include "shell/interface/ui_interface.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <optional>
 
-#include "shell/ui_interface.h"
+#include "shell/interface/ui_interface.h"
 
 class QLineEdit;
 

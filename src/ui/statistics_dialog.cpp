@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "shell/analysis_commands.h"
+#include "shell/commands/analysis_commands.h"
 
 namespace skylode {
 

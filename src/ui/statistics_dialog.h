@@ -6,7 +6,7 @@
 #include <array>
 #include <string_view>
 
-#include "shell/ui_interface.h"
+#include "shell/interface/ui_interface.h"
 
 class QLabel;
 class QPlainTextEdit;

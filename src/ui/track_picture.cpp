@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "analysis/geodesy.h"
-#include "shell/records/angles.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/numeric.h"
 
 namespace skylode {
 

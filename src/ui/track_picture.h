@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode {
 

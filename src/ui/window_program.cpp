@@ -5,7 +5,7 @@
 #include "access/dispatcher.h"
 #include "shell/app_state.h"
 #include "shell/program_setup.h"
-#include "shell/transfer_service.h"
+#include "shell/transfers/transfer_service.h"
 #include "sim/register.h"
 #include "ui/main_window.h"
 #include "ui/qt_ui.h"

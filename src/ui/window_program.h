@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "protocols/flytec/link.h"
-#include "shell/settings.h"
+#include "shell/settings/settings.h"
 
 namespace skylode {
 

@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
-#include "shell/records/angles.h"
-#include "shell/records/numeric.h"
+#include "records/angles.h"
+#include "records/numeric.h"
 
 namespace skylode {
 namespace {

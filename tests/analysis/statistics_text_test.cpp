@@ -4,8 +4,8 @@
 
 #include <clocale>
 
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

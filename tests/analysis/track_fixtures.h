@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "shell/records/angles.h"
-#include "shell/records/track_log.h"
+#include "records/angles.h"
+#include "records/track_log.h"
 
 namespace skylode::fixtures {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "analysis/track_fixtures.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 namespace skylode {
 namespace {

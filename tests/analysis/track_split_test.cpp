@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/track_fixtures.h"
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "formats/igc_writer.h"
 #include "igc_test_support.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 namespace skylode {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "formats/igc_writer.h"
-#include "shell/records/calendar.h"
-#include "shell/records/track_log.h"
+#include "records/calendar.h"
+#include "records/track_log.h"
 
 namespace skylode::igc_test {
 

@@ -11,7 +11,7 @@
 #include "formats/file_io.h"
 #include "formats/kml_writer.h"
 #include "kml_test_support.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 namespace skylode {
 namespace {

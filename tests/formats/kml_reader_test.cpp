@@ -5,7 +5,7 @@
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
 #include "kml_test_support.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 namespace skylode {
 namespace {

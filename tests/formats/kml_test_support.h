@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "analysis/flight_statistics.h"
-#include "shell/records/calendar.h"
-#include "shell/records/track_log.h"
+#include "records/calendar.h"
+#include "records/track_log.h"
 
 namespace skylode::kml_test {
 

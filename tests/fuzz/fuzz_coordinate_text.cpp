@@ -7,7 +7,7 @@
 
 #include "analysis/coordinate_text.h"
 #include "analysis/geodesy.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 using namespace skylode;
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "shell/ini_file.h"
+#include "shell/settings/ini_file.h"
 
 using namespace skylode;
 

@@ -1,4 +1,4 @@
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "shell/records/angles.h"
-#include "shell/records/numeric.h"
-#include "shell/records/track_log.h"
-#include "shell/records/waypoint.h"
+#include "records/angles.h"
+#include "records/numeric.h"
+#include "records/track_log.h"
+#include "records/waypoint.h"
 
 namespace skylode {
 namespace {
@@ -132,7 +132,7 @@ TEST(Angles, SemicircleConversionsRoundAndStayInRange) {
 }  // namespace
 }  // namespace skylode
 
-#include "shell/records/text_encoding.h"
+#include "records/text_encoding.h"
 
 namespace skylode {
 namespace {

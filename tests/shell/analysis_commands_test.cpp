@@ -7,9 +7,9 @@
 #include <filesystem>
 
 #include "app_fixture.h"
-#include "shell/analysis_commands.h"
-#include "shell/command_ids.h"
-#include "shell/records/calendar.h"
+#include "shell/commands/analysis_commands.h"
+#include "shell/commands/command_ids.h"
+#include "records/calendar.h"
 
 namespace skylode::test {
 namespace {

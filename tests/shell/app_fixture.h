@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "shell/app_state.h"
-#include "shell/scripted_ui.h"
+#include "shell/interface/scripted_ui.h"
 #include "temp_dir.h"
 
 namespace skylode::test {

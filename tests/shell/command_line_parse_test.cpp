@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/command_line.h"
-#include "shell/records/calendar.h"
+#include "shell/command_line/command_line.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

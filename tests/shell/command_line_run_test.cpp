@@ -11,10 +11,10 @@
 #include "app_fixture.h"
 #include "formats/file_io.h"
 #include "formats/igc_reader.h"
-#include "shell/command_line.h"
-#include "shell/command_line_run.h"
-#include "shell/notify.h"
-#include "shell/records/calendar.h"
+#include "shell/command_line/command_line.h"
+#include "shell/command_line/command_line_run.h"
+#include "shell/command_line/notify.h"
+#include "records/calendar.h"
 
 namespace skylode::test {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
-#include "shell/command_ids.h"
+#include "shell/commands/command_ids.h"
 #include "formats/file_io.h"
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "shell/app_state.h"
-#include "shell/command_ids.h"
-#include "shell/scripted_ui.h"
-#include "shell/shell_dispatcher_host.h"
+#include "shell/commands/command_ids.h"
+#include "shell/interface/scripted_ui.h"
+#include "shell/transfers/shell_dispatcher_host.h"
 #include "temp_dir.h"
 
 namespace skylode {

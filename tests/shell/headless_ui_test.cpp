@@ -1,4 +1,4 @@
-#include "shell/headless_ui.h"
+#include "shell/interface/headless_ui.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include "app_fixture.h"
 #include "formats/igc_reader.h"
 #include "formats/igc_writer.h"
-#include "shell/command_ids.h"
-#include "shell/igc_commands.h"
-#include "shell/records/calendar.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/igc_commands.h"
+#include "records/calendar.h"
 
 namespace skylode::test {
 namespace {

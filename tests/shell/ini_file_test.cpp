@@ -1,4 +1,4 @@
-#include "shell/ini_file.h"
+#include "shell/settings/ini_file.h"
 
 #include <gtest/gtest.h>
 

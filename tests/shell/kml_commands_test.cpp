@@ -14,9 +14,9 @@
 #include "access/transfer_context.h"
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
-#include "shell/command_ids.h"
-#include "shell/kml_commands.h"
-#include "shell/records/calendar.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/kml_commands.h"
+#include "records/calendar.h"
 
 namespace skylode::test {
 namespace {

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "app_fixture.h"
-#include "shell/command_ids.h"
-#include "shell/ini_file.h"
+#include "shell/commands/command_ids.h"
+#include "shell/settings/ini_file.h"
 
 namespace skylode {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/menu_table.h"
+#include "shell/commands/menu_table.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "shell/command_ids.h"
+#include "shell/commands/command_ids.h"
 
 namespace skylode {
 namespace {

@@ -1,10 +1,10 @@
-#include "shell/row_text.h"
+#include "shell/interface/row_text.h"
 
 #include <gtest/gtest.h>
 
 #include "comma_locale.h"
 
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "shell/settings/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "shell/ini_file.h"
+#include "shell/settings/ini_file.h"
 #include "temp_dir.h"
 
 namespace skylode {

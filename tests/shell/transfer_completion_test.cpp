@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
-#include "shell/command_ids.h"
+#include "shell/commands/command_ids.h"
 
 namespace skylode {
 namespace {

@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "access/debug_trace.h"
-#include "shell/command_ids.h"
-#include "shell/records/angles.h"
+#include "shell/commands/command_ids.h"
+#include "records/angles.h"
 #include "ui/dialogs.h"
 #include "ui/list_model.h"
 #include "window_fixture.h"

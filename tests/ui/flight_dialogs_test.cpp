@@ -10,9 +10,9 @@
 #include <QTest>
 #include <filesystem>
 
-#include "shell/analysis_commands.h"
+#include "shell/commands/analysis_commands.h"
 #include "shell/app_fixture.h"
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 #include "ui/igc_dialogs.h"
 #include "ui/rotate_dialog.h"
 #include "ui/statistics_dialog.h"

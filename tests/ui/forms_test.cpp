@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 #include "ui/port_choice.h"
 #include "ui/position_forms.h"
 #include "ui/qt_ui.h"

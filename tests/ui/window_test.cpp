@@ -14,9 +14,9 @@
 #include <map>
 #include <set>
 
-#include "shell/command_ids.h"
-#include "shell/menu_table.h"
-#include "shell/records/calendar.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/menu_table.h"
+#include "records/calendar.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "ui/list_model.h"
 #include "window_fixture.h"

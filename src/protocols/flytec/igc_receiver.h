@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/records/track_log.h"
+#include "records/track_log.h"
 
 namespace skylode::flytec {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "shell/records/text_encoding.h"
+#include "records/text_encoding.h"
 
 namespace skylode::flytec {
 

@@ -8,7 +8,7 @@
 #include "protocols/flytec/instrument_text.h"
 #include "protocols/flytec/product.h"
 #include "protocols/flytec/waypoint_parser.h"
-#include "shell/records/calendar.h"
+#include "records/calendar.h"
 
 namespace skylode::flytec {
 

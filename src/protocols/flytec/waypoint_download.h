@@ -3,7 +3,7 @@
 
 #include "access/transfer_context.h"
 #include "protocols/flytec/link.h"
-#include "shell/records/waypoint.h"
+#include "records/waypoint.h"
 
 namespace skylode::flytec {
 

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "protocols/flytec/instrument_text.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 namespace skylode::flytec {
 namespace {

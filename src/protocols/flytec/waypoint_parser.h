@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/records/waypoint.h"
+#include "records/waypoint.h"
 
 namespace skylode::flytec {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "shell/records/numeric.h"
-#include "shell/records/text_encoding.h"
+#include "records/numeric.h"
+#include "records/text_encoding.h"
 
 namespace skylode::garmin {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "protocols/garmin/link.h"
-#include "shell/records/track_log.h"
-#include "shell/records/waypoint.h"
+#include "records/track_log.h"
+#include "records/waypoint.h"
 
 namespace skylode::garmin {
 

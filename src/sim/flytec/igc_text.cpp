@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 
 namespace skylode::sim {
 namespace {

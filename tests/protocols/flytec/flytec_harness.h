@@ -17,8 +17,8 @@
 
 #include "access/dispatcher.h"
 #include "protocols/flytec/register.h"
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 #include "sim/flytec/flytec_instrument.h"
 
 namespace skylode::flytec::testing {

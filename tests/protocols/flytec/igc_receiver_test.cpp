@@ -3,8 +3,8 @@
 #include <string>
 
 #include "protocols/flytec/igc_receiver.h"
-#include "shell/records/angles.h"
-#include "shell/records/calendar.h"
+#include "records/angles.h"
+#include "records/calendar.h"
 
 namespace skylode::flytec {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "protocols/flytec/waypoint_parser.h"
 #include "sentence_fixtures.h"
-#include "shell/records/angles.h"
+#include "records/angles.h"
 
 namespace skylode::flytec {
 namespace {

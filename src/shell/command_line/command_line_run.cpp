@@ -1,0 +1,406 @@
+#include "shell/command_line/command_line_run.h"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "access/dispatcher.h"
+#include "analysis/flight_statistics.h"
+#include "analysis/track_split.h"
+#include "analysis/trip_search.h"
+#include "formats/file_io.h"
+#include "formats/igc_names.h"
+#include "formats/igc_reader.h"
+#include "formats/igc_writer.h"
+#include "formats/kml_reader.h"
+#include "formats/kml_writer.h"
+#include "shell/app_state.h"
+#include "shell/interface/headless_ui.h"
+#include "shell/program_setup.h"
+#include "records/calendar.h"
+#include "records/numeric.h"
+#include "shell/transfers/shell_dispatcher_host.h"
+#include "shell/transfers/transfer_service.h"
+
+namespace skylode {
+namespace {
+
+constexpr std::string_view kCaptionSaveIgc = "Save IGC log";
+constexpr std::string_view kCaptionSaveKml = "Save log for Aerodiary";
+constexpr std::string_view kCaptionReadLog = "Read track log file";
+constexpr std::string_view kCaptionCommandLine = "Command line";
+
+std::string Printf(const char* format, long long value) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// Degrees with six decimals, whatever the locale.
+std::string Degrees(int32_t semicircles) {
+  const double degrees = static_cast<double>(semicircles) * (180.0 / 2147483648.0);
+  char text[32];
+  const auto r = std::to_chars(text, text + sizeof text, degrees, std::chars_format::fixed, 6);
+  return std::string(text, r.ptr);
+}
+
+bool IsRawIgcInstrument(CmdGpsType gps) {
+  return gps == CmdGpsType::kIqCompeo || gps == CmdGpsType::kDsx || gps == CmdGpsType::kIqBasic;
+}
+
+}  // namespace
+
+std::string FlightSummary(const std::vector<TrackPoint>& points) {
+  if (points.empty()) return "No positions";
+  FlightStatistics stats;
+  stats.points = points;
+  ComputeFlightStatistics(stats);
+  const CalendarTime day = SecondsToDateTime(points.front().time);
+  const uint32_t duration = points.back().time >= points.front().time ? points.back().time - points.front().time : 0;
+  const int64_t tenths = ClampRound<int64_t>(stats.totalDistance / 100.0);
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "Flight %04d-%02d-%02d %02d:%02d:%02d UTC, duration %u:%02u:%02u, %zu points, max height %d m, "
+                "distance %lld.%lld km",
+                day.year, day.month, day.day, day.hour, day.minute, day.second, duration / 3600,
+                duration / 60 % 60, duration % 60, points.size(), stats.maxHeight,
+                static_cast<long long>(tenths / 10), static_cast<long long>(tenths % 10));
+  return text;
+}
+
+// --- The runner ----------------------------------------------------------------------
+
+CommandLineRunner::CommandLineRunner(AppState& app, CmdRun run, std::ostream& report)
+    : app_(app), run_(std::move(run)), report_(report) {}
+
+CommandLineRunner::~CommandLineRunner() = default;
+
+void CommandLineRunner::Notify(std::string_view text) { notify_.Send(run_.tag(), text); }
+
+void CommandLineRunner::NotifyPosition(const TrackPoint& point) {
+  if (run_.sendLog < 0) return;
+  if (anyReported_ && point.time < lastReportedTime_ + static_cast<uint32_t>(run_.sendLog)) return;
+  anyReported_ = true;
+  lastReportedTime_ = point.time;
+  Notify("Pos=" + Degrees(point.latitude) + "," + Degrees(point.longitude) + "," +
+         std::to_string(GpsHeightMetres(point)));
+}
+
+void CommandLineRunner::Begin() {
+  if (!run_.notifyName.empty()) notify_.Connect(run_.notifyName);
+  CommandLineRun r;
+  r.hidden = run_.hidden();
+  r.exitWhenDone = run_.exitWhenDone;
+  r.overwrite = run_.overwrite;
+  r.noSplit = run_.noSplit;
+  r.powerOff = run_.powerOff;
+  r.timeout = run_.timeout;
+  r.transferFinished = [this](bool success) {
+    if (NextCommandLineStep(success) && endProgram) endProgram(exitCode());
+  };
+  r.notify = [this](std::string_view text) { Notify(text); };
+  r.notifyPosition = [this](const TrackPoint& p) { NotifyPosition(p); };
+  r.notifyWaypointCount = [this](int32_t count) {
+    const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (now == lastWaypointNotice_) return;
+    lastWaypointNotice_ = now;
+    Notify(Printf("Waypoint count %d", count));
+  };
+  r.notifyByteCount = [this](int32_t count) { Notify(Printf("Byte count %d", count)); };
+  app_.BeginCommandLineRun(std::move(r));
+}
+
+void CommandLineRunner::Fail(std::string_view text, std::string_view caption) {
+  app_.ShowMessage(text, caption);
+  failed_ = true;
+}
+
+void CommandLineRunner::Finish(bool ok) {
+  if (!ok) failed_ = true;
+  done_ = true;
+}
+
+int CommandLineRunner::RunCommandLine() {
+  if (!IsOperationAvailable(run_.operation)) {
+    Fail(kTextNotAvailable, kCaptionCommandLine);
+    Finish(false);
+    return -1;
+  }
+  if (!run_.portName.empty() && !app_.settings().SetText(SettingId::kPortName, run_.portName)) {
+    Fail("Bad port name", kCaptionCommandLine);
+    Finish(false);
+    return -1;
+  }
+  switch (run_.operation) {
+    case CmdOperation::kKmlLog:
+    case CmdOperation::kIgcLog: {
+      const CmdDownloadTarget target = DownloadTargetFor(run_.gpsType, run_.useUsb);
+      if (app_.DownloadTrackLog(target.protocol, target.baudRate) != 0) {
+        Finish(false);
+        return -1;
+      }
+      transferStarted_ = true;
+      Notify("Transfer started");
+      return 0;
+    }
+    case CmdOperation::kReadLog:
+      ReadLog();
+      Finish(!failed_);
+      return failed_ ? -1 : 0;
+    default:
+      Finish(true);
+      return 0;
+  }
+}
+
+bool CommandLineRunner::NextCommandLineStep(bool success) {
+  if (done_) return false;
+  Notify(success ? "Transfer completed" : "Transfer completed (error)");
+  if (!success) {
+    failed_ = true;
+  } else if (run_.operation == CmdOperation::kKmlLog) {
+    SaveKml();
+  } else if (run_.operation == CmdOperation::kIgcLog) {
+    SaveIgc();
+  }
+  Finish(!failed_);
+  if (run_.exitWhenDone || run_.hidden()) return true;
+  app_.EndCommandLineRun();
+  return false;
+}
+
+void CommandLineRunner::SaveKml() {
+  std::vector<TrackPoint> points = app_.trackLog.points;
+  if (!run_.noSplit && !run_.hidden()) {
+    UiInterface& ui = app_.ui();
+    const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kTrackGapTime));
+    const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
+      SplitLogRequest request;
+      request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), "");
+      for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
+      auto chosen = ui.ChooseSplitParts(request);
+      if (!chosen) return false;
+      for (int pos : *chosen) {
+        if (pos >= 0 && static_cast<size_t>(pos) < parts.size())
+          parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
+      }
+      return true;
+    });
+    points.resize(kept);
+  }
+  if (points.empty()) return Fail("No positions", kCaptionSaveKml);
+  const auto path = ReplaceDate(run_.fileName, points.front().time);
+  if (!path) return Fail("Too long file name", kCaptionSaveKml);
+
+  FlightStatistics stats;
+  stats.points = points;
+  SetStatisticsSource(stats, app_.trackLog, CurrentTime());
+  ComputeFlightStatistics(stats);
+  TripSearchOptions options;
+  options.loopFlightGap = static_cast<uint32_t>(app_.settings().Number(SettingId::kLoopFlightGap));
+  TripHaltFlag halt{false};
+  if (RunTripSearch(stats.points, stats.trips, options, {}, halt) < 0)
+    return Fail("Memory allocation error", "Analysing track");
+  const CalendarTime day = SecondsToDateTime(points.front().time);
+  char description[32];
+  std::snprintf(description, sizeof description, "%d-%02d-%02d", day.year, day.month, day.day);
+  const KmlSaveResult saved = SaveAerodiaryTrack(
+      *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap}, [&] {
+        if (run_.overwrite) return ExistingFileChoice::kOverwrite;
+        // In a hidden run the default answer (Cancel) leaves the file alone.
+        return app_.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion,
+                                MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes
+                   ? ExistingFileChoice::kOverwrite
+                   : ExistingFileChoice::kCancel;
+      });
+  if (!saved.ok()) {
+    if (saved.status == KmlSaveResult::kCancelled) return Fail("File not written: " + *path, kCaptionSaveKml);
+    return Fail(saved.message.text, saved.message.caption);
+  }
+  app_.trackLog.saved = true;
+  const std::string written = Printf("%d positions written", static_cast<long long>(points.size()));
+  app_.ui().SetStatusLine(written);
+  Notify(written);
+  report_ << "Saved " << *path << ": " << written << '\n' << FlightSummary(points) << '\n';
+}
+
+void CommandLineRunner::SaveIgc() {
+  const bool raw = IsRawIgcInstrument(run_.gpsType);
+  if (raw && app_.rawIgc.empty()) return Fail("No log stored", kCaptionSaveIgc);
+  if (!raw && app_.trackLog.empty()) return Fail("No positions", kCaptionSaveIgc);
+  const std::vector<TrackPoint>& points = app_.trackLog.points;
+  const uint32_t time = raw ? app_.rawIgc.flightTime : points.front().time;
+
+  IgcSaveParameters parameters;
+  parameters.pilot = run_.pilotName;
+  parameters.frSerial = "000";
+  parameters.wantGRecord = true;
+  auto save = [&](const std::string& path, bool overwrite) {
+    return raw ? SaveRawIgcLog(app_.rawIgc, path, overwrite)
+               : SaveIgcTrackLog(points, app_.trackLog, parameters, path, overwrite);
+  };
+
+  std::string path;
+  IgcSaveResult result;
+  if (IsFolderValue(run_.fileName)) {
+    const CalendarTime day = SecondsToDateTime(time);
+    const std::string serial = raw && app_.rawIgc.loggerSerial.size() == 3 ? app_.rawIgc.loggerSerial : "000";
+    // A folder written the old way, "out\", is the folder "out/" here.
+    std::string folder = run_.fileName;
+    if (folder.back() == '\\') folder.back() = '/';
+    bool placed = false;
+    // Each number is claimed by creating its file exclusively, so two
+    // stations writing into one folder never take the same number.
+    for (int flight = kIgcFlightNumberMin; flight <= kIgcFlightNumberMax && !placed; ++flight) {
+      char name[64];
+      std::snprintf(name, sizeof name, raw ? "%d-%02d-%02d-xxx-%s-%02d.igc" : "%d-%02d-%02d-xkl-%s-%02d.igc",
+                    day.year, day.month, day.day, serial.c_str(), flight);
+      path = JoinPath(folder, name);
+      if (path.size() >= kCmdFileNameMax) return Fail("Too long file name", kCaptionSaveIgc);
+      result = save(path, run_.overwrite);
+      placed = result.status != IgcSaveStatus::kExists;
+      if (run_.overwrite) break;
+    }
+    if (!placed) return Fail("No free flight number available", kCaptionSaveIgc);
+  } else {
+    const auto named = ReplaceDate(run_.fileName, time);
+    if (!named || named->size() >= kCmdFileNameMax) return Fail("Too long file name", kCaptionSaveIgc);
+    path = *named;
+    result = save(path, run_.overwrite);
+    if (result.status == IgcSaveStatus::kExists) {
+      // In a hidden run the default answer (No) leaves the file alone.
+      if (app_.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion, MessageButtons::kYesNo,
+                           MessageAnswer::kNo) != MessageAnswer::kYes)
+        return Fail("File not written: " + path, kCaptionSaveIgc);
+      result = save(path, true);
+    }
+  }
+  if (result.status != IgcSaveStatus::kSaved) {
+    if (!result.systemError.empty()) return Fail(result.systemError, result.message);
+    return Fail(result.message, result.caption.empty() ? std::string(kCaptionSaveIgc) : result.caption);
+  }
+  app_.trackLog.saved = true;
+  const size_t count = raw ? points.size() : result.positionsWritten;
+  const std::string written = IgcPositionsWrittenStatus(count);
+  app_.ui().SetStatusLine(written);
+  Notify(written);
+  report_ << "Saved " << path << ": " << written << '\n' << FlightSummary(points) << '\n';
+}
+
+void CommandLineRunner::ReadLog() {
+  const std::string& name = run_.fileName;
+  const std::string_view ext = FileExtension(name);
+  if (ext.empty() || ext == ".") return Fail("Missing track log file extension", kCaptionReadLog);
+  std::vector<TrackPoint> points;
+  std::string status;
+  if (HasExtension(name, ".igc")) {
+    IgcFileReadResult r = ReadIgcFile(name.substr(0, name.size() - ext.size()));
+    if (!r.ok) return r.systemError.empty() ? Fail(r.error, kIgcReadCaption) : Fail(r.systemError, r.error);
+    points = r.points;
+    app_.trackLog = MakeIgcFileTrackLog(std::move(r.points));
+    app_.rawIgc.clear();
+  } else if (HasExtension(name, ".kml")) {
+    ReadFileResult file = ReadWholeFile(name);
+    if (!file.ok()) return Fail(file.error->Describe(), kKmlTrackCaption);
+    KmlTrackResult r = ReadKmlTrack(file.bytes);
+    if (!r.ok()) return Fail(r.error.empty() ? "No track read" : r.error, kKmlTrackCaption);
+    points = r.points;
+    TrackLog log;
+    log.points = std::move(r.points);
+    log.sourceClassFlag = r.timesUtc;
+    log.hasBaroHeight = r.hasPressure;
+    log.saved = true;
+    app_.trackLog = std::move(log);
+    app_.rawIgc.clear();
+  } else {
+    for (std::string_view known : {".plt", ".dat", ".tnc", ".mps", ".log", ".gpx", ".csv"}) {
+      if (HasExtension(name, known)) return Fail(kTextNotAvailable, kCaptionReadLog);
+    }
+    return Fail("Unsupported track log file extension", kCaptionReadLog);
+  }
+  const std::string read = Printf("%d positions read (Signature ignored)", static_cast<long long>(points.size()));
+  app_.ui().SetStatusLine(read);
+  app_.SetViewMode(ViewMode::kTrackLog, true);
+  report_ << "Read " << name << ": " << read << '\n' << FlightSummary(points) << '\n';
+}
+
+// --- Conversions without a window ------------------------------------------------------
+
+int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& errors) {
+  std::string base = run.fileName;
+  if (HasExtension(base, ".igc")) base.resize(base.size() - FileExtension(base).size());
+  IgcFileReadResult r = ReadIgcFile(base);
+  if (!r.ok) {
+    if (r.systemError.empty()) {
+      errors << kIgcReadCaption << ": " << r.error << '\n';
+    } else {
+      errors << r.error << ": " << r.systemError << '\n';
+    }
+    return 1;
+  }
+  // The security record says whether the file is still as we wrote it.
+  // Only our own records can be checked here: an instrument signs its own
+  // files with its maker's key.
+  if (r.manufacturer == kIgcManufacturer) {
+    if (ReadFileResult text = ReadWholeFile(base + ".igc"); text.ok()) {
+      const IgcVerifyReport check = VerifyIgcText(text.bytes);
+      report << check.caption << ": " << check.message << '\n';
+    }
+  } else {
+    report << "Security record: written by the instrument (" << r.manufacturer << "), not checked here\n";
+  }
+  GoogleEarthTrackRequest request;
+  request.hashWanted = true;
+  request.utcFlag = true;
+  request.pressureFlag = true;
+  request.overwrite = run.overwrite;
+  const std::string target = base + ".kml";
+  const KmlSaveResult saved = WriteGoogleEarthTrack(target, r.points, request);
+  if (!saved.ok()) {
+    errors << saved.message.caption << ": " << saved.message.text << '\n';
+    return 1;
+  }
+  report << "Saved " << target << ": " << r.points.size() << " positions written\n"
+         << FlightSummary(r.points) << '\n';
+  return 0;
+}
+
+// --- The hidden program ------------------------------------------------------------------
+
+int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostream& report,
+                         std::ostream& errors) {
+  if (run.operation == CmdOperation::kIgcToKml) return ConvertIgcToKml(run, report, errors);
+  if (options.registerVirtualInstruments) options.registerVirtualInstruments();
+
+  SettingsStore settings(options.settingsPaths);
+  HeadlessUi ui(errors);
+  ShellDispatcherHost host(ui);
+  Dispatcher dispatcher(host);
+  DispatcherTransferService transfers(dispatcher);
+  AppState app(ui, settings, transfers);
+  host.Attach(&app);
+  RegisterInstrumentWorkers(dispatcher, app, options.flytecTiming);
+  RegisterFileCommands(app);
+  app.hiddenLog = [&errors](std::string_view caption, std::string_view text) {
+    errors << caption << ": " << text << '\n';
+    errors.flush();
+  };
+
+  run.showState = WindowShow::kHidden;
+  CommandLineRunner runner(app, std::move(run), report);
+  runner.Begin();
+  app.Initialise();
+  runner.RunCommandLine();
+  while (!runner.done()) ui.WaitAndRunPosted(std::chrono::milliseconds(200));
+  // Whatever was still posted (a last status line) goes out before the end.
+  ui.RunPosted();
+  app.Exit();
+  report.flush();
+  return runner.exitCode();
+}
+
+}  // namespace skylode

@@ -1,0 +1,88 @@
+// Carrying out a parsed command line: the download and what follows it, the
+// conversions that need no instrument, the notify messages, and the
+// person-less program of a hidden run.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "protocols/flytec/link.h"
+#include "shell/command_line/command_line.h"
+#include "shell/command_line/notify.h"
+#include "shell/settings/settings.h"
+
+namespace skylode {
+
+class AppState;
+struct TrackPoint;
+
+class CommandLineRunner {
+ public:
+  // `report` receives the lines a person running the program from a script
+  // wants on the terminal: files written and the flight's key figures.
+  CommandLineRunner(AppState& app, CmdRun run, std::ostream& report);
+  ~CommandLineRunner();
+
+  // Hands the run to the application (before its Initialise) and opens the
+  // notify channel.
+  void Begin();
+  // Starts the operation. 0, or -1 when it could not start (the run has
+  // then failed and is over).
+  int RunCommandLine();
+  // The transfer ended. True when the program should end now.
+  bool NextCommandLineStep(bool success);
+
+  // The run has nothing more to do.
+  bool done() const { return done_; }
+  // 0 when everything the run set out to do was done, 1 otherwise.
+  int exitCode() const { return failed_ ? 1 : 0; }
+  const CmdRun& run() const { return run_; }
+  // Called once the run is over with EXIT given (the window closes).
+  std::function<void(int exitCode)> endProgram;
+
+  void Notify(std::string_view text);
+
+ private:
+  void Fail(std::string_view text, std::string_view caption);
+  void Finish(bool ok);
+  void SaveKml();
+  void SaveIgc();
+  void ReadLog();
+  void NotifyPosition(const TrackPoint& point);
+
+  AppState& app_;
+  CmdRun run_;
+  std::ostream& report_;
+  NotifySender notify_;
+  bool done_ = false;
+  bool failed_ = false;
+  bool transferStarted_ = false;
+  uint32_t lastReportedTime_ = 0;
+  bool anyReported_ = false;
+  int64_t lastWaypointNotice_ = -1;
+};
+
+// One line of key figures: date, duration, points, max height, distance.
+std::string FlightSummary(const std::vector<TrackPoint>& points);
+
+// IGC2KML: reads <name>.igc (".igc" may be given), checks its security
+// record when it has one, writes <name>.kml. The exit code.
+int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& errors);
+
+struct HiddenRunOptions {
+  SettingsPaths settingsPaths = SettingsPaths::FromEnvironment();
+  flytec::FlytecTiming flytecTiming{};
+  // Makes "sim:" ports available (the executable registers the virtual
+  // instruments; tests bring their own).
+  std::function<void()> registerVirtualInstruments;
+};
+
+// A run with no window at all: the operation, then the end, whether or not
+// EXIT was given (a hidden program left running could never be used or
+// closed). Messages go to `errors`, reports to `report`. The exit code.
+int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostream& report,
+                         std::ostream& errors);
+
+}  // namespace skylode

@@ -1,0 +1,429 @@
+// The command table of the main window and the commands the shell carries
+// out itself: views, waypoint list, option marks, gap settings, track point
+// selection and the file questions every save and open uses.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <set>
+
+#include "analysis/analysis_settings.h"
+#include "analysis/track_split.h"
+#include "formats/file_io.h"
+#include "shell/app_state.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/menu_table.h"
+#include "records/calendar.h"
+
+namespace skylode {
+
+namespace {
+
+// Commands the shell carries out without anyone registering them.
+const std::set<int> kBuiltIn = {
+    cmd::kExit,           cmd::kSaveLogButton,   cmd::kNewWaypoint,      cmd::kEditWaypoint,
+    cmd::kDeleteWaypoints, cmd::kSelectAll,      cmd::kViewTrackLog,     cmd::kViewWaypoints,
+    cmd::kViewPilots,     cmd::kViewCtr,         cmd::kListSmall,        cmd::kListDefault,
+    cmd::kListLarge,      cmd::kLogFilter,       cmd::kAddIgcToCompOut,  cmd::kUsbCompCheckWaypoints,
+    cmd::kPowerOffGarmin, cmd::kPowerOffFlymaster, cmd::kToggleCompSpecial, cmd::kSetLoopFlightGap,
+    cmd::kSetTrackGapTime,
+};
+
+std::string FormatUnsigned(uint64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// Rows that exist, ascending, each once: the view may still report a
+// selection of a list that has just been replaced.
+std::vector<int32_t> ValidRows(std::vector<int32_t> rows, int32_t count) {
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  rows.erase(std::remove_if(rows.begin(), rows.end(), [count](int32_t r) { return r < 0 || r >= count; }),
+             rows.end());
+  return rows;
+}
+
+}  // namespace
+
+void AppState::RegisterCommand(int id, std::function<void()> handler) { registered_[id] = std::move(handler); }
+
+bool AppState::IsCommandAvailable(int id) const {
+  if (registered_.count(id)) return true;
+  if (const MenuItem* item = FindMenuItem(id); item && item->alwaysDisabled) return false;
+  if (id == cmd::kSaveLogButton) return registered_.count(cmd::kSaveLog) > 0;
+  if (auto binding = TransferBindingOf(id)) {
+    // Settings writes other than the LogIt name need their instrument's own
+    // dialog, which registers the command.
+    if (binding->access == AccessType::kWriteSettings && binding->protocol != ProtocolType::kLogIt) return false;
+    return transfers_.Has(binding->access, binding->protocol);
+  }
+  return kBuiltIn.count(id) > 0;
+}
+
+bool AppState::IsCommandChecked(int id) const {
+  switch (id) {
+    case cmd::kLogFilter: return settings_.Number(SettingId::kLogFilter) != 0;
+    case cmd::kAddIgcToCompOut: return options.addIgcToCompOut;
+    case cmd::kUsbCompCheckWaypoints: return options.usbCompCheckWaypoints;
+    case cmd::kPowerOffGarmin: return options.powerOffGarmin;
+    case cmd::kPowerOffFlymaster: return options.powerOffFlymaster;
+    default: return false;
+  }
+}
+
+void AppState::ToggleOption(int id) {
+  switch (id) {
+    case cmd::kLogFilter:
+      settings_.SetNumber(SettingId::kLogFilter, settings_.Number(SettingId::kLogFilter) ? 0 : 1);
+      break;
+    case cmd::kAddIgcToCompOut: options.addIgcToCompOut = !options.addIgcToCompOut; break;
+    case cmd::kUsbCompCheckWaypoints: options.usbCompCheckWaypoints = !options.usbCompCheckWaypoints; break;
+    case cmd::kPowerOffGarmin: options.powerOffGarmin = !options.powerOffGarmin; break;
+    case cmd::kPowerOffFlymaster: options.powerOffFlymaster = !options.powerOffFlymaster; break;
+    default: return;
+  }
+  ui_.SetChecked(id, IsCommandChecked(id));
+}
+
+void AppState::RunCommand(int id) {
+  if (exited_) return;
+  if (auto it = registered_.find(id); it != registered_.end()) {
+    // Copied: a handler may register or replace commands while it runs.
+    auto handler = it->second;
+    handler();
+    return;
+  }
+  if (!IsCommandAvailable(id)) return;
+  if (RunTransferCommand(id)) return;
+  switch (id) {
+    case cmd::kExit: Exit(); break;
+    case cmd::kSaveLogButton: RunCommand(cmd::kSaveLog); break;
+    case cmd::kNewWaypoint: NewWaypoint(); break;
+    case cmd::kEditWaypoint: EditWaypoint(); break;
+    case cmd::kDeleteWaypoints: DeleteWaypoints(); break;
+    case cmd::kSelectAll: SelectAll(); break;
+    case cmd::kViewTrackLog: SetViewMode(ViewMode::kTrackLog, false); break;
+    case cmd::kViewWaypoints: SetViewMode(ViewMode::kWaypoints, false); break;
+    case cmd::kViewPilots: SetViewMode(ViewMode::kPilots, false); break;
+    case cmd::kViewCtr: SetViewMode(ViewMode::kCtr, false); break;
+    case cmd::kListSmall: SetListSize(ListSize::kSmall); break;
+    case cmd::kListDefault: SetListSize(ListSize::kDefault); break;
+    case cmd::kListLarge: SetListSize(ListSize::kLarge); break;
+    case cmd::kLogFilter:
+    case cmd::kAddIgcToCompOut:
+    case cmd::kUsbCompCheckWaypoints:
+    case cmd::kPowerOffGarmin:
+    case cmd::kPowerOffFlymaster: ToggleOption(id); break;
+    case cmd::kToggleCompSpecial:
+      competition.compSpecial = !competition.compSpecial;
+      RefreshTitle();
+      break;
+    case cmd::kSetLoopFlightGap: SetLoopFlightGapCommand(); break;
+    case cmd::kSetTrackGapTime: SetTrackGapTimeCommand(); break;
+    default: break;
+  }
+}
+
+bool AppState::RunTransferCommand(int id) {
+  const auto binding = TransferBindingOf(id);
+  if (!binding) return false;
+  const ProtocolType protocol = binding->protocol;
+  switch (binding->access) {
+    case AccessType::kReadTrackLog: DownloadTrackLog(protocol, binding->baudRate); break;
+    case AccessType::kReadWaypoints: DownloadWaypoints(protocol); break;
+    case AccessType::kSendWaypoints: UploadWaypoints(protocol, binding->parameter); break;
+    case AccessType::kEraseTrackLog: EraseTrackLog(protocol); break;
+    case AccessType::kWriteSettings: {
+      if (transferBusy_) {
+        ShowMessage(kTextBusy, OperationFor(AccessType::kWriteSettings).caption);
+        break;
+      }
+      TextQuestion question;
+      question.title = "Write GPS name";
+      question.prompt = "Name";
+      question.maxLength = kPilotNameMax;
+      auto name = ui_.AskText(question);
+      if (!name) break;
+      PilotEntry owner;
+      owner.name = name->substr(0, kPilotNameMax);
+      WriteInstrumentSettings(protocol, binding->parameter, owner);
+      break;
+    }
+    case AccessType::kUploadTrackLog: UploadWaypointsAsTrackLog(protocol); break;
+    case AccessType::kUploadAirspaces: {
+      if (transferBusy_) {
+        ShowMessage(kTextBusy, OperationFor(AccessType::kUploadAirspaces).caption);
+        break;
+      }
+      // Only the areas selected in the CTR view go to the instrument.
+      const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kCtr), ctrs.count());
+      for (auto& area : ctrs.areas) area.selected = false;
+      for (int32_t r : rows) ctrs.areas[static_cast<size_t>(r)].selected = true;
+      UploadCtr(protocol);
+      break;
+    }
+    case AccessType::kReadAirspaces: DownloadCtr(protocol); break;
+    case AccessType::kReadLoggerData: ReadLoggerData(protocol); break;
+  }
+  return true;
+}
+
+// --- Waypoint list ----------------------------------------------------------------
+
+void AppState::InsertWaypoint(const Waypoint& waypoint) {
+  for (auto& existing : waypoints.items) {
+    if (existing.id != waypoint.id) continue;
+    char text[96];
+    std::snprintf(text, sizeof text, "Waypoint %s already exists, overwrite ?", waypoint.id.c_str());
+    if (ShowMessage(text, "Insert waypoint", BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
+        MessageAnswer::kYes) {
+      existing = waypoint;
+      ui_.RefreshList(ViewMode::kWaypoints, waypoints.count());
+      return;
+    }
+  }
+  waypoints.items.push_back(waypoint);
+  ui_.RefreshList(ViewMode::kWaypoints, waypoints.count());
+}
+
+void AppState::NewWaypoint() {
+  if (IsBusyOrWrongView("New waypoint", ViewMode::kWaypoints) != 0) return;
+  Waypoint initial;
+  initial.symbol = kDefaultWaypointSymbol;
+  initial.time = CurrentTime();
+  initial.latitude = lastLatitude_;
+  initial.longitude = lastLongitude_;
+  auto result = ui_.EditWaypoint(initial, true);
+  if (!result) return;
+  lastLatitude_ = result->latitude;
+  lastLongitude_ = result->longitude;
+  InsertWaypoint(*result);
+}
+
+void AppState::EditWaypoint() {
+  if (IsBusyOrWrongView("Edit waypoint", ViewMode::kWaypoints) != 0) return;
+  if (waypoints.empty()) {
+    ShowMessage("No waypoints in list", "Edit waypoint");
+    return;
+  }
+  const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kWaypoints), waypoints.count());
+  if (rows.empty()) {
+    ShowMessage("No waypoint selected", "Edit waypoint");
+    return;
+  }
+  const auto index = static_cast<size_t>(rows.front());
+  auto result = ui_.EditWaypoint(waypoints.items[index], false);
+  if (!result) return;
+  lastLatitude_ = result->latitude;
+  lastLongitude_ = result->longitude;
+  waypoints.items[index] = *result;
+  ui_.RefreshList(ViewMode::kWaypoints, waypoints.count());
+  ui_.SelectRows(ViewMode::kWaypoints, rows);
+}
+
+void AppState::DeleteWaypoints() {
+  if (IsBusyOrWrongView("Delete waypoint(s)", ViewMode::kWaypoints) != 0) return;
+  if (waypoints.empty()) {
+    ShowMessage("No waypoints in list", "Delete waypoint(s)");
+    return;
+  }
+  const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kWaypoints), waypoints.count());
+  if (rows.empty()) {
+    ShowMessage("No waypoint selected", "Delete waypoint(s)");
+    return;
+  }
+  // Exactly the selected rows go: marking them by an empty ID would also
+  // take waypoints that merely had no ID.
+  std::vector<Waypoint> kept;
+  kept.reserve(waypoints.items.size() - rows.size());
+  size_t next = 0;
+  for (size_t i = 0; i < waypoints.items.size(); ++i) {
+    if (next < rows.size() && static_cast<size_t>(rows[next]) == i) {
+      ++next;
+      continue;
+    }
+    kept.push_back(std::move(waypoints.items[i]));
+  }
+  waypoints.items = std::move(kept);
+  ui_.SelectRows(ViewMode::kWaypoints, {});
+  ui_.RefreshList(ViewMode::kWaypoints, waypoints.count());
+}
+
+// --- Track points -------------------------------------------------------------------
+
+std::vector<TrackPoint> AppState::CopySelectedTrackPoints() {
+  const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kTrackLog), trackLog.count());
+  std::vector<TrackPoint> points;
+  points.reserve(rows.size());
+  for (int32_t r : rows) points.push_back(trackLog.points[static_cast<size_t>(r)]);
+  if (points.empty()) return points;
+
+  TrackPartChooser chooser;
+  // A hidden run, or NOSPLIT, keeps every part without asking.
+  if (!hiddenRun() && !(cmdRun_ && cmdRun_->noSplit)) {
+    chooser = [this, &points](std::vector<TrackPart>& parts) {
+      SplitLogRequest request;
+      request.title = SplitDialogTitle(settings_.Text(SettingId::kPortName), "");
+      // Newest first.
+      for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
+      auto chosen = ui_.ChooseSplitParts(request);
+      if (!chosen) return false;
+      for (int pos : *chosen) {
+        if (pos >= 0 && static_cast<size_t>(pos) < parts.size()) parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
+      }
+      return true;
+    };
+  }
+  const uint32_t gap = static_cast<uint32_t>(settings_.Number(SettingId::kTrackGapTime));
+  SelectTrackParts(points, gap, chooser);
+  return points;
+}
+
+// --- Gap settings -------------------------------------------------------------------
+
+void AppState::SetLoopFlightGapCommand() {
+  TextQuestion question;
+  question.title = "Loop flight gap distance";
+  question.prompt = "Set the maximum allowable loop flight gap in meters, e.g. 2 x 400m = 800m.";
+  question.maxLength = 10;
+  for (;;) {
+    question.initial = FormatUnsigned(static_cast<uint64_t>(settings_.Number(SettingId::kLoopFlightGap)));
+    auto answer = ui_.AskText(question);
+    if (!answer) return;
+    const GapInput input = ParseLoopFlightGapInput(*answer);
+    if (input.value && settings_.SetNumber(SettingId::kLoopFlightGap, *input.value)) return;
+    // The dialog stays open with the old value.
+    ShowMessage(input.message ? input.message : "Bad input", "Set gap distance");
+  }
+}
+
+void AppState::SetTrackGapTimeCommand() {
+  TextQuestion question;
+  question.title = "Set Track Gap Time";
+  question.prompt = "Track gap time (minutes)";
+  question.maxLength = 10;
+  for (;;) {
+    question.initial = FormatUnsigned(
+        TrackGapMinutes(static_cast<uint32_t>(settings_.Number(SettingId::kTrackGapTime))));
+    auto answer = ui_.AskText(question);
+    if (!answer) return;
+    // Anything but a number of minutes leaves the dialog open, without a word.
+    if (auto seconds = ParseTrackGapMinutes(*answer);
+        seconds && settings_.SetNumber(SettingId::kTrackGapTime, *seconds))
+      return;
+  }
+}
+
+// --- Files ------------------------------------------------------------------------
+
+namespace {
+
+constexpr size_t kMaxFileName = 257;
+
+FileQuestion MakeQuestion(const FileDialogSpec& spec, const SettingsStore& settings) {
+  FileQuestion q;
+  q.title = spec.title;
+  for (const auto& f : spec.formats) {
+    q.filters.push_back({f.name + " (*" + f.extension + ")", "*" + f.extension});
+    q.filters.push_back({"All Files", "*.*"});
+  }
+  const int count = static_cast<int>(q.filters.size());
+  int index = spec.filterSetting ? static_cast<int>(settings.Number(*spec.filterSetting)) : 1;
+  q.filterIndex = std::clamp(index, 1, std::max(count, 1));
+  q.folder = settings.Text(spec.folderSetting);
+  q.defaultName = spec.defaultName;
+  return q;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+}  // namespace
+
+static std::optional<ChosenFile> FinishFileAnswer(AppState& app, const FileDialogSpec& spec,
+                                                  const std::optional<FileAnswer>& answer) {
+  if (!answer || answer->path.empty() || spec.formats.empty()) return std::nullopt;  // cancelled: silent
+  const int filters = static_cast<int>(spec.formats.size()) * 2;
+  const int index = std::clamp(answer->filterIndex, 1, filters);
+  ChosenFile chosen;
+  chosen.format = (index - 1) / 2;
+  chosen.path = answer->path;
+  // Under a format's own filter a name typed without extension gets it.
+  if (index % 2 == 1) chosen.path = WithDefaultExtension(chosen.path, spec.formats[chosen.format].extension);
+  if (chosen.path.size() > kMaxFileName) {
+    app.ShowMessage("Too long file name", "Error opening file");
+    return std::nullopt;
+  }
+  if (const std::string folder = ParentFolder(chosen.path); !folder.empty())
+    app.settings().SetText(spec.folderSetting, folder);
+  if (spec.filterSetting) app.settings().SetNumber(*spec.filterSetting, index);
+  return chosen;
+}
+
+std::optional<ChosenFile> AppState::AskOpenFile(const FileDialogSpec& spec) {
+  return FinishFileAnswer(*this, spec, ui_.AskOpenFileName(MakeQuestion(spec, settings_)));
+}
+
+std::optional<ChosenFile> AppState::AskSaveFile(const FileDialogSpec& spec) {
+  return FinishFileAnswer(*this, spec, ui_.AskSaveFileName(MakeQuestion(spec, settings_)));
+}
+
+void AppState::ShowSystemError(std::string_view caption, int errorCode) {
+  ShowMessage(SystemErrorText(errorCode), caption, BoxIcon::kInformation);
+}
+
+bool AppState::ConfirmNewFile(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      ShowSystemError("Error opening file", EISDIR);
+      return false;
+    }
+    if (cmdRun_ && cmdRun_->overwrite) return true;
+    return ShowMessage("File already exists, overwrite ?", "File creation", BoxIcon::kQuestion,
+                       MessageButtons::kOkCancel, MessageAnswer::kCancel) == MessageAnswer::kOk;
+  }
+  std::string folder = ParentFolder(path);
+  if (folder.empty()) folder = ".";
+  if (access(folder.c_str(), W_OK) != 0) {
+    ShowSystemError("Error opening file", errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace skylode
+
+namespace skylode {
+
+int AppState::CreateNewFile(const std::string& path, std::string_view bytes) {
+  struct stat st {};
+  const bool existed = stat(path.c_str(), &st) == 0;
+  if (!ConfirmNewFile(path)) return -1;
+  // A file that was not there when we looked is created exclusively, so one
+  // that appears meanwhile is not replaced without the question.
+  auto error = WriteFileAtomically(path, bytes, existed ? WriteMode::kReplace : WriteMode::kCreateNew);
+  if (error && error->code == FileErrorCode::kExists) {
+    if (!ConfirmNewFile(path)) return -1;
+    error = WriteFileAtomically(path, bytes, WriteMode::kReplace);
+  }
+  if (error) {
+    if (error->osError != 0) {
+      ShowSystemError("Error opening file", error->osError);
+    } else {
+      ShowMessage(error->Describe(), "Error opening file");
+    }
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace skylode

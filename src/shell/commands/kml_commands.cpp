@@ -1,0 +1,349 @@
+// The KML commands. As with the IGC commands, every check and message lives
+// here, so the window, a hidden run and the tests follow the same rules.
+#include "shell/commands/kml_commands.h"
+
+#include <algorithm>
+#include <cctype>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "analysis/flight_statistics.h"
+#include "analysis/trip_search.h"
+#include "formats/file_io.h"
+#include "formats/kml_reader.h"
+#include "formats/kml_writer.h"
+#include "formats/waypoint_insert.h"
+#include "shell/app_state.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/track_file_questions.h"
+#include "shell/commands/igc_commands.h"
+#include "records/calendar.h"
+
+namespace skylode {
+
+namespace {
+
+constexpr char kCaptionSaveLog[] = "Save log for Aerodiary";
+constexpr char kCaptionAerodiaryDialog[] = "Save track for Aerodiary";
+constexpr char kCaptionSavedTrack[] = "Save Aerodiary track";
+constexpr char kCaptionReadingFile[] = "Reading track log file";
+constexpr char kCaptionReadWaypoints[] = "Read waypoint file";
+constexpr char kCaptionSaveWaypoints[] = "Save GoogleEarth waypoint file";
+
+bool HasExtension(const std::string& path, std::string_view ext) {
+  if (path.size() < ext.size()) return false;
+  return std::equal(ext.begin(), ext.end(), path.end() - static_cast<std::ptrdiff_t>(ext.size()),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+FileDialogSpec AerodiarySpec(std::string defaultName) {
+  FileDialogSpec spec;
+  spec.title = kCaptionAerodiaryDialog;
+  spec.formats = {{"Aerodiary files", ".kml"}};
+  spec.folderSetting = SettingId::kTrackLogDir;
+  spec.defaultName = std::move(defaultName);
+  return spec;
+}
+
+FileDialogSpec WaypointSpec(std::string title) {
+  FileDialogSpec spec;
+  spec.title = std::move(title);
+  spec.formats = {{"GoogleEarth", ".kml"}};
+  spec.folderSetting = SettingId::kWaypointDir;
+  return spec;
+}
+
+// The file's bytes, or nothing after the same messages the IGC reader gives.
+std::optional<std::string> ReadTrackFile(AppState& app, const std::string& path) {
+  ReadFileResult file = ReadWholeFile(path);
+  if (file.ok()) return std::move(file.bytes);
+  const std::string text = file.error->osText.empty() ? file.error->Describe() : file.error->osText;
+  if (file.error->code == FileErrorCode::kEmpty) {
+    app.ShowMessage("File is empty", kCaptionReadingFile);
+  } else if (file.error->code == FileErrorCode::kCannotOpen) {
+    app.ShowMessage(text, "Error opening track log file", BoxIcon::kInformation);
+  } else {
+    app.ShowMessage(text, "Track log file read error", BoxIcon::kInformation);
+  }
+  return std::nullopt;
+}
+
+std::string DateText(uint32_t time) {
+  const CalendarTime day = SecondsToDateTime(time);
+  char text[32];
+  std::snprintf(text, sizeof text, "%d-%02d-%02d", static_cast<int>(day.year), static_cast<int>(day.month),
+                static_cast<int>(day.day));
+  return text;
+}
+
+}  // namespace
+
+void SaveAerodiaryLogCommand(AppState& app) {
+  if (app.IsBusyOrWrongView(kCaptionSaveLog, ViewMode::kTrackLog) != 0) return;
+  if (app.trackLog.empty()) {
+    app.ShowMessage("No positions", kCaptionSaveLog);
+    return;
+  }
+  std::vector<TrackPoint> points = app.CopySelectedTrackPoints();
+  if (points.empty()) {
+    app.ShowMessage("No position(s) selected", kCaptionSaveLog);
+    return;
+  }
+  FlightStatistics stats;
+  stats.points = std::move(points);
+  SetStatisticsSource(stats, app.trackLog, CurrentTime());
+  ComputeFlightStatistics(stats);
+  TripSearchOptions options;
+  options.loopFlightGap = static_cast<uint32_t>(app.settings().Number(SettingId::kLoopFlightGap));
+  TripHaltFlag halt{false};
+  // Without distances the file would claim flights of 0 km.
+  if (RunTripSearch(stats.points, stats.trips, options, {}, halt) < 0) {
+    app.ShowMessage("Memory allocation error", "Analysing track");
+    return;
+  }
+
+  const auto file = app.AskSaveFile(AerodiarySpec(AerodiaryFileName(stats)));
+  if (!file) return;
+  const std::string description = DateText(stats.points.front().time);
+  const KmlSaveResult result = SaveAerodiaryTrack(
+      file->path, stats, description, {app.trackLog.instrumentText, options.loopFlightGap}, [&app, &file] { return AskExistingAerodiaryFile(app, file->path); });
+  switch (result.status) {
+    case KmlSaveResult::kSaved:
+      app.trackLog.saved = true;
+      if (!result.message.text.empty())
+        app.ShowMessage(result.message.text,
+                        result.message.caption.empty() ? kCaptionSavedTrack : result.message.caption, BoxIcon::kNone);
+      app.ui().SetProductLine(file->path);
+      return;
+    case KmlSaveResult::kCancelled: return;
+    case KmlSaveResult::kFailed: app.ShowMessage(result.message.text, result.message.caption); return;
+  }
+}
+
+int OpenKmlTrackLog(AppState& app, const std::string& path) {
+  if (app.transferBusy()) {
+    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
+    return -1;
+  }
+  const auto bytes = ReadTrackFile(app, path);
+  if (!bytes) return -1;
+  KmlTrackHooks hooks;
+  hooks.notice = [&app](std::string_view notice) {
+    app.ShowMessage(notice, kKmlTrackCaption, BoxIcon::kInformation);
+  };
+  hooks.chooseTrack = [&app](const std::vector<std::string>& labels) -> std::optional<size_t> {
+    TrackListRequest request;
+    request.title = "Track List";
+    request.entries = labels;
+    const auto chosen = app.ui().ChooseTracks(request);
+    if (!chosen || chosen->empty()) return std::nullopt;
+    const int first = chosen->front();
+    if (first < 0 || static_cast<size_t>(first) >= labels.size()) return std::nullopt;
+    return static_cast<size_t>(first);
+  };
+  KmlTrackResult result = ReadKmlTrack(*bytes, hooks);
+  if (result.status == KmlTrackResult::kCancelled) return -1;
+  if (!result.ok()) {
+    app.ShowMessage(result.error.empty() ? std::string("No track log found") : result.error, kKmlTrackCaption);
+    return -1;
+  }
+  if (result.points.empty()) {
+    app.ShowMessage("No track log positions found", kKmlTrackCaption);
+    return -1;
+  }
+  // Asked only once the file is known to be good: a bad file costs nothing.
+  if (!app.trackLog.empty() && !app.trackLog.saved &&
+      app.ShowMessage("Continue without saving current track log ?", "Unsaved track log", BoxIcon::kWarning,
+                      MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
+    return -1;
+
+  const std::string status = KmlTrackStatusText(result);
+  OfferTimeOrderRepair(app, result.points);
+  ClearTrackLog(app.trackLog, app.rawIgc);
+  TrackLog log;
+  log.points = std::move(result.points);
+  log.source = TrackLogSource::kFile;
+  log.sourceClassFlag = result.timesUtc;
+  log.hasBaroHeight = result.hasPressure;
+  log.gRecordValid = false;
+  app.trackLog = std::move(log);
+  app.SetViewMode(ViewMode::kTrackLog, true);
+  // The count in the status is what the file held; after a repair the view
+  // shows what was kept.
+  app.ui().SetStatusLine(status);
+  app.ui().SetProductLine(path);
+  return 0;
+}
+
+void OpenTrackLogCommand(AppState& app) {
+  if (app.transferBusy()) {
+    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
+    return;
+  }
+  FileDialogSpec spec;
+  spec.title = "Read track log file";
+  spec.formats = {{"Aerodiary", ".kml"}, {"IGC", ".igc"}};
+  spec.folderSetting = SettingId::kTrackLogDir;
+  spec.filterSetting = SettingId::kLogImportExt;
+  const auto file = app.AskOpenFile(spec);
+  if (!file) return;
+  // The name decides, not the filter: "All Files" may have been chosen.
+  if (HasExtension(file->path, ".kml")) {
+    OpenKmlTrackLog(app, file->path);
+  } else if (HasExtension(file->path, ".igc")) {
+    OpenIgcTrackLog(app, file->path);
+  } else {
+    app.ShowMessage("Unsupported track log file extension", kCaptionReadTrackFile);
+  }
+}
+
+int OpenKmlWaypoints(AppState& app, const std::string& path) {
+  if (app.transferBusy()) {
+    app.ShowMessage(kTextBusy, kCaptionReadWaypoints);
+    return -1;
+  }
+  ReadFileResult file = ReadWholeFile(path);
+  if (!file.ok()) {
+    if (file.error->code == FileErrorCode::kEmpty) {
+      app.ShowMessage("File is empty", kKmlWaypointCaption);
+    } else {
+      app.ShowMessage(file.error->osText.empty() ? file.error->Describe() : file.error->osText,
+                      "Error opening waypoint file", BoxIcon::kInformation);
+    }
+    return -1;
+  }
+  const WaypointOverwriteQuestion ask = [&app](const Waypoint& existing) {
+    return app.ShowMessage(WaypointExistsQuestion(existing), kInsertWaypointCaption, BoxIcon::kQuestion,
+                           MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes;
+  };
+  KmlWaypointResult result = ReadKmlWaypoints(file.bytes, CurrentTime(), ask);
+  if (!result.ok()) {
+    app.ShowMessage(*result.error, kKmlWaypointCaption);
+    return -1;
+  }
+  const size_t count = result.list.items.size();
+  const bool append = !app.waypoints.items.empty() &&
+                      app.ShowMessage("Append new waypoints to existing list ?", kCaptionReadWaypoints,
+                                      BoxIcon::kQuestion, MessageButtons::kYesNo,
+                                      MessageAnswer::kYes) == MessageAnswer::kYes;
+  if (append) {
+    // Built on a copy: the list on screen changes only once all answers are in.
+    WaypointList merged = app.waypoints;
+    for (const Waypoint& w : result.list.items) InsertWaypoint(merged, w, ask);
+    app.waypoints = std::move(merged);
+  } else {
+    app.waypoints = std::move(result.list);
+  }
+  app.SetViewMode(ViewMode::kWaypoints, true);
+  app.ui().RefreshList(ViewMode::kWaypoints, app.waypoints.count());
+  app.ui().SetStatusLine(std::to_string(count) + " waypoints read");
+  app.ui().SetProductLine(path);
+  return 0;
+}
+
+void OpenKmlWaypointsCommand(AppState& app) {
+  if (app.transferBusy()) {
+    app.ShowMessage(kTextBusy, kCaptionReadWaypoints);
+    return;
+  }
+  const auto file = app.AskOpenFile(WaypointSpec("Read waypoint file"));
+  if (!file) return;
+  OpenKmlWaypoints(app, file->path);
+}
+
+void SaveKmlWaypointsCommand(AppState& app) {
+  if (app.IsBusyOrWrongView(kCaptionSaveWaypoints, ViewMode::kWaypoints) != 0) return;
+  if (app.waypoints.items.empty()) {
+    app.ShowMessage("No waypoints", kCaptionSaveWaypoints);
+    return;
+  }
+  const auto file = app.AskSaveFile(WaypointSpec("Save waypoint file"));
+  if (!file) return;
+  if (!app.ConfirmNewFile(file->path)) return;
+  if (const auto error = WriteGoogleEarthWaypoints(file->path, app.waypoints)) {
+    app.ShowMessage(error->text, error->caption);
+    return;
+  }
+  app.ui().SetStatusLine(std::to_string(app.waypoints.items.size()) + " waypoints written");
+  app.ui().SetProductLine(file->path);
+}
+
+namespace {
+
+// Runs `fn` on the UI thread for a worker and waits for its value. The
+// worker gives up when the transfer is aborted; a task still queued then is
+// dropped without running, so no dialog opens for a transfer that is gone.
+template <typename T>
+std::optional<T> RunOnUiThread(UiInterface& ui, const CancelToken& cancel, std::function<T()> fn) {
+  struct Exchange {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool done = false;
+    bool abandoned = false;
+    std::optional<T> value;
+  };
+  auto exchange = std::make_shared<Exchange>();
+  ui.Post([exchange, fn = std::move(fn)] {
+    {
+      std::lock_guard guard(exchange->lock);
+      if (exchange->abandoned) return;
+    }
+    T value = fn();
+    std::lock_guard guard(exchange->lock);
+    exchange->value = std::move(value);
+    exchange->done = true;
+    exchange->changed.notify_all();
+  });
+  std::unique_lock guard(exchange->lock);
+  while (!exchange->done) {
+    if (cancel.cancelled()) {
+      exchange->abandoned = true;
+      return std::nullopt;
+    }
+    exchange->changed.wait_for(guard, std::chrono::milliseconds(50));
+  }
+  return std::move(exchange->value);
+}
+
+}  // namespace
+
+flytec::AllTracksOptions MakeAllTracksOptions(AppState& app) {
+  flytec::AllTracksOptions options;
+  options.speedFilter = app.settings().Number(SettingId::kLogFilter) != 0;
+  options.loopFlightGap = static_cast<uint32_t>(app.settings().Number(SettingId::kLoopFlightGap));
+  AppState* a = &app;
+  options.chooseFile = [a](const CancelToken& cancel) -> std::optional<std::string> {
+    auto answer = RunOnUiThread<std::optional<std::string>>(a->ui(), cancel, [a]() -> std::optional<std::string> {
+      if (auto file = a->AskSaveFile(AerodiarySpec(""))) return std::move(file->path);
+      return std::nullopt;
+    });
+    if (!answer) return std::nullopt;
+    return std::move(*answer);
+  };
+  return options;
+}
+
+void RegisterAllTracksWorker(DeviceAccessTable& table, AppState& app, const flytec::FlytecTiming& timing) {
+  AppState* a = &app;
+  table.Register(AccessType::kReadTrackLog, ProtocolType::kFlytecAllTracks, [a, timing](TransferContext& ctx) {
+    // The settings of this run, read where they live: the person may have
+    // switched the speed filter since the program started.
+    auto options = RunOnUiThread<flytec::AllTracksOptions>(a->ui(), ctx.cancel(), [a] { return MakeAllTracksOptions(*a); });
+    if (!options) return TransferResult::Cancelled();
+    return flytec::FlytecReadAllTracks(ctx, timing, *options);
+  });
+}
+
+void RegisterKmlCommands(AppState& app) {
+  AppState* a = &app;
+  app.RegisterCommand(cmd::kSaveLog, [a] { SaveAerodiaryLogCommand(*a); });
+  app.RegisterCommand(cmd::kOpenLog, [a] { OpenTrackLogCommand(*a); });
+  if (!app.IsCommandAvailable(cmd::kOpenWaypoints))
+    app.RegisterCommand(cmd::kOpenWaypoints, [a] { OpenKmlWaypointsCommand(*a); });
+  if (!app.IsCommandAvailable(cmd::kSaveWaypointsAs))
+    app.RegisterCommand(cmd::kSaveWaypointsAs, [a] { SaveKmlWaypointsCommand(*a); });
+}
+
+}  // namespace skylode
