@@ -55,7 +55,7 @@ void BM_BuildIgcText(benchmark::State& state) {
 BENCHMARK(BM_BuildIgcText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_ParseIgcText(benchmark::State& state) {
-  const std::string text = BuildIgcText(LongFlight(), Options(true)).text;
+  const std::string text = BuildIgcText(LongFlight(), Options(true))->text;
   for (auto _ : state) {
     IgcParseResult r = ParseIgcText(text);
     if (r.points.size() != kFixes) state.SkipWithError("points lost");
@@ -66,7 +66,7 @@ void BM_ParseIgcText(benchmark::State& state) {
 BENCHMARK(BM_ParseIgcText)->Unit(benchmark::kMillisecond);
 
 void BM_VerifyIgcText(benchmark::State& state) {
-  const std::string text = BuildIgcText(LongFlight(), Options(true)).text;
+  const std::string text = BuildIgcText(LongFlight(), Options(true))->text;
   for (auto _ : state) {
     IgcVerifyReport r = VerifyIgcText(text);
     if (r.outcome != IgcVerifyOutcome::kPassed) state.SkipWithError("not verified");

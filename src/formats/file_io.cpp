@@ -10,23 +10,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace skylode {
 
 namespace {
 
-// strerror_r comes in two shapes (GNU returns the text, XSI fills the
-// buffer); overloads pick whichever the C library declares.
-[[maybe_unused]] std::string StrErrorResult(char* result, const char*) { return result; }
-[[maybe_unused]] std::string StrErrorResult(int result, const char* buffer) {
-  return result == 0 ? std::string(buffer) : std::string();
-}
-
-FileError MakeError(FileErrorCode code, int osError, const std::string& path) {
-  FileError e{code, osError, {}, path};
-  if (osError != 0) e.osText = SystemErrorText(osError);
-  return e;
+Error MakeError(ErrorKind kind, int osError, const std::string& path) {
+  return Error::System(kind, osError, path);
 }
 
 struct PathParts {
@@ -105,47 +95,21 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-std::string SystemErrorText(int osError) {
-  char buffer[256] = {};
-  return StrErrorResult(strerror_r(osError, buffer, sizeof buffer), buffer);
-}
-
-std::string FileError::Describe() const {
-  const char* what = "File error";
-  switch (code) {
-    case FileErrorCode::kCannotOpen: what = "Cannot open file"; break;
-    case FileErrorCode::kEmpty: what = "Empty file"; break;
-    case FileErrorCode::kTooLarge: what = "File too large"; break;
-    case FileErrorCode::kReadError: what = "Cannot read file"; break;
-    case FileErrorCode::kCannotCreate: what = "Cannot create file"; break;
-    case FileErrorCode::kWriteError: what = "Cannot write file"; break;
-    case FileErrorCode::kSyncError: what = "Cannot write file"; break;
-    case FileErrorCode::kCloseError: what = "Cannot write file"; break;
-    case FileErrorCode::kCannotReplace: what = "Cannot replace file"; break;
-    case FileErrorCode::kExists: what = "File already exists"; break;
-  }
-  std::string text = std::string(what) + " " + path;
-  if (!osText.empty()) text += ": " + osText;
-  return text;
-}
-
-std::optional<FileError> WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
-                                             WriteMode mode) {
+Status WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes, WriteMode mode) {
   return WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                              mode);
 }
 
-std::optional<FileError> WriteFileAtomically(const std::string& requested, std::string_view bytes,
-                                             WriteMode mode) {
-  if (requested.empty()) return MakeError(FileErrorCode::kCannotCreate, ENOENT, requested);
+Status WriteFileAtomically(const std::string& requested, std::string_view bytes, WriteMode mode) {
+  if (requested.empty()) return MakeError(ErrorKind::kCannotCreate, ENOENT, requested);
   const std::string path = ResolveLink(requested);
   const PathParts parts = SplitPath(path);
-  if (parts.base.empty()) return MakeError(FileErrorCode::kCannotCreate, EISDIR, requested);
+  if (parts.base.empty()) return MakeError(ErrorKind::kCannotCreate, EISDIR, requested);
 
   struct stat existing {};
   const bool exists = lstat(path.c_str(), &existing) == 0;
   // Refuse early and spare the writing; the rename below checks again.
-  if (mode == WriteMode::kCreateNew && exists) return MakeError(FileErrorCode::kExists, EEXIST, requested);
+  if (mode == WriteMode::kCreateNew && exists) return MakeError(ErrorKind::kExists, EEXIST, requested);
 
   std::string temp;
   int fd = -1;
@@ -154,12 +118,12 @@ std::optional<FileError> WriteFileAtomically(const std::string& requested, std::
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST && errno != EINTR) break;
   }
-  if (fd < 0) return MakeError(FileErrorCode::kCannotCreate, errno, requested);
+  if (fd < 0) return MakeError(ErrorKind::kCannotCreate, errno, requested);
 
-  auto fail = [&](FileErrorCode code, int error) {
+  auto fail = [&](ErrorKind kind, int error) {
     if (fd >= 0) close(fd);
     unlink(temp.c_str());
-    return MakeError(code, error, requested);
+    return MakeError(kind, error, requested);
   };
 
   // A replaced file keeps who may read it; failing to copy the bits is no
@@ -167,49 +131,44 @@ std::optional<FileError> WriteFileAtomically(const std::string& requested, std::
   if (exists && S_ISREG(existing.st_mode)) fchmod(fd, existing.st_mode & 07777);
 
   int error = 0;
-  if (!WriteAll(fd, bytes.data(), bytes.size(), error)) return fail(FileErrorCode::kWriteError, error);
-  if (fsync(fd) != 0) return fail(FileErrorCode::kSyncError, errno);
+  if (!WriteAll(fd, bytes.data(), bytes.size(), error)) return fail(ErrorKind::kWriteError, error);
+  if (fsync(fd) != 0) return fail(ErrorKind::kSyncError, errno);
   const int closed = close(fd);
   fd = -1;
   // Linux releases the descriptor even when close reports an error, so it is
   // never retried; the error itself (e.g. from network storage) still counts.
-  if (closed != 0) return fail(FileErrorCode::kCloseError, errno);
+  if (closed != 0) return fail(ErrorKind::kCloseError, errno);
 
   if (mode == WriteMode::kCreateNew) {
     if (const int e = RenameNoReplace(temp, path); e != 0) {
-      return fail(e == EEXIST ? FileErrorCode::kExists : FileErrorCode::kCannotReplace, e);
+      return fail(e == EEXIST ? ErrorKind::kExists : ErrorKind::kCannotReplace, e);
     }
   } else if (rename(temp.c_str(), path.c_str()) != 0) {
-    return fail(FileErrorCode::kCannotReplace, errno);
+    return fail(ErrorKind::kCannotReplace, errno);
   }
   SyncFolder(parts.folder);
-  return std::nullopt;
+  return {};
 }
 
-ReadFileResult ReadWholeFile(const std::string& path, size_t maxBytes) {
-  ReadFileResult result;
+Result<std::string> ReadWholeFile(const std::string& path, size_t maxBytes) {
   int fd = -1;
   do {
     fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    result.error = MakeError(FileErrorCode::kCannotOpen, errno, path);
-    return result;
-  }
+  if (fd < 0) return MakeError(ErrorKind::kCannotOpen, errno, path);
+  std::string bytes;
   struct stat st {};
   if (fstat(fd, &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       close(fd);
-      result.error = MakeError(FileErrorCode::kCannotOpen, EISDIR, path);
-      return result;
+      return MakeError(ErrorKind::kCannotOpen, EISDIR, path);
     }
     if (S_ISREG(st.st_mode)) {
       if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
         close(fd);
-        result.error = MakeError(FileErrorCode::kTooLarge, 0, path);
-        return result;
+        return MakeError(ErrorKind::kTooLarge, 0, path);
       }
-      result.bytes.reserve(static_cast<size_t>(st.st_size));
+      bytes.reserve(static_cast<size_t>(st.st_size));
     }
   }
   // Read to the end rather than trusting the size: the file may be growing,
@@ -221,22 +180,18 @@ ReadFileResult ReadWholeFile(const std::string& path, size_t maxBytes) {
       if (errno == EINTR) continue;
       const int e = errno;
       close(fd);
-      result.bytes.clear();
-      result.error = MakeError(FileErrorCode::kReadError, e, path);
-      return result;
+      return MakeError(ErrorKind::kReadError, e, path);
     }
     if (n == 0) break;
-    if (result.bytes.size() + static_cast<size_t>(n) > maxBytes) {
+    if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
       close(fd);
-      result.bytes.clear();
-      result.error = MakeError(FileErrorCode::kTooLarge, 0, path);
-      return result;
+      return MakeError(ErrorKind::kTooLarge, 0, path);
     }
-    result.bytes.append(chunk, static_cast<size_t>(n));
+    bytes.append(chunk, static_cast<size_t>(n));
   }
   close(fd);
-  if (result.bytes.empty()) result.error = MakeError(FileErrorCode::kEmpty, 0, path);
-  return result;
+  if (bytes.empty()) return MakeError(ErrorKind::kEmpty, 0, path);
+  return bytes;
 }
 
 std::string_view FileExtension(std::string_view path) {

@@ -106,47 +106,4 @@ std::string ProposeRawIgcFileName(IgcNameStyle style, const RawIgcBuffer& raw, i
   return {};
 }
 
-IgcFlightNumberCheck CheckIgcFlightNumber(std::string_view typed) {
-  IgcFlightNumberCheck r;
-  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-  size_t b = 0, e = typed.size();
-  while (b < e && isBlank(typed[b])) ++b;
-  while (e > b && isBlank(typed[e - 1])) --e;
-  if (b == e) {
-    r.error = "Missing flight number";
-    return r;
-  }
-  std::string_view t = typed.substr(b, e - b);
-  bool negative = false;
-  if (t.front() == '+' || t.front() == '-') {
-    negative = t.front() == '-';
-    t.remove_prefix(1);
-    while (!t.empty() && isBlank(t.front())) t.remove_prefix(1);
-  }
-  int64_t v = 0;
-  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
-  if (t.empty() || ptr != t.data() + t.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
-    r.error = "Bad flight number input";
-    return r;
-  }
-  if (negative) v = -v;
-  if (ec == std::errc::result_out_of_range || v < kIgcFlightNumberMin || v > kIgcFlightNumberMax) {
-    r.error = "Flight number out of range";
-    return r;
-  }
-  r.flight = static_cast<int>(v);
-  return r;
-}
-
-std::string CheckIgcSaveParameters(std::string_view pilot, std::string_view flightNumber,
-                                   std::string_view serial) {
-  if (pilot.empty()) return "Missing pilot name";
-  if (auto f = CheckIgcFlightNumber(flightNumber); !f.error.empty()) return f.error;
-  if (serial.empty()) return "Missing FR serial number";
-  if (serial.size() < 3) return "FR serial number string too short";
-  for (char c : serial)
-    if (!IsAlnum(c)) return "FR serial number not alpha-numeric";
-  return {};
-}
-
 }  // namespace skylode

@@ -43,17 +43,4 @@ std::string RawIgcLongFileName(const RawIgcBuffer& raw, int flight);
 std::string RawIgcShortFileName(const RawIgcBuffer& raw, int flight);
 std::string ProposeRawIgcFileName(IgcNameStyle style, const RawIgcBuffer& raw, int flight);
 
-// Checks of the save dialogs; each gives the message to show, or nothing.
-// Flight number as typed: blanks and a sign may surround a decimal number.
-struct IgcFlightNumberCheck {
-  int flight = 0;
-  std::string error;  // "Missing flight number", "Bad flight number input", "Flight number out of range"
-};
-IgcFlightNumberCheck CheckIgcFlightNumber(std::string_view typed);
-// Pilot, flight number and serial of the IGC save dialog, in its order.
-std::string CheckIgcSaveParameters(std::string_view pilot, std::string_view flightNumber,
-                                   std::string_view serial);
-inline constexpr char kIgcParameterCheckCaption[] = "Checking IGC parameters";
-inline constexpr char kRawIgcParameterCheckCaption[] = "IGC file parameter check";
-
 }  // namespace skylode

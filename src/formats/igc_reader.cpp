@@ -87,9 +87,8 @@ int32_t ToSemicircles(int64_t milliMinutes) {
   return ClampRound<int32_t>(static_cast<double>(milliMinutes) * kMilliMinutesToSemicircles);
 }
 
-}  // namespace
-
-int ParseIgcBRecord(std::string_view s, IgcBRecord& out) {
+// 0 and the record in `out`, or the number of the first bad field.
+int ReadBRecord(std::string_view s, IgcBRecord& out) {
   int32_t hour, minute, second, latDeg, latMin, lonDeg, lonMin, pressure, gnss;
   if (!Digits(s, 0, 2, hour)) return 1;
   if (hour > 23) return 2;
@@ -124,23 +123,25 @@ int ParseIgcBRecord(std::string_view s, IgcBRecord& out) {
   return 0;
 }
 
-IgcParseResult ParseIgcText(std::string_view text) {
-  IgcParseResult r;
-  auto fail = [&r](std::string message) {
-    r.points.clear();
-    r.points.shrink_to_fit();
-    r.manufacturer.clear();
-    r.serial.clear();
-    r.error = std::move(message);
-    r.ok = false;
-    return std::move(r);
+}  // namespace
+
+Result<IgcBRecord> ParseIgcBRecord(std::string_view afterB) {
+  IgcBRecord record;
+  if (const int e = ReadBRecord(afterB, record); e != 0) return Error::Content("Pos. error " + std::to_string(e));
+  return record;
+}
+
+Result<IgcParse> ParseIgcText(std::string_view text) {
+  IgcParse r;
+  int lineNo = 0;
+  auto fail = [&lineNo](std::string message, bool atLine = false) {
+    return Error::Content(std::move(message), atLine ? lineNo : 0);
   };
   try {
     r.points.reserve(800);
     bool haveDate = false, haveA = false;
     uint64_t date = 0;
     uint32_t previousTod = 0;
-    int lineNo = 0;
     size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     while (pos < text.size()) {
       ++lineNo;
@@ -153,34 +154,34 @@ IgcParseResult ParseIgcText(std::string_view text) {
       if (line.empty()) continue;
 
       if (line.substr(0, 5) == "HFDTE") {
-        if (haveDate) return fail("Multiple date lines");
+        if (haveDate) return fail("Multiple date lines", true);
         uint32_t d = 0;
-        if (!ParseDateRecord(line, d)) return fail(Numbered("Date error ", 1, lineNo));
+        if (!ParseDateRecord(line, d)) return fail(Numbered("Date error ", 1, lineNo), true);
         date = d;
         haveDate = true;
       } else if (line[0] == 'A') {
-        if (haveA) return fail("Multiple A-records");
-        if (line.size() < 4) return fail("Too short A-record");
+        if (haveA) return fail("Multiple A-records", true);
+        if (line.size() < 4) return fail("Too short A-record", true);
         for (size_t i = 1; i < 4; ++i)
-          if (!IsAlnum(line[i])) return fail("Bad IGC manufacturer found in the A-record");
+          if (!IsAlnum(line[i])) return fail("Bad IGC manufacturer found in the A-record", true);
         r.manufacturer = std::string(line.substr(1, 3));
         if (line.size() == 4 || line[4] == ' ') {
           r.serial = "000";
         } else {
-          if (line.size() < 7) return fail("Bad serial number found in the A-record");
+          if (line.size() < 7) return fail("Bad serial number found in the A-record", true);
           for (size_t i = 4; i < 7; ++i)
-            if (!IsAlnum(line[i])) return fail("Bad serial number found in the A-record");
+            if (!IsAlnum(line[i])) return fail("Bad serial number found in the A-record", true);
           r.serial = std::string(line.substr(4, 3));
         }
         haveA = true;
       } else if (line[0] == 'B') {
-        if (!haveDate) return fail("Missing date line");
+        if (!haveDate) return fail("Missing date line", true);
         IgcBRecord b;
-        if (int e = ParseIgcBRecord(line.substr(1), b); e != 0) return fail(Numbered("Pos. error ", e, lineNo));
+        if (int e = ReadBRecord(line.substr(1), b); e != 0) return fail(Numbered("Pos. error ", e, lineNo), true);
         if (!r.points.empty() && previousTod >= b.timeOfDay + 3600) date += kSecondsPerDay;
         // Only a file that crosses midnight thousands of times gets here: its
         // times would wrap round to 1989 instead.
-        if (date + b.timeOfDay > 0xFFFFFFFFu) return fail(Numbered("Date error ", 2, lineNo));
+        if (date + b.timeOfDay > 0xFFFFFFFFu) return fail(Numbered("Date error ", 2, lineNo), true);
         previousTod = b.timeOfDay;
         TrackPoint p;
         p.flags = r.points.empty() ? kTrackPointStartsSegment : 0;
@@ -195,30 +196,24 @@ IgcParseResult ParseIgcText(std::string_view text) {
     if (!haveA) return fail("No A-record found");
     if (r.points.empty()) return fail("No positions found");
   } catch (const std::bad_alloc&) {
-    return fail("Memory allocation error");
+    return Error::NoMemory();
   }
-  r.ok = true;
   return r;
 }
 
-AcceptedIgc AcceptInstrumentIgc(std::string_view text) {
+Result<AcceptedIgc> AcceptInstrumentIgc(std::string_view text) {
+  Result<IgcParse> p = ParseIgcText(text);
+  if (!p.ok()) return std::move(p.error());
   AcceptedIgc a;
-  IgcParseResult p = ParseIgcText(text);
-  if (!p.ok) {
-    a.error = std::move(p.error);
-    return a;
-  }
   try {
     a.raw.text.assign(text.data(), text.size());
   } catch (const std::bad_alloc&) {
-    a.error = "Memory allocation error";
-    return a;
+    return Error::NoMemory();
   }
-  a.raw.flightTime = p.points.front().time;
-  a.raw.manufacturer = std::move(p.manufacturer);
-  a.raw.loggerSerial = std::move(p.serial);
-  a.points = std::move(p.points);
-  a.ok = true;
+  a.raw.flightTime = p->points.front().time;
+  a.raw.manufacturer = std::move(p->manufacturer);
+  a.raw.loggerSerial = std::move(p->serial);
+  a.points = std::move(p->points);
   return a;
 }
 
@@ -232,21 +227,8 @@ TrackLog MakeIgcFileTrackLog(std::vector<TrackPoint> points) {
   return log;
 }
 
-std::string IgcPositionsReadStatus(size_t count) {
-  return std::to_string(count) + " positions read (Signature not ok or ignored)";
-}
-
-IgcVerifyReport VerifyIgcText(std::string_view text) {
-  IgcVerifyReport r;
-  r.caption = "Security check";
-  auto result = [&r](IgcVerifyOutcome o) {
-    r.outcome = o;
-    r.errorIcon = o == IgcVerifyOutcome::kFailed;
-    r.message = o == IgcVerifyOutcome::kPassed            ? "Security check PASSED"
-                : o == IgcVerifyOutcome::kNoSecurityRecord ? "No security record"
-                                                           : "Security check FAILED";
-    return r;
-  };
+IgcVerifyOutcome VerifyIgcText(std::string_view text) {
+  auto result = [](IgcVerifyOutcome o) { return o; };
   auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
   uint32_t crc = kIgcCrcStart;
   size_t pos = 0;
@@ -274,68 +256,18 @@ IgcVerifyReport VerifyIgcText(std::string_view text) {
   return result(IgcVerifyOutcome::kNoSecurityRecord);
 }
 
-IgcFileReadResult ReadIgcFile(const std::string& baseName) {
-  IgcFileReadResult r;
+Result<IgcParse> ReadIgcFile(const std::string& baseName) {
   const std::string name = baseName + ".igc";
-  if (name.size() > kMaxIgcFileName) {
-    r.error = "File name too long";
-    return r;
-  }
-  ReadFileResult file = ReadWholeFile(name);
-  if (!file.ok()) {
-    switch (file.error->code) {
-      case FileErrorCode::kEmpty: r.error = "File is empty"; break;
-      case FileErrorCode::kTooLarge: r.error = "Memory allocation error"; break;
-      case FileErrorCode::kReadError:
-        r.error = "IGC track log file read error";
-        r.systemError = file.error->osText;
-        break;
-      default:
-        r.error = "Error opening file";
-        r.systemError = file.error->osText;
-        break;
-    }
-    return r;
-  }
-  IgcParseResult p = ParseIgcText(file.bytes);
-  if (!p.ok) {
-    r.error = std::move(p.error);
-    return r;
-  }
-  r.ok = true;
-  r.points = std::move(p.points);
-  r.manufacturer = std::move(p.manufacturer);
-  r.serial = std::move(p.serial);
-  return r;
+  if (name.size() > kMaxIgcFileName) return Error::System(ErrorKind::kNameTooLong, 0, name);
+  Result<std::string> file = ReadWholeFile(name);
+  if (!file.ok()) return std::move(file.error());
+  return ParseIgcText(*file);
 }
 
-IgcVerifyReport VerifyIgcFile(const std::string& path) {
-  ReadFileResult file = ReadWholeFile(path);
-  if (file.ok()) return VerifyIgcText(file.bytes);
-  IgcVerifyReport r;
-  r.outcome = IgcVerifyOutcome::kFileError;
-  r.errorIcon = true;
-  switch (file.error->code) {
-    case FileErrorCode::kEmpty:
-      r.message = "File is empty";
-      r.caption = "Reading track log file";
-      break;
-    case FileErrorCode::kTooLarge:
-      r.message = "File buffer memory allocation";
-      r.caption = r.message;
-      break;
-    case FileErrorCode::kReadError:
-      r.message = "Track log file read error";
-      r.caption = r.message;
-      r.systemError = file.error->osText;
-      break;
-    default:
-      r.message = "Error opening track log file";
-      r.caption = r.message;
-      r.systemError = file.error->osText;
-      break;
-  }
-  return r;
+Result<IgcVerifyOutcome> VerifyIgcFile(const std::string& path) {
+  Result<std::string> file = ReadWholeFile(path);
+  if (!file.ok()) return std::move(file.error());
+  return VerifyIgcText(*file);
 }
 
 }  // namespace skylode

@@ -84,12 +84,11 @@ std::string FormatIgcBRecord(const TrackPoint& point, bool withEnl) {
   return s;
 }
 
-IgcBuildResult BuildIgcText(const TrackPoint* points, size_t count, const IgcWriteOptions& o) {
-  IgcBuildResult r;
+Result<IgcText> BuildIgcText(const TrackPoint* points, size_t count, const IgcWriteOptions& o) {
+  IgcText r;
   r.sourceValid = o.gRecordValid;
   if (points == nullptr || count == 0) {
-    r.error = "No position(s) selected";
-    return r;
+    return Error::Of(ErrorKind::kNothingToWrite, "No position(s) selected");
   }
   try {
     std::string& s = r.text;
@@ -150,47 +149,13 @@ IgcBuildResult BuildIgcText(const TrackPoint* points, size_t count, const IgcWri
       r.gRecordWritten = true;
     }
   } catch (const std::bad_alloc&) {
-    r.text.clear();
-    r.text.shrink_to_fit();
-    r.error = "Memory allocation error";
-    return r;
+    return Error::NoMemory();
   }
-  r.ok = true;
   return r;
 }
 
-namespace {
-
-IgcSaveResult WriteIgcFile(const std::string& path, std::string_view bytes, bool overwrite) {
-  IgcSaveResult r;
-  auto error = WriteFileAtomically(path, bytes, overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
-  if (!error) {
-    r.status = IgcSaveStatus::kSaved;
-    return r;
-  }
-  switch (error->code) {
-    case FileErrorCode::kExists:
-      r.status = IgcSaveStatus::kExists;
-      r.message = kIgcFileExistsText;
-      r.caption = kIgcFileExistsCaption;
-      return r;
-    case FileErrorCode::kCannotCreate:
-    case FileErrorCode::kCannotOpen:
-      r.message = "Error opening file";
-      break;
-    default:
-      r.message = "File write error";
-      break;
-  }
-  r.caption = r.message;
-  r.systemError = error->osText.empty() ? error->Describe() : error->osText;
-  return r;
-}
-
-}  // namespace
-
-IgcSaveResult SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const TrackLog& log,
-                              const IgcSaveParameters& p, const std::string& path, bool overwrite) {
+Result<IgcSaved> SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const TrackLog& log,
+                                 const IgcSaveParameters& p, const std::string& path, WriteMode mode) {
   IgcWriteOptions o;
   o.header.pilot = p.pilot;
   o.header.gliderType = p.gliderType;
@@ -203,31 +168,15 @@ IgcSaveResult SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const Tra
   o.gRecordValid = log.gRecordValid;
   o.wantGRecord = p.wantGRecord;
   o.addEnl = p.addEnl;
-  IgcBuildResult text = BuildIgcText(selected, o);
-  if (!text.ok) {
-    IgcSaveResult r;
-    r.message = text.error;
-    r.caption = selected.empty() ? "Write IGC track log file" : "Encoding .igc file";
-    return r;
-  }
-  IgcSaveResult r = WriteIgcFile(path, text.text, overwrite);
-  if (r.status == IgcSaveStatus::kSaved) {
-    r.positionsWritten = selected.size();
-    r.gRecordSkipped = p.wantGRecord && !text.sourceValid;
-  }
-  return r;
+  Result<IgcText> text = BuildIgcText(selected, o);
+  if (!text.ok()) return std::move(text.error());
+  if (Status written = WriteFileAtomically(path, text->text, mode); !written.ok()) return std::move(written.error());
+  return IgcSaved{selected.size(), p.wantGRecord && !text->sourceValid};
 }
 
-IgcSaveResult SaveRawIgcLog(const RawIgcBuffer& raw, const std::string& path, bool overwrite) {
-  if (raw.empty()) {
-    IgcSaveResult r;
-    r.message = "No raw IGC log stored";
-    r.caption = "Save IGC log";
-    return r;
-  }
-  return WriteIgcFile(path, raw.text, overwrite);
+Status SaveRawIgcLog(const RawIgcBuffer& raw, const std::string& path, WriteMode mode) {
+  if (raw.empty()) return Error::Of(ErrorKind::kNothingToWrite, "No raw IGC log stored");
+  return WriteFileAtomically(path, raw.text, mode);
 }
-
-std::string IgcPositionsWrittenStatus(size_t count) { return std::to_string(count) + " positions written"; }
 
 }  // namespace skylode

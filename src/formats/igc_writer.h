@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_io.h"
 #include "records/calendar.h"
+#include "records/error.h"
 #include "records/raw_igc_buffer.h"
 #include "records/track_log.h"
 
@@ -40,26 +42,24 @@ struct IgcWriteOptions {
   int programVersion = kIgcProgramVersion;
 };
 
-struct IgcBuildResult {
-  bool ok = false;
+struct IgcText {
   std::string text;          // the whole file, "\r\n" line ends
   bool sourceValid = false;  // gRecordValid: a G record was possible
   bool gRecordWritten = false;
-  std::string error;         // when !ok
 };
 
-// Builds the whole IGC file in memory. An empty point list is an error, since
-// the date record and the file name come from the first point.
-IgcBuildResult BuildIgcText(const TrackPoint* points, size_t count, const IgcWriteOptions& options);
-inline IgcBuildResult BuildIgcText(const std::vector<TrackPoint>& points, const IgcWriteOptions& options) {
+// Builds the whole IGC file in memory. An empty point list is an error
+// (kNothingToWrite), since the date record and the file name come from the
+// first point; running out of memory is kNoMemory.
+Result<IgcText> BuildIgcText(const TrackPoint* points, size_t count, const IgcWriteOptions& options);
+inline Result<IgcText> BuildIgcText(const std::vector<TrackPoint>& points, const IgcWriteOptions& options) {
   return BuildIgcText(points.data(), points.size(), options);
 }
 
 // One B record with its line end, as BuildIgcText writes it.
 std::string FormatIgcBRecord(const TrackPoint& point, bool withEnl);
 
-// What the IGC save dialog collected. The shell runs CheckIgcSaveParameters
-// on it first and asks for the file name.
+// What the IGC save dialog collected, checked by the shell.
 struct IgcSaveParameters {
   std::string pilot;
   std::string frSerial;
@@ -71,50 +71,23 @@ struct IgcSaveParameters {
   bool addEnl = false;
 };
 
-enum class IgcSaveStatus {
-  kSaved,
-  kExists,  // nothing written: ask "File already exists, overwrite ?" and call again
-  kFailed,
-};
-
-struct IgcSaveResult {
-  IgcSaveStatus status = IgcSaveStatus::kFailed;
-  // For kExists and kFailed: the message and its caption. With a system text,
-  // the shell shows that text with `message` as the caption instead.
-  std::string message;
-  std::string caption;
-  std::string systemError;
+struct IgcSaved {
   size_t positionsWritten = 0;
-  // Saved, but the G record was wanted and the log did not come unaltered from
-  // an instrument: tell the user (kIgcNoGRecordText, kIgcNoGRecordCaption).
+  // The G record was wanted and the log did not come unaltered from an
+  // instrument, so none was written.
   bool gRecordSkipped = false;
 };
 
-// Texts of the IGC save commands and their dialogs.
-inline constexpr char kIgcSaveCaption[] = "Write IGC track log file";
-inline constexpr char kIgcOnlyOnePositionText[] = "Only one position selected";  // OK/Cancel
-inline constexpr char kIgcFormatDialogTitle[] = "IGC File Format";
-inline constexpr char kRawIgcDialogTitle[] = "Save IGC track log from GPS";
-inline constexpr char kIgcSaveFileTitle[] = "Save track log";
-inline constexpr char kIgcFilterName[] = "IGC track log files";
-inline constexpr char kIgcExtension[] = ".igc";
-inline constexpr char kIgcPositionsWrittenFormat[] = "%d positions written";
-inline constexpr char kIgcNoGRecordText[] = "Track log source is not valid for G-record";
-inline constexpr char kIgcNoGRecordCaption[] = "Security record NOT included";
-inline constexpr char kIgcFileExistsText[] = "File already exists, overwrite ?";
-inline constexpr char kIgcFileExistsCaption[] = "File creation";
-
 // Saves the selected points of `log` at `path`. The text is built before the
 // file is touched and goes through a temporary file, so a failure leaves any
-// file already at `path` as it was. Without `overwrite` an existing file is
-// left alone and kExists returned.
-IgcSaveResult SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const TrackLog& log,
-                              const IgcSaveParameters& parameters, const std::string& path, bool overwrite);
+// file already at `path` as it was. With WriteMode::kCreateNew an existing
+// file is left alone and the error is kExists. Errors of the text itself:
+// kNothingToWrite without points, kNoMemory.
+Result<IgcSaved> SaveIgcTrackLog(const std::vector<TrackPoint>& selected, const TrackLog& log,
+                                 const IgcSaveParameters& parameters, const std::string& path, WriteMode mode);
 
-// Saves the instrument's own IGC text byte for byte.
-IgcSaveResult SaveRawIgcLog(const RawIgcBuffer& raw, const std::string& path, bool overwrite);
-
-// Status line after a save: "%d positions written".
-std::string IgcPositionsWrittenStatus(size_t count);
+// Saves the instrument's own IGC text byte for byte; kNothingToWrite when
+// there is none.
+Status SaveRawIgcLog(const RawIgcBuffer& raw, const std::string& path, WriteMode mode);
 
 }  // namespace skylode

@@ -78,18 +78,13 @@ std::string TimeLabel(const CalendarTime& t) {
   return buf;
 }
 
-KmlTrackResult Fail(std::string message) {
-  KmlTrackResult r;
-  r.status = KmlTrackResult::kFailed;
-  r.error = std::move(message);
-  return r;
-}
+Error Fail(std::string message) { return Error::Content(std::move(message)); }
 
 std::string_view Parent(const std::vector<std::string_view>& names) {
   return names.size() >= 2 ? names[names.size() - 2] : std::string_view();
 }
 
-KmlTrackResult ReadChosenTrack(const TrackCandidate& track) {
+Result<KmlTrack> ReadChosenTrack(const TrackCandidate& track) {
   if (!track.hasFsInfo) return Fail("No track log information found");
   if (!track.seconds) return Fail("No track log time offsets found");
   if (!track.coordinates) return Fail("No track log positions found");
@@ -105,7 +100,7 @@ KmlTrackResult ReadChosenTrack(const TrackCandidate& track) {
     feed(XmlDecodeEntities(*instrument));
   if (const auto downloaded = XmlAttributeText(track.fsInfo, "downloaded", kKmlAttributeLimit)) feed(*downloaded);
 
-  KmlTrackResult result;
+  KmlTrack result;
   const std::vector<std::string_view> offsets = Items(*track.seconds);
   // An empty list would hand the program a track log without positions.
   if (offsets.empty()) return Fail("No track log time offsets found");
@@ -160,13 +155,12 @@ KmlTrackResult ReadChosenTrack(const TrackCandidate& track) {
   if (const auto hash = XmlAttributeText(track.fsInfo, "hash", kKmlAttributeLimit))
     result.signatureValid = *hash == expected;
   result.timesUtc = first->zulu;
-  result.status = KmlTrackResult::kRead;
   return result;
 }
 
 }  // namespace
 
-KmlTrackResult ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks) {
+Result<KmlTrack> ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks) {
   std::string buffer(text);
   std::vector<TrackCandidate> tracks;
   std::vector<std::string_view> names;
@@ -176,7 +170,7 @@ KmlTrackResult ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks) {
   bool limited = false;
   std::string problem;
 
-  const auto error = WalkXml(buffer, [&](const XmlEvent& ev) {
+  const Status walked = WalkXml(buffer, [&](const XmlEvent& ev) {
     if (ev.kind == XmlEvent::kStart) names.push_back(ev.name);
     const bool opens = ev.kind != XmlEvent::kEnd;
     if (ev.name == "Folder" && ev.kind == XmlEvent::kStart) folderTracks.push_back(0);
@@ -215,11 +209,7 @@ KmlTrackResult ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks) {
             tracks.push_back(*placemark);
           } else if (!limited) {
             limited = true;
-            if (hooks.notice) {
-              char notice[64];
-              std::snprintf(notice, sizeof notice, "Number of tracks limited to %d", kKmlTrackLimit);
-              hooks.notice(notice);
-            }
+            if (hooks.tracksLimited) hooks.tracksLimited();
           }
         }
         placemark.reset();
@@ -230,7 +220,7 @@ KmlTrackResult ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks) {
     }
     return true;
   });
-  if (error) return Fail(*error);
+  if (!walked.ok()) return walked.error();
   if (!problem.empty()) return Fail(problem);
   if (tracks.empty()) return Fail("No track log found");
 
@@ -246,25 +236,17 @@ KmlTrackResult ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks) {
     }
     if (hooks.chooseTrack) {
       const auto pick = hooks.chooseTrack(labels);
-      if (!pick || *pick >= tracks.size()) {
-        KmlTrackResult r;
-        r.status = KmlTrackResult::kCancelled;
-        return r;
-      }
+      if (!pick || *pick >= tracks.size()) return Error::Cancelled();
       chosen = *pick;
     }
   }
   return ReadChosenTrack(tracks[chosen]);
 }
 
-std::string KmlTrackStatusText(const KmlTrackResult& result) {
-  return std::to_string(result.points.size()) +
-         (result.signatureValid ? " positions read (Signature ok)" : " positions read (Signature not ok or ignored)");
-}
-
-KmlWaypointResult ReadKmlWaypoints(std::string_view text, uint32_t now, const WaypointOverwriteQuestion& askOverwrite) {
+Result<WaypointList> ReadKmlWaypoints(std::string_view text, uint32_t now,
+                                      const WaypointOverwriteQuestion& askOverwrite) {
   std::string buffer(text);
-  KmlWaypointResult result;
+  WaypointList list;
   std::vector<std::string_view> names;
   struct Fields {
     std::optional<std::string_view> name, description, coordinates;
@@ -273,7 +255,7 @@ KmlWaypointResult ReadKmlWaypoints(std::string_view text, uint32_t now, const Wa
   int number = 0;
   std::string problem;
 
-  const auto error = WalkXml(buffer, [&](const XmlEvent& ev) {
+  const Status walked = WalkXml(buffer, [&](const XmlEvent& ev) {
     if (ev.kind == XmlEvent::kStart) names.push_back(ev.name);
     if (ev.name == "Placemark" && ev.kind == XmlEvent::kStart) placemark.emplace();
     if (ev.kind != XmlEvent::kEnd) return true;
@@ -324,18 +306,14 @@ KmlWaypointResult ReadKmlWaypoints(std::string_view text, uint32_t now, const Wa
       w.height = *height;
       w.time = now;
       w.symbol = kDefaultWaypointSymbol;
-      InsertWaypoint(result.list, w, askOverwrite);
+      InsertWaypoint(list, w, askOverwrite);
     }
     names.pop_back();
     return true;
   });
-  if (error) {
-    result.error = *error;
-  } else if (!problem.empty()) {
-    result.error = problem;
-  }
-  if (result.error) result.list.items.clear();
-  return result;
+  if (!walked.ok()) return walked.error();
+  if (!problem.empty()) return Fail(problem);
+  return list;
 }
 
 KmlFolderSpan FindKmlFolders(std::string_view text) {
@@ -343,7 +321,7 @@ KmlFolderSpan FindKmlFolders(std::string_view text) {
   KmlFolderSpan span;
   int depth = 0;
   bool started = false;
-  const auto error = WalkXml(buffer, [&](const XmlEvent& ev) {
+  const Status walked = WalkXml(buffer, [&](const XmlEvent& ev) {
     if (ev.name != "Folder") return true;
     if (ev.kind == XmlEvent::kStart) {
       if (depth == 0 && !started) {
@@ -360,7 +338,7 @@ KmlFolderSpan FindKmlFolders(std::string_view text) {
     }
     return true;
   });
-  if (error) return {};
+  if (!walked.ok()) return {};
   return span;
 }
 

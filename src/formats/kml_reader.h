@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/waypoint_insert.h"
+#include "records/error.h"
 #include "records/track_log.h"
 #include "records/waypoint.h"
 
@@ -20,42 +21,30 @@ inline constexpr int kKmlTrackLimit = 50;
 inline constexpr size_t kKmlAttributeLimit = 255;
 
 struct KmlTrackHooks {
-  // "Number of tracks limited to 50".
-  std::function<void(std::string_view notice)> notice;
+  // Called once when the file holds more than kKmlTrackLimit tracks; the
+  // first ones are offered.
+  std::function<void()> tracksLimited;
   // Offered the tracks' first-point times ("%d-%02d-%02d   %02d:%02d:%02d")
   // when there are several; gives the chosen index, or nothing to cancel.
   // Unset: the first track.
   std::function<std::optional<size_t>(const std::vector<std::string>& labels)> chooseTrack;
 };
 
-struct KmlTrackResult {
-  enum Status { kRead, kCancelled, kFailed } status = kFailed;
-  std::string error;  // the message for kFailed, captioned kKmlTrackCaption
+struct KmlTrack {
   std::vector<TrackPoint> points;
   bool signatureValid = false;
   bool timesUtc = false;
   bool hasPressure = false;
-  bool ok() const { return status == kRead; }
 };
 
-inline constexpr std::string_view kKmlTrackCaption = "Parsing track log file";
-inline constexpr std::string_view kKmlWaypointCaption = "Parsing waypoint file";
-
-KmlTrackResult ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks = {});
-
-// "%d positions read (Signature ok)" or "... (Signature not ok or ignored)".
-std::string KmlTrackStatusText(const KmlTrackResult& result);
-
-struct KmlWaypointResult {
-  std::optional<std::string> error;
-  WaypointList list;
-  bool ok() const { return !error.has_value(); }
-};
+// The chosen track, a kBadContent error that says what is wrong with the
+// file, or Cancelled when the person chose no track.
+Result<KmlTrack> ReadKmlTrack(std::string_view text, const KmlTrackHooks& hooks = {});
 
 // Placemarks with a Point. `now` stamps each waypoint. A waypoint whose ID is
 // already in the list goes through the insert rule (`askOverwrite`).
-KmlWaypointResult ReadKmlWaypoints(std::string_view text, uint32_t now,
-                                   const WaypointOverwriteQuestion& askOverwrite = {});
+Result<WaypointList> ReadKmlWaypoints(std::string_view text, uint32_t now,
+                                      const WaypointOverwriteQuestion& askOverwrite = {});
 
 // The offset of the first <Folder and the offset just after the last
 // </Folder> at the outermost folder level.

@@ -18,7 +18,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kContinuation = "\r\n                ";  // 16 blanks
-constexpr std::string_view kTrackSaveCaption = "Save Logbook file";
 
 // The key is never stored as it is used, so it does not turn up as one piece
 // in the program file.
@@ -383,16 +382,6 @@ class FolderBuilder {
   FsInfoHash sha_;
 };
 
-KmlSaveResult Failed(std::string caption, std::string text) {
-  return {KmlSaveResult::kFailed, {std::move(caption), std::move(text)}};
-}
-
-std::string WithSystemText(std::string_view text, const FileError& e) {
-  std::string s(text);
-  if (!e.osText.empty()) s += ": " + e.osText;
-  return s;
-}
-
 }  // namespace
 
 FsInfoHash::FsInfoHash() : ctx_(EVP_MD_CTX_new()) {
@@ -426,25 +415,17 @@ std::string FsInfoKey() {
   return key;
 }
 
-int BuildKmlTrackFolder(TextOutputBuffer& out, const FlightStatistics& stats, std::string_view description,
-                        const KmlFolderOptions& options) {
-  if (stats.points.empty()) return kKmlFolderNoPoints;
+Status BuildKmlTrackFolder(TextOutputBuffer& out, const FlightStatistics& stats, std::string_view description,
+                           const KmlFolderOptions& options) {
+  if (stats.points.empty()) return Error::Of(ErrorKind::kNothingToWrite, "Too few track positions");
   const size_t before = out.length();
   try {
     FolderBuilder(out, stats, options).Build(description);
   } catch (const std::bad_alloc&) {
     out.text().resize(before);
-    return kKmlFolderNoMemory;
+    return Error::NoMemory();
   }
-  return kKmlFolderOk;
-}
-
-const char* KmlFolderErrorText(int code) {
-  switch (code) {
-    case kKmlFolderNoMemory: return "Memory allocation error";
-    case kKmlFolderNoPoints: return "Too few track positions";
-    default: return "Wide character conversion error";
-  }
+  return {};
 }
 
 std::string AerodiaryFileName(const FlightStatistics& stats) {
@@ -463,94 +444,28 @@ std::string WrapKmlDocument(std::string_view folders) {
   return s;
 }
 
-KmlSaveResult SaveAerodiaryTrack(const std::string& path, const FlightStatistics& stats,
-                                 std::string_view description, const KmlFolderOptions& options,
-                                 const std::function<ExistingFileChoice()>& askExisting) {
-  const std::string done =
-      stats.analysisTimeValid ? "Track saved (Signature OK)" : "Track saved (NO signature)";
-  TextOutputBuffer folder(10000);
-  if (const int r = BuildKmlTrackFolder(folder, stats, description, options); r < 0)
-    return Failed("Make GoogleEarth track folder", KmlFolderErrorText(r));
-
-  const std::string fresh = WrapKmlDocument(folder.text());
-  auto error = WriteFileAtomically(path, fresh, WriteMode::kCreateNew);
-  if (error && error->code == FileErrorCode::kExists) {
-    const ExistingFileChoice choice = askExisting ? askExisting() : ExistingFileChoice::kCancel;
-    if (choice == ExistingFileChoice::kCancel) return {KmlSaveResult::kCancelled, {}};
-    if (choice == ExistingFileChoice::kOverwrite) {
-      error = WriteFileAtomically(path, fresh, WriteMode::kReplace);
-      if (error) return Failed("Error opening file", WithSystemText("Error opening file", *error));
-    } else {
-      ReadFileResult old = ReadWholeFile(path);
-      if (!old.ok()) {
-        switch (old.error->code) {
-          case FileErrorCode::kEmpty: return Failed(std::string(kTrackSaveCaption), "Existing file is empty");
-          case FileErrorCode::kReadError:
-            return Failed("Error reading existing file", WithSystemText("Error reading existing file", *old.error));
-          default:
-            return Failed("Error opening existing file", WithSystemText("Error opening existing file", *old.error));
-        }
-      }
-      const KmlFolderSpan span = FindKmlFolders(old.bytes);
-      if (!span.ok()) return Failed(std::string(kTrackSaveCaption), "Error(s) parsing existing file");
-      std::string text;
-      text.reserve(old.bytes.size() + folder.length() + 64);
-      // The old folders keep their own indentation; the first one's two
-      // leading characters are written as blanks, whatever stood there.
-      text.append(kKmlDocumentHead).append("  ");
-      text.append(old.bytes, span.start, span.end - span.start);
-      text.append(kCrLf).append(folder.text()).append(kKmlDocumentTail);
-      error = WriteFileAtomically(path, text, WriteMode::kReplace);
-      if (error) return Failed("Error opening new file", WithSystemText("Error opening new file", *error));
-    }
-  } else if (error) {
-    if (error->code == FileErrorCode::kCannotCreate)
-      return Failed("Error opening file", WithSystemText("Error opening file", *error));
-    return Failed("File write error", WithSystemText("File write error", *error));
+Status WriteAerodiaryFile(const std::string& path, std::string_view folder, AerodiaryWrite how) {
+  switch (how) {
+    case AerodiaryWrite::kCreateNew: return WriteFileAtomically(path, WrapKmlDocument(folder), WriteMode::kCreateNew);
+    case AerodiaryWrite::kOverwrite: return WriteFileAtomically(path, WrapKmlDocument(folder), WriteMode::kReplace);
+    case AerodiaryWrite::kAppend: break;
   }
-  return {KmlSaveResult::kSaved, {"Save Aerodiary track", done}};
-}
-
-KmlSaveResult WriteGoogleEarthTrack(const std::string& path, std::span<const TrackPoint> points,
-                                    const GoogleEarthTrackRequest& request) {
-  constexpr std::string_view kCaption = "Write GoogleEarth file";
-  if (points.size() < 5) return Failed(std::string(kCaption), "Too few track positions");
-  if (path.size() > 257) return Failed(std::string(kCaption), "File name too long");
-  FlightStatistics stats;
-  try {
-    stats.points.assign(points.begin(), points.end());
-  } catch (const std::bad_alloc&) {
-    return Failed(std::string(kCaption), "Memory allocation error");
+  Result<std::string> old = ReadWholeFile(path);
+  if (!old.ok()) return std::move(old.error());
+  const KmlFolderSpan span = FindKmlFolders(*old);
+  if (!span.ok()) {
+    Error e = Error::Content("No folders found");
+    e.path = path;
+    return e;
   }
-  stats.analysisTime = -1;
-  stats.pilotIdFlag = false;
-  stats.analysisTimeValid = request.hashWanted;
-  stats.utcFlag = request.utcFlag;
-  stats.pressureFlag = request.pressureFlag;
-  ComputeFlightStatistics(stats);
-  TripSearchOptions options;
-  options.loopFlightGap = request.loopFlightGap;
-  TripHaltFlag halt{false};
-  if (RunTripSearch(stats.points, stats.trips, options, {}, halt) < 0)
-    return Failed("Analysing track", "Memory allocation error");
-
-  const CalendarTime day = SecondsToDateTime(points.front().time);
-  TextOutputBuffer description;
-  description.Int(day.year).Append('-').Int(day.month, 2).Append('-').Int(day.day, 2);
-  TextOutputBuffer folder(10000);
-  if (const int r = BuildKmlTrackFolder(folder, stats, description.text(),
-                                        {request.instrumentText, request.loopFlightGap});
-      r < 0)
-    return Failed("Making GoogleEarth track folder", KmlFolderErrorText(r));
-
-  const auto error = WriteFileAtomically(path, WrapKmlDocument(folder.text()),
-                                         request.overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
-  if (error) {
-    if (error->code == FileErrorCode::kExists) return Failed(std::string(kCaption), "File already exists");
-    if (error->code == FileErrorCode::kCannotCreate) return Failed(std::string(kCaption), "File creation error");
-    return Failed(std::string(kCaption), WithSystemText("File write error", *error));
-  }
-  return {KmlSaveResult::kSaved, {}};
+  std::string text;
+  text.reserve(old->size() + folder.size() + 64);
+  // The old folders keep their own indentation; the first one's two
+  // leading characters are written as blanks, whatever stood there.
+  text.append(kKmlDocumentHead).append("  ");
+  text.append(*old, span.start, span.end - span.start);
+  text.append(kCrLf).append(folder).append(kKmlDocumentTail);
+  return WriteFileAtomically(path, text, WriteMode::kReplace);
 }
 
 std::string BuildKmlWaypointDocument(const WaypointList& list) {
@@ -570,17 +485,14 @@ std::string BuildKmlWaypointDocument(const WaypointList& list) {
   return out.Take();
 }
 
-std::optional<KmlMessage> WriteGoogleEarthWaypoints(const std::string& path, const WaypointList& list) {
-  constexpr std::string_view kCaption = "Save GoogleEarth waypoint file";
+Status WriteGoogleEarthWaypoints(const std::string& path, const WaypointList& list) {
   std::string text;
   try {
     text = BuildKmlWaypointDocument(list);
   } catch (const std::bad_alloc&) {
-    return KmlMessage{std::string(kCaption), "Memory allocation error"};
+    return Error::NoMemory();
   }
-  if (const auto error = WriteFileAtomically(path, text, WriteMode::kReplace))
-    return KmlMessage{std::string(kCaption), WithSystemText("File write error", *error)};
-  return std::nullopt;
+  return WriteFileAtomically(path, text, WriteMode::kReplace);
 }
 
 }  // namespace skylode

@@ -2,10 +2,6 @@
 
 namespace skylode {
 
-std::string WaypointExistsQuestion(const Waypoint& existing) {
-  return "Waypoint " + existing.id + " already exists, overwrite ?";
-}
-
 InsertOutcome InsertWaypoint(WaypointList& list, const Waypoint& waypoint, const WaypointOverwriteQuestion& ask) {
   if (ask) {
     // By index: the question may run arbitrary code, but it gets a copy.

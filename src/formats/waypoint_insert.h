@@ -11,11 +11,6 @@
 
 namespace skylode {
 
-inline constexpr std::string_view kInsertWaypointCaption = "Insert waypoint";
-
-// "Waypoint %s already exists, overwrite ?"
-std::string WaypointExistsQuestion(const Waypoint& existing);
-
 // Asked once per existing waypoint with the same ID; true replaces it.
 // Unset: never replace.
 using WaypointOverwriteQuestion = std::function<bool(const Waypoint& existing)>;

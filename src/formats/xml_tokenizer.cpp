@@ -34,7 +34,7 @@ bool Expect(std::string_view& s, char c) {
 
 }  // namespace
 
-int NextXmlTag(char*& cursor, XmlTag& tag) {
+XmlNext NextXmlTag(char*& cursor, XmlTag& tag) {
   tag = XmlTag{};
   char* p = cursor;
   while (*p != '\0' && *p != '<') {
@@ -43,7 +43,7 @@ int NextXmlTag(char*& cursor, XmlTag& tag) {
   }
   if (*p == '\0') {
     cursor = p;
-    return kXmlTagEnd;
+    return XmlNext::kEnd;
   }
   *p = '\0';
   tag.open = p;
@@ -55,7 +55,7 @@ int NextXmlTag(char*& cursor, XmlTag& tag) {
       s = std::strstr(s, "--");
       if (s == nullptr) {
         cursor = q + std::strlen(q);
-        return kXmlTagBroken;
+        return XmlNext::kBroken;
       }
       while (*s == '-') ++s;
       if (*s == '>') break;
@@ -63,26 +63,26 @@ int NextXmlTag(char*& cursor, XmlTag& tag) {
     tag.kind = XmlTagKind::kComment;
     tag.name = "!--";
     cursor = s + 1;
-    return 0;
+    return XmlNext::kTag;
   }
   if (std::strncmp(q, "![CDATA[", 8) == 0) {
     char* end = std::strstr(q + 8, "]]>");
     if (end == nullptr) {
       cursor = q + std::strlen(q);
-      return kXmlTagBroken;
+      return XmlNext::kBroken;
     }
     *end = '\0';
     tag.kind = XmlTagKind::kCData;
     tag.name = "![CDATA[";
     tag.content = q + 8;
     cursor = end + 3;
-    return 0;
+    return XmlNext::kTag;
   }
   char* s = q;
   while (*s != '\0' && *s != '>' && !IsBlank(*s)) ++s;
   if (*s == '\0') {
     cursor = s;
-    return kXmlTagBroken;
+    return XmlNext::kBroken;
   }
   if (*s != '>') {
     *s++ = '\0';
@@ -99,7 +99,7 @@ int NextXmlTag(char*& cursor, XmlTag& tag) {
     }
     if (*s == '\0') {
       cursor = s;
-      return kXmlTagBroken;
+      return XmlNext::kBroken;
     }
   }
   // s points at the '>'.
@@ -108,9 +108,9 @@ int NextXmlTag(char*& cursor, XmlTag& tag) {
   cursor = s + 1;
   if (s > q && s[-1] == '/') {
     s[-1] = '\0';
-    return kXmlTagEmpty;
+    return XmlNext::kEmptyTag;
   }
-  return 0;
+  return XmlNext::kTag;
 }
 
 std::optional<std::string> XmlAttributeText(const char* attributes, std::string_view name, size_t limit) {
@@ -252,7 +252,10 @@ std::optional<XmlTime> ParseXmlTime(std::string_view s) {
   return out;
 }
 
-std::optional<std::string> WalkXml(std::string& text, const XmlHandler& handler) {
+namespace {
+
+// Nothing when the walk ends well, else the rule broken.
+std::optional<std::string> Walk(std::string& text, const XmlHandler& handler) {
   char* const base = text.data();
   char* cursor = base;
   if (text.size() >= 3 && static_cast<uint8_t>(text[0]) == 0xEF && static_cast<uint8_t>(text[1]) == 0xBB &&
@@ -269,14 +272,14 @@ std::optional<std::string> WalkXml(std::string& text, const XmlHandler& handler)
   bool haveCdata = false;
   for (;;) {
     XmlTag tag;
-    const int r = NextXmlTag(cursor, tag);
-    if (r == kXmlTagEnd) {
+    const XmlNext r = NextXmlTag(cursor, tag);
+    if (r == XmlNext::kEnd) {
       if (!anyTag) return "No tags found";
       if (!stack.empty()) return "Nesting level not zero at end-of-file";
       if (tag.text != nullptr) return "Data found after last tag";
       return std::nullopt;
     }
-    if (r == kXmlTagBroken) return "End-of-file encountered within a tag";
+    if (r == XmlNext::kBroken) return "End-of-file encountered within a tag";
     anyTag = true;
     if (tag.kind == XmlTagKind::kComment) continue;
     if (tag.kind == XmlTagKind::kCData) {
@@ -307,9 +310,9 @@ std::optional<std::string> WalkXml(std::string& text, const XmlHandler& handler)
       stack.pop_back();
     } else {
       if (stack.empty() && tag.text != nullptr) return "Data found before tag <" + std::string(name) + ">";
-      ev.kind = r == kXmlTagEmpty ? XmlEvent::kEmpty : XmlEvent::kStart;
+      ev.kind = r == XmlNext::kEmptyTag ? XmlEvent::kEmpty : XmlEvent::kStart;
       ev.name = name;
-      if (r != kXmlTagEmpty) {
+      if (r != XmlNext::kEmptyTag) {
         if (static_cast<int>(stack.size()) >= kXmlNestingLimit)
           return "Nesting limit exceeded at tag <" + std::string(name) + "...";
         stack.push_back(name);
@@ -319,6 +322,13 @@ std::optional<std::string> WalkXml(std::string& text, const XmlHandler& handler)
     haveCdata = false;
     if (!handler(ev)) return std::nullopt;
   }
+}
+
+}  // namespace
+
+Status WalkXml(std::string& text, const XmlHandler& handler) {
+  if (auto broken = Walk(text, handler)) return Error::Content(std::move(*broken));
+  return {};
 }
 
 }  // namespace skylode

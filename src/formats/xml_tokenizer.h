@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "records/error.h"
+
 namespace skylode {
 
 enum class XmlTagKind { kElement, kComment, kCData };
@@ -24,15 +26,16 @@ struct XmlTag {
   char* open = nullptr;        // where the '<' stood (now the NUL ending `text`)
 };
 
-inline constexpr int kXmlTagEnd = -1;     // the text ended before any '<'
-inline constexpr int kXmlTagBroken = -2;  // the text ended inside a tag
-inline constexpr int kXmlTagEmpty = 1;    // <name ... />
+enum class XmlNext {
+  kTag,       // a tag (end tags are tags whose name begins with '/')
+  kEmptyTag,  // <name ... />
+  kEnd,       // the text ended before any '<'
+  kBroken,    // the text ended inside a tag
+};
 
 // From `cursor`, skips the text up to the next '<' and cuts out the tag
-// there. Returns 0 for a tag, kXmlTagEmpty for an empty element, or one of
-// the negative results. The cursor moves past the tag. End tags are tags
-// whose name begins with '/'.
-int NextXmlTag(char*& cursor, XmlTag& tag);
+// there. The cursor moves past the tag.
+XmlNext NextXmlTag(char*& cursor, XmlTag& tag);
 
 // The value of attribute `name` in an attribute text: the name as a whole
 // word, optional blanks, '=', optional blanks and a value in " or '.
@@ -74,7 +77,8 @@ inline constexpr int kXmlNestingLimit = 19;
 // Handler result: true to go on, false to stop (the walk then succeeds).
 using XmlHandler = std::function<bool(const XmlEvent&)>;
 
-// `text` is modified in place. Returns nothing on success, else the message.
-std::optional<std::string> WalkXml(std::string& text, const XmlHandler& handler);
+// `text` is modified in place. The first rule broken is a kBadContent error
+// whose text says which.
+Status WalkXml(std::string& text, const XmlHandler& handler);
 
 }  // namespace skylode

@@ -121,8 +121,8 @@ void DumpDebugData(AppState& app) {
   spec.folderSetting = SettingId::kTraceDir;
   const auto file = app.AskSaveFile(spec);
   if (!file || !app.ConfirmNewFile(file->path)) return;
-  if (auto error = WriteFileAtomically(file->path, std::span<const uint8_t>(bytes))) {
-    app.ShowMessage(error->osText.empty() ? error->Describe() : error->osText, "File write error");
+  if (const Status written = WriteFileAtomically(file->path, std::span<const uint8_t>(bytes)); !written.ok()) {
+    app.ShowMessage(written.error().SystemText(), "File write error");
     return;
   }
   app.ShowMessage("File written", caption, BoxIcon::kInformation);

@@ -57,20 +57,20 @@ const std::string kBinary("AFLY\0\r\n\xFF\x80 tail", 14);
 
 TEST_F(FileIoTest, WritesNewFileExactly) {
   const std::string path = PathOf("new.igc");
-  EXPECT_FALSE(WriteFileAtomically(path, kBinary));
+  EXPECT_TRUE(WriteFileAtomically(path, kBinary).ok());
   EXPECT_EQ(Get(path), kBinary);
   EXPECT_EQ(Names(), std::set<std::string>{"new.igc"});
 }
 
 TEST_F(FileIoTest, WritesEmptyFileAndBytesFromSpan) {
   const std::string empty = PathOf("empty.log");
-  EXPECT_FALSE(WriteFileAtomically(empty, std::string_view()));
+  EXPECT_TRUE(WriteFileAtomically(empty, std::string_view()).ok());
   EXPECT_TRUE(fs::exists(empty));
   EXPECT_EQ(fs::file_size(empty), 0u);
 
   const std::vector<uint8_t> bytes = {0x00, 0x11, 0xFF};
   const std::string path = PathOf("trace.log");
-  EXPECT_FALSE(WriteFileAtomically(path, std::span<const uint8_t>(bytes)));
+  EXPECT_TRUE(WriteFileAtomically(path, std::span<const uint8_t>(bytes)).ok());
   EXPECT_EQ(Get(path), std::string("\x00\x11\xFF", 3));
 }
 
@@ -78,7 +78,7 @@ TEST_F(FileIoTest, ReplacesWholeFileAndKeepsItsPermissions) {
   const std::string path = PathOf("flight.kml");
   Put(path, std::string(5000, 'o'));
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
-  EXPECT_FALSE(WriteFileAtomically(path, "short"));
+  EXPECT_TRUE(WriteFileAtomically(path, "short").ok());
   EXPECT_EQ(Get(path), "short");
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -90,16 +90,16 @@ TEST_F(FileIoTest, FolderMayBeGivenWithoutSlash) {
   // A bare name goes to the working folder; run it inside ours.
   const fs::path previous = fs::current_path();
   fs::current_path(dir);
-  const auto error = WriteFileAtomically("bare.gpx", "x");
+  const auto saved = WriteFileAtomically("bare.gpx", "x");
   fs::current_path(previous);
-  EXPECT_FALSE(error);
+  EXPECT_TRUE(saved.ok());
   EXPECT_EQ(Get(PathOf("bare.gpx")), "x");
   EXPECT_EQ(Names(), std::set<std::string>{"bare.gpx"});
 }
 
 TEST_F(FileIoTest, LongNameStillGetsATemporaryFile) {
   const std::string name = std::string(250, 'n') + ".igc";
-  EXPECT_FALSE(WriteFileAtomically(PathOf(name), "B"));
+  EXPECT_TRUE(WriteFileAtomically(PathOf(name), "B").ok());
   EXPECT_EQ(Get(PathOf(name)), "B");
   EXPECT_EQ(Names(), std::set<std::string>{name});
 }
@@ -109,7 +109,7 @@ TEST_F(FileIoTest, WritingThroughALinkReplacesTheFileItNames) {
   const std::string link = PathOf("link.wpt");
   Put(real, "old");
   fs::create_symlink(real, link);
-  EXPECT_FALSE(WriteFileAtomically(link, "new"));
+  EXPECT_TRUE(WriteFileAtomically(link, "new").ok());
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(Get(real), "new");
   EXPECT_EQ(Names(), (std::set<std::string>{"link.wpt", "real.wpt"}));
@@ -127,26 +127,26 @@ TEST_F(FileIoTest, FailedSavesLeaveEverythingAsItWas) {
     const char* name;
     std::string path;
     WriteMode mode;
-    FileErrorCode code;
+    ErrorKind kind;
     int osError;
   };
   const Case cases[] = {
-      {"missing folder", PathOf("missing/x.igc"), WriteMode::kReplace, FileErrorCode::kCannotCreate, ENOENT},
-      {"parent is a file", PathOf("plain.txt/x.igc"), WriteMode::kReplace, FileErrorCode::kCannotCreate, ENOTDIR},
-      {"folder in the way", PathOf("folder.igc"), WriteMode::kReplace, FileErrorCode::kCannotReplace, EISDIR},
-      {"path ends in a slash", PathOf("folder.igc/"), WriteMode::kReplace, FileErrorCode::kCannotCreate, EISDIR},
-      {"create new over a file", PathOf("existing.igc"), WriteMode::kCreateNew, FileErrorCode::kExists, EEXIST},
-      {"create new over a folder", PathOf("folder.igc"), WriteMode::kCreateNew, FileErrorCode::kExists, EEXIST},
+      {"missing folder", PathOf("missing/x.igc"), WriteMode::kReplace, ErrorKind::kCannotCreate, ENOENT},
+      {"parent is a file", PathOf("plain.txt/x.igc"), WriteMode::kReplace, ErrorKind::kCannotCreate, ENOTDIR},
+      {"folder in the way", PathOf("folder.igc"), WriteMode::kReplace, ErrorKind::kCannotReplace, EISDIR},
+      {"path ends in a slash", PathOf("folder.igc/"), WriteMode::kReplace, ErrorKind::kCannotCreate, EISDIR},
+      {"create new over a file", PathOf("existing.igc"), WriteMode::kCreateNew, ErrorKind::kExists, EEXIST},
+      {"create new over a folder", PathOf("folder.igc"), WriteMode::kCreateNew, ErrorKind::kExists, EEXIST},
   };
   const auto namesBefore = Names();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const auto asked = WriteFileAtomically(c.path, "new contents", c.mode);
-    ASSERT_TRUE(asked.has_value());
-    EXPECT_EQ(asked->code, c.code);
-    EXPECT_EQ(asked->osError, c.osError);
-    EXPECT_EQ(asked->path, c.path);
-    EXPECT_FALSE(asked->osText.empty());
+    ASSERT_FALSE(asked.ok());
+    EXPECT_EQ(asked.error().kind, c.kind);
+    EXPECT_EQ(asked.error().osError, c.osError);
+    EXPECT_EQ(asked.error().path, c.path);
+    EXPECT_FALSE(asked.error().osText.empty());
     EXPECT_EQ(Names(), namesBefore);
   }
   EXPECT_EQ(Get(PathOf("plain.txt")), "a file, not a folder");
@@ -158,12 +158,12 @@ TEST_F(FileIoTest, CreateNewRefusesExistingFileAndKeepsIt) {
   const std::string path = PathOf("comp.kml");
   Put(path, kBinary);
   const auto error = WriteFileAtomically(path, "other", WriteMode::kCreateNew);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->code, FileErrorCode::kExists);
+  ASSERT_FALSE(error.ok());
+  EXPECT_EQ(error.error().kind, ErrorKind::kExists);
   EXPECT_EQ(Get(path), kBinary);
   EXPECT_EQ(Names(), std::set<std::string>{"comp.kml"});
 
-  EXPECT_FALSE(WriteFileAtomically(PathOf("fresh.kml"), "fresh", WriteMode::kCreateNew));
+  EXPECT_TRUE(WriteFileAtomically(PathOf("fresh.kml"), "fresh", WriteMode::kCreateNew).ok());
   EXPECT_EQ(Get(PathOf("fresh.kml")), "fresh");
 }
 
@@ -183,9 +183,9 @@ TEST_F(FileIoTest, WriteErrorKeepsOldFile) {
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, previousHandler);
 
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->code, FileErrorCode::kWriteError);
-  EXPECT_EQ(error->osError, EFBIG);
+  ASSERT_FALSE(error.ok());
+  EXPECT_EQ(error.error().kind, ErrorKind::kWriteError);
+  EXPECT_EQ(error.error().osError, EFBIG);
   EXPECT_EQ(Get(path), kBinary);
   EXPECT_EQ(Names(), std::set<std::string>{"keep.igc"});
 }
@@ -196,8 +196,8 @@ TEST_F(FileIoTest, ReadsWholeFile) {
   Put(path, big);
   const auto result = ReadWholeFile(path);
   ASSERT_TRUE(result.ok());
-  EXPECT_EQ(result.bytes, big);
-  EXPECT_EQ(result.bytes.c_str()[big.size()], '\0');
+  EXPECT_EQ(result.value(), big);
+  EXPECT_EQ(result.value().c_str()[big.size()], '\0');
 }
 
 TEST_F(FileIoTest, ReadErrors) {
@@ -206,32 +206,32 @@ TEST_F(FileIoTest, ReadErrors) {
   struct Case {
     std::string path;
     size_t limit;
-    FileErrorCode code;
+    ErrorKind kind;
     int osError;
   };
   const Case cases[] = {
-      {PathOf("missing.igc"), kDefaultReadLimit, FileErrorCode::kCannotOpen, ENOENT},
-      {dir.string(), kDefaultReadLimit, FileErrorCode::kCannotOpen, EISDIR},
-      {PathOf("empty.igc"), kDefaultReadLimit, FileErrorCode::kEmpty, 0},
-      {PathOf("five.igc"), 4, FileErrorCode::kTooLarge, 0},
+      {PathOf("missing.igc"), kDefaultReadLimit, ErrorKind::kCannotOpen, ENOENT},
+      {dir.string(), kDefaultReadLimit, ErrorKind::kCannotOpen, EISDIR},
+      {PathOf("empty.igc"), kDefaultReadLimit, ErrorKind::kEmpty, 0},
+      {PathOf("five.igc"), 4, ErrorKind::kTooLarge, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     const auto result = ReadWholeFile(c.path, c.limit);
     ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.error->code, c.code);
-    EXPECT_EQ(result.error->osError, c.osError);
-    EXPECT_TRUE(result.bytes.empty());
+    EXPECT_EQ(result.error().kind, c.kind);
+    EXPECT_EQ(result.error().osError, c.osError);
+    EXPECT_EQ(result.error().path, c.path);
   }
   EXPECT_TRUE(ReadWholeFile(PathOf("five.igc"), 5).ok());
 }
 
-TEST(FileError, DescribeNamesFileAndReason) {
+TEST(FileErrorText, DescribeNamesFileAndReason) {
   const auto result = ReadWholeFile("/nonexistent-skylode-folder/a.igc");
   ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.error->Describe(),
+  EXPECT_EQ(result.error().Describe(),
             "Cannot open file /nonexistent-skylode-folder/a.igc: " + SystemErrorText(ENOENT));
-  const FileError exists{FileErrorCode::kEmpty, 0, {}, "/x/e.igc"};
+  const Error exists = Error::System(ErrorKind::kEmpty, 0, "/x/e.igc");
   EXPECT_EQ(exists.Describe(), "Empty file /x/e.igc");
 }
 

@@ -51,50 +51,49 @@ class IgcFiles : public ::testing::Test {
 TEST_F(IgcFiles, SaveWritesTheBuiltTextAndVerifies) {
   const TrackLog log = InstrumentLog();
   const std::string path = Path("flight.igc");
-  const IgcSaveResult r = SaveIgcTrackLog(log.points, log, Parameters(), path, false);
-  ASSERT_EQ(r.status, IgcSaveStatus::kSaved) << r.message << r.systemError;
-  EXPECT_EQ(r.positionsWritten, log.points.size());
-  EXPECT_FALSE(r.gRecordSkipped);
+  const Result<IgcSaved> r = SaveIgcTrackLog(log.points, log, Parameters(), path, WriteMode::kCreateNew);
+  ASSERT_TRUE(r.ok()) << r.error().Describe();
+  EXPECT_EQ(r->positionsWritten, log.points.size());
+  EXPECT_FALSE(r->gRecordSkipped);
   // The save passes no competition ID; otherwise the fixture's texts.
   EXPECT_EQ(igc_test::ReadFile(path), igc_test::ReadFile(std::string(SKYLODE_TEST_DATA) + "/igc/fixture_g.igc"));
-  EXPECT_EQ(VerifyIgcFile(path).outcome, IgcVerifyOutcome::kPassed);
-  EXPECT_EQ(IgcPositionsWrittenStatus(r.positionsWritten), "4 positions written");
+  const Result<IgcVerifyOutcome> checked = VerifyIgcFile(path);
+  ASSERT_TRUE(checked.ok());
+  EXPECT_EQ(*checked, IgcVerifyOutcome::kPassed);
 }
 
 TEST_F(IgcFiles, ExistingFileIsKeptUntilTheUserAgrees) {
   const TrackLog log = InstrumentLog();
   const std::string path = Path("flight.igc");
   Put(path, "old contents");
-  IgcSaveResult r = SaveIgcTrackLog(log.points, log, Parameters(), path, false);
-  EXPECT_EQ(r.status, IgcSaveStatus::kExists);
-  EXPECT_EQ(r.message, "File already exists, overwrite ?");
-  EXPECT_EQ(r.caption, "File creation");
+  Result<IgcSaved> r = SaveIgcTrackLog(log.points, log, Parameters(), path, WriteMode::kCreateNew);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().kind, ErrorKind::kExists);
+  EXPECT_EQ(r.error().path, path);
   EXPECT_EQ(igc_test::ReadFile(path), "old contents");
-  r = SaveIgcTrackLog(log.points, log, Parameters(), path, true);
-  ASSERT_EQ(r.status, IgcSaveStatus::kSaved);
-  EXPECT_EQ(VerifyIgcFile(path).outcome, IgcVerifyOutcome::kPassed);
+  r = SaveIgcTrackLog(log.points, log, Parameters(), path, WriteMode::kReplace);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(*VerifyIgcFile(path), IgcVerifyOutcome::kPassed);
 }
 
 TEST_F(IgcFiles, FailuresLeaveNoFileAndSayWhy) {
   const TrackLog log = InstrumentLog();
   const std::string path = Path("flight.igc");
   Put(path, "old contents");
-  IgcSaveResult r = SaveIgcTrackLog({}, log, Parameters(), path, true);
-  EXPECT_EQ(r.status, IgcSaveStatus::kFailed);
-  EXPECT_EQ(r.message, "No position(s) selected");
-  EXPECT_EQ(r.caption, "Write IGC track log file");
+  Result<IgcSaved> r = SaveIgcTrackLog({}, log, Parameters(), path, WriteMode::kReplace);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().kind, ErrorKind::kNothingToWrite);
   EXPECT_EQ(igc_test::ReadFile(path), "old contents");
 
-  r = SaveIgcTrackLog(log.points, log, Parameters(), Path("missing-folder/flight.igc"), false);
-  EXPECT_EQ(r.status, IgcSaveStatus::kFailed);
-  EXPECT_EQ(r.message, "Error opening file");
-  EXPECT_FALSE(r.systemError.empty());
+  r = SaveIgcTrackLog(log.points, log, Parameters(), Path("missing-folder/flight.igc"), WriteMode::kCreateNew);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().kind, ErrorKind::kCannotCreate);
+  EXPECT_FALSE(r.error().osText.empty());
   EXPECT_FALSE(fs::exists(Path("missing-folder")));
 
-  r = SaveRawIgcLog(RawIgcBuffer{}, path, true);
-  EXPECT_EQ(r.status, IgcSaveStatus::kFailed);
-  EXPECT_EQ(r.message, "No raw IGC log stored");
-  EXPECT_EQ(r.caption, "Save IGC log");
+  const Status raw = SaveRawIgcLog(RawIgcBuffer{}, path, WriteMode::kReplace);
+  ASSERT_FALSE(raw.ok());
+  EXPECT_EQ(raw.error().kind, ErrorKind::kNothingToWrite);
   EXPECT_EQ(igc_test::ReadFile(path), "old contents");
 }
 
@@ -102,14 +101,14 @@ TEST_F(IgcFiles, LogFromAFileIsSavedWithoutSecurityRecord) {
   TrackLog log = InstrumentLog();
   log.gRecordValid = false;
   const std::string path = Path("flight.igc");
-  const IgcSaveResult r = SaveIgcTrackLog(log.points, log, Parameters(), path, false);
-  ASSERT_EQ(r.status, IgcSaveStatus::kSaved);
-  EXPECT_TRUE(r.gRecordSkipped);
-  EXPECT_EQ(VerifyIgcFile(path).message, "No security record");
+  const Result<IgcSaved> r = SaveIgcTrackLog(log.points, log, Parameters(), path, WriteMode::kCreateNew);
+  ASSERT_TRUE(r.ok());
+  EXPECT_TRUE(r->gRecordSkipped);
+  EXPECT_EQ(*VerifyIgcFile(path), IgcVerifyOutcome::kNoSecurityRecord);
 
   IgcSaveParameters noG = Parameters();
   noG.wantGRecord = false;
-  EXPECT_FALSE(SaveIgcTrackLog(log.points, log, noG, path, true).gRecordSkipped);
+  EXPECT_FALSE(SaveIgcTrackLog(log.points, log, noG, path, WriteMode::kReplace)->gRecordSkipped);
 }
 
 TEST_F(IgcFiles, RawLogIsSavedByteForByte) {
@@ -117,51 +116,56 @@ TEST_F(IgcFiles, RawLogIsSavedByteForByte) {
   // Ends in a control byte, a high byte and a NUL: none of it is touched.
   raw.text = std::string("AFLY123\nHFDTE010709\nB1000004703501N00800000WA0123401300\n\x01\xff", 59);
   const std::string path = Path("raw.igc");
-  ASSERT_EQ(SaveRawIgcLog(raw, path, false).status, IgcSaveStatus::kSaved);
+  ASSERT_TRUE(SaveRawIgcLog(raw, path, WriteMode::kCreateNew).ok());
   EXPECT_EQ(igc_test::ReadFile(path), raw.text);
-  EXPECT_EQ(SaveRawIgcLog(raw, path, false).status, IgcSaveStatus::kExists);
+  const Status again = SaveRawIgcLog(raw, path, WriteMode::kCreateNew);
+  ASSERT_FALSE(again.ok());
+  EXPECT_EQ(again.error().kind, ErrorKind::kExists);
 }
 
 TEST_F(IgcFiles, ReadIgcFileAppendsTheExtension) {
   Put(Path("good.igc"), igc_test::ReadFile(std::string(SKYLODE_TEST_DATA) + "/igc/fixture_enl_g.igc"));
   Put(Path("empty.igc"), "");
   Put(Path("bad.igc"), "AXYZ\r\nB1000004703501N00800000WA0123401300\r\n");
-  IgcFileReadResult r = ReadIgcFile(Path("good"));
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.points.size(), 4u);
-  EXPECT_EQ(r.manufacturer, "XKL");
-  EXPECT_EQ(r.serial, "AB1");
+  Result<IgcParse> r = ReadIgcFile(Path("good"));
+  ASSERT_TRUE(r.ok()) << r.error().Describe();
+  EXPECT_EQ(r->points.size(), 4u);
+  EXPECT_EQ(r->manufacturer, "XKL");
+  EXPECT_EQ(r->serial, "AB1");
 
   struct Case {
     std::string base;
-    const char* error;
+    ErrorKind kind;
+    const char* text;  // the reader's own account, for content errors
     bool system;
   } cases[] = {
-      {Path("empty"), "File is empty", false},
-      {Path("bad"), "Missing date line", false},
-      {Path("absent"), "Error opening file", true},
-      {std::string(254, 'x'), "File name too long", false},
+      {Path("empty"), ErrorKind::kEmpty, "", false},
+      {Path("bad"), ErrorKind::kBadContent, "Missing date line", false},
+      {Path("absent"), ErrorKind::kCannotOpen, "", true},
+      {std::string(254, 'x'), ErrorKind::kNameTooLong, "", false},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.base);
     r = ReadIgcFile(c.base);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, c.error);
-    EXPECT_EQ(!r.systemError.empty(), c.system) << c.error;
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind, c.kind);
+    EXPECT_EQ(r.error().text, c.text);
+    EXPECT_EQ(!r.error().osText.empty(), c.system);
   }
 }
 
 TEST_F(IgcFiles, VerifyReportsFileErrors) {
   Put(Path("empty.igc"), "");
-  IgcVerifyReport v = VerifyIgcFile(Path("empty.igc"));
-  EXPECT_EQ(v.outcome, IgcVerifyOutcome::kFileError);
-  EXPECT_EQ(v.message, "File is empty");
-  EXPECT_EQ(v.caption, "Reading track log file");
+  Result<IgcVerifyOutcome> v = VerifyIgcFile(Path("empty.igc"));
+  ASSERT_FALSE(v.ok());
+  EXPECT_EQ(v.error().kind, ErrorKind::kEmpty);
   v = VerifyIgcFile(Path("absent.igc"));
-  EXPECT_EQ(v.outcome, IgcVerifyOutcome::kFileError);
-  EXPECT_EQ(v.message, "Error opening track log file");
-  EXPECT_FALSE(v.systemError.empty());
+  ASSERT_FALSE(v.ok());
+  EXPECT_EQ(v.error().kind, ErrorKind::kCannotOpen);
+  EXPECT_FALSE(v.error().osText.empty());
   v = VerifyIgcFile(std::string(SKYLODE_TEST_DATA) + "/igc/fixture_enl_g.igc");
-  EXPECT_EQ(v.message, "Security check PASSED");
+  ASSERT_TRUE(v.ok());
+  EXPECT_EQ(*v, IgcVerifyOutcome::kPassed);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(IgcInterop, GpsbabelSeesTheSameFixes) {
     o.addEnl = c.enl;
     o.wantGRecord = c.g;
     const std::string path = (dir / "babel.igc").string();
-    std::ofstream(path, std::ios::binary) << BuildIgcText(c.points, o).text;
+    std::ofstream(path, std::ios::binary) << BuildIgcText(c.points, o)->text;
     const std::vector<Fix> fixes =
         ParseUnicsv(RunCommand("gpsbabel -t -i igc -f '" + path + "' -o unicsv,utc=0 -F - 2>&1"));
     // One track from the pressure altitudes, one from the GNSS altitudes:

@@ -58,33 +58,5 @@ TEST(IgcNames, ProposedNamesFollowTheMaskAndNeedAFirstPoint) {
   EXPECT_EQ(ProposeRawIgcFileName(IgcNameStyle::kNone, raw, 3), "");
 }
 
-TEST(IgcNames, DialogChecksInOrder) {
-  struct Case {
-    const char* pilot;
-    const char* flight;
-    const char* serial;
-    const char* error;
-  } cases[] = {
-      {"Jane", "1", "AB1", ""},
-      {"Jane", " +35 ", "ab1", ""},
-      {"", "x", "", "Missing pilot name"},
-      {"Jane", "", "", "Missing flight number"},
-      {"Jane", "   ", "AB1", "Missing flight number"},
-      {"Jane", "1x", "AB1", "Bad flight number input"},
-      {"Jane", "+", "AB1", "Bad flight number input"},
-      {"Jane", "1 2", "AB1", "Bad flight number input"},
-      {"Jane", "0", "AB1", "Flight number out of range"},
-      {"Jane", "36", "AB1", "Flight number out of range"},
-      {"Jane", "-1", "AB1", "Flight number out of range"},
-      {"Jane", "99999999999999999999", "AB1", "Flight number out of range"},
-      {"Jane", "7", "", "Missing FR serial number"},
-      {"Jane", "7", "A1", "FR serial number string too short"},
-      {"Jane", "7", "A-1", "FR serial number not alpha-numeric"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(CheckIgcSaveParameters(c.pilot, c.flight, c.serial), c.error) << c.flight << "|" << c.serial;
-  EXPECT_EQ(CheckIgcFlightNumber(" 12").flight, 12);
-}
-
 }  // namespace
 }  // namespace skylode

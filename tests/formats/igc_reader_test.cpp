@@ -52,10 +52,14 @@ TEST(IgcReader, ErrorsNameTheRecordAndLine) {
       {Lines({"AXYZ", "HFDTE010709", "B100000470350"}), "Pos. error 9 on line 3"},
   };
   for (const auto& c : cases) {
-    const IgcParseResult r = ParseIgcText(c.text);
-    EXPECT_FALSE(r.ok) << c.text;
-    EXPECT_EQ(r.error, c.error) << c.text;
-    EXPECT_TRUE(r.points.empty());
+    const Result<IgcParse> r = ParseIgcText(c.text);
+    ASSERT_FALSE(r.ok()) << c.text;
+    EXPECT_EQ(r.error().kind, ErrorKind::kBadContent);
+    EXPECT_EQ(r.error().text, c.error) << c.text;
+    // The line named in the text is the error's line.
+    const std::string error = c.error;
+    if (const size_t at = error.find(" on line "); at != std::string::npos)
+      EXPECT_EQ(r.error().line, std::stoi(error.substr(at + 9))) << c.text;
   }
 }
 
@@ -94,23 +98,29 @@ TEST(IgcReader, BRecordFieldErrors) {
       {"", 1},
   };
   for (const auto& c : cases) {
-    IgcBRecord b;
-    EXPECT_EQ(ParseIgcBRecord(c.record, b), c.error) << c.record;
+    const Result<IgcBRecord> b = ParseIgcBRecord(c.record);
+    EXPECT_EQ(b.ok(), c.error == 0) << c.record;
+    if (!b.ok()) EXPECT_EQ(b.error().text, "Pos. error " + std::to_string(c.error)) << c.record;
   }
 }
 
 TEST(IgcReader, BRecordValues) {
-  IgcBRecord b;
-  ASSERT_EQ(ParseIgcBRecord("2359594703501S00800000WA-001201235", b), 0);
+  Result<IgcBRecord> parsed = ParseIgcBRecord("2359594703501S00800000WA-001201235");
+  ASSERT_TRUE(parsed.ok());
+  IgcBRecord b = *parsed;
   EXPECT_EQ(b.timeOfDay, 86399u);
   EXPECT_EQ(SemicirclesToMilliMinutes(b.latitude), -2823501);
   EXPECT_EQ(b.longitude, -igc_test::kLon8Degrees);
   EXPECT_EQ(b.pressureAltitude, -12);
   EXPECT_EQ(b.gnssAltitude, 1235);
   // 180 degrees east does not fit the type: pinned, not wrapped to the west.
-  ASSERT_EQ(ParseIgcBRecord("0000000000000N17960000EA0000000000", b), 0);
+  parsed = ParseIgcBRecord("0000000000000N17960000EA0000000000");
+  ASSERT_TRUE(parsed.ok());
+  b = *parsed;
   EXPECT_EQ(b.longitude, std::numeric_limits<int32_t>::max());
-  ASSERT_EQ(ParseIgcBRecord("0000008960000S17960000WA0000000000", b), 0);
+  parsed = ParseIgcBRecord("0000008960000S17960000WA0000000000");
+  ASSERT_TRUE(parsed.ok());
+  b = *parsed;
   EXPECT_EQ(b.latitude, -(1 << 30));
   EXPECT_EQ(b.longitude, std::numeric_limits<int32_t>::min());
 }
@@ -140,8 +150,9 @@ TEST(IgcReader, RealWorldLayouts) {
        day + 36000, "000"},
   };
   for (const auto& c : cases) {
-    const IgcParseResult r = ParseIgcText(c.text);
-    ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
+    const Result<IgcParse> parsed = ParseIgcText(c.text);
+    ASSERT_TRUE(parsed.ok()) << c.name << ": " << parsed.error().text;
+    const IgcParse& r = *parsed;
     ASSERT_EQ(r.points.size(), 1u) << c.name;
     EXPECT_EQ(r.points[0].time, c.firstTime) << c.name;
     EXPECT_EQ(r.points[0].flags, kTrackPointStartsSegment) << c.name;
@@ -157,8 +168,9 @@ TEST(IgcReader, MidnightAdvancesTheDate) {
                                   "B0000100000000N00000000EA0000000000", "B0000100000000N00000000EA0000000000",
                                   // less than an hour back: a glitch, not a new day
                                   "B2330000000000N00000000EA0000000000"});
-  const IgcParseResult r = ParseIgcText(text);
-  ASSERT_TRUE(r.ok) << r.error;
+  const Result<IgcParse> parsed = ParseIgcText(text);
+  ASSERT_TRUE(parsed.ok()) << parsed.error().text;
+  const IgcParse& r = *parsed;
   ASSERT_EQ(r.points.size(), 4u);
   EXPECT_EQ(r.points[0].time, At(2009, 12, 31, 23, 59, 50));
   EXPECT_EQ(r.points[1].time - r.points[0].time, 20u);
@@ -171,32 +183,32 @@ TEST(IgcReader, EndlessMidnightsStopBeforeTheTimeScaleWraps) {
   std::string text = Lines({"AXYZ", "HFDTE010199"});
   for (int i = 0; i < 20000; ++i)
     text += "B2300000000000N00000000EA0000000000\r\nB0000000000000N00000000EA0000000000\r\n";
-  const IgcParseResult r = ParseIgcText(text);
-  EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.error.rfind("Date error 2 on line ", 0), 0u) << r.error;
+  const Result<IgcParse> r = ParseIgcText(text);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().text.rfind("Date error 2 on line ", 0), 0u) << r.error().text;
+  EXPECT_GT(r.error().line, 2);
 }
 
 TEST(IgcReader, AcceptInstrumentIgcKeepsTheRawLog) {
   const std::string text = Lines({"AXYZ7Q2 extra", "HFDTE020709", "B0000100000000N00000000EA0000000000"}, "\n");
-  const AcceptedIgc a = AcceptInstrumentIgc(text);
-  ASSERT_TRUE(a.ok) << a.error;
+  const Result<AcceptedIgc> accepted = AcceptInstrumentIgc(text);
+  ASSERT_TRUE(accepted.ok()) << accepted.error().text;
+  const AcceptedIgc& a = *accepted;
   EXPECT_EQ(a.raw.text, text);
   EXPECT_EQ(a.raw.flightTime, At(2009, 7, 2, 0, 0, 10));
   EXPECT_EQ(a.raw.manufacturer, "XYZ");
   EXPECT_EQ(a.raw.loggerSerial, "7Q2");
   ASSERT_EQ(a.points.size(), 1u);
 
-  const AcceptedIgc bad = AcceptInstrumentIgc("AXYZ\r\n");
-  EXPECT_FALSE(bad.ok);
-  EXPECT_EQ(bad.error, "No positions found");
-  EXPECT_TRUE(bad.raw.empty());
+  const Result<AcceptedIgc> bad = AcceptInstrumentIgc("AXYZ\r\n");
+  ASSERT_FALSE(bad.ok());
+  EXPECT_EQ(bad.error().text, "No positions found");
   const TrackLog log = MakeIgcFileTrackLog(a.points);
   EXPECT_EQ(log.points, a.points);
   EXPECT_EQ(log.source, TrackLogSource::kFile);
   EXPECT_FALSE(log.gRecordValid || log.sourceClassFlag);
   EXPECT_TRUE(log.hasBaroHeight);
   EXPECT_TRUE(log.instrumentText.empty());
-  EXPECT_EQ(IgcPositionsReadStatus(12), "12 positions read (Signature not ok or ignored)");
 }
 
 TEST(IgcReader, RoundTripKeepsPointsWithinTheFormatsResolution) {
@@ -215,10 +227,11 @@ TEST(IgcReader, RoundTripKeepsPointsWithinTheFormatsResolution) {
   IgcWriteOptions o = igc_test::FixtureOptions();
   o.frSerial = "Z9Q";
   o.addEnl = true;
-  const IgcBuildResult w = BuildIgcText(pts, o);
-  ASSERT_TRUE(w.ok);
-  const AcceptedIgc r = AcceptInstrumentIgc(w.text);
-  ASSERT_TRUE(r.ok) << r.error;
+  const Result<IgcText> w = BuildIgcText(pts, o);
+  ASSERT_TRUE(w.ok());
+  const Result<AcceptedIgc> accepted = AcceptInstrumentIgc(w->text);
+  ASSERT_TRUE(accepted.ok()) << accepted.error().text;
+  const AcceptedIgc& r = *accepted;
   ASSERT_EQ(r.points.size(), pts.size());
   EXPECT_EQ(r.raw.manufacturer, "XKL");
   EXPECT_EQ(r.raw.loggerSerial, "Z9Q");
@@ -234,7 +247,7 @@ TEST(IgcReader, RoundTripKeepsPointsWithinTheFormatsResolution) {
     EXPECT_EQ(r.points[i].gpsHeight, pts[i].gpsHeight < 0 ? 0 : (pts[i].gpsHeight + 5) / 10 * 10);
   }
   // Written again, the text is the same byte for byte.
-  EXPECT_EQ(BuildIgcText(r.points, o).text, w.text);
+  EXPECT_EQ(BuildIgcText(r.points, o)->text, w->text);
 }
 
 }  // namespace

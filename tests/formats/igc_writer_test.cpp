@@ -30,8 +30,9 @@ TEST(IgcWriter, MatchesTheCheckedGoldenFiles) {
   for (const auto& c : cases) {
     IgcWriteOptions o = FixtureOptions();
     o.addEnl = c.enl;
-    const IgcBuildResult r = BuildIgcText(FixtureTrack(), o);
-    ASSERT_TRUE(r.ok) << r.error;
+    const Result<IgcText> built = BuildIgcText(FixtureTrack(), o);
+    ASSERT_TRUE(built.ok()) << built.error().text;
+    const IgcText& r = *built;
     EXPECT_TRUE(r.gRecordWritten);
     EXPECT_EQ(r.text, igc_test::ReadFile(std::string(SKYLODE_TEST_DATA) + c.file)) << c.file;
   }
@@ -84,8 +85,9 @@ TEST(IgcWriter, HeaderRecords) {
   o.frSerial = "AB1";
   o.downloadTime = CalendarTime{2026, 1, 2, 3, 4, 5, 0};
   const std::vector<TrackPoint> pts = {{1, At(2026, 12, 31, 10, 0, 0), 0, 0, 0, 0, 0}};
-  const IgcBuildResult r = BuildIgcText(pts, o);
-  ASSERT_TRUE(r.ok);
+  const Result<IgcText> built = BuildIgcText(pts, o);
+  ASSERT_TRUE(built.ok());
+  const IgcText& r = *built;
   // An empty instrument text leaves the blank before the line end; empty HO
   // fields leave the label alone.
   EXPECT_EQ(r.text.substr(0, 21), "AXKLAB1 \r\nHFDTE311226");
@@ -99,15 +101,16 @@ TEST(IgcWriter, LineBreaksInTextsCannotAddRecords) {
   IgcWriteOptions o = FixtureOptions();
   o.header.pilot = "Jane\r\nB0000000000000N00000000EA0000000000";
   o.instrumentText = "Vario\nLXKL forged";
-  const IgcBuildResult r = BuildIgcText(FixtureTrack(), o);
-  ASSERT_TRUE(r.ok);
+  const Result<IgcText> built = BuildIgcText(FixtureTrack(), o);
+  ASSERT_TRUE(built.ok());
+  const IgcText& r = *built;
   EXPECT_NE(r.text.find("HOPLTPILOT: Jane  B0000000000000N"), std::string::npos);
   EXPECT_EQ(r.text.find("\nLXKL forged"), std::string::npos);
   // Still exactly the fixture's points, and the signature still holds.
-  const IgcParseResult back = ParseIgcText(r.text);
-  ASSERT_TRUE(back.ok) << back.error;
-  EXPECT_EQ(back.points.size(), FixtureTrack().size());
-  EXPECT_EQ(VerifyIgcText(r.text).outcome, IgcVerifyOutcome::kPassed);
+  const Result<IgcParse> back = ParseIgcText(r.text);
+  ASSERT_TRUE(back.ok()) << back.error().text;
+  EXPECT_EQ(back->points.size(), FixtureTrack().size());
+  EXPECT_EQ(VerifyIgcText(r.text), IgcVerifyOutcome::kPassed);
 }
 
 TEST(IgcWriter, GRecordOnlyForValidSourcesWhenWanted) {
@@ -118,22 +121,22 @@ TEST(IgcWriter, GRecordOnlyForValidSourcesWhenWanted) {
     IgcWriteOptions o = FixtureOptions();
     o.gRecordValid = c.valid;
     o.wantGRecord = c.wanted;
-    const IgcBuildResult r = BuildIgcText(FixtureTrack(), o);
-    ASSERT_TRUE(r.ok);
+    const Result<IgcText> built = BuildIgcText(FixtureTrack(), o);
+    ASSERT_TRUE(built.ok());
+    const IgcText& r = *built;
     EXPECT_EQ(r.sourceValid, c.valid);
     EXPECT_EQ(r.gRecordWritten, c.written);
     EXPECT_EQ(r.text.find("\r\nG") != std::string::npos, c.written);
-    EXPECT_EQ(VerifyIgcText(r.text).outcome,
+    EXPECT_EQ(VerifyIgcText(r.text),
               c.written ? IgcVerifyOutcome::kPassed : IgcVerifyOutcome::kNoSecurityRecord);
   }
 }
 
 TEST(IgcWriter, EmptyTrackIsAnErrorNotACrash) {
-  const IgcBuildResult r = BuildIgcText(nullptr, 0, FixtureOptions());
-  EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(r.text.empty());
-  EXPECT_EQ(r.error, "No position(s) selected");
-  EXPECT_FALSE(BuildIgcText(std::vector<TrackPoint>{}, FixtureOptions()).ok);
+  const Result<IgcText> r = BuildIgcText(nullptr, 0, FixtureOptions());
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().kind, ErrorKind::kNothingToWrite);
+  EXPECT_FALSE(BuildIgcText(std::vector<TrackPoint>{}, FixtureOptions()).ok());
 }
 
 }  // namespace

@@ -45,9 +45,9 @@ TEST_F(KmlInterop, GpsbabelSeesTheTrackPositions) {
   if (std::system("command -v gpsbabel >/dev/null 2>&1") != 0) GTEST_SKIP() << "gpsbabel not installed";
   const std::vector<TrackPoint> points = kml_test::Track(13);
   TextOutputBuffer folder;
-  ASSERT_EQ(BuildKmlTrackFolder(folder, kml_test::Statistics(points), "x", {}), 0);
+  ASSERT_TRUE(BuildKmlTrackFolder(folder, kml_test::Statistics(points), "x", {}).ok());
   const std::string path = (dir_ / "track.kml").string();
-  ASSERT_FALSE(WriteFileAtomically(path, WrapKmlDocument(folder.text())));
+  ASSERT_TRUE(WriteFileAtomically(path, WrapKmlDocument(folder.text())).ok());
 
   // gpsbabel gives every line string as a track; ours is the last one.
   std::istringstream csv(RunCommand("gpsbabel -t -i kml -f '" + path + "' -o unicsv -F - 2>&1"));
@@ -79,7 +79,7 @@ TEST_F(KmlInterop, WaypointFileIsValidKml) {
   list.items.push_back({*DegreesToLatitude(-33.75), *DegreesToLongitude(-70.5), -5, "LZ-2", "", 0, 18});
   list.items.push_back({0, 0, 0, "Z", "M\xFCnster", 0, 18});
   const std::string path = (dir_ / "wpt.kml").string();
-  ASSERT_FALSE(WriteGoogleEarthWaypoints(path, list));
+  ASSERT_TRUE(WriteGoogleEarthWaypoints(path, list).ok());
   int status = 0;
   const std::string out = RunCommand("XML_CATALOG_FILES='" + (schemas / "catalog.xml").string() +
                                          "' xmllint --nonet --noout --schema '" +

@@ -17,7 +17,7 @@ std::string TrackFile(size_t count, bool hash = true) {
   FlightStatistics s = Statistics(Track(count));
   s.analysisTimeValid = hash;
   TextOutputBuffer out;
-  EXPECT_EQ(BuildKmlTrackFolder(out, s, "x", {"Compeo+ SN 77", 800}), 0);
+  EXPECT_TRUE(BuildKmlTrackFolder(out, s, "x", {"Compeo+ SN 77", 800}).ok());
   return WrapKmlDocument(out.text());
 }
 
@@ -40,12 +40,12 @@ std::string Repeat(const std::string& item, size_t n) {
 
 TEST(KmlTrackReader, OwnTrackReadsBackWithGoodSignature) {
   const std::vector<TrackPoint> written = Track(26);
-  const KmlTrackResult r = ReadKmlTrack(TrackFile(26));
-  ASSERT_TRUE(r.ok()) << r.error;
+  const Result<KmlTrack> r_read = ReadKmlTrack(TrackFile(26));
+  ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+  const KmlTrack& r = *r_read;
   EXPECT_TRUE(r.signatureValid);
   EXPECT_TRUE(r.timesUtc);
   EXPECT_TRUE(r.hasPressure);
-  EXPECT_EQ(KmlTrackStatusText(r), "26 positions read (Signature ok)");
   ASSERT_EQ(r.points.size(), written.size());
   for (size_t i = 0; i < written.size(); ++i) {
     SCOPED_TRACE(i);
@@ -77,14 +77,15 @@ TEST(KmlTrackReader, ChangedDigitsBreakTheSignatureButNotTheReading) {
     const size_t at = bad.rfind(c.from);  // the track placemark comes last
     ASSERT_NE(at, std::string::npos);
     bad.replace(at, c.from.size(), c.to);
-    const KmlTrackResult r = ReadKmlTrack(bad);
-    ASSERT_TRUE(r.ok()) << r.error;
+    const Result<KmlTrack> r_read = ReadKmlTrack(bad);
+    ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+    const KmlTrack& r = *r_read;
     EXPECT_FALSE(r.signatureValid);
     EXPECT_EQ(r.points.size(), 12u);
-    EXPECT_EQ(KmlTrackStatusText(r), "12 positions read (Signature not ok or ignored)");
   }
-  const KmlTrackResult unsigned_ = ReadKmlTrack(TrackFile(12, false));
-  ASSERT_TRUE(unsigned_.ok());
+  const Result<KmlTrack> unsigned__read = ReadKmlTrack(TrackFile(12, false));
+  ASSERT_TRUE(unsigned__read.ok());
+  const KmlTrack& unsigned_ = *unsigned__read;
   EXPECT_FALSE(unsigned_.signatureValid);
 }
 
@@ -92,15 +93,16 @@ TEST(KmlTrackReader, LongestInstrumentTextStillVerifies) {
   FlightStatistics s = Statistics(Track(6));
   const std::string instrument(kInstrumentTextMax, 'X');
   TextOutputBuffer out;
-  ASSERT_EQ(BuildKmlTrackFolder(out, s, "", {instrument, 800}), 0);
-  const KmlTrackResult r = ReadKmlTrack(WrapKmlDocument(out.text()));
-  ASSERT_TRUE(r.ok()) << r.error;
+  ASSERT_TRUE(BuildKmlTrackFolder(out, s, "", {instrument, 800}).ok());
+  const Result<KmlTrack> r_read = ReadKmlTrack(WrapKmlDocument(out.text()));
+  ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+  const KmlTrack& r = *r_read;
   EXPECT_TRUE(r.signatureValid);
   // Characters that would break the attribute are escaped and still verify.
   TextOutputBuffer quoted;
-  ASSERT_EQ(BuildKmlTrackFolder(quoted, s, "", {"6030 \"A&B\" <2>", 800}), 0);
+  ASSERT_TRUE(BuildKmlTrackFolder(quoted, s, "", {"6030 \"A&B\" <2>", 800}).ok());
   EXPECT_NE(quoted.text().find("instrument=\"6030 &quot;A&amp;B&quot; &lt;2&gt;\""), std::string::npos);
-  EXPECT_TRUE(ReadKmlTrack(WrapKmlDocument(quoted.text())).signatureValid);
+  EXPECT_TRUE(ReadKmlTrack(WrapKmlDocument(quoted.text()))->signatureValid);
 }
 
 TEST(KmlTrackReader, BadFilesGiveTheirMessage) {
@@ -142,16 +144,17 @@ TEST(KmlTrackReader, BadFilesGiveTheirMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    const KmlTrackResult r = ReadKmlTrack(c.text);
-    EXPECT_EQ(r.status, KmlTrackResult::kFailed);
-    EXPECT_EQ(r.error, c.message);
-    EXPECT_TRUE(r.points.empty());
+    const Result<KmlTrack> r = ReadKmlTrack(c.text);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind, ErrorKind::kBadContent);
+    EXPECT_EQ(r.error().text, c.message);
   }
 }
 
 TEST(KmlTrackReader, Utf8ByteOrderMarkIsSkipped) {
-  const KmlTrackResult r = ReadKmlTrack("\xEF\xBB\xBF" + TrackFile(6));
-  ASSERT_TRUE(r.ok()) << r.error;
+  const Result<KmlTrack> r_read = ReadKmlTrack("\xEF\xBB\xBF" + TrackFile(6));
+  ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+  const KmlTrack& r = *r_read;
   EXPECT_TRUE(r.signatureValid);
 }
 
@@ -160,19 +163,20 @@ TEST(KmlTrackReader, SixtyTracksAreCutToFiftyWithANotice) {
   TextOutputBuffer folders;
   for (int i = 0; i < 60; ++i) {
     for (TrackPoint& p : s.points) p.time += 3600;
-    ASSERT_EQ(BuildKmlTrackFolder(folders, s, "", {}), 0);
+    ASSERT_TRUE(BuildKmlTrackFolder(folders, s, "", {}).ok());
   }
-  std::vector<std::string> notices;
+  int limited = 0;
   std::vector<std::string> offered;
   KmlTrackHooks hooks;
-  hooks.notice = [&](std::string_view n) { notices.emplace_back(n); };
+  hooks.tracksLimited = [&] { ++limited; };
   hooks.chooseTrack = [&](const std::vector<std::string>& labels) {
     offered = labels;
     return std::optional<size_t>(49);
   };
-  const KmlTrackResult r = ReadKmlTrack(WrapKmlDocument(folders.text()), hooks);
-  ASSERT_TRUE(r.ok()) << r.error;
-  EXPECT_EQ(notices, std::vector<std::string>{"Number of tracks limited to 50"});
+  const Result<KmlTrack> r_read = ReadKmlTrack(WrapKmlDocument(folders.text()), hooks);
+  ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+  const KmlTrack& r = *r_read;
+  EXPECT_EQ(limited, 1);
   ASSERT_EQ(offered.size(), 50u);
   EXPECT_EQ(offered[0], "2024-06-15   11:30:00");
   EXPECT_EQ(offered[49], "2024-06-17   12:30:00");
@@ -180,7 +184,9 @@ TEST(KmlTrackReader, SixtyTracksAreCutToFiftyWithANotice) {
   EXPECT_TRUE(r.signatureValid);
 
   hooks.chooseTrack = [](const std::vector<std::string>&) { return std::optional<size_t>(); };
-  EXPECT_EQ(ReadKmlTrack(WrapKmlDocument(folders.text()), hooks).status, KmlTrackResult::kCancelled);
+  const Result<KmlTrack> none = ReadKmlTrack(WrapKmlDocument(folders.text()), hooks);
+  ASSERT_FALSE(none.ok());
+  EXPECT_TRUE(none.cancelled());
 }
 
 TEST(KmlFolderLocator, FindsTheOutermostFolders) {
@@ -214,19 +220,20 @@ TEST(KmlWaypoints, WrittenListReadsBack) {
   WaypointList list;
   list.items.push_back({*DegreesToLatitude(46.5), *DegreesToLongitude(8.25), 1234, "TOP", "SUMMIT NORTH", 0, 18});
   list.items.push_back({*DegreesToLatitude(-33.75), *DegreesToLongitude(-70.5), -5, "LZ-2", "", 0, 18});
-  const KmlWaypointResult r = ReadKmlWaypoints(BuildKmlWaypointDocument(list), 777);
-  ASSERT_TRUE(r.ok()) << *r.error;
-  ASSERT_EQ(r.list.items.size(), 2u);
+  const Result<WaypointList> r_read = ReadKmlWaypoints(BuildKmlWaypointDocument(list), 777);
+  ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+  const WaypointList& r = *r_read;
+  ASSERT_EQ(r.items.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
     Waypoint expected = list.items[i];
     expected.time = 777;
-    EXPECT_EQ(r.list.items[i].id, expected.id);
-    EXPECT_EQ(r.list.items[i].name, expected.name);
-    EXPECT_EQ(r.list.items[i].height, expected.height);
-    EXPECT_NEAR(r.list.items[i].latitude, expected.latitude, 60);
-    EXPECT_NEAR(r.list.items[i].longitude, expected.longitude, 60);
-    EXPECT_EQ(r.list.items[i].time, 777u);
-    EXPECT_EQ(r.list.items[i].symbol, kDefaultWaypointSymbol);
+    EXPECT_EQ(r.items[i].id, expected.id);
+    EXPECT_EQ(r.items[i].name, expected.name);
+    EXPECT_EQ(r.items[i].height, expected.height);
+    EXPECT_NEAR(r.items[i].latitude, expected.latitude, 60);
+    EXPECT_NEAR(r.items[i].longitude, expected.longitude, 60);
+    EXPECT_EQ(r.items[i].time, 777u);
+    EXPECT_EQ(r.items[i].symbol, kDefaultWaypointSymbol);
   }
 }
 
@@ -237,9 +244,10 @@ TEST(KmlWaypoints, EscapesTextsThatWouldBreakTheDocument) {
   const std::string doc = BuildKmlWaypointDocument(list);
   EXPECT_NE(doc.find("<description>R&amp;D &lt;west&gt;</description>"), std::string::npos);
   EXPECT_NE(doc.find("<description>Z\xC3\xBCrich</description>"), std::string::npos);
-  const KmlWaypointResult r = ReadKmlWaypoints(doc, 0);
-  ASSERT_TRUE(r.ok()) << *r.error;
-  EXPECT_EQ(r.list.items[0].name, NormaliseDescription("R&D <west>"));
+  const Result<WaypointList> r_read = ReadKmlWaypoints(doc, 0);
+  ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+  const WaypointList& r = *r_read;
+  EXPECT_EQ(r.items[0].name, NormaliseDescription("R&D <west>"));
 }
 
 TEST(KmlWaypoints, BadPlacemarksGiveTheirMessage) {
@@ -261,10 +269,10 @@ TEST(KmlWaypoints, BadPlacemarksGiveTheirMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    const KmlWaypointResult r = ReadKmlWaypoints(c.text, 0);
+    const Result<WaypointList> r = ReadKmlWaypoints(c.text, 0);
     ASSERT_FALSE(r.ok());
-    EXPECT_EQ(*r.error, c.message);
-    EXPECT_TRUE(r.list.items.empty());
+    EXPECT_EQ(r.error().kind, ErrorKind::kBadContent);
+    EXPECT_EQ(r.error().text, c.message);
   }
 }
 
@@ -274,16 +282,18 @@ TEST(KmlWaypoints, DuplicateIdsGoThroughTheInsertRule) {
       "</Point></Placemark><Placemark><name>A</name><description>SECOND</description><Point>"
       "<coordinates>9,47</coordinates></Point></Placemark></Document>";
   std::vector<std::string> asked;
-  const KmlWaypointResult replaced = ReadKmlWaypoints(doc, 0, [&](const Waypoint& w) {
-    asked.push_back(WaypointExistsQuestion(w));
+  const Result<WaypointList> replaced_read = ReadKmlWaypoints(doc, 0, [&](const Waypoint& w) {
+    asked.push_back(w.id + "/" + w.name);
     return true;
   });
-  ASSERT_TRUE(replaced.ok());
-  EXPECT_EQ(asked, std::vector<std::string>{"Waypoint A already exists, overwrite ?"});
-  ASSERT_EQ(replaced.list.items.size(), 1u);
-  EXPECT_EQ(replaced.list.items[0].name, "SECOND");
-  const KmlWaypointResult kept = ReadKmlWaypoints(doc, 0, [](const Waypoint&) { return false; });
-  EXPECT_EQ(kept.list.items.size(), 2u);
+  ASSERT_TRUE(replaced_read.ok());
+  const WaypointList& replaced = *replaced_read;
+  EXPECT_EQ(asked, std::vector<std::string>{"A/FIRST"});
+  ASSERT_EQ(replaced.items.size(), 1u);
+  EXPECT_EQ(replaced.items[0].name, "SECOND");
+  const Result<WaypointList> kept = ReadKmlWaypoints(doc, 0, [](const Waypoint&) { return false; });
+  ASSERT_TRUE(kept.ok());
+  EXPECT_EQ(kept->items.size(), 2u);
 }
 
 }  // namespace

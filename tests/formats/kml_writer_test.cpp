@@ -23,7 +23,7 @@ using kml_test::Track;
 std::string Folder(const FlightStatistics& stats, std::string_view description = "Ridge run",
                    std::string_view instrument = "Flytec 6030  SN\t1234 ") {
   TextOutputBuffer out;
-  EXPECT_EQ(BuildKmlTrackFolder(out, stats, description, {instrument, 800}), 0);
+  EXPECT_TRUE(BuildKmlTrackFolder(out, stats, description, {instrument, 800}).ok());
   return out.Take();
 }
 
@@ -197,7 +197,9 @@ TEST(KmlTrackFolder, EmptyTrackIsRefused) {
   FlightStatistics s;
   TextOutputBuffer out;
   out.Append("kept");
-  EXPECT_EQ(BuildKmlTrackFolder(out, s, "x"), kKmlFolderNoPoints);
+  const Status built = BuildKmlTrackFolder(out, s, "x");
+  ASSERT_FALSE(built.ok());
+  EXPECT_EQ(built.error().kind, ErrorKind::kNothingToWrite);
   EXPECT_EQ(out.text(), "kept");
 }
 
@@ -221,11 +223,14 @@ size_t Count(const std::string& text, const std::string& what) {
 
 TEST_F(KmlFileTest, NewAerodiaryFileHasHeadFolderAndTail) {
   const FlightStatistics s = Statistics(Track(8));
-  const KmlSaveResult r = SaveAerodiaryTrack(Path("a.kml"), s, "d", {}, {});
-  ASSERT_TRUE(r.ok()) << r.message.text;
-  EXPECT_EQ(r.message.text, "Track saved (Signature OK)");
+  ASSERT_TRUE(WriteAerodiaryFile(Path("a.kml"), Folder(s, "d", ""), AerodiaryWrite::kCreateNew).ok());
   EXPECT_EQ(ReadFile(Path("a.kml")), WrapKmlDocument(Folder(s, "d", "")));
   EXPECT_EQ(AerodiaryFileName(s), "2024-06-15_10-30");
+  // A second new file at the same place is refused and the first one kept.
+  const Status again = WriteAerodiaryFile(Path("a.kml"), Folder(s, "e", ""), AerodiaryWrite::kCreateNew);
+  ASSERT_FALSE(again.ok());
+  EXPECT_EQ(again.error().kind, ErrorKind::kExists);
+  EXPECT_EQ(ReadFile(Path("a.kml")), WrapKmlDocument(Folder(s, "d", "")));
 }
 
 TEST_F(KmlFileTest, AppendToThreeFoldersGivesFourUnderOneHead) {
@@ -233,10 +238,9 @@ TEST_F(KmlFileTest, AppendToThreeFoldersGivesFourUnderOneHead) {
   std::string three = Folder(s, "1", "") + Folder(s, "2", "") + Folder(s, "3", "");
   three.pop_back();
   three.pop_back();  // the last folder without its line end
-  ASSERT_FALSE(WriteFileAtomically(Path("log.kml"), WrapKmlDocument(three + "\r\n")));
-  const KmlSaveResult r =
-      SaveAerodiaryTrack(Path("log.kml"), s, "4", {}, [] { return ExistingFileChoice::kAppend; });
-  ASSERT_TRUE(r.ok()) << r.message.text;
+  ASSERT_TRUE(WriteFileAtomically(Path("log.kml"), WrapKmlDocument(three + "\r\n")).ok());
+  const Status r = WriteAerodiaryFile(Path("log.kml"), Folder(s, "4", ""), AerodiaryWrite::kAppend);
+  ASSERT_TRUE(r.ok()) << r.error().Describe();
   const std::string text = ReadFile(Path("log.kml"));
   EXPECT_EQ(Count(text, "<Folder>"), 4u);
   EXPECT_EQ(Count(text, "</Folder>"), 4u);
@@ -244,77 +248,46 @@ TEST_F(KmlFileTest, AppendToThreeFoldersGivesFourUnderOneHead) {
   EXPECT_EQ(Count(text, "<Document>"), 1u);
   EXPECT_EQ(text, WrapKmlDocument(three + "\r\n" + Folder(s, "4", "")));
   // Every folder still reads back with a good hash.
-  const KmlTrackResult back = ReadKmlTrack(text, {nullptr, [](const std::vector<std::string>& labels) {
-                                                    EXPECT_EQ(labels.size(), 4u);
-                                                    return std::optional<size_t>(3);
-                                                  }});
-  ASSERT_TRUE(back.ok()) << back.error;
-  EXPECT_TRUE(back.signatureValid);
+  const Result<KmlTrack> back = ReadKmlTrack(text, {nullptr, [](const std::vector<std::string>& labels) {
+                                                      EXPECT_EQ(labels.size(), 4u);
+                                                      return std::optional<size_t>(3);
+                                                    }});
+  ASSERT_TRUE(back.ok()) << back.error().text;
+  EXPECT_TRUE(back->signatureValid);
 }
 
 TEST_F(KmlFileTest, AppendToFileThatStartsWithFolder) {
   const FlightStatistics s = Statistics(Track(6));
   std::string bare = Folder(s, "1", "");
   bare.erase(0, 2);  // "<Folder>" is the first byte of the file
-  ASSERT_FALSE(WriteFileAtomically(Path("bare.kml"), bare));
-  const KmlSaveResult r =
-      SaveAerodiaryTrack(Path("bare.kml"), s, "2", {}, [] { return ExistingFileChoice::kAppend; });
-  ASSERT_TRUE(r.ok()) << r.message.text;
+  ASSERT_TRUE(WriteFileAtomically(Path("bare.kml"), bare).ok());
+  const Status r = WriteAerodiaryFile(Path("bare.kml"), Folder(s, "2", ""), AerodiaryWrite::kAppend);
+  ASSERT_TRUE(r.ok()) << r.error().Describe();
   EXPECT_EQ(ReadFile(Path("bare.kml")), WrapKmlDocument("  " + bare + Folder(s, "2", "")));
 }
 
-TEST_F(KmlFileTest, ExistingFileSurvivesCancelAndUnreadableAppend) {
+TEST_F(KmlFileTest, ExistingFileSurvivesUnreadableAppend) {
   const FlightStatistics s = Statistics(Track(6));
   struct Case {
     std::string old;
-    ExistingFileChoice choice;
-    KmlSaveResult::Status status;
-    std::string message;
+    ErrorKind kind;
   };
   const Case cases[] = {
-      {"<Document><Folder></Document>", ExistingFileChoice::kAppend, KmlSaveResult::kFailed,
-       "Error(s) parsing existing file"},
-      {"<Document></Document>", ExistingFileChoice::kAppend, KmlSaveResult::kFailed, "Error(s) parsing existing file"},
-      {"<Document><Folder></Folder></Document>", ExistingFileChoice::kCancel, KmlSaveResult::kCancelled, ""},
+      {"<Document><Folder></Document>", ErrorKind::kBadContent},
+      {"<Document></Document>", ErrorKind::kBadContent},
+      {"", ErrorKind::kEmpty},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.old);
-    ASSERT_FALSE(WriteFileAtomically(Path("old.kml"), c.old));
-    const KmlSaveResult r = SaveAerodiaryTrack(Path("old.kml"), s, "x", {}, [&] { return c.choice; });
-    EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.message.text, c.message);
+    std::ofstream(Path("old.kml"), std::ios::binary) << c.old;
+    const Status r = WriteAerodiaryFile(Path("old.kml"), Folder(s, "x", ""), AerodiaryWrite::kAppend);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind, c.kind);
     EXPECT_EQ(ReadFile(Path("old.kml")), c.old);
   }
-  ASSERT_FALSE(WriteFileAtomically(Path("old.kml"), "junk"));
-  const KmlSaveResult r =
-      SaveAerodiaryTrack(Path("old.kml"), s, "x", {}, [] { return ExistingFileChoice::kOverwrite; });
-  ASSERT_TRUE(r.ok());
+  ASSERT_TRUE(WriteFileAtomically(Path("old.kml"), "junk").ok());
+  ASSERT_TRUE(WriteAerodiaryFile(Path("old.kml"), Folder(s, "x", ""), AerodiaryWrite::kOverwrite).ok());
   EXPECT_EQ(ReadFile(Path("old.kml")), WrapKmlDocument(Folder(s, "x", "")));
-}
-
-TEST_F(KmlFileTest, GoogleEarthTrackNeedsFivePositionsAndRespectsExistingFiles) {
-  const std::vector<TrackPoint> points = Track(12);
-  const KmlSaveResult few = WriteGoogleEarthTrack(Path("g.kml"), std::span(points).first(4), {});
-  EXPECT_EQ(few.message.text, "Too few track positions");
-  EXPECT_FALSE(fs::exists(Path("g.kml")));
-
-  GoogleEarthTrackRequest request;
-  request.hashWanted = true;
-  request.utcFlag = true;
-  ASSERT_TRUE(WriteGoogleEarthTrack(Path("g.kml"), points, request).ok());
-  const std::string text = ReadFile(Path("g.kml"));
-  EXPECT_EQ(text.rfind(kKmlDocumentHead, 0), 0u);
-  EXPECT_NE(text.find("<description><![CDATA[2024-06-15\r\n"), std::string::npos);
-  const KmlTrackResult back = ReadKmlTrack(text);
-  ASSERT_TRUE(back.ok()) << back.error;
-  EXPECT_TRUE(back.signatureValid);
-  EXPECT_EQ(back.points.size(), points.size());
-
-  EXPECT_EQ(WriteGoogleEarthTrack(Path("g.kml"), points, request).message.text, "File already exists");
-  request.overwrite = true;
-  request.hashWanted = false;
-  EXPECT_TRUE(WriteGoogleEarthTrack(Path("g.kml"), points, request).ok());
-  EXPECT_EQ(ReadFile(Path("g.kml")).find("hash="), std::string::npos);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ namespace skylode {
 namespace {
 
 struct Token {
-  int result;
+  XmlNext result;
   std::string name, text, attributes, content;
 };
 
@@ -17,10 +17,10 @@ std::vector<Token> Tokens(std::string text) {
   char* cursor = text.data();
   for (;;) {
     XmlTag tag;
-    const int r = NextXmlTag(cursor, tag);
+    const XmlNext r = NextXmlTag(cursor, tag);
     out.push_back({r, tag.name, tag.text ? tag.text : "", tag.attributes ? tag.attributes : "",
                    tag.content ? tag.content : ""});
-    if (r < 0) return out;
+    if (r == XmlNext::kEnd || r == XmlNext::kBroken) return out;
   }
 }
 
@@ -39,17 +39,17 @@ TEST(XmlTokenizer, CutsTagsInPlace) {
   EXPECT_EQ(t[3].content, "<raw>");
   EXPECT_EQ(t[4].name, "/a");
   EXPECT_EQ(t[5].name, "br");
-  EXPECT_EQ(t[5].result, kXmlTagEmpty);
+  EXPECT_EQ(t[5].result, XmlNext::kEmptyTag);
   EXPECT_EQ(t[6].name, "c");
-  EXPECT_EQ(t[6].result, kXmlTagEmpty);
-  EXPECT_EQ(t[7].result, kXmlTagEnd);
+  EXPECT_EQ(t[6].result, XmlNext::kEmptyTag);
+  EXPECT_EQ(t[7].result, XmlNext::kEnd);
   EXPECT_EQ(t[7].text, "tail");
 }
 
 TEST(XmlTokenizer, TextEndingInsideATagIsBroken) {
   for (const char* text : {"<a", "<a b=\"c>", "<!-- never closed ->", "<![CDATA[ open", "<a b='>'"}) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(Tokens(text).back().result, kXmlTagBroken);
+    EXPECT_EQ(Tokens(text).back().result, XmlNext::kBroken);
   }
 }
 
@@ -117,28 +117,31 @@ TEST(XmlNesting, BrokenRulesGiveTheirMessage) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
     std::string text = c.text;
-    EXPECT_EQ(WalkXml(text, [](const XmlEvent&) { return true; }), c.message);
+    const Status walked = WalkXml(text, [](const XmlEvent&) { return true; });
+    ASSERT_FALSE(walked.ok());
+    EXPECT_EQ(walked.error().kind, ErrorKind::kBadContent);
+    EXPECT_EQ(walked.error().text, c.message);
   }
 }
 
 TEST(XmlNesting, EmptyElementsNeitherOpenNorClose) {
   std::string text = "\xEF\xBB\xBF<?xml?><!-- c --><a><b/><c>t<![CDATA[x<y]]></c></a>";
   std::vector<std::string> seen;
-  EXPECT_EQ(WalkXml(text,
-                    [&](const XmlEvent& e) {
-                      const char* kind[] = {"+", "=", "-"};
-                      seen.push_back(kind[e.kind] + std::string(e.name) + std::to_string(e.depth) +
-                                     std::string(e.text));
-                      return true;
-                    }),
-            std::nullopt);
+  EXPECT_TRUE(WalkXml(text,
+                      [&](const XmlEvent& e) {
+                        const char* kind[] = {"+", "=", "-"};
+                        seen.push_back(kind[e.kind] + std::string(e.name) + std::to_string(e.depth) +
+                                       std::string(e.text));
+                        return true;
+                      })
+                  .ok());
   EXPECT_EQ(seen, (std::vector<std::string>{"+a1", "=b1", "+c2", "-c2x<y", "-a1"}));
   // Nineteen levels around an empty element stay within the limit.
   std::string deep;
   for (int i = 0; i < 19; ++i) deep += "<t>";
   deep += "<e/>";
   for (int i = 0; i < 19; ++i) deep += "</t>";
-  EXPECT_EQ(WalkXml(deep, [](const XmlEvent&) { return true; }), std::nullopt);
+  EXPECT_TRUE(WalkXml(deep, [](const XmlEvent&) { return true; }).ok());
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char* const end = copy.data() + copy.size();
   for (size_t tags = 0;; ++tags) {
     XmlTag tag;
-    const int r = NextXmlTag(cursor, tag);
+    const XmlNext r = NextXmlTag(cursor, tag);
     if (cursor < copy.data() || cursor > end || tags > size) abort();
     if (r < 0) break;
   }

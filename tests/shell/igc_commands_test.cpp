@@ -235,13 +235,13 @@ TEST_F(IgcCommandsTest, VerifyReportsEachOutcome) {
   options.frSerial = "AB1";
   options.gRecordValid = true;
   options.wantGRecord = true;
-  const std::string good = BuildIgcText(app.trackLog.points, options).text;
+  const std::string good = BuildIgcText(app.trackLog.points, options)->text;
   std::string tampered = good;
   const size_t b = tampered.find("\r\nB120010");
   ASSERT_NE(b, std::string::npos);
   tampered[b + 20] = tampered[b + 20] == '0' ? '1' : '0';
   options.wantGRecord = false;
-  const std::string unsigned_ = BuildIgcText(app.trackLog.points, options).text;
+  const std::string unsigned_ = BuildIgcText(app.trackLog.points, options)->text;
 
   struct Case {
     const char* name;

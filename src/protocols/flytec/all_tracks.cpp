@@ -59,8 +59,11 @@ Step AnalyseFlight(TransferContext& ctx, const AllTracksOptions& options, std::v
   const CalendarTime day = SecondsToDateTime(stats.points.front().time);
   TextOutputBuffer description;
   description.Int(day.year).Append('-').Int(day.month, 2).Append('-').Int(day.day, 2);
-  if (const int r = BuildKmlTrackFolder(folders, stats, description.text(), {{}, options.loopFlightGap}); r < 0) {
-    ctx.ShowMessage("Making GoogleEarth track folder", KmlFolderErrorText(r));
+  if (const Status built = BuildKmlTrackFolder(folders, stats, description.text(), {{}, options.loopFlightGap});
+      !built.ok()) {
+    ctx.ShowMessage("Making GoogleEarth track folder", built.error().kind == ErrorKind::kNoMemory
+                                                           ? "Memory allocation error"
+                                                           : "Too few track positions");
     return Step::kFailed;
   }
   return Step::kOk;
@@ -72,14 +75,15 @@ Step WriteFile(TransferContext& ctx, const AllTracksOptions& options, const std:
   if (ctx.aborted()) return Aborted(ctx);
   if (!path) return Step::kFailed;
   const std::string text = WrapKmlDocument(folders);
-  auto error = WriteFileAtomically(*path, text, WriteMode::kCreateNew);
-  if (error && error->code == FileErrorCode::kExists) {
+  Status written = WriteFileAtomically(*path, text, WriteMode::kCreateNew);
+  if (!written.ok() && written.error().kind == ErrorKind::kExists) {
     if (!ctx.AskYesNo(kCaptionSaveAllTracks, "File already exists. Overwrite ?")) return Step::kFailed;
-    error = WriteFileAtomically(*path, text, WriteMode::kReplace);
+    written = WriteFileAtomically(*path, text, WriteMode::kReplace);
   }
-  if (error) {
-    const bool opening = error->code == FileErrorCode::kCannotCreate || error->code == FileErrorCode::kExists;
-    ctx.ShowMessage(opening ? "Error opening file" : "File write error", error->Describe());
+  if (!written.ok()) {
+    const ErrorKind kind = written.error().kind;
+    const bool opening = kind == ErrorKind::kCannotCreate || kind == ErrorKind::kExists;
+    ctx.ShowMessage(opening ? "Error opening file" : "File write error", written.error().Describe());
     return Step::kFailed;
   }
   ctx.ShowMessage("Save Aerodiary track", "File written", MessageIcon::kInfo);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <new>
 
 #include "access/dispatcher.h"
 #include "analysis/flight_statistics.h"
@@ -16,7 +17,10 @@
 #include "formats/igc_writer.h"
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
+#include "formats/text_output_buffer.h"
 #include "shell/app_state.h"
+#include "shell/commands/file_messages.h"
+#include "shell/commands/track_file_questions.h"
 #include "shell/interface/headless_ui.h"
 #include "shell/program_setup.h"
 #include "records/calendar.h"
@@ -208,8 +212,8 @@ void CommandLineRunner::SaveKml() {
   const CalendarTime day = SecondsToDateTime(points.front().time);
   char description[32];
   std::snprintf(description, sizeof description, "%d-%02d-%02d", day.year, day.month, day.day);
-  const KmlSaveResult saved = SaveAerodiaryTrack(
-      *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap}, [&] {
+  const SaveEnd saved = SaveAerodiaryFile(
+      app_, *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap}, [&] {
         if (run_.overwrite) return ExistingFileChoice::kOverwrite;
         // In a hidden run the default answer (Cancel) leaves the file alone.
         return app_.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion,
@@ -217,9 +221,10 @@ void CommandLineRunner::SaveKml() {
                    ? ExistingFileChoice::kOverwrite
                    : ExistingFileChoice::kCancel;
       });
-  if (!saved.ok()) {
-    if (saved.status == KmlSaveResult::kCancelled) return Fail("File not written: " + *path, kCaptionSaveKml);
-    return Fail(saved.message.text, saved.message.caption);
+  if (saved == SaveEnd::kCancelled) return Fail("File not written: " + *path, kCaptionSaveKml);
+  if (saved == SaveEnd::kFailed) {
+    failed_ = true;  // the message has been shown
+    return;
   }
   app_.trackLog.saved = true;
   const std::string written = Printf("%d positions written", static_cast<long long>(points.size()));
@@ -239,13 +244,19 @@ void CommandLineRunner::SaveIgc() {
   parameters.pilot = run_.pilotName;
   parameters.frSerial = "000";
   parameters.wantGRecord = true;
-  auto save = [&](const std::string& path, bool overwrite) {
-    return raw ? SaveRawIgcLog(app_.rawIgc, path, overwrite)
-               : SaveIgcTrackLog(points, app_.trackLog, parameters, path, overwrite);
+  size_t positionsWritten = 0;
+  auto save = [&](const std::string& path, bool overwrite) -> Status {
+    const WriteMode mode = overwrite ? WriteMode::kReplace : WriteMode::kCreateNew;
+    if (raw) return SaveRawIgcLog(app_.rawIgc, path, mode);
+    Result<IgcSaved> r = SaveIgcTrackLog(points, app_.trackLog, parameters, path, mode);
+    if (!r.ok()) return std::move(r.error());
+    positionsWritten = r->positionsWritten;
+    return {};
   };
+  auto exists = [](const Status& s) { return !s.ok() && s.error().kind == ErrorKind::kExists; };
 
   std::string path;
-  IgcSaveResult result;
+  Status result;
   if (IsFolderValue(run_.fileName)) {
     const CalendarTime day = SecondsToDateTime(time);
     const std::string serial = raw && app_.rawIgc.loggerSerial.size() == 3 ? app_.rawIgc.loggerSerial : "000";
@@ -262,7 +273,7 @@ void CommandLineRunner::SaveIgc() {
       path = JoinPath(folder, name);
       if (path.size() >= kCmdFileNameMax) return Fail("Too long file name", kCaptionSaveIgc);
       result = save(path, run_.overwrite);
-      placed = result.status != IgcSaveStatus::kExists;
+      placed = !exists(result);
       if (run_.overwrite) break;
     }
     if (!placed) return Fail("No free flight number available", kCaptionSaveIgc);
@@ -271,7 +282,7 @@ void CommandLineRunner::SaveIgc() {
     if (!named || named->size() >= kCmdFileNameMax) return Fail("Too long file name", kCaptionSaveIgc);
     path = *named;
     result = save(path, run_.overwrite);
-    if (result.status == IgcSaveStatus::kExists) {
+    if (exists(result)) {
       // In a hidden run the default answer (No) leaves the file alone.
       if (app_.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion, MessageButtons::kYesNo,
                            MessageAnswer::kNo) != MessageAnswer::kYes)
@@ -279,12 +290,12 @@ void CommandLineRunner::SaveIgc() {
       result = save(path, true);
     }
   }
-  if (result.status != IgcSaveStatus::kSaved) {
-    if (!result.systemError.empty()) return Fail(result.systemError, result.message);
-    return Fail(result.message, result.caption.empty() ? std::string(kCaptionSaveIgc) : result.caption);
+  if (!result.ok()) {
+    const FileMessage failure = IgcSaveFailure(result.error(), raw);
+    return Fail(failure.text, failure.caption);
   }
   app_.trackLog.saved = true;
-  const size_t count = raw ? points.size() : result.positionsWritten;
+  const size_t count = raw ? points.size() : positionsWritten;
   const std::string written = IgcPositionsWrittenStatus(count);
   app_.ui().SetStatusLine(written);
   Notify(written);
@@ -298,21 +309,24 @@ void CommandLineRunner::ReadLog() {
   std::vector<TrackPoint> points;
   std::string status;
   if (HasExtension(name, ".igc")) {
-    IgcFileReadResult r = ReadIgcFile(name.substr(0, name.size() - ext.size()));
-    if (!r.ok) return r.systemError.empty() ? Fail(r.error, kIgcReadCaption) : Fail(r.systemError, r.error);
-    points = r.points;
-    app_.trackLog = MakeIgcFileTrackLog(std::move(r.points));
+    Result<IgcParse> r = ReadIgcFile(name.substr(0, name.size() - ext.size()));
+    if (!r.ok()) {
+      const FileMessage failure = IgcReadFailure(r.error());
+      return Fail(failure.text, failure.caption);
+    }
+    points = r->points;
+    app_.trackLog = MakeIgcFileTrackLog(std::move(r->points));
     app_.rawIgc.clear();
   } else if (HasExtension(name, ".kml")) {
-    ReadFileResult file = ReadWholeFile(name);
-    if (!file.ok()) return Fail(file.error->Describe(), kKmlTrackCaption);
-    KmlTrackResult r = ReadKmlTrack(file.bytes);
-    if (!r.ok()) return Fail(r.error.empty() ? "No track read" : r.error, kKmlTrackCaption);
-    points = r.points;
+    Result<std::string> file = ReadWholeFile(name);
+    if (!file.ok()) return Fail(file.error().Describe(), kKmlTrackCaption);
+    Result<KmlTrack> r = ReadKmlTrack(*file);
+    if (!r.ok()) return Fail(r.error().text.empty() ? "No track read" : r.error().text, kKmlTrackCaption);
+    points = r->points;
     TrackLog log;
-    log.points = std::move(r.points);
-    log.sourceClassFlag = r.timesUtc;
-    log.hasBaroHeight = r.hasPressure;
+    log.points = std::move(r->points);
+    log.sourceClassFlag = r->timesUtc;
+    log.hasBaroHeight = r->hasPressure;
     log.saved = true;
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
@@ -330,28 +344,70 @@ void CommandLineRunner::ReadLog() {
 
 // --- Conversions without a window ------------------------------------------------------
 
+std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::span<const TrackPoint> points,
+                                                 const GoogleEarthTrackRequest& request) {
+  constexpr char kCaption[] = "Write GoogleEarth file";
+  if (points.size() < 5) return FileMessage{kCaption, "Too few track positions"};
+  if (path.size() > 257) return FileMessage{kCaption, "File name too long"};
+  FlightStatistics stats;
+  try {
+    stats.points.assign(points.begin(), points.end());
+  } catch (const std::bad_alloc&) {
+    return FileMessage{kCaption, "Memory allocation error"};
+  }
+  stats.analysisTime = -1;
+  stats.pilotIdFlag = false;
+  stats.analysisTimeValid = request.hashWanted;
+  stats.utcFlag = request.utcFlag;
+  stats.pressureFlag = request.pressureFlag;
+  ComputeFlightStatistics(stats);
+  TripSearchOptions options;
+  options.loopFlightGap = request.loopFlightGap;
+  TripHaltFlag halt{false};
+  if (RunTripSearch(stats.points, stats.trips, options, {}, halt) < 0)
+    return FileMessage{"Analysing track", "Memory allocation error"};
+
+  const CalendarTime day = SecondsToDateTime(points.front().time);
+  TextOutputBuffer description;
+  description.Int(day.year).Append('-').Int(day.month, 2).Append('-').Int(day.day, 2);
+  TextOutputBuffer folder(10000);
+  if (const Status built = BuildKmlTrackFolder(folder, stats, description.text(),
+                                               {request.instrumentText, request.loopFlightGap});
+      !built.ok()) {
+    return FileMessage{"Making GoogleEarth track folder", built.error().kind == ErrorKind::kNoMemory
+                                                              ? "Memory allocation error"
+                                                              : "Too few track positions"};
+  }
+  const Status written = WriteFileAtomically(path, WrapKmlDocument(folder.text()),
+                                             request.overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
+  if (written.ok()) return std::nullopt;
+  const Error& e = written.error();
+  if (e.kind == ErrorKind::kExists) return FileMessage{kCaption, "File already exists"};
+  if (e.kind == ErrorKind::kCannotCreate) return FileMessage{kCaption, "File creation error"};
+  std::string text = "File write error";
+  if (!e.osText.empty()) text += ": " + e.osText;
+  return FileMessage{kCaption, std::move(text)};
+}
+
 int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& errors) {
   std::string base = run.fileName;
   if (HasExtension(base, ".igc")) base.resize(base.size() - FileExtension(base).size());
-  IgcFileReadResult r = ReadIgcFile(base);
-  if (!r.ok) {
-    if (r.systemError.empty()) {
-      errors << kIgcReadCaption << ": " << r.error << '\n';
-    } else {
-      errors << r.error << ": " << r.systemError << '\n';
-    }
+  Result<IgcParse> r = ReadIgcFile(base);
+  if (!r.ok()) {
+    const FileMessage failure = IgcReadFailure(r.error());
+    errors << failure.caption << ": " << failure.text << '\n';
     return 1;
   }
   // The security record says whether the file is still as we wrote it.
   // Only our own records can be checked here: an instrument signs its own
   // files with its maker's key.
-  if (r.manufacturer == kIgcManufacturer) {
-    if (ReadFileResult text = ReadWholeFile(base + ".igc"); text.ok()) {
-      const IgcVerifyReport check = VerifyIgcText(text.bytes);
-      report << check.caption << ": " << check.message << '\n';
+  if (r->manufacturer == kIgcManufacturer) {
+    if (Result<std::string> text = ReadWholeFile(base + ".igc"); text.ok()) {
+      const FileMessage check = IgcVerifyMessage(VerifyIgcText(*text));
+      report << check.caption << ": " << check.text << '\n';
     }
   } else {
-    report << "Security record: written by the instrument (" << r.manufacturer << "), not checked here\n";
+    report << "Security record: written by the instrument (" << r->manufacturer << "), not checked here\n";
   }
   GoogleEarthTrackRequest request;
   request.hashWanted = true;
@@ -359,13 +415,12 @@ int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& error
   request.pressureFlag = true;
   request.overwrite = run.overwrite;
   const std::string target = base + ".kml";
-  const KmlSaveResult saved = WriteGoogleEarthTrack(target, r.points, request);
-  if (!saved.ok()) {
-    errors << saved.message.caption << ": " << saved.message.text << '\n';
+  if (const auto failure = WriteGoogleEarthTrack(target, r->points, request)) {
+    errors << failure->caption << ": " << failure->text << '\n';
     return 1;
   }
-  report << "Saved " << target << ": " << r.points.size() << " positions written\n"
-         << FlightSummary(r.points) << '\n';
+  report << "Saved " << target << ": " << r->points.size() << " positions written\n"
+         << FlightSummary(r->points) << '\n';
   return 0;
 }
 

@@ -5,12 +5,16 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "protocols/flytec/link.h"
 #include "shell/command_line/command_line.h"
 #include "shell/command_line/notify.h"
+#include "shell/commands/file_messages.h"
 #include "shell/settings/settings.h"
 
 namespace skylode {
@@ -66,6 +70,21 @@ class CommandLineRunner {
 
 // One line of key figures: date, duration, points, max height, distance.
 std::string FlightSummary(const std::vector<TrackPoint>& points);
+
+struct GoogleEarthTrackRequest {
+  bool hashWanted = false;
+  bool utcFlag = false;
+  bool pressureFlag = false;
+  bool overwrite = false;  // command-line OVERWRITE: replace an existing file
+  uint32_t loopFlightGap = 800;
+  std::string_view instrumentText;
+};
+
+// Analyses the points (statistics and trip search) and writes a one-folder
+// track file. Nothing on success, else the caption and text of the failure
+// ("Too few track positions" below 5 points).
+std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::span<const TrackPoint> points,
+                                                 const GoogleEarthTrackRequest& request);
 
 // IGC2KML: reads <name>.igc (".igc" may be given), checks its security
 // record when it has one, writes <name>.kml. The exit code.

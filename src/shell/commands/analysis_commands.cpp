@@ -8,6 +8,7 @@
 #include "formats/kml_writer.h"
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/file_messages.h"
 #include "shell/commands/track_file_questions.h"
 #include "records/angles.h"
 #include "records/calendar.h"
@@ -119,21 +120,12 @@ bool FlightStatisticsSession::Save(std::string_view description) {
 
   const std::string_view text = description.substr(0, kLogDescriptionMax);
   const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kLoopFlightGap));
-  const KmlSaveResult result = SaveAerodiaryTrack(
-      file->path, stats_, text, {app_.trackLog.instrumentText, gap}, [this, &file] { return AskExistingAerodiaryFile(app_, file->path); });
-  switch (result.status) {
-    case KmlSaveResult::kSaved:
-      if (!result.message.text.empty()) {
-        app_.ShowMessage(result.message.text,
-                         result.message.caption.empty() ? "Save Aerodiary track" : result.message.caption,
-                         BoxIcon::kNone);
-      }
-      app_.trackLog.saved = true;
-      return true;
-    case KmlSaveResult::kCancelled: return false;
-    case KmlSaveResult::kFailed: app_.ShowMessage(result.message.text, result.message.caption); return false;
-  }
-  return false;
+  const SaveEnd end = SaveAerodiaryFile(app_, file->path, stats_, text, {app_.trackLog.instrumentText, gap},
+                                        [this, &file] { return AskExistingAerodiaryFile(app_, file->path); });
+  if (end != SaveEnd::kSaved) return false;
+  app_.ShowMessage(AerodiarySavedText(stats_.analysisTimeValid), kAerodiarySavedCaption, BoxIcon::kNone);
+  app_.trackLog.saved = true;
+  return true;
 }
 
 void FlightStatisticsSession::Close() {

@@ -15,6 +15,7 @@
 #include "formats/file_io.h"
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/file_messages.h"
 #include "shell/commands/menu_table.h"
 #include "records/calendar.h"
 
@@ -178,10 +179,8 @@ bool AppState::RunTransferCommand(int id) {
 void AppState::InsertWaypoint(const Waypoint& waypoint) {
   for (auto& existing : waypoints.items) {
     if (existing.id != waypoint.id) continue;
-    char text[96];
-    std::snprintf(text, sizeof text, "Waypoint %s already exists, overwrite ?", waypoint.id.c_str());
-    if (ShowMessage(text, "Insert waypoint", BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
-        MessageAnswer::kYes) {
+    if (ShowMessage(WaypointExistsQuestion(existing), kInsertWaypointCaption, BoxIcon::kQuestion,
+                    MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes) {
       existing = waypoint;
       ui_.RefreshList(ViewMode::kWaypoints, waypoints.count());
       return;
@@ -410,16 +409,17 @@ int AppState::CreateNewFile(const std::string& path, std::string_view bytes) {
   if (!ConfirmNewFile(path)) return -1;
   // A file that was not there when we looked is created exclusively, so one
   // that appears meanwhile is not replaced without the question.
-  auto error = WriteFileAtomically(path, bytes, existed ? WriteMode::kReplace : WriteMode::kCreateNew);
-  if (error && error->code == FileErrorCode::kExists) {
+  Status written = WriteFileAtomically(path, bytes, existed ? WriteMode::kReplace : WriteMode::kCreateNew);
+  if (!written.ok() && written.error().kind == ErrorKind::kExists) {
     if (!ConfirmNewFile(path)) return -1;
-    error = WriteFileAtomically(path, bytes, WriteMode::kReplace);
+    written = WriteFileAtomically(path, bytes, WriteMode::kReplace);
   }
-  if (error) {
-    if (error->osError != 0) {
-      ShowSystemError("Error opening file", error->osError);
+  if (!written.ok()) {
+    const Error& error = written.error();
+    if (error.osError != 0) {
+      ShowSystemError("Error opening file", error.osError);
     } else {
-      ShowMessage(error->Describe(), "Error opening file");
+      ShowMessage(error.Describe(), "Error opening file");
     }
     return -1;
   }

@@ -12,14 +12,13 @@
 #include "formats/igc_writer.h"
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/file_messages.h"
 #include "shell/commands/track_file_questions.h"
 
 namespace skylode {
 
 namespace {
 
-constexpr char kCaptionSaveRaw[] = "Save IGC log";
-constexpr char kCaptionReadingFile[] = "Reading track log file";
 // Characters of the flight number the raw-log dialog reads.
 constexpr size_t kRawFlightNumberChars = 7;
 
@@ -48,36 +47,26 @@ uint32_t StoredMask(const SettingsStore& settings) {
   return static_cast<uint32_t>(settings.Number(SettingId::kIgcSaveMask));
 }
 
-// A failed save: the system's reason under the program's message, or the
-// message under its caption.
-void ShowSaveFailure(AppState& app, const IgcSaveResult& r) {
-  if (!r.systemError.empty()) {
-    app.ShowMessage(r.systemError, r.message, BoxIcon::kInformation);
-  } else {
-    app.ShowMessage(r.message, r.caption.empty() ? kIgcSaveCaption : r.caption);
-  }
-}
-
 enum class SaveStep { kSaved, kBackToDialog, kStop };
 
-// Writes through `save(overwrite)`, asking before an existing file is
-// replaced. Declining the question goes back to the dialog, as does a file
-// that cannot be opened, so the person can choose another place.
+// Writes through `save(mode)`, asking before an existing file is replaced.
+// Declining the question goes back to the dialog, as does a file that cannot
+// be opened, so the person can choose another place.
 template <typename SaveFn>
-SaveStep SaveWithQuestion(AppState& app, SaveFn save, IgcSaveResult& result) {
+SaveStep SaveWithQuestion(AppState& app, SaveFn save, bool rawLog) {
   const bool overwrite = app.commandLineRun() && app.commandLineRun()->overwrite;
-  result = save(overwrite);
-  if (result.status == IgcSaveStatus::kExists) {
+  auto result = save(overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
+  if (!result.ok() && result.error().kind == ErrorKind::kExists) {
     if (app.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion, MessageButtons::kOkCancel,
                         MessageAnswer::kCancel) != MessageAnswer::kOk)
       return SaveStep::kBackToDialog;
-    result = save(true);
+    result = save(WriteMode::kReplace);
   }
-  if (result.status == IgcSaveStatus::kSaved) return SaveStep::kSaved;
-  if (result.status == IgcSaveStatus::kExists) return SaveStep::kBackToDialog;
-  ShowSaveFailure(app, result);
+  if (result.ok()) return SaveStep::kSaved;
+  if (result.error().kind == ErrorKind::kExists) return SaveStep::kBackToDialog;
+  ShowFileMessage(app, IgcSaveFailure(result.error(), rawLog));
   // An encoding failure will not go away with another file name.
-  return result.systemError.empty() ? SaveStep::kStop : SaveStep::kBackToDialog;
+  return result.error().isFileError() ? SaveStep::kBackToDialog : SaveStep::kStop;
 }
 
 std::string FormatInt(long long v) {
@@ -120,9 +109,8 @@ void SaveIgcTrackLogCommand(AppState& app) {
     if (!answer) return;
     request.form = *answer;
     const IgcSaveForm& form = *answer;
-    if (const std::string error = CheckIgcSaveParameters(form.pilot, form.flightNumber, form.frSerial);
-        !error.empty()) {
-      app.ShowMessage(error, kIgcParameterCheckCaption);
+    if (const auto error = CheckIgcSaveParameters(form.pilot, form.flightNumber, form.frSerial)) {
+      app.ShowMessage(*error, kIgcParameterCheckCaption);
       continue;
     }
     const int flight = CheckIgcFlightNumber(form.flightNumber).flight;
@@ -143,15 +131,20 @@ void SaveIgcTrackLogCommand(AppState& app) {
     parameters.competitionClass = form.competitionClass;
     parameters.wantGRecord = form.gRecord;
     parameters.addEnl = form.addEnl;
-    IgcSaveResult result;
+    IgcSaved saved;
     const SaveStep step = SaveWithQuestion(
         app,
-        [&](bool overwrite) { return SaveIgcTrackLog(selected, app.trackLog, parameters, file->path, overwrite); },
-        result);
+        [&](WriteMode mode) -> Status {
+          Result<IgcSaved> r = SaveIgcTrackLog(selected, app.trackLog, parameters, file->path, mode);
+          if (!r.ok()) return std::move(r.error());
+          saved = *r;
+          return {};
+        },
+        false);
     if (step == SaveStep::kBackToDialog) continue;
     if (step == SaveStep::kStop) return;
 
-    if (result.gRecordSkipped) app.ShowMessage(kIgcNoGRecordText, kIgcNoGRecordCaption, BoxIcon::kInformation);
+    if (saved.gRecordSkipped) app.ShowMessage(kIgcNoGRecordText, kIgcNoGRecordCaption, BoxIcon::kInformation);
     settings.SetText(SettingId::kIgcPilotName, form.pilot);
     settings.SetText(SettingId::kIgcFlightNo, form.flightNumber);
     settings.SetText(SettingId::kIgcContestId, form.frSerial);
@@ -161,7 +154,7 @@ void SaveIgcTrackLogCommand(AppState& app) {
     settings.SetText(SettingId::kIgcClass, form.competitionClass);
     settings.SetNumber(SettingId::kIgcSaveMask, mask);
     app.trackLog.saved = true;
-    app.ui().SetStatusLine(IgcPositionsWrittenStatus(result.positionsWritten));
+    app.ui().SetStatusLine(IgcPositionsWrittenStatus(saved.positionsWritten));
     app.ui().SetProductLine(file->path);
     return;
   }
@@ -170,11 +163,11 @@ void SaveIgcTrackLogCommand(AppState& app) {
 void SaveRawIgcLogCommand(AppState& app) {
   // The raw log belongs to the track log a transfer may be replacing.
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionSaveRaw);
+    app.ShowMessage(kTextBusy, kRawIgcSaveCaption);
     return;
   }
   if (app.rawIgc.empty()) {
-    app.ShowMessage("No raw IGC log stored", kCaptionSaveRaw);
+    app.ShowMessage("No raw IGC log stored", kRawIgcSaveCaption);
     return;
   }
   SettingsStore& settings = app.settings();
@@ -193,17 +186,16 @@ void SaveRawIgcLogCommand(AppState& app) {
     request.form.shortName = answer->shortName;
     const std::string typed = answer->flightNumber.substr(0, kRawFlightNumberChars);
     const IgcFlightNumberCheck check = CheckIgcFlightNumber(typed);
-    if (!check.error.empty()) {
-      app.ShowMessage(check.error, kRawIgcParameterCheckCaption);
+    if (check.error) {
+      app.ShowMessage(*check.error, kRawIgcParameterCheckCaption);
       continue;
     }
     const IgcNameStyle style = StyleOf(request.form);
     const auto file =
         app.AskSaveFile(IgcFileSpec(kIgcSaveFileTitle, ProposeRawIgcFileName(style, app.rawIgc, check.flight)));
     if (!file) continue;
-    IgcSaveResult result;
     const SaveStep step = SaveWithQuestion(
-        app, [&](bool overwrite) { return SaveRawIgcLog(app.rawIgc, file->path, overwrite); }, result);
+        app, [&](WriteMode mode) { return SaveRawIgcLog(app.rawIgc, file->path, mode); }, true);
     if (step == SaveStep::kBackToDialog) continue;
     if (step == SaveStep::kStop) return;
 
@@ -221,12 +213,7 @@ void SaveRawIgcLogCommand(AppState& app) {
 void VerifyIgcLogCommand(AppState& app) {
   const auto file = app.AskOpenFile(IgcFileSpec(kIgcVerifyOpenTitle, ""));
   if (!file) return;
-  const IgcVerifyReport report = VerifyIgcFile(file->path);
-  if (!report.systemError.empty()) {
-    app.ShowMessage(report.systemError, report.message, BoxIcon::kInformation);
-    return;
-  }
-  app.ShowMessage(report.message, report.caption, report.errorIcon ? BoxIcon::kError : BoxIcon::kNone);
+  ShowFileMessage(app, IgcVerifyMessage(VerifyIgcFile(file->path)));
 }
 
 int OpenIgcTrackLog(AppState& app, const std::string& path) {
@@ -234,24 +221,17 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
     app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
     return -1;
   }
-  const ReadFileResult file = ReadWholeFile(path);
+  const Result<std::string> file = ReadWholeFile(path);
   if (!file.ok()) {
-    if (file.error->code == FileErrorCode::kEmpty) {
-      app.ShowMessage("File is empty", kCaptionReadingFile);
-    } else if (file.error->code == FileErrorCode::kCannotOpen) {
-      app.ShowMessage(file.error->osText.empty() ? file.error->Describe() : file.error->osText,
-                      "Error opening track log file", BoxIcon::kInformation);
-    } else {
-      app.ShowMessage(file.error->osText.empty() ? file.error->Describe() : file.error->osText,
-                      "Track log file read error", BoxIcon::kInformation);
-    }
+    ShowFileMessage(app, TrackFileReadFailure(file.error()));
     return -1;
   }
-  AcceptedIgc accepted = AcceptInstrumentIgc(file.bytes);
-  if (!accepted.ok) {
-    app.ShowMessage(accepted.error, kIgcReadCaption);
+  Result<AcceptedIgc> read = AcceptInstrumentIgc(*file);
+  if (!read.ok()) {
+    app.ShowMessage(read.error().text, kIgcReadCaption);
     return -1;
   }
+  AcceptedIgc& accepted = *read;
   // Asked only once the file is known to be good: a bad file costs nothing.
   if (!app.trackLog.empty() && !app.trackLog.saved &&
       app.ShowMessage("Continue without saving current track log ?", "Unsaved track log", BoxIcon::kWarning,

@@ -17,6 +17,7 @@
 #include "formats/waypoint_insert.h"
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/file_messages.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/commands/igc_commands.h"
 #include "records/calendar.h"
@@ -27,8 +28,6 @@ namespace {
 
 constexpr char kCaptionSaveLog[] = "Save log for Aerodiary";
 constexpr char kCaptionAerodiaryDialog[] = "Save track for Aerodiary";
-constexpr char kCaptionSavedTrack[] = "Save Aerodiary track";
-constexpr char kCaptionReadingFile[] = "Reading track log file";
 constexpr char kCaptionReadWaypoints[] = "Read waypoint file";
 constexpr char kCaptionSaveWaypoints[] = "Save GoogleEarth waypoint file";
 
@@ -57,16 +56,9 @@ FileDialogSpec WaypointSpec(std::string title) {
 
 // The file's bytes, or nothing after the same messages the IGC reader gives.
 std::optional<std::string> ReadTrackFile(AppState& app, const std::string& path) {
-  ReadFileResult file = ReadWholeFile(path);
-  if (file.ok()) return std::move(file.bytes);
-  const std::string text = file.error->osText.empty() ? file.error->Describe() : file.error->osText;
-  if (file.error->code == FileErrorCode::kEmpty) {
-    app.ShowMessage("File is empty", kCaptionReadingFile);
-  } else if (file.error->code == FileErrorCode::kCannotOpen) {
-    app.ShowMessage(text, "Error opening track log file", BoxIcon::kInformation);
-  } else {
-    app.ShowMessage(text, "Track log file read error", BoxIcon::kInformation);
-  }
+  Result<std::string> file = ReadWholeFile(path);
+  if (file.ok()) return std::move(*file);
+  ShowFileMessage(app, TrackFileReadFailure(file.error()));
   return std::nullopt;
 }
 
@@ -107,19 +99,13 @@ void SaveAerodiaryLogCommand(AppState& app) {
   const auto file = app.AskSaveFile(AerodiarySpec(AerodiaryFileName(stats)));
   if (!file) return;
   const std::string description = DateText(stats.points.front().time);
-  const KmlSaveResult result = SaveAerodiaryTrack(
-      file->path, stats, description, {app.trackLog.instrumentText, options.loopFlightGap}, [&app, &file] { return AskExistingAerodiaryFile(app, file->path); });
-  switch (result.status) {
-    case KmlSaveResult::kSaved:
-      app.trackLog.saved = true;
-      if (!result.message.text.empty())
-        app.ShowMessage(result.message.text,
-                        result.message.caption.empty() ? kCaptionSavedTrack : result.message.caption, BoxIcon::kNone);
-      app.ui().SetProductLine(file->path);
-      return;
-    case KmlSaveResult::kCancelled: return;
-    case KmlSaveResult::kFailed: app.ShowMessage(result.message.text, result.message.caption); return;
-  }
+  const SaveEnd end =
+      SaveAerodiaryFile(app, file->path, stats, description, {app.trackLog.instrumentText, options.loopFlightGap},
+                        [&app, &file] { return AskExistingAerodiaryFile(app, file->path); });
+  if (end != SaveEnd::kSaved) return;
+  app.trackLog.saved = true;
+  app.ShowMessage(AerodiarySavedText(stats.analysisTimeValid), kAerodiarySavedCaption, BoxIcon::kNone);
+  app.ui().SetProductLine(file->path);
 }
 
 int OpenKmlTrackLog(AppState& app, const std::string& path) {
@@ -130,9 +116,7 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
   const auto bytes = ReadTrackFile(app, path);
   if (!bytes) return -1;
   KmlTrackHooks hooks;
-  hooks.notice = [&app](std::string_view notice) {
-    app.ShowMessage(notice, kKmlTrackCaption, BoxIcon::kInformation);
-  };
+  hooks.tracksLimited = [&app] { app.ShowMessage(KmlTrackLimitText(), kKmlTrackCaption, BoxIcon::kInformation); };
   hooks.chooseTrack = [&app](const std::vector<std::string>& labels) -> std::optional<size_t> {
     TrackListRequest request;
     request.title = "Track List";
@@ -143,12 +127,14 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
     if (first < 0 || static_cast<size_t>(first) >= labels.size()) return std::nullopt;
     return static_cast<size_t>(first);
   };
-  KmlTrackResult result = ReadKmlTrack(*bytes, hooks);
-  if (result.status == KmlTrackResult::kCancelled) return -1;
-  if (!result.ok()) {
-    app.ShowMessage(result.error.empty() ? std::string("No track log found") : result.error, kKmlTrackCaption);
+  Result<KmlTrack> read = ReadKmlTrack(*bytes, hooks);
+  if (read.cancelled()) return -1;
+  if (!read.ok()) {
+    app.ShowMessage(read.error().text.empty() ? std::string("No track log found") : read.error().text,
+                    kKmlTrackCaption);
     return -1;
   }
+  KmlTrack& result = *read;
   if (result.points.empty()) {
     app.ShowMessage("No track log positions found", kKmlTrackCaption);
     return -1;
@@ -204,13 +190,12 @@ int OpenKmlWaypoints(AppState& app, const std::string& path) {
     app.ShowMessage(kTextBusy, kCaptionReadWaypoints);
     return -1;
   }
-  ReadFileResult file = ReadWholeFile(path);
+  Result<std::string> file = ReadWholeFile(path);
   if (!file.ok()) {
-    if (file.error->code == FileErrorCode::kEmpty) {
+    if (file.error().kind == ErrorKind::kEmpty) {
       app.ShowMessage("File is empty", kKmlWaypointCaption);
     } else {
-      app.ShowMessage(file.error->osText.empty() ? file.error->Describe() : file.error->osText,
-                      "Error opening waypoint file", BoxIcon::kInformation);
+      app.ShowMessage(file.error().SystemText(), "Error opening waypoint file", BoxIcon::kInformation);
     }
     return -1;
   }
@@ -218,12 +203,13 @@ int OpenKmlWaypoints(AppState& app, const std::string& path) {
     return app.ShowMessage(WaypointExistsQuestion(existing), kInsertWaypointCaption, BoxIcon::kQuestion,
                            MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes;
   };
-  KmlWaypointResult result = ReadKmlWaypoints(file.bytes, CurrentTime(), ask);
-  if (!result.ok()) {
-    app.ShowMessage(*result.error, kKmlWaypointCaption);
+  Result<WaypointList> read = ReadKmlWaypoints(*file, CurrentTime(), ask);
+  if (!read.ok()) {
+    app.ShowMessage(read.error().text, kKmlWaypointCaption);
     return -1;
   }
-  const size_t count = result.list.items.size();
+  WaypointList& list = *read;
+  const size_t count = list.items.size();
   const bool append = !app.waypoints.items.empty() &&
                       app.ShowMessage("Append new waypoints to existing list ?", kCaptionReadWaypoints,
                                       BoxIcon::kQuestion, MessageButtons::kYesNo,
@@ -231,10 +217,10 @@ int OpenKmlWaypoints(AppState& app, const std::string& path) {
   if (append) {
     // Built on a copy: the list on screen changes only once all answers are in.
     WaypointList merged = app.waypoints;
-    for (const Waypoint& w : result.list.items) InsertWaypoint(merged, w, ask);
+    for (const Waypoint& w : list.items) InsertWaypoint(merged, w, ask);
     app.waypoints = std::move(merged);
   } else {
-    app.waypoints = std::move(result.list);
+    app.waypoints = std::move(list);
   }
   app.SetViewMode(ViewMode::kWaypoints, true);
   app.ui().RefreshList(ViewMode::kWaypoints, app.waypoints.count());
@@ -262,8 +248,14 @@ void SaveKmlWaypointsCommand(AppState& app) {
   const auto file = app.AskSaveFile(WaypointSpec("Save waypoint file"));
   if (!file) return;
   if (!app.ConfirmNewFile(file->path)) return;
-  if (const auto error = WriteGoogleEarthWaypoints(file->path, app.waypoints)) {
-    app.ShowMessage(error->text, error->caption);
+  if (const Status written = WriteGoogleEarthWaypoints(file->path, app.waypoints); !written.ok()) {
+    const Error& e = written.error();
+    std::string text = "Memory allocation error";
+    if (e.kind != ErrorKind::kNoMemory) {
+      text = "File write error";
+      if (!e.osText.empty()) text += ": " + e.osText;
+    }
+    app.ShowMessage(text, kCaptionSaveWaypoints);
     return;
   }
   app.ui().SetStatusLine(std::to_string(app.waypoints.items.size()) + " waypoints written");

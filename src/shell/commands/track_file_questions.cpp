@@ -2,7 +2,40 @@
 
 #include <cstdio>
 
+#include "formats/text_output_buffer.h"
+#include "shell/commands/file_messages.h"
+
 namespace skylode {
+
+namespace {
+
+std::string WithSystemText(std::string text, const Error& e) {
+  if (!e.osText.empty()) text += ": " + e.osText;
+  return text;
+}
+
+FileMessage Failure(const char* message, const Error& e) { return {message, WithSystemText(message, e)}; }
+
+// A failed write of the Aerodiary file, by the way it was written.
+FileMessage AerodiaryWriteFailure(const Error& e, AerodiaryWrite how) {
+  constexpr char kLogbookCaption[] = "Save Logbook file";
+  switch (how) {
+    case AerodiaryWrite::kCreateNew:
+      return Failure(e.kind == ErrorKind::kCannotCreate ? "Error opening file" : "File write error", e);
+    case AerodiaryWrite::kOverwrite: return Failure("Error opening file", e);
+    case AerodiaryWrite::kAppend: break;
+  }
+  switch (e.kind) {
+    case ErrorKind::kEmpty: return {kLogbookCaption, "Existing file is empty"};
+    case ErrorKind::kReadError: return Failure("Error reading existing file", e);
+    case ErrorKind::kCannotOpen:
+    case ErrorKind::kTooLarge: return Failure("Error opening existing file", e);
+    case ErrorKind::kBadContent: return {kLogbookCaption, "Error(s) parsing existing file"};
+    default: return Failure("Error opening new file", e);
+  }
+}
+
+}  // namespace
 
 bool OfferTimeOrderRepair(AppState& app, std::vector<TrackPoint>& points) {
   const TimeOrderResult order = CheckTimeOrder(points);
@@ -33,6 +66,28 @@ ExistingFileChoice AskExistingAerodiaryFile(AppState& app, const std::string& pa
     case ExistingFileAnswer::kCancel: break;
   }
   return ExistingFileChoice::kCancel;
+}
+
+SaveEnd SaveAerodiaryFile(AppState& app, const std::string& path, const FlightStatistics& stats,
+                          std::string_view description, const KmlFolderOptions& options,
+                          const std::function<ExistingFileChoice()>& askExisting) {
+  TextOutputBuffer folder(10000);
+  if (const Status built = BuildKmlTrackFolder(folder, stats, description, options); !built.ok()) {
+    app.ShowMessage(built.error().kind == ErrorKind::kNoMemory ? "Memory allocation error" : "Too few track positions",
+                    "Make GoogleEarth track folder");
+    return SaveEnd::kFailed;
+  }
+  AerodiaryWrite how = AerodiaryWrite::kCreateNew;
+  Status written = WriteAerodiaryFile(path, folder.text(), how);
+  if (!written.ok() && written.error().kind == ErrorKind::kExists) {
+    const ExistingFileChoice choice = askExisting ? askExisting() : ExistingFileChoice::kCancel;
+    if (choice == ExistingFileChoice::kCancel) return SaveEnd::kCancelled;
+    how = choice == ExistingFileChoice::kOverwrite ? AerodiaryWrite::kOverwrite : AerodiaryWrite::kAppend;
+    written = WriteAerodiaryFile(path, folder.text(), how);
+  }
+  if (written.ok()) return SaveEnd::kSaved;
+  ShowFileMessage(app, AerodiaryWriteFailure(written.error(), how));
+  return SaveEnd::kFailed;
 }
 
 }  // namespace skylode

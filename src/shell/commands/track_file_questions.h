@@ -1,8 +1,11 @@
 // Questions the track-file commands share: what to do with positions that go
-// back in time, and what to do with an Aerodiary file that already exists.
+// back in time, and what to do with an Aerodiary file that already exists;
+// and the Aerodiary save that asks the latter.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/kml_writer.h"
@@ -17,8 +20,20 @@ inline constexpr char kCaptionReadTrackFile[] = "Read track log file";
 // true when positions were dropped.
 bool OfferTimeOrderRepair(AppState& app, std::vector<TrackPoint>& points);
 
+// What happens to an existing Aerodiary file.
+enum class ExistingFileChoice { kAppend, kOverwrite, kCancel };
+
 // Append, Overwrite or Cancel for an existing logbook file; a command-line run
 // with OVERWRITE overwrites without asking.
 ExistingFileChoice AskExistingAerodiaryFile(AppState& app, const std::string& path);
+
+enum class SaveEnd { kSaved, kCancelled, kFailed };
+
+// Saves the record's track to `path` (chosen by the caller) as a new file; an
+// existing file is offered to `askExisting` (unset: cancel). A failure is
+// shown before kFailed is returned; the success message is the caller's.
+SaveEnd SaveAerodiaryFile(AppState& app, const std::string& path, const FlightStatistics& stats,
+                          std::string_view description, const KmlFolderOptions& options,
+                          const std::function<ExistingFileChoice()>& askExisting);
 
 }  // namespace skylode

@@ -124,11 +124,11 @@ bool IsDirectory(const std::string& path) {
 // told apart from one that cannot be read, and an empty file is empty text.
 std::optional<std::string> ReadSettingsFile(const std::string& path, bool& missing, std::string& error) {
   missing = false;
-  ReadFileResult file = ReadWholeFile(path);
-  if (file.ok()) return std::move(file.bytes);
-  if (file.error->code == FileErrorCode::kEmpty) return std::string();
-  missing = file.error->code == FileErrorCode::kCannotOpen && file.error->osError == ENOENT;
-  error = file.error->Describe();
+  Result<std::string> file = ReadWholeFile(path);
+  if (file.ok()) return std::move(*file);
+  if (file.error().kind == ErrorKind::kEmpty) return std::string();
+  missing = file.error().kind == ErrorKind::kCannotOpen && file.error().osError == ENOENT;
+  error = file.error().Describe();
   return std::nullopt;
 }
 
@@ -140,7 +140,7 @@ std::optional<std::string> WriteSettingsFile(const std::string& path, const std:
   const std::filesystem::path target(path);
   if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);
   if (ec) return path + ": " + ec.message();
-  if (auto failed = WriteFileAtomically(path, text)) return failed->Describe();
+  if (const Status written = WriteFileAtomically(path, text); !written.ok()) return written.error().Describe();
   return std::nullopt;
 }
 

@@ -111,8 +111,9 @@ TEST_F(FlytecAllTracks, EveryChosenFlightLandsInOneFile) {
       EXPECT_EQ(labels.size(), 2u);
       return std::optional<size_t>(pick);
     };
-    const KmlTrackResult r = ReadKmlTrack(text, hooks);
-    ASSERT_TRUE(r.ok()) << r.error;
+    const Result<KmlTrack> r_read = ReadKmlTrack(text, hooks);
+    ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+    const KmlTrack& r = *r_read;
     EXPECT_TRUE(r.signatureValid) << "the instrument signed its flights";
     EXPECT_TRUE(r.timesUtc);
     const auto& want = config_.flights[expected[pick]].points;
@@ -129,7 +130,7 @@ TEST_F(FlytecAllTracks, EveryChosenFlightLandsInOneFile) {
 TEST_F(FlytecAllTracks, ExistingFileIsReplacedOnlyWhenThePersonAgrees) {
   for (const bool agree : {false, true}) {
     SCOPED_TRACE(agree);
-    ASSERT_FALSE(WriteFileAtomically(target_.string(), "old"));
+    ASSERT_TRUE(WriteFileAtomically(target_.string(), "old").ok());
     screen_.Reset();
     questions_.clear();
     screen_.selection = std::vector<int32_t>{2};

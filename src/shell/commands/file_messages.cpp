@@ -1,0 +1,151 @@
+#include "shell/commands/file_messages.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+
+#include "formats/igc_names.h"
+#include "formats/kml_reader.h"
+#include "shell/app_state.h"
+
+namespace skylode {
+
+namespace {
+
+bool IsAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The program's message as caption over the system's reason.
+FileMessage SystemFailure(std::string message, const Error& error) {
+  return {std::move(message), error.SystemText(), BoxIcon::kInformation};
+}
+
+}  // namespace
+
+void ShowFileMessage(AppState& app, const FileMessage& message) {
+  app.ShowMessage(message.text, message.caption, message.icon);
+}
+
+std::string IgcPositionsReadStatus(size_t count) {
+  return std::to_string(count) + " positions read (Signature not ok or ignored)";
+}
+
+std::string IgcPositionsWrittenStatus(size_t count) { return std::to_string(count) + " positions written"; }
+
+FileMessage IgcSaveFailure(const Error& error, bool rawLog) {
+  switch (error.kind) {
+    case ErrorKind::kNothingToWrite:
+      return rawLog ? FileMessage{kRawIgcSaveCaption, "No raw IGC log stored"}
+                    : FileMessage{kIgcSaveCaption, "No position(s) selected"};
+    case ErrorKind::kNoMemory: return {"Encoding .igc file", "Memory allocation error"};
+    case ErrorKind::kCannotCreate:
+    case ErrorKind::kCannotOpen: return SystemFailure("Error opening file", error);
+    default: return SystemFailure("File write error", error);
+  }
+}
+
+FileMessage IgcReadFailure(const Error& error) {
+  // The system's reason captioned with the program's message; without one,
+  // the message under the reader's caption.
+  auto withSystemText = [&error](std::string message) {
+    if (error.osText.empty()) return FileMessage{kIgcReadCaption, std::move(message)};
+    return FileMessage{std::move(message), error.osText};
+  };
+  switch (error.kind) {
+    case ErrorKind::kNameTooLong: return {kIgcReadCaption, "File name too long"};
+    case ErrorKind::kEmpty: return {kIgcReadCaption, "File is empty"};
+    case ErrorKind::kTooLarge:
+    case ErrorKind::kNoMemory: return {kIgcReadCaption, "Memory allocation error"};
+    case ErrorKind::kReadError: return withSystemText("IGC track log file read error");
+    default:
+      if (error.isFileError()) return withSystemText("Error opening file");
+      return {kIgcReadCaption, error.text.empty() ? error.Describe() : error.text};
+  }
+}
+
+FileMessage IgcVerifyMessage(const Result<IgcVerifyOutcome>& checked) {
+  if (checked.ok()) {
+    switch (*checked) {
+      case IgcVerifyOutcome::kPassed: return {"Security check", "Security check PASSED", BoxIcon::kNone};
+      case IgcVerifyOutcome::kNoSecurityRecord: return {"Security check", "No security record", BoxIcon::kNone};
+      case IgcVerifyOutcome::kFailed: break;
+    }
+    return {"Security check", "Security check FAILED", BoxIcon::kError};
+  }
+  const Error& error = checked.error();
+  std::string message;
+  switch (error.kind) {
+    case ErrorKind::kEmpty: return {kCaptionReadingTrackFile, "File is empty"};
+    case ErrorKind::kTooLarge: message = "File buffer memory allocation"; break;
+    case ErrorKind::kReadError: message = "Track log file read error"; break;
+    default: message = "Error opening track log file"; break;
+  }
+  if (!error.osText.empty()) return {message, error.osText, BoxIcon::kInformation};
+  return {message, message};
+}
+
+std::string KmlTrackStatusText(const KmlTrack& track) {
+  return std::to_string(track.points.size()) +
+         (track.signatureValid ? " positions read (Signature ok)" : " positions read (Signature not ok or ignored)");
+}
+
+std::string KmlTrackLimitText() { return "Number of tracks limited to " + std::to_string(kKmlTrackLimit); }
+
+std::string AerodiarySavedText(bool signatureValid) {
+  return signatureValid ? "Track saved (Signature OK)" : "Track saved (NO signature)";
+}
+
+std::string WaypointExistsQuestion(const Waypoint& existing) {
+  return "Waypoint " + existing.id + " already exists, overwrite ?";
+}
+
+FileMessage TrackFileReadFailure(const Error& error) {
+  if (error.kind == ErrorKind::kEmpty) return {kCaptionReadingTrackFile, "File is empty"};
+  const char* caption =
+      error.kind == ErrorKind::kCannotOpen ? "Error opening track log file" : "Track log file read error";
+  return {caption, error.SystemText(), BoxIcon::kInformation};
+}
+
+IgcFlightNumberCheck CheckIgcFlightNumber(std::string_view typed) {
+  IgcFlightNumberCheck r;
+  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  size_t b = 0, e = typed.size();
+  while (b < e && isBlank(typed[b])) ++b;
+  while (e > b && isBlank(typed[e - 1])) --e;
+  if (b == e) {
+    r.error = "Missing flight number";
+    return r;
+  }
+  std::string_view t = typed.substr(b, e - b);
+  bool negative = false;
+  if (t.front() == '+' || t.front() == '-') {
+    negative = t.front() == '-';
+    t.remove_prefix(1);
+    while (!t.empty() && isBlank(t.front())) t.remove_prefix(1);
+  }
+  int64_t v = 0;
+  auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+  if (t.empty() || ptr != t.data() + t.size() || (ec != std::errc() && ec != std::errc::result_out_of_range)) {
+    r.error = "Bad flight number input";
+    return r;
+  }
+  if (negative) v = -v;
+  if (ec == std::errc::result_out_of_range || v < kIgcFlightNumberMin || v > kIgcFlightNumberMax) {
+    r.error = "Flight number out of range";
+    return r;
+  }
+  r.flight = static_cast<int>(v);
+  return r;
+}
+
+std::optional<std::string> CheckIgcSaveParameters(std::string_view pilot, std::string_view flightNumber,
+                                                  std::string_view serial) {
+  if (pilot.empty()) return "Missing pilot name";
+  if (auto f = CheckIgcFlightNumber(flightNumber); f.error) return f.error;
+  if (serial.empty()) return "Missing FR serial number";
+  if (serial.size() < 3) return "FR serial number string too short";
+  for (char c : serial)
+    if (!IsAlnum(c)) return "FR serial number not alpha-numeric";
+  return std::nullopt;
+}
+
+}  // namespace skylode
