@@ -83,7 +83,10 @@ class E2eTest : public ::testing::Test {
     return Wait(Spawn(SKYLODE_EXE, args, outName));
   }
 
-  std::string Text(const std::string& name) const { return skylode::ReadWholeFile(Path(name)).bytes; }
+  std::string Text(const std::string& name) const {
+    skylode::Result<std::string> file = skylode::ReadWholeFile(Path(name));
+    return file.ok() ? std::move(*file) : std::string();
+  }
 
   std::vector<std::string> Files(const std::string& folder) const {
     std::vector<std::string> names;

@@ -58,8 +58,9 @@ TEST(IgcReader, ErrorsNameTheRecordAndLine) {
     EXPECT_EQ(r.error().text, c.error) << c.text;
     // The line named in the text is the error's line.
     const std::string error = c.error;
-    if (const size_t at = error.find(" on line "); at != std::string::npos)
+    if (const size_t at = error.find(" on line "); at != std::string::npos) {
       EXPECT_EQ(r.error().line, std::stoi(error.substr(at + 9))) << c.text;
+    }
   }
 }
 
@@ -100,7 +101,9 @@ TEST(IgcReader, BRecordFieldErrors) {
   for (const auto& c : cases) {
     const Result<IgcBRecord> b = ParseIgcBRecord(c.record);
     EXPECT_EQ(b.ok(), c.error == 0) << c.record;
-    if (!b.ok()) EXPECT_EQ(b.error().text, "Pos. error " + std::to_string(c.error)) << c.record;
+    if (!b.ok()) {
+      EXPECT_EQ(b.error().text, "Pos. error " + std::to_string(c.error)) << c.record;
+    }
   }
 }
 

@@ -58,7 +58,10 @@ class CommandLineRunTest : public AppFixture {
     ClearTrackLog(app.trackLog, app.rawIgc);
   }
 
-  static std::string Read(const std::string& path) { return ReadWholeFile(path).bytes; }
+  static std::string Read(const std::string& path) {
+    Result<std::string> file = ReadWholeFile(path);
+    return file.ok() ? std::move(*file) : std::string();
+  }
 
   std::ostringstream report;
   std::unique_ptr<CommandLineRunner> runner;
@@ -76,8 +79,9 @@ TEST_F(CommandLineRunTest, IgcFolderTakesTheFirstFreeFlightNumber) {
   EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
   EXPECT_EQ(endedWith, 0);
   EXPECT_EQ(Read(out + "2010-05-05-xkl-000-01.igc"), "kept");
-  const IgcVerifyReport check = VerifyIgcFile(out + "2010-05-05-xkl-000-02.igc");
-  EXPECT_EQ(check.outcome, IgcVerifyOutcome::kPassed) << check.message;
+  const Result<IgcVerifyOutcome> check = VerifyIgcFile(out + "2010-05-05-xkl-000-02.igc");
+  ASSERT_TRUE(check.ok()) << check.error().Describe();
+  EXPECT_EQ(*check, IgcVerifyOutcome::kPassed);
   EXPECT_NE(report.str().find("20 positions written"), std::string::npos) << report.str();
 }
 

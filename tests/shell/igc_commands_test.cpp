@@ -78,7 +78,7 @@ TEST_F(IgcCommandsTest, SavesSignedFileUnderProposedLongNameAndKeepsTheChoices) 
 
   const std::string path = dir / "flight.igc";
   ASSERT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(VerifyIgcFile(path).outcome, IgcVerifyOutcome::kPassed);
+  EXPECT_EQ(*VerifyIgcFile(path), IgcVerifyOutcome::kPassed);
   EXPECT_NE(ReadText(path).find("HOPLTPILOT: Jo Bloggs\r\n"), std::string::npos);
   EXPECT_TRUE(ui.MessageTexts().empty());
   EXPECT_TRUE(app.trackLog.saved);
@@ -155,7 +155,7 @@ TEST_F(IgcCommandsTest, ExistingFileIsReplacedOnlyAfterOk) {
   AnswerSave(path);
   ui.messageAnswers.push_back(MessageAnswer::kOk);
   app.RunCommand(cmd::kSaveIgc);
-  EXPECT_EQ(VerifyIgcFile(path).outcome, IgcVerifyOutcome::kPassed);
+  EXPECT_EQ(*VerifyIgcFile(path), IgcVerifyOutcome::kPassed);
   EXPECT_TRUE(app.trackLog.saved);
 }
 
@@ -167,7 +167,7 @@ TEST_F(IgcCommandsTest, LogFromFileIsSavedWithoutSecurityRecordAndSaysSo) {
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "Track log source is not valid for G-record");
   EXPECT_EQ(ui.messages[0].caption, "Security record NOT included");
-  EXPECT_EQ(VerifyIgcFile(dir / "f.igc").outcome, IgcVerifyOutcome::kNoSecurityRecord);
+  EXPECT_EQ(*VerifyIgcFile(dir / "f.igc"), IgcVerifyOutcome::kNoSecurityRecord);
 }
 
 TEST_F(IgcCommandsTest, SelectionChecksBeforeTheDialog) {
@@ -203,9 +203,9 @@ TEST_F(IgcCommandsTest, RawLogIsWrittenByteForByte) {
   EXPECT_EQ(ui.messages[0].caption, "Save IGC log");
   ui.messages.clear();
 
-  const AcceptedIgc accepted = AcceptInstrumentIgc(kFlightText);
-  ASSERT_TRUE(accepted.ok) << accepted.error;
-  app.rawIgc = accepted.raw;
+  const Result<AcceptedIgc> accepted = AcceptInstrumentIgc(kFlightText);
+  ASSERT_TRUE(accepted.ok()) << accepted.error().text;
+  app.rawIgc = accepted->raw;
   IgcSaveForm bad;
   bad.flightNumber = "99";
   bad.shortName = true;

@@ -15,6 +15,7 @@
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/file_messages.h"
 #include "shell/commands/kml_commands.h"
 #include "records/calendar.h"
 
@@ -85,8 +86,9 @@ TEST_F(KmlCommandsTest, SaveLogWritesSignedFileThatReadsBack) {
   EXPECT_TRUE(app.trackLog.saved);
   EXPECT_EQ(settings.Text(SettingId::kTrackLogDir), dir.str());
 
-  const KmlTrackResult back = ReadKmlTrack(Slurp(path));
-  ASSERT_TRUE(back.ok()) << back.error;
+  const Result<KmlTrack> back_read = ReadKmlTrack(Slurp(path));
+  ASSERT_TRUE(back_read.ok()) << back_read.error().text;
+  const KmlTrack& back = *back_read;
   EXPECT_TRUE(back.signatureValid);
   EXPECT_EQ(KmlTrackStatusText(back), "12 positions read (Signature ok)");
   ASSERT_EQ(back.points.size(), 12u);
@@ -98,8 +100,9 @@ TEST_F(KmlCommandsTest, LogWithoutSecurityRecordIsSavedWithoutSignature) {
   app.trackLog.gRecordValid = false;
   SaveLogTo(dir / "plain.kml");
   EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Track saved (NO signature)"});
-  const KmlTrackResult back = ReadKmlTrack(Slurp(dir / "plain.kml"));
-  ASSERT_TRUE(back.ok()) << back.error;
+  const Result<KmlTrack> back_read = ReadKmlTrack(Slurp(dir / "plain.kml"));
+  ASSERT_TRUE(back_read.ok()) << back_read.error().text;
+  const KmlTrack& back = *back_read;
   EXPECT_FALSE(back.signatureValid);
 }
 
@@ -140,8 +143,9 @@ TEST_F(KmlCommandsTest, ExistingFileChoices) {
       hooks.chooseTrack = [](const std::vector<std::string>& labels) -> std::optional<size_t> {
         return labels.size() - 1;
       };
-      const KmlTrackResult back = ReadKmlTrack(after, hooks);
-      ASSERT_TRUE(back.ok()) << back.error;
+      const Result<KmlTrack> back_read = ReadKmlTrack(after, hooks);
+      ASSERT_TRUE(back_read.ok()) << back_read.error().text;
+      const KmlTrack& back = *back_read;
       EXPECT_TRUE(back.signatureValid);
     }
   }
@@ -219,7 +223,7 @@ TEST_F(KmlCommandsTest, BrokenKmlShowsReadersMessageAndKeepsTheLog) {
     SCOPED_TRACE(c.name);
     const std::string path = dir / "broken.kml";
     Spit(path, c.text);
-    const std::string expected = ReadKmlTrack(c.text).error;
+    const std::string expected = ReadKmlTrack(c.text).error().text;
     ASSERT_FALSE(expected.empty());
     ui.messages.clear();
     AnswerOpen(path);
@@ -298,11 +302,11 @@ TEST_F(KmlCommandsTest, BrokenWaypointFileKeepsTheList) {
   app.waypoints.items = {MakeWaypoint("A01", "OLD HILL")};
   const std::string text = "<kml><Document><Placemark><name>A01</name></Placemark></Document></kml>";
   Spit(dir / "bad.kml", text);
-  const KmlWaypointResult expected = ReadKmlWaypoints(text, 0);
+  const Result<WaypointList> expected = ReadKmlWaypoints(text, 0);
   ASSERT_FALSE(expected.ok());
   AnswerOpen(dir / "bad.kml");
   app.RunCommand(cmd::kOpenWaypoints);
-  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{*expected.error});
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{expected.error().text});
   ASSERT_EQ(app.waypoints.items.size(), 1u);
   EXPECT_EQ(app.waypoints.items[0].name, "OLD HILL");
 }
@@ -312,11 +316,11 @@ TEST_F(KmlCommandsTest, WaypointSaveWritesAFileThatReadsBack) {
   app.SetViewMode(ViewMode::kWaypoints, true);
   AnswerSave(dir / "out");
   app.RunCommand(cmd::kSaveWaypointsAs);
-  const KmlWaypointResult back = ReadKmlWaypoints(Slurp(dir / "out.kml"), 0);
-  ASSERT_TRUE(back.ok()) << *back.error;
-  ASSERT_EQ(back.list.items.size(), 2u);
-  EXPECT_EQ(back.list.items[0].id, "A01");
-  EXPECT_EQ(back.list.items[0].name, NormaliseDescription("HILL <north>"));
+  const Result<WaypointList> back = ReadKmlWaypoints(Slurp(dir / "out.kml"), 0);
+  ASSERT_TRUE(back.ok()) << back.error().text;
+  ASSERT_EQ(back->items.size(), 2u);
+  EXPECT_EQ(back->items[0].id, "A01");
+  EXPECT_EQ(back->items[0].name, NormaliseDescription("HILL <north>"));
   EXPECT_EQ(ui.statusLines.back(), "2 waypoints written");
 }
 
