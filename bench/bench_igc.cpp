@@ -46,9 +46,9 @@ void BM_BuildIgcText(benchmark::State& state) {
   const IgcWriteOptions o = Options(state.range(0) != 0);
   size_t bytes = 0;
   for (auto _ : state) {
-    IgcBuildResult r = BuildIgcText(pts, o);
-    bytes = r.text.size();
-    benchmark::DoNotOptimize(r.text.data());
+    Result<IgcText> r = BuildIgcText(pts, o);
+    bytes = r->text.size();
+    benchmark::DoNotOptimize(r->text.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
@@ -57,9 +57,9 @@ BENCHMARK(BM_BuildIgcText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_ParseIgcText(benchmark::State& state) {
   const std::string text = BuildIgcText(LongFlight(), Options(true))->text;
   for (auto _ : state) {
-    IgcParseResult r = ParseIgcText(text);
-    if (r.points.size() != kFixes) state.SkipWithError("points lost");
-    benchmark::DoNotOptimize(r.points.data());
+    Result<IgcParse> r = ParseIgcText(text);
+    if (!r.ok() || r->points.size() != kFixes) state.SkipWithError("points lost");
+    benchmark::DoNotOptimize(r.ok());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
@@ -68,9 +68,9 @@ BENCHMARK(BM_ParseIgcText)->Unit(benchmark::kMillisecond);
 void BM_VerifyIgcText(benchmark::State& state) {
   const std::string text = BuildIgcText(LongFlight(), Options(true))->text;
   for (auto _ : state) {
-    IgcVerifyReport r = VerifyIgcText(text);
-    if (r.outcome != IgcVerifyOutcome::kPassed) state.SkipWithError("not verified");
-    benchmark::DoNotOptimize(r.outcome);
+    IgcVerifyOutcome r = VerifyIgcText(text);
+    if (r != IgcVerifyOutcome::kPassed) state.SkipWithError("not verified");
+    benchmark::DoNotOptimize(r);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }

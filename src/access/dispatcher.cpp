@@ -173,8 +173,6 @@ void RunWorker(std::shared_ptr<Dispatcher::Core> core, std::shared_ptr<Run> run,
     TransferContext context(std::move(request), std::move(callbacks), run->abort);
     try {
       result = worker(context);
-    } catch (const TransferCancelled&) {
-      result = TransferResult::Cancelled();
     } catch (const std::exception& e) {
       context.ShowMessage(kCaptionGpsAccess, e.what(), MessageIcon::kError);
       result = TransferResult::Failure();

@@ -1,6 +1,7 @@
 #include "access/transfer_context.h"
 
 #include <charconv>
+#include <stdexcept>
 
 #include "access/debug_trace.h"
 #include "access/port_names.h"
@@ -88,9 +89,6 @@ TransferContext::TransferContext(TransferRequest request, TransferCallbacks call
 
 TransferContext::~TransferContext() { ClosePort(); }
 
-void TransferContext::ThrowIfAborted() const {
-  if (aborted()) throw TransferCancelled();
-}
 
 bool TransferContext::Pause(std::chrono::milliseconds duration) {
   if (aborted()) return false;

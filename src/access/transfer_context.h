@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -75,12 +74,6 @@ struct TransferResult {
   static TransferResult Airspaces(CtrList list, int32_t code = 0) {
     return {TransferOutcome::kSuccess, code, 0, 0, std::move(list)};
   }
-};
-
-// A worker may throw this from deep inside a protocol to unwind on abort; the
-// dispatcher turns it into TransferOutcome::kCancelled.
-struct TransferCancelled : std::runtime_error {
-  TransferCancelled() : std::runtime_error("Transfer aborted") {}
 };
 
 // --- What the shell hands in -------------------------------------------------
@@ -192,8 +185,6 @@ class TransferContext {
   bool aborted() const { return abort_->requested(); }
   CancelToken cancel() const { return abort_->token(); }
   void RequestAbort() { abort_->Request(); }
-  // Throws TransferCancelled when the transfer was aborted.
-  void ThrowIfAborted() const;
   // Sleeps, waking at once on abort. False when it was woken by an abort.
   bool Pause(std::chrono::milliseconds duration);
   bool Pause(int32_t milliseconds) { return Pause(std::chrono::milliseconds(milliseconds)); }

@@ -204,7 +204,7 @@ TEST_F(DispatcherTest, AWorkerThatFailsAtOnceStillDeliversAndClearsBusy) {
   };
   const Case cases[] = {
       {[](TransferContext&) { return TransferResult::Failure(); }, TransferOutcome::kFailure, 0},
-      {[](TransferContext&) -> TransferResult { throw TransferCancelled(); }, TransferOutcome::kCancelled, 0},
+      {[](TransferContext&) { return TransferResult::Cancelled(); }, TransferOutcome::kCancelled, 0},
       {[](TransferContext&) -> TransferResult { throw std::runtime_error("E999 broken"); }, TransferOutcome::kFailure,
        1},
   };

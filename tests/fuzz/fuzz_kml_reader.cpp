@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XmlTag tag;
     const XmlNext r = NextXmlTag(cursor, tag);
     if (cursor < copy.data() || cursor > end || tags > size) abort();
-    if (r < 0) break;
+    if (r == XmlNext::kEnd || r == XmlNext::kBroken) break;
   }
 
   KmlTrackHooks hooks;
@@ -31,12 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (labels.empty() || labels.size() > static_cast<size_t>(kKmlTrackLimit)) abort();
     return labels.size() - 1;
   };
-  const KmlTrackResult track = ReadKmlTrack(text, hooks);
-  if (track.ok() && (track.points.empty() || !track.error.empty())) abort();
-  if (track.status == KmlTrackResult::kFailed && track.error.empty()) abort();
+  const Result<KmlTrack> track = ReadKmlTrack(text, hooks);
+  if (track.ok() && track->points.empty()) abort();
+  if (!track.ok() && !track.cancelled() && track.error().text.empty()) abort();
 
-  const KmlWaypointResult waypoints = ReadKmlWaypoints(text, 0);
-  if (waypoints.error && (waypoints.error->empty() || !waypoints.list.items.empty())) abort();
+  const Result<WaypointList> waypoints = ReadKmlWaypoints(text, 0);
+  if (!waypoints.ok() && waypoints.error().text.empty()) abort();
 
   const KmlFolderSpan span = FindKmlFolders(text);
   if (span.ok() && (span.end > size || text.substr(span.start, 7) != "<Folder")) abort();
