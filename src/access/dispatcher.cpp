@@ -239,7 +239,7 @@ Dispatcher::~Dispatcher() {
   core_->host = nullptr;
 }
 
-void Dispatcher::Show(std::string_view caption, std::string_view text) {
+void Dispatcher::Show(Caption caption, std::string_view text) {
   host_.ShowMessage(caption, text, MessageIcon::kError);
 }
 
@@ -252,16 +252,16 @@ int Dispatcher::StartTransfer(int access, int protocol, TransferRequest request,
                               CompletionFn onComplete) {
   core_->failed.store(false);
   if (access < 0 || access >= kAccessTypeCount) {
-    Show(kCaptionGpsAccess, kTextBadAccessType);
+    Show(Caption{kCaptionGpsAccess}, kTextBadAccessType);
     return -1;
   }
   if (protocol < 0 || protocol >= kProtocolTypeCount) {
-    Show(kCaptionGpsAccess, kTextBadProtocolType);
+    Show(Caption{kCaptionGpsAccess}, kTextBadProtocolType);
     return -1;
   }
   const WorkerFn* worker = table_.Find(access, protocol);
   if (worker == nullptr) {
-    Show(kCaptionGpsAccess, kTextUnsupportedFunction);
+    Show(Caption{kCaptionGpsAccess}, kTextUnsupportedFunction);
     return -1;
   }
   request.access = static_cast<AccessType>(access);
@@ -282,7 +282,7 @@ int Dispatcher::StartTransfer(int access, int protocol, TransferRequest request,
                                       [&](const auto& r) { return r->portKey == run->portKey; });
     if (core_->active || portHeld) {
       lock.unlock();
-      Show(kCaptionGpsAccess, kTextPortInUse);
+      Show(Caption{kCaptionGpsAccess}, kTextPortInUse);
       return -1;
     }
     TheDebugTrace().Clear();
@@ -301,7 +301,7 @@ int Dispatcher::StartTransfer(int access, int protocol, TransferRequest request,
       core_->live.store(0);
       core_->busy.store(false);
       lock.unlock();
-      host_.ShowMessage("API32 call", "Could not create GPS access thread", MessageIcon::kError);
+      host_.ShowMessage(Caption{"API32 call"}, "Could not create GPS access thread", MessageIcon::kError);
       return -1;
     }
   }
@@ -315,7 +315,7 @@ int Dispatcher::Abort(std::chrono::milliseconds grace, bool withStatus) {
     run = core_->active;
   }
   if (!run) {
-    if (withStatus) host_.ShowMessage(kCaptionAbortGpsAccess, kTextPortNotInUse, MessageIcon::kError);
+    if (withStatus) host_.ShowMessage(Caption{kCaptionAbortGpsAccess}, kTextPortNotInUse, MessageIcon::kError);
     return -1;
   }
   if (withStatus && run->onStatus) run->onStatus(kTextTransferAborted);

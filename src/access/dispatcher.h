@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "access/transfer_context.h"
+#include "records/caption.h"
 #include "records/device_types.h"
 
 namespace skylode {
@@ -53,7 +54,7 @@ class DispatcherHost {
   // never run the task before returning.
   virtual void Post(std::function<void()> task) = 0;
   // The dispatcher's own error boxes; called on the UI thread only.
-  virtual void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
+  virtual void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) = 0;
 };
 
 // Receives the worker's result on the UI thread; not called for an aborted
@@ -122,7 +123,7 @@ class Dispatcher {
   struct Core;
 
  private:
-  void Show(std::string_view caption, std::string_view text);
+  void Show(Caption caption, std::string_view text);
   int Abort(std::chrono::milliseconds grace, bool withStatus);
 
   DispatcherHost& host_;

@@ -118,7 +118,7 @@ int AppState::Exit() {
 void AppState::ShowSettingsError(const std::string& text) {
   if (settingsErrorShown_) return;
   settingsErrorShown_ = true;
-  ShowMessage(text, kSettingsErrorCaption, BoxIcon::kError);
+  ShowMessage(Caption{kSettingsErrorCaption}, text, BoxIcon::kError);
 }
 
 void AppState::RestoreCompetitionState() {
@@ -152,7 +152,7 @@ void AppState::SaveCompetitionState() {
 
 void AppState::SetViewMode(ViewMode view, bool force) {
   if (transferBusy_) {
-    ShowMessage(kTextBusy, "Change view mode");
+    ShowMessage(Caption{"Change view mode"}, kTextBusy);
     return;
   }
   if (view == view_ && !force) return;
@@ -187,7 +187,7 @@ std::string AppState::CellText(ViewMode view, int32_t row, int32_t column) const
 
 void AppState::SelectAll() {
   if (transferBusy_) {
-    ShowMessage(kTextBusy, "Select all items");
+    ShowMessage(Caption{"Select all items"}, kTextBusy);
     return;
   }
   if (view_ == ViewMode::kPilots) return;
@@ -198,7 +198,7 @@ void AppState::SelectAll() {
 
 bool AppState::SetListSize(ListSize size) {
   if (transferBusy_) {
-    ShowMessage(kTextBusy, "Set list size");
+    ShowMessage(Caption{"Set list size"}, kTextBusy);
     return false;
   }
   if (size == listSize_) return false;
@@ -223,24 +223,24 @@ void AppState::RefreshTitle() { ui_.SetTitle(Title()); }
 
 int AppState::IsBusyOrWrongView(std::string_view caption, ViewMode view) {
   if (transferBusy_) {
-    ShowMessage(kTextBusy, caption);
+    ShowMessage(Caption{caption}, kTextBusy);
     return -1;
   }
   if (view_ != view) {
-    ShowMessage(kTextWrongView, caption);
+    ShowMessage(Caption{caption}, kTextWrongView);
     return -1;
   }
   return 0;
 }
 
-MessageAnswer AppState::ShowMessage(std::string_view text, std::string_view caption, BoxIcon icon,
-                                    MessageButtons buttons, MessageAnswer defaultAnswer) {
+MessageAnswer AppState::ShowMessage(Caption caption, std::string_view text, BoxIcon icon, MessageButtons buttons,
+                                    MessageAnswer defaultAnswer) {
   if (hiddenRun()) {
-    if (hiddenLog) hiddenLog(caption, text);
+    if (hiddenLog) hiddenLog(caption.text, text);
     return defaultAnswer;
   }
   return ui_.ShowMessageBox(
-      MessageRequest{std::string(caption), std::string(text), icon, buttons, defaultAnswer});
+      MessageRequest{std::string(caption.text), std::string(text), icon, buttons, defaultAnswer});
 }
 
 // --- Transfers -------------------------------------------------------------------
@@ -271,9 +271,9 @@ TransferCallbacks AppState::MakeCallbacks() {
     c.notifyByteCount = cmdRun_->notifyByteCount;
   }
   c.showMessage = [this](std::string_view caption, std::string_view text, MessageIcon icon,
-                         const CancelToken&) { ShowMessage(text, caption, BoxIconOf(icon)); };
+                         const CancelToken&) { ShowMessage(Caption{caption}, text, BoxIconOf(icon)); };
   c.askYesNo = [this](std::string_view caption, std::string_view question, const CancelToken&) {
-    return ShowMessage(question, caption, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
+    return ShowMessage(Caption{caption}, question, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
            MessageAnswer::kYes;
   };
   c.chooseTracks = [this](std::string_view title, const std::vector<TrackListEntry>& entries,
@@ -307,11 +307,11 @@ int AppState::StartOperation(AccessType access, ProtocolType protocol, uint32_t 
   const TransferOperation& op = OperationFor(access);
   const std::string_view caption = captionOverride.empty() ? op.caption : captionOverride;
   if (transferBusy_) {
-    ShowMessage(kTextBusy, caption);
+    ShowMessage(Caption{caption}, kTextBusy);
     return -1;
   }
   if (!op.accepted.empty() && std::find(op.accepted.begin(), op.accepted.end(), protocol) == op.accepted.end()) {
-    ShowMessage("Unsupported access function", caption);
+    ShowMessage(Caption{caption}, "Unsupported access function");
     return -1;
   }
   TransferRequest request;
@@ -341,11 +341,11 @@ int AppState::StartOperation(AccessType access, ProtocolType protocol, uint32_t 
 int AppState::DownloadTrackLog(ProtocolType protocol, uint32_t baudRate) {
   const std::string_view caption = OperationFor(AccessType::kReadTrackLog).caption;
   if (transferBusy_) {
-    ShowMessage(kTextBusy, caption);
+    ShowMessage(Caption{caption}, kTextBusy);
     return -1;
   }
   if (!trackLog.empty() && !trackLog.saved) {
-    if (ShowMessage("Continue without saving current track log ?", "Unsaved track log", BoxIcon::kWarning,
+    if (ShowMessage(Caption{"Unsaved track log"}, "Continue without saving current track log ?", BoxIcon::kWarning,
                     MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
       return -1;
   }
@@ -382,10 +382,10 @@ int AppState::UploadWaypoints(ProtocolType protocol, int32_t mode) {
 int AppState::EraseTrackLog(ProtocolType protocol) {
   const std::string_view caption = OperationFor(AccessType::kEraseTrackLog).caption;
   if (transferBusy_) {
-    ShowMessage(kTextBusy, caption);
+    ShowMessage(Caption{caption}, kTextBusy);
     return -1;
   }
-  if (ShowMessage("Are you sure ?", caption, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) !=
+  if (ShowMessage(Caption{caption}, "Are you sure ?", BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) !=
       MessageAnswer::kYes)
     return -1;
   return StartOperation(AccessType::kEraseTrackLog, protocol, 0, 0, {}, &AppState::AcceptPlainEnd);
@@ -464,7 +464,7 @@ void AppState::AcceptTrackLog(uint64_t generation, TransferResult&& result) {
       char text[96];
       std::snprintf(text, sizeof text, "One or more points (the first at pos. %d) go backwards in time",
                     order.firstBadIndex + 1);
-      ShowMessage(text, "Analyze track", BoxIcon::kWarning);
+      ShowMessage(Caption{"Analyze track"}, text, BoxIcon::kWarning);
     }
 
     trackLog.source = static_cast<TrackLogSource>(source);

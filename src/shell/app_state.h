@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "access/transfer_context.h"
+#include "records/caption.h"
 #include "records/ctr_list.h"
 #include "records/pilot_list.h"
 #include "records/raw_igc_buffer.h"
@@ -169,12 +170,12 @@ class AppState {
   int IsBusyOrWrongView(std::string_view caption, ViewMode view);
   // A box; in a hidden run nothing is shown (the text goes to the log) and
   // the default answer is taken.
-  MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
+  MessageAnswer ShowMessage(Caption caption, std::string_view text,
                             BoxIcon icon = BoxIcon::kError, MessageButtons buttons = MessageButtons::kOk,
                             MessageAnswer defaultAnswer = MessageAnswer::kOk);
   // The system's text for an errno value in an information box captioned
   // with the operation.
-  void ShowSystemError(std::string_view caption, int errorCode);
+  void ShowSystemError(Caption caption, int errorCode);
   // Where a hidden run's messages go (stderr unless a test catches them).
   std::function<void(std::string_view caption, std::string_view text)> hiddenLog;
 

@@ -233,9 +233,9 @@ void QtUi::Post(std::function<void()> task) {
   QMetaObject::invokeMethod(this, [task = std::move(task)] { task(); }, Qt::QueuedConnection);
 }
 
-void QtUi::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
+void QtUi::ShowMessage(Caption caption, std::string_view text, MessageIcon icon) {
   MessageRequest request;
-  request.caption = std::string(caption);
+  request.caption = std::string(caption.text);
   request.text = std::string(text);
   request.icon = icon == MessageIcon::kInfo      ? BoxIcon::kInformation
                  : icon == MessageIcon::kWarning ? BoxIcon::kWarning

@@ -54,7 +54,7 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
 
   // DispatcherHost
-  void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override;
 
  private:
   QWidget* Owner() const;

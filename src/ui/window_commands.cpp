@@ -59,13 +59,13 @@ void CopyTrackPoints(AppState& app) {
   if (app.IsBusyOrWrongView(caption, ViewMode::kTrackLog) != 0) return;
   const auto points = app.CopySelectedTrackPoints();
   if (points.empty()) {
-    app.ShowMessage("No position(s) selected", caption);
+    app.ShowMessage(Caption{caption}, "No position(s) selected");
     return;
   }
   const std::string text = TrackPointsClipboardText(points);
   QClipboard* clipboard = QApplication::clipboard();
   if (!clipboard) {
-    app.ShowMessage("Failed to open clipboard", caption);
+    app.ShowMessage(Caption{caption}, "Failed to open clipboard");
     return;
   }
   clipboard->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -76,11 +76,11 @@ void ShowTrack(AppState& app, MainWindow& window) {
   if (app.IsBusyOrWrongView(caption, ViewMode::kTrackLog) != 0) return;
   const auto points = app.CopySelectedTrackPoints();
   if (points.empty()) {
-    app.ShowMessage("No positions selected", caption);
+    app.ShowMessage(Caption{caption}, "No positions selected");
     return;
   }
   if (points.size() < 2) {
-    app.ShowMessage("Less than 2 positions selected", caption);
+    app.ShowMessage(Caption{caption}, "Less than 2 positions selected");
     return;
   }
   auto* view = new TrackViewWindow(ProjectTrack(points), &window);
@@ -90,19 +90,19 @@ void ShowTrack(AppState& app, MainWindow& window) {
 
 void SetComPort(AppState& app, MainWindow& window) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, "Set COM port");
+    app.ShowMessage(Caption{"Set COM port"}, kTextBusy);
     return;
   }
   const std::string current = app.settings().Text(SettingId::kPortName);
   const auto ports = PortsToOffer(ListSerialPorts(), VirtualInstrumentFamilies(), current);
   if (ports.empty()) {
-    app.ShowMessage("No COM ports available", kSelectComPortCaption);
+    app.ShowMessage(Caption{kSelectComPortCaption}, "No COM ports available");
     return;
   }
   ComPortDialog dialog(ports, current, &window);
   if (dialog.exec() != QDialog::Accepted) return;
   if (!app.settings().SetText(SettingId::kPortName, dialog.Chosen())) {
-    app.ShowMessage("Dialog box error", kSelectComPortCaption);
+    app.ShowMessage(Caption{kSelectComPortCaption}, "Dialog box error");
     return;
   }
   app.RefreshTitle();
@@ -112,7 +112,7 @@ void DumpDebugData(AppState& app) {
   constexpr std::string_view caption = "Save debug buffer";
   const std::vector<uint8_t> bytes = DebugTraceSnapshot();
   if (bytes.empty()) {
-    app.ShowMessage("Buffer is empty", caption, BoxIcon::kInformation);
+    app.ShowMessage(Caption{caption}, "Buffer is empty", BoxIcon::kInformation);
     return;
   }
   FileDialogSpec spec;
@@ -122,10 +122,10 @@ void DumpDebugData(AppState& app) {
   const auto file = app.AskSaveFile(spec);
   if (!file || !app.ConfirmNewFile(file->path)) return;
   if (const Status written = WriteFileAtomically(file->path, std::span<const uint8_t>(bytes)); !written.ok()) {
-    app.ShowMessage(written.error().SystemText(), "File write error");
+    app.ShowMessage(Caption{"File write error"}, written.error().SystemText());
     return;
   }
-  app.ShowMessage("File written", caption, BoxIcon::kInformation);
+  app.ShowMessage(Caption{caption}, "File written", BoxIcon::kInformation);
 }
 
 void TestStreams() {

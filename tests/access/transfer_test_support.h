@@ -35,8 +35,8 @@ class FakeHost final : public DispatcherHost {
     }
     wake_.notify_all();
   }
-  void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override {
-    messages.push_back({std::string(caption), std::string(text), icon});
+  void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override {
+    messages.push_back({std::string(caption.text), std::string(text), icon});
   }
 
   // Runs queued tasks until `done` holds or `timeout` passes. True when done.

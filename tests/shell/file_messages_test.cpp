@@ -6,12 +6,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "access/dispatcher.h"
 #include "formats/file_io.h"
 #include "formats/igc_reader.h"
 #include "formats/igc_writer.h"
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
 #include "records/calendar.h"
+#include "shell/app_state.h"
 #include "shell/command_line/command_line_run.h"
 #include "shell/commands/file_messages.h"
 #include "temp_dir.h"
@@ -46,6 +48,19 @@ std::vector<TrackPoint> Track(size_t count) {
   }
   return points;
 }
+
+// Caption first, then text, and only that way round: two strings, or the two
+// swapped, do not compile.
+template <typename Host, typename A, typename B>
+concept ShowsMessage = requires(Host& host, A a, B b) { host.ShowMessage(a, b); };
+static_assert(ShowsMessage<AppState, Caption, std::string_view>);
+static_assert(!ShowsMessage<AppState, std::string_view, Caption>);
+static_assert(!ShowsMessage<AppState, const char*, const char*>);
+template <typename A, typename B>
+concept HostShowsMessage = requires(DispatcherHost& host, A a, B b) { host.ShowMessage(a, b, MessageIcon::kError); };
+static_assert(HostShowsMessage<Caption, std::string_view>);
+static_assert(!HostShowsMessage<std::string_view, Caption>);
+static_assert(!HostShowsMessage<const char*, const char*>);
 
 class FileMessagesTest : public ::testing::Test {
  protected:

@@ -63,7 +63,7 @@ TEST_F(DialogTest, MessageBoxesCarryCaptionIconAndDefault) {
   for (const auto& c : cases) {
     watcher.boxes.clear();
     // Untouched, the box gives its default answer.
-    EXPECT_EQ(app().ShowMessage("File already exists, overwrite ?", "File creation", c.icon, c.buttons,
+    EXPECT_EQ(app().ShowMessage(Caption{"File creation"}, "File already exists, overwrite ?", c.icon, c.buttons,
                                 c.defaultAnswer),
               c.defaultAnswer);
     ASSERT_EQ(watcher.boxes.size(), 1u);
@@ -73,7 +73,7 @@ TEST_F(DialogTest, MessageBoxesCarryCaptionIconAndDefault) {
     EXPECT_EQ(watcher.boxes[0].defaultButton, c.shownDefault);
   }
   watcher.answers = {QMessageBox::Yes};
-  EXPECT_EQ(app().ShowMessage("Waypoint A already exists, overwrite ?", "Insert waypoint", BoxIcon::kQuestion,
+  EXPECT_EQ(app().ShowMessage(Caption{"Insert waypoint"}, "Waypoint A already exists, overwrite ?", BoxIcon::kQuestion,
                               MessageButtons::kYesNo, MessageAnswer::kNo),
             MessageAnswer::kYes);
 }

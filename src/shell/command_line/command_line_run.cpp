@@ -119,7 +119,7 @@ void CommandLineRunner::Begin() {
 }
 
 void CommandLineRunner::Fail(std::string_view text, std::string_view caption) {
-  app_.ShowMessage(text, caption);
+  app_.ShowMessage(Caption{caption}, text);
   failed_ = true;
 }
 
@@ -216,7 +216,7 @@ void CommandLineRunner::SaveKml() {
       app_, *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap}, [&] {
         if (run_.overwrite) return ExistingFileChoice::kOverwrite;
         // In a hidden run the default answer (Cancel) leaves the file alone.
-        return app_.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion,
+        return app_.ShowMessage(Caption{kIgcFileExistsCaption}, kIgcFileExistsText, BoxIcon::kQuestion,
                                 MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes
                    ? ExistingFileChoice::kOverwrite
                    : ExistingFileChoice::kCancel;
@@ -284,7 +284,7 @@ void CommandLineRunner::SaveIgc() {
     result = save(path, run_.overwrite);
     if (exists(result)) {
       // In a hidden run the default answer (No) leaves the file alone.
-      if (app_.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion, MessageButtons::kYesNo,
+      if (app_.ShowMessage(Caption{kIgcFileExistsCaption}, kIgcFileExistsText, BoxIcon::kQuestion, MessageButtons::kYesNo,
                            MessageAnswer::kNo) != MessageAnswer::kYes)
         return Fail("File not written: " + path, kCaptionSaveIgc);
       result = save(path, true);

@@ -67,7 +67,7 @@ bool FlightStatisticsSession::Poll() {
   finished_ = true;
   if (outcome->status < 0) {
     failed_ = true;
-    app_.ShowMessage("Memory allocation error", kCaptionAnalysing);
+    app_.ShowMessage(Caption{kCaptionAnalysing}, "Memory allocation error");
     return true;
   }
   stats_.trips = outcome->distances;
@@ -102,12 +102,12 @@ void FlightStatisticsSession::Halt() {
 bool FlightStatisticsSession::Save(std::string_view description) {
   Poll();
   if (!finished_) {
-    app_.ShowMessage("Statistics not yet finished", kCaptionSaveTrack);
+    app_.ShowMessage(Caption{kCaptionSaveTrack}, "Statistics not yet finished");
     return false;
   }
   // Without distances the file would claim flights of 0 km.
   if (failed_) {
-    app_.ShowMessage("Memory allocation error", kCaptionAnalysing);
+    app_.ShowMessage(Caption{kCaptionAnalysing}, "Memory allocation error");
     return false;
   }
   FileDialogSpec spec;
@@ -123,7 +123,7 @@ bool FlightStatisticsSession::Save(std::string_view description) {
   const SaveEnd end = SaveAerodiaryFile(app_, file->path, stats_, text, {app_.trackLog.instrumentText, gap},
                                         [this, &file] { return AskExistingAerodiaryFile(app_, file->path); });
   if (end != SaveEnd::kSaved) return false;
-  app_.ShowMessage(AerodiarySavedText(stats_.analysisTimeValid), kAerodiarySavedCaption, BoxIcon::kNone);
+  app_.ShowMessage(Caption{kAerodiarySavedCaption}, AerodiarySavedText(stats_.analysisTimeValid), BoxIcon::kNone);
   app_.trackLog.saved = true;
   return true;
 }
@@ -148,9 +148,9 @@ void FlightStatisticsCommand(AppState& app) {
   switch (selection) {
     case StatisticsSelection::kReady: break;
     case StatisticsSelection::kFiltered:
-      app.ShowMessage(StatisticsSelectionMessage(selection), kStatisticsCaption, BoxIcon::kNone);
+      app.ShowMessage(Caption{kStatisticsCaption}, StatisticsSelectionMessage(selection), BoxIcon::kNone);
       break;
-    default: app.ShowMessage(StatisticsSelectionMessage(selection), kStatisticsCaption); return;
+    default: app.ShowMessage(Caption{kStatisticsCaption}, StatisticsSelectionMessage(selection)); return;
   }
   FlightStatistics stats;
   stats.points = std::move(points);
@@ -210,15 +210,15 @@ std::string CheckRotateTrackForm(const RotateTrackForm& form, RotationPositions&
 void RotateTrackCommand(AppState& app, RotationPositions& positions) {
   if (app.IsBusyOrWrongView(kCaptionRotate, ViewMode::kTrackLog) != 0) return;
   if (app.trackLog.empty()) {
-    app.ShowMessage("No positions loaded", kCaptionRotate);
+    app.ShowMessage(Caption{kCaptionRotate}, "No positions loaded");
     return;
   }
   std::vector<TrackPoint> points = app.CopySelectedTrackPoints();
   if (points.empty()) {
-    app.ShowMessage("No position(s) selected", kCaptionRotate);
+    app.ShowMessage(Caption{kCaptionRotate}, "No position(s) selected");
     return;
   }
-  if (points.size() == 1 && app.ShowMessage("Only one position selected", kCaptionRotate, BoxIcon::kWarning,
+  if (points.size() == 1 && app.ShowMessage(Caption{kCaptionRotate}, "Only one position selected", BoxIcon::kWarning,
                                             MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
     return;
 
@@ -229,14 +229,14 @@ void RotateTrackCommand(AppState& app, RotationPositions& positions) {
     form = *answer;
     RotationPositions accepted;
     if (const std::string error = CheckRotateTrackForm(form, accepted); !error.empty()) {
-      app.ShowMessage(error, kCaptionDecode);
+      app.ShowMessage(Caption{kCaptionDecode}, error);
       continue;
     }
     positions = accepted;
     break;
   }
   if (!RotateTrackPoints(points, positions.start, positions.end)) {
-    app.ShowMessage("Positions are too close", kCaptionDecode);
+    app.ShowMessage(Caption{kCaptionDecode}, "Positions are too close");
     return;
   }
   const bool hasBaro = app.trackLog.hasBaroHeight;

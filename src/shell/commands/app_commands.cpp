@@ -141,7 +141,7 @@ bool AppState::RunTransferCommand(int id) {
     case AccessType::kEraseTrackLog: EraseTrackLog(protocol); break;
     case AccessType::kWriteSettings: {
       if (transferBusy_) {
-        ShowMessage(kTextBusy, OperationFor(AccessType::kWriteSettings).caption);
+        ShowMessage(Caption{OperationFor(AccessType::kWriteSettings).caption}, kTextBusy);
         break;
       }
       TextQuestion question;
@@ -158,7 +158,7 @@ bool AppState::RunTransferCommand(int id) {
     case AccessType::kUploadTrackLog: UploadWaypointsAsTrackLog(protocol); break;
     case AccessType::kUploadAirspaces: {
       if (transferBusy_) {
-        ShowMessage(kTextBusy, OperationFor(AccessType::kUploadAirspaces).caption);
+        ShowMessage(Caption{OperationFor(AccessType::kUploadAirspaces).caption}, kTextBusy);
         break;
       }
       // Only the areas selected in the CTR view go to the instrument.
@@ -179,7 +179,7 @@ bool AppState::RunTransferCommand(int id) {
 void AppState::InsertWaypoint(const Waypoint& waypoint) {
   for (auto& existing : waypoints.items) {
     if (existing.id != waypoint.id) continue;
-    if (ShowMessage(WaypointExistsQuestion(existing), kInsertWaypointCaption, BoxIcon::kQuestion,
+    if (ShowMessage(Caption{kInsertWaypointCaption}, WaypointExistsQuestion(existing), BoxIcon::kQuestion,
                     MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes) {
       existing = waypoint;
       ui_.RefreshList(ViewMode::kWaypoints, waypoints.count());
@@ -207,12 +207,12 @@ void AppState::NewWaypoint() {
 void AppState::EditWaypoint() {
   if (IsBusyOrWrongView("Edit waypoint", ViewMode::kWaypoints) != 0) return;
   if (waypoints.empty()) {
-    ShowMessage("No waypoints in list", "Edit waypoint");
+    ShowMessage(Caption{"Edit waypoint"}, "No waypoints in list");
     return;
   }
   const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kWaypoints), waypoints.count());
   if (rows.empty()) {
-    ShowMessage("No waypoint selected", "Edit waypoint");
+    ShowMessage(Caption{"Edit waypoint"}, "No waypoint selected");
     return;
   }
   const auto index = static_cast<size_t>(rows.front());
@@ -228,12 +228,12 @@ void AppState::EditWaypoint() {
 void AppState::DeleteWaypoints() {
   if (IsBusyOrWrongView("Delete waypoint(s)", ViewMode::kWaypoints) != 0) return;
   if (waypoints.empty()) {
-    ShowMessage("No waypoints in list", "Delete waypoint(s)");
+    ShowMessage(Caption{"Delete waypoint(s)"}, "No waypoints in list");
     return;
   }
   const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kWaypoints), waypoints.count());
   if (rows.empty()) {
-    ShowMessage("No waypoint selected", "Delete waypoint(s)");
+    ShowMessage(Caption{"Delete waypoint(s)"}, "No waypoint selected");
     return;
   }
   // Exactly the selected rows go: marking them by an empty ID would also
@@ -297,7 +297,7 @@ void AppState::SetLoopFlightGapCommand() {
     const GapInput input = ParseLoopFlightGapInput(*answer);
     if (input.value && settings_.SetNumber(SettingId::kLoopFlightGap, *input.value)) return;
     // The dialog stays open with the old value.
-    ShowMessage(input.message ? input.message : "Bad input", "Set gap distance");
+    ShowMessage(Caption{"Set gap distance"}, input.message ? input.message : "Bad input");
   }
 }
 
@@ -358,7 +358,7 @@ static std::optional<ChosenFile> FinishFileAnswer(AppState& app, const FileDialo
   // Under a format's own filter a name typed without extension gets it.
   if (index % 2 == 1) chosen.path = WithDefaultExtension(chosen.path, spec.formats[chosen.format].extension);
   if (chosen.path.size() > kMaxFileName) {
-    app.ShowMessage("Too long file name", "Error opening file");
+    app.ShowMessage(Caption{"Error opening file"}, "Too long file name");
     return std::nullopt;
   }
   if (const std::string folder = ParentFolder(chosen.path); !folder.empty())
@@ -375,25 +375,25 @@ std::optional<ChosenFile> AppState::AskSaveFile(const FileDialogSpec& spec) {
   return FinishFileAnswer(*this, spec, ui_.AskSaveFileName(MakeQuestion(spec, settings_)));
 }
 
-void AppState::ShowSystemError(std::string_view caption, int errorCode) {
-  ShowMessage(SystemErrorText(errorCode), caption, BoxIcon::kInformation);
+void AppState::ShowSystemError(Caption caption, int errorCode) {
+  ShowMessage(caption, SystemErrorText(errorCode), BoxIcon::kInformation);
 }
 
 bool AppState::ConfirmNewFile(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
-      ShowSystemError("Error opening file", EISDIR);
+      ShowSystemError(Caption{"Error opening file"}, EISDIR);
       return false;
     }
     if (cmdRun_ && cmdRun_->overwrite) return true;
-    return ShowMessage("File already exists, overwrite ?", "File creation", BoxIcon::kQuestion,
+    return ShowMessage(Caption{"File creation"}, "File already exists, overwrite ?", BoxIcon::kQuestion,
                        MessageButtons::kOkCancel, MessageAnswer::kCancel) == MessageAnswer::kOk;
   }
   std::string folder = ParentFolder(path);
   if (folder.empty()) folder = ".";
   if (access(folder.c_str(), W_OK) != 0) {
-    ShowSystemError("Error opening file", errno);
+    ShowSystemError(Caption{"Error opening file"}, errno);
     return false;
   }
   return true;
@@ -417,9 +417,9 @@ int AppState::CreateNewFile(const std::string& path, std::string_view bytes) {
   if (!written.ok()) {
     const Error& error = written.error();
     if (error.osError != 0) {
-      ShowSystemError("Error opening file", error.osError);
+      ShowSystemError(Caption{"Error opening file"}, error.osError);
     } else {
-      ShowMessage(error.Describe(), "Error opening file");
+      ShowMessage(Caption{"Error opening file"}, error.Describe());
     }
     return -1;
   }

@@ -22,7 +22,7 @@ FileMessage SystemFailure(std::string message, const Error& error) {
 }  // namespace
 
 void ShowFileMessage(AppState& app, const FileMessage& message) {
-  app.ShowMessage(message.text, message.caption, message.icon);
+  app.ShowMessage(Caption{message.caption}, message.text, message.icon);
 }
 
 std::string IgcPositionsReadStatus(size_t count) {

@@ -57,7 +57,7 @@ SaveStep SaveWithQuestion(AppState& app, SaveFn save, bool rawLog) {
   const bool overwrite = app.commandLineRun() && app.commandLineRun()->overwrite;
   auto result = save(overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
   if (!result.ok() && result.error().kind == ErrorKind::kExists) {
-    if (app.ShowMessage(kIgcFileExistsText, kIgcFileExistsCaption, BoxIcon::kQuestion, MessageButtons::kOkCancel,
+    if (app.ShowMessage(Caption{kIgcFileExistsCaption}, kIgcFileExistsText, BoxIcon::kQuestion, MessageButtons::kOkCancel,
                         MessageAnswer::kCancel) != MessageAnswer::kOk)
       return SaveStep::kBackToDialog;
     result = save(WriteMode::kReplace);
@@ -82,11 +82,11 @@ void SaveIgcTrackLogCommand(AppState& app) {
   if (app.trackLog.empty()) return;
   const std::vector<TrackPoint> selected = app.CopySelectedTrackPoints();
   if (selected.empty()) {
-    app.ShowMessage("No position(s) selected", kIgcSaveCaption);
+    app.ShowMessage(Caption{kIgcSaveCaption}, "No position(s) selected");
     return;
   }
   if (selected.size() == 1 &&
-      app.ShowMessage(kIgcOnlyOnePositionText, kIgcSaveCaption, BoxIcon::kWarning, MessageButtons::kOkCancel,
+      app.ShowMessage(Caption{kIgcSaveCaption}, kIgcOnlyOnePositionText, BoxIcon::kWarning, MessageButtons::kOkCancel,
                       MessageAnswer::kCancel) != MessageAnswer::kOk)
     return;
 
@@ -110,7 +110,7 @@ void SaveIgcTrackLogCommand(AppState& app) {
     request.form = *answer;
     const IgcSaveForm& form = *answer;
     if (const auto error = CheckIgcSaveParameters(form.pilot, form.flightNumber, form.frSerial)) {
-      app.ShowMessage(*error, kIgcParameterCheckCaption);
+      app.ShowMessage(Caption{kIgcParameterCheckCaption}, *error);
       continue;
     }
     const int flight = CheckIgcFlightNumber(form.flightNumber).flight;
@@ -144,7 +144,7 @@ void SaveIgcTrackLogCommand(AppState& app) {
     if (step == SaveStep::kBackToDialog) continue;
     if (step == SaveStep::kStop) return;
 
-    if (saved.gRecordSkipped) app.ShowMessage(kIgcNoGRecordText, kIgcNoGRecordCaption, BoxIcon::kInformation);
+    if (saved.gRecordSkipped) app.ShowMessage(Caption{kIgcNoGRecordCaption}, kIgcNoGRecordText, BoxIcon::kInformation);
     settings.SetText(SettingId::kIgcPilotName, form.pilot);
     settings.SetText(SettingId::kIgcFlightNo, form.flightNumber);
     settings.SetText(SettingId::kIgcContestId, form.frSerial);
@@ -163,11 +163,11 @@ void SaveIgcTrackLogCommand(AppState& app) {
 void SaveRawIgcLogCommand(AppState& app) {
   // The raw log belongs to the track log a transfer may be replacing.
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kRawIgcSaveCaption);
+    app.ShowMessage(Caption{kRawIgcSaveCaption}, kTextBusy);
     return;
   }
   if (app.rawIgc.empty()) {
-    app.ShowMessage("No raw IGC log stored", kRawIgcSaveCaption);
+    app.ShowMessage(Caption{kRawIgcSaveCaption}, "No raw IGC log stored");
     return;
   }
   SettingsStore& settings = app.settings();
@@ -187,7 +187,7 @@ void SaveRawIgcLogCommand(AppState& app) {
     const std::string typed = answer->flightNumber.substr(0, kRawFlightNumberChars);
     const IgcFlightNumberCheck check = CheckIgcFlightNumber(typed);
     if (check.error) {
-      app.ShowMessage(*check.error, kRawIgcParameterCheckCaption);
+      app.ShowMessage(Caption{kRawIgcParameterCheckCaption}, *check.error);
       continue;
     }
     const IgcNameStyle style = StyleOf(request.form);
@@ -218,7 +218,7 @@ void VerifyIgcLogCommand(AppState& app) {
 
 int OpenIgcTrackLog(AppState& app, const std::string& path) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
     return -1;
   }
   const Result<std::string> file = ReadWholeFile(path);
@@ -228,13 +228,13 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
   }
   Result<AcceptedIgc> read = AcceptInstrumentIgc(*file);
   if (!read.ok()) {
-    app.ShowMessage(read.error().text, kIgcReadCaption);
+    app.ShowMessage(Caption{kIgcReadCaption}, read.error().text);
     return -1;
   }
   AcceptedIgc& accepted = *read;
   // Asked only once the file is known to be good: a bad file costs nothing.
   if (!app.trackLog.empty() && !app.trackLog.saved &&
-      app.ShowMessage("Continue without saving current track log ?", "Unsaved track log", BoxIcon::kWarning,
+      app.ShowMessage(Caption{"Unsaved track log"}, "Continue without saving current track log ?", BoxIcon::kWarning,
                       MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
     return -1;
 
@@ -257,7 +257,7 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
 
 void OpenIgcLogCommand(AppState& app) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
     return;
   }
   const auto file = app.AskOpenFile(IgcFileSpec(kIgcVerifyOpenTitle, ""));

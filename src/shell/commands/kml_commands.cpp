@@ -75,12 +75,12 @@ std::string DateText(uint32_t time) {
 void SaveAerodiaryLogCommand(AppState& app) {
   if (app.IsBusyOrWrongView(kCaptionSaveLog, ViewMode::kTrackLog) != 0) return;
   if (app.trackLog.empty()) {
-    app.ShowMessage("No positions", kCaptionSaveLog);
+    app.ShowMessage(Caption{kCaptionSaveLog}, "No positions");
     return;
   }
   std::vector<TrackPoint> points = app.CopySelectedTrackPoints();
   if (points.empty()) {
-    app.ShowMessage("No position(s) selected", kCaptionSaveLog);
+    app.ShowMessage(Caption{kCaptionSaveLog}, "No position(s) selected");
     return;
   }
   FlightStatistics stats;
@@ -92,7 +92,7 @@ void SaveAerodiaryLogCommand(AppState& app) {
   TripHaltFlag halt{false};
   // Without distances the file would claim flights of 0 km.
   if (RunTripSearch(stats.points, stats.trips, options, {}, halt) < 0) {
-    app.ShowMessage("Memory allocation error", "Analysing track");
+    app.ShowMessage(Caption{"Analysing track"}, "Memory allocation error");
     return;
   }
 
@@ -104,19 +104,19 @@ void SaveAerodiaryLogCommand(AppState& app) {
                         [&app, &file] { return AskExistingAerodiaryFile(app, file->path); });
   if (end != SaveEnd::kSaved) return;
   app.trackLog.saved = true;
-  app.ShowMessage(AerodiarySavedText(stats.analysisTimeValid), kAerodiarySavedCaption, BoxIcon::kNone);
+  app.ShowMessage(Caption{kAerodiarySavedCaption}, AerodiarySavedText(stats.analysisTimeValid), BoxIcon::kNone);
   app.ui().SetProductLine(file->path);
 }
 
 int OpenKmlTrackLog(AppState& app, const std::string& path) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
     return -1;
   }
   const auto bytes = ReadTrackFile(app, path);
   if (!bytes) return -1;
   KmlTrackHooks hooks;
-  hooks.tracksLimited = [&app] { app.ShowMessage(KmlTrackLimitText(), kKmlTrackCaption, BoxIcon::kInformation); };
+  hooks.tracksLimited = [&app] { app.ShowMessage(Caption{kKmlTrackCaption}, KmlTrackLimitText(), BoxIcon::kInformation); };
   hooks.chooseTrack = [&app](const std::vector<std::string>& labels) -> std::optional<size_t> {
     TrackListRequest request;
     request.title = "Track List";
@@ -130,18 +130,17 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
   Result<KmlTrack> read = ReadKmlTrack(*bytes, hooks);
   if (read.cancelled()) return -1;
   if (!read.ok()) {
-    app.ShowMessage(read.error().text.empty() ? std::string("No track log found") : read.error().text,
-                    kKmlTrackCaption);
+    app.ShowMessage(Caption{kKmlTrackCaption}, read.error().text.empty() ? std::string("No track log found") : read.error().text);
     return -1;
   }
   KmlTrack& result = *read;
   if (result.points.empty()) {
-    app.ShowMessage("No track log positions found", kKmlTrackCaption);
+    app.ShowMessage(Caption{kKmlTrackCaption}, "No track log positions found");
     return -1;
   }
   // Asked only once the file is known to be good: a bad file costs nothing.
   if (!app.trackLog.empty() && !app.trackLog.saved &&
-      app.ShowMessage("Continue without saving current track log ?", "Unsaved track log", BoxIcon::kWarning,
+      app.ShowMessage(Caption{"Unsaved track log"}, "Continue without saving current track log ?", BoxIcon::kWarning,
                       MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
     return -1;
 
@@ -165,7 +164,7 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
 
 void OpenTrackLogCommand(AppState& app) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadTrackFile);
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
     return;
   }
   FileDialogSpec spec;
@@ -181,37 +180,37 @@ void OpenTrackLogCommand(AppState& app) {
   } else if (HasExtension(file->path, ".igc")) {
     OpenIgcTrackLog(app, file->path);
   } else {
-    app.ShowMessage("Unsupported track log file extension", kCaptionReadTrackFile);
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, "Unsupported track log file extension");
   }
 }
 
 int OpenKmlWaypoints(AppState& app, const std::string& path) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadWaypoints);
+    app.ShowMessage(Caption{kCaptionReadWaypoints}, kTextBusy);
     return -1;
   }
   Result<std::string> file = ReadWholeFile(path);
   if (!file.ok()) {
     if (file.error().kind == ErrorKind::kEmpty) {
-      app.ShowMessage("File is empty", kKmlWaypointCaption);
+      app.ShowMessage(Caption{kKmlWaypointCaption}, "File is empty");
     } else {
-      app.ShowMessage(file.error().SystemText(), "Error opening waypoint file", BoxIcon::kInformation);
+      app.ShowMessage(Caption{"Error opening waypoint file"}, file.error().SystemText(), BoxIcon::kInformation);
     }
     return -1;
   }
   const WaypointOverwriteQuestion ask = [&app](const Waypoint& existing) {
-    return app.ShowMessage(WaypointExistsQuestion(existing), kInsertWaypointCaption, BoxIcon::kQuestion,
+    return app.ShowMessage(Caption{kInsertWaypointCaption}, WaypointExistsQuestion(existing), BoxIcon::kQuestion,
                            MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes;
   };
   Result<WaypointList> read = ReadKmlWaypoints(*file, CurrentTime(), ask);
   if (!read.ok()) {
-    app.ShowMessage(read.error().text, kKmlWaypointCaption);
+    app.ShowMessage(Caption{kKmlWaypointCaption}, read.error().text);
     return -1;
   }
   WaypointList& list = *read;
   const size_t count = list.items.size();
   const bool append = !app.waypoints.items.empty() &&
-                      app.ShowMessage("Append new waypoints to existing list ?", kCaptionReadWaypoints,
+                      app.ShowMessage(Caption{kCaptionReadWaypoints}, "Append new waypoints to existing list ?",
                                       BoxIcon::kQuestion, MessageButtons::kYesNo,
                                       MessageAnswer::kYes) == MessageAnswer::kYes;
   if (append) {
@@ -231,7 +230,7 @@ int OpenKmlWaypoints(AppState& app, const std::string& path) {
 
 void OpenKmlWaypointsCommand(AppState& app) {
   if (app.transferBusy()) {
-    app.ShowMessage(kTextBusy, kCaptionReadWaypoints);
+    app.ShowMessage(Caption{kCaptionReadWaypoints}, kTextBusy);
     return;
   }
   const auto file = app.AskOpenFile(WaypointSpec("Read waypoint file"));
@@ -242,7 +241,7 @@ void OpenKmlWaypointsCommand(AppState& app) {
 void SaveKmlWaypointsCommand(AppState& app) {
   if (app.IsBusyOrWrongView(kCaptionSaveWaypoints, ViewMode::kWaypoints) != 0) return;
   if (app.waypoints.items.empty()) {
-    app.ShowMessage("No waypoints", kCaptionSaveWaypoints);
+    app.ShowMessage(Caption{kCaptionSaveWaypoints}, "No waypoints");
     return;
   }
   const auto file = app.AskSaveFile(WaypointSpec("Save waypoint file"));
@@ -255,7 +254,7 @@ void SaveKmlWaypointsCommand(AppState& app) {
       text = "File write error";
       if (!e.osText.empty()) text += ": " + e.osText;
     }
-    app.ShowMessage(text, kCaptionSaveWaypoints);
+    app.ShowMessage(Caption{kCaptionSaveWaypoints}, text);
     return;
   }
   app.ui().SetStatusLine(std::to_string(app.waypoints.items.size()) + " waypoints written");

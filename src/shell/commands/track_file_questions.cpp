@@ -43,7 +43,7 @@ bool OfferTimeOrderRepair(AppState& app, std::vector<TrackPoint>& points) {
   char text[96];
   std::snprintf(text, sizeof text, "One or more positions (the first at pos. %d) go backwards in time. Remove ?",
                 order.firstBadIndex + 1);
-  if (app.ShowMessage(text, kCaptionReadTrackFile, BoxIcon::kQuestion, MessageButtons::kYesNo,
+  if (app.ShowMessage(Caption{kCaptionReadTrackFile}, text, BoxIcon::kQuestion, MessageButtons::kYesNo,
                       MessageAnswer::kNo) != MessageAnswer::kYes)
     return false;
   std::vector<TrackPoint> kept;
@@ -73,8 +73,7 @@ SaveEnd SaveAerodiaryFile(AppState& app, const std::string& path, const FlightSt
                           const std::function<ExistingFileChoice()>& askExisting) {
   TextOutputBuffer folder(10000);
   if (const Status built = BuildKmlTrackFolder(folder, stats, description, options); !built.ok()) {
-    app.ShowMessage(built.error().kind == ErrorKind::kNoMemory ? "Memory allocation error" : "Too few track positions",
-                    "Make GoogleEarth track folder");
+    app.ShowMessage(Caption{"Make GoogleEarth track folder"}, built.error().kind == ErrorKind::kNoMemory ? "Memory allocation error" : "Too few track positions");
     return SaveEnd::kFailed;
   }
   AerodiaryWrite how = AerodiaryWrite::kCreateNew;

@@ -13,12 +13,12 @@ BoxIcon BoxIconOf(MessageIcon icon) {
   return BoxIcon::kError;
 }
 
-void ShellDispatcherHost::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
+void ShellDispatcherHost::ShowMessage(Caption caption, std::string_view text, MessageIcon icon) {
   if (app_) {
-    app_->ShowMessage(text, caption, BoxIconOf(icon));
+    app_->ShowMessage(caption, text, BoxIconOf(icon));
     return;
   }
-  ui_.ShowMessageBox(MessageRequest{std::string(caption), std::string(text), BoxIconOf(icon), MessageButtons::kOk,
+  ui_.ShowMessageBox(MessageRequest{std::string(caption.text), std::string(text), BoxIconOf(icon), MessageButtons::kOk,
                                     MessageAnswer::kOk});
 }
 

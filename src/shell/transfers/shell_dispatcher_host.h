@@ -17,7 +17,7 @@ class ShellDispatcherHost : public DispatcherHost {
   void Attach(AppState* app) { app_ = app; }
 
   void Post(std::function<void()> task) override { ui_.Post(std::move(task)); }
-  void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override;
 
  private:
   UiInterface& ui_;

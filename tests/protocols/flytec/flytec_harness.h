@@ -114,8 +114,8 @@ class PumpingHost final : public DispatcherHost {
     }
     wake_.notify_all();
   }
-  void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override {
-    messages.push_back({std::string(caption), std::string(text), icon});
+  void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override {
+    messages.push_back({std::string(caption.text), std::string(text), icon});
   }
   // Runs posted tasks until `done` holds or `limit` passes; false on time-out.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
