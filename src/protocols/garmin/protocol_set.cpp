@@ -15,8 +15,8 @@ bool IsSupportedWaypointType(uint16_t t) {
          t == 155;
 }
 
-ProtocolArrayResult ParseGarminProtocolArray(std::span<const uint8_t> data, GarminProtocolSet& set) {
-  if (data.size() % 3 != 0) return {false, "Bad protocol data packet"};
+Status ParseGarminProtocolArray(std::span<const uint8_t> data, GarminProtocolSet& set) {
+  if (data.size() % 3 != 0) return Error::Of(ErrorKind::kProtocol, "Bad protocol data packet");
   // The application protocol whose data types the following 'D' entries name.
   uint16_t current = 0;
   for (size_t at = 0; at < data.size(); at += 3) {
@@ -68,24 +68,25 @@ ProtocolArrayResult ParseGarminProtocolArray(std::span<const uint8_t> data, Garm
         }
         break;
       default:
-        return {false, "Bad protocol tag character"};
+        return Error::Of(ErrorKind::kProtocol, "Bad protocol tag character");
     }
   }
-  return {true, nullptr};
+  return {};
 }
 
-const char* CheckGarminProtocols(const GarminProtocolSet& s) {
-  if (s.link != 1) return "E180 Unsupported link protocol";
-  if (s.command != 10) return "E181 Unsupported device command protocol";
-  if (s.waypointProtocol != 0 && s.waypointProtocol != 100) return "E182 Unsupported waypoint transfer protocol";
+Status CheckGarminProtocols(const GarminProtocolSet& s) {
+  auto unsupported = [](const char* text) { return Error::Of(ErrorKind::kUnsupported, text); };
+  if (s.link != 1) return unsupported("E180 Unsupported link protocol");
+  if (s.command != 10) return unsupported("E181 Unsupported device command protocol");
+  if (s.waypointProtocol != 0 && s.waypointProtocol != 100) return unsupported("E182 Unsupported waypoint transfer protocol");
   if (s.waypointProtocol == 100 && !IsSupportedWaypointType(s.waypointType))
-    return "E183 Unsupported waypoint data type";
+    return unsupported("E183 Unsupported waypoint data type");
   if (s.trackProtocol != 0) {
     const bool knownProtocol = s.trackProtocol >= 300 && s.trackProtocol <= 302;
     if (!knownProtocol || s.trackPointType < 300 || s.trackPointType > 304)
-      return "E185 Unsupported track log data type";
+      return unsupported("E185 Unsupported track log data type");
   }
-  return nullptr;
+  return {};
 }
 
 }  // namespace skylode::garmin

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "records/error.h"
+
 namespace skylode::garmin {
 
 struct GarminProtocolSet {
@@ -44,15 +46,13 @@ std::optional<GarminProtocolSet> FindGarminDefaultProtocols(int productId, uint1
 // Waypoint data types we can read and write.
 bool IsSupportedWaypointType(uint16_t type);
 
-// Fills the capability slots from a protocol array packet. On failure gives
-// the message text and leaves `set` partly filled.
-struct ProtocolArrayResult {
-  bool ok = false;
-  const char* error = nullptr;  // "Bad protocol data packet" / "Bad protocol tag character"
-};
-ProtocolArrayResult ParseGarminProtocolArray(std::span<const uint8_t> data, GarminProtocolSet& set);
+// Fills the capability slots from a protocol array packet. On failure
+// (kProtocol: "Bad protocol data packet" / "Bad protocol tag character")
+// `set` is left partly filled.
+Status ParseGarminProtocolArray(std::span<const uint8_t> data, GarminProtocolSet& set);
 
-// nullptr when the capabilities are usable; otherwise the E18x message.
-const char* CheckGarminProtocols(const GarminProtocolSet& set);
+// Nothing when the capabilities are usable; otherwise kUnsupported with the
+// E18x message.
+Status CheckGarminProtocols(const GarminProtocolSet& set);
 
 }  // namespace skylode::garmin

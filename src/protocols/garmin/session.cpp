@@ -24,6 +24,12 @@ GarminPacket& FailedPacket() {
   return p;
 }
 
+// Shows `error` under `caption` and gives it.
+Error Shown(TransferContext& ctx, std::string_view caption, Error error) {
+  ctx.ShowMessage(caption, error.text);
+  return error;
+}
+
 }  // namespace
 
 GarminPacket GarminLastFailedPacket() {
@@ -92,16 +98,16 @@ RxStatus GarminSession::Receive(std::chrono::milliseconds timeout) {
   }
 }
 
-TransferOutcome GarminSession::ReadProductData() {
+Status GarminSession::ReadProductData() {
   ctx_.Product("");
-  if (!ctx_.OpenPort(9600, false)) return ctx_.aborted() ? TransferOutcome::kCancelled : TransferOutcome::kFailure;
+  if (!ctx_.OpenPort(9600, false)) return ctx_.aborted() ? Error::Cancelled() : Error::Of(ErrorKind::kPortError);
 
   const int32_t attempts = ctx_.HalfConnectAttempts();
   bool gotProduct = false;
   for (int32_t i = 0; i < attempts && !gotProduct; ++i) {
     if (ctx_.aborted()) {
       ctx_.Status("Transfer aborted");
-      return TransferOutcome::kCancelled;
+      return Error::Cancelled();
     }
     ctx_.Progress("Requesting product info (%)", attempts - i);
     ResetReceiver();
@@ -110,11 +116,10 @@ TransferOutcome GarminSession::ReadProductData() {
       const RxStatus r = Receive(timeouts_.product);
       if (r == RxStatus::kCancelled) {
         ctx_.Status("Transfer aborted");
-        return TransferOutcome::kCancelled;
+        return Error::Cancelled();
       }
       if (r == RxStatus::kReadError) {
-        ctx_.ShowMessage(kCaptionRequest, "COM port read error");
-        return TransferOutcome::kFailure;
+        return Shown(ctx_, kCaptionRequest, Error::Of(ErrorKind::kPortError, "COM port read error"));
       }
       if (r != RxStatus::kPacket) break;
       if (packet_.id == kPidProductData && packet_.size > 4) {
@@ -126,8 +131,7 @@ TransferOutcome GarminSession::ReadProductData() {
   }
   if (!gotProduct) {
     KeepFailedPacket();
-    ctx_.ShowMessage(kCaptionGet, "No valid response from GPS");
-    return TransferOutcome::kFailure;
+    return Shown(ctx_, kCaptionGet, Error::Of(ErrorKind::kTimeout, "No valid response from GPS"));
   }
 
   const auto d = packet_.payload();
@@ -142,29 +146,27 @@ TransferOutcome GarminSession::ReadProductData() {
 
   protocols_ = GarminProtocolSet{};
   if (!SendAck(kPidProductData)) {
-    ctx_.ShowMessage(kCaptionRequest, "COM port write error");
-    return TransferOutcome::kFailure;
+    return Shown(ctx_, kCaptionRequest, Error::Of(ErrorKind::kPortError, "COM port write error"));
   }
   return ReadCapabilities();
 }
 
-TransferOutcome GarminSession::ReadCapabilities() {
+Status GarminSession::ReadCapabilities() {
   for (int others = 0;; ++others) {
     const RxStatus r = others < kMaxPacketsBeforeArray ? Receive(timeouts_.capability) : RxStatus::kTimeout;
     if (r == RxStatus::kCancelled) {
       ctx_.Status("Transfer aborted");
-      return TransferOutcome::kCancelled;
+      return Error::Cancelled();
     }
     if (r == RxStatus::kReadError) {
-      ctx_.ShowMessage(kCaptionRequest, "COM port error while waiting for protocol capability packet");
-      return TransferOutcome::kFailure;
+      return Shown(ctx_, kCaptionRequest,
+                   Error::Of(ErrorKind::kPortError, "COM port error while waiting for protocol capability packet"));
     }
     if (r == RxStatus::kTimeout) {
       // Older units never report their capabilities: take them from the table.
       const auto row = FindGarminDefaultProtocols(productId_, softwareVersion_);
       if (!row) {
-        ctx_.ShowMessage(kCaptionRequest, "GPS product ID not supported");
-        return TransferOutcome::kFailure;
+        return Shown(ctx_, kCaptionRequest, Error::Of(ErrorKind::kUnsupported, "GPS product ID not supported"));
       }
       protocols_ = *row;
       break;
@@ -173,22 +175,20 @@ TransferOutcome GarminSession::ReadCapabilities() {
       SendAck(packet_.id);
       continue;
     }
-    const ProtocolArrayResult parsed = ParseGarminProtocolArray(packet_.payload(), protocols_);
-    if (!parsed.ok) {
+    const Status parsed = ParseGarminProtocolArray(packet_.payload(), protocols_);
+    if (!parsed.ok()) {
       KeepFailedPacket();
-      ctx_.ShowMessage(kCaptionRequest, parsed.error);
-      return TransferOutcome::kFailure;
+      return Shown(ctx_, kCaptionRequest, parsed.error());
     }
     protocols_.productId = static_cast<uint16_t>(productId_);
     protocols_.minVersion = protocols_.maxVersion = softwareVersion_;
     SendAck(kPidProtocolArray);
     break;
   }
-  if (const char* error = CheckGarminProtocols(protocols_)) {
-    ctx_.ShowMessage(kCaptionCheck, error);
-    return TransferOutcome::kFailure;
+  if (const Status usable = CheckGarminProtocols(protocols_); !usable.ok()) {
+    return Shown(ctx_, kCaptionCheck, usable.error());
   }
-  return TransferOutcome::kSuccess;
+  return {};
 }
 
 }  // namespace skylode::garmin

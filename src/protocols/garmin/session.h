@@ -12,6 +12,7 @@
 #include "access/transfer_context.h"
 #include "protocols/garmin/link.h"
 #include "protocols/garmin/protocol_set.h"
+#include "records/error.h"
 
 namespace skylode::garmin {
 
@@ -53,8 +54,9 @@ class GarminSession {
   void ResetReceiver();
 
   // Opens the port at 9600 baud, identifies the unit and settles its
-  // capabilities. Shows its own messages. kSuccess, kFailure or kCancelled.
-  TransferOutcome ReadProductData();
+  // capabilities. Its failures have been shown (each under its own caption)
+  // when they are returned.
+  Status ReadProductData();
 
   const GarminProtocolSet& protocols() const { return protocols_; }
   int16_t productId() const { return productId_; }
@@ -68,7 +70,7 @@ class GarminSession {
   void KeepFailedPacket() const;
 
  private:
-  TransferOutcome ReadCapabilities();
+  Status ReadCapabilities();
 
   TransferContext& ctx_;
   GarminTimeouts timeouts_;

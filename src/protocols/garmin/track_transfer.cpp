@@ -18,29 +18,27 @@ int64_t ElapsedMs(Clock::time_point since) {
 
 }  // namespace
 
-TransferOutcome GarminDownloadTrackLog(GarminSession& s, TrackLog& out) {
+static Status DownloadTrackLog(GarminSession& s, TrackLog& out) {
   TransferContext& ctx = s.ctx();
   const GarminProtocolSet& caps = s.protocols();
   if (caps.trackProtocol == 0) {
-    ctx.ShowMessage(kCaptionRead, "E212 No track log protocol defined");
-    return TransferOutcome::kFailure;
+    return Error::Of(ErrorKind::kUnsupported, "E212 No track log protocol defined");
   }
   const auto started = Clock::now();
   int32_t count = 0;
-  TransferOutcome o = StartDownload(s, kCaptionRead, "Requesting track log download", kCmdTransferTrackLog,
+  Status o = StartDownload(s, "Requesting track log download", kCmdTransferTrackLog,
                                     {"E200 Timeout while waiting for data packet", "E200 COM port error while waiting for data packet",
                                      "E201 Bad acknowledge packet type or format"},
                                     {"E202 Timeout while waiting for record count packet",
                                      "E202 COM port error while waiting for count packet", "E203 Bad record count packet"}, count);
-  if (o != TransferOutcome::kSuccess) return o;
+  if (!o.ok()) return o;
   std::vector<TrackPoint> points;
   points.reserve(static_cast<size_t>(count));
   const auto countStarted = Clock::now();
 
   for (int32_t k = 1; k <= count; ++k) {
     const char* error = nullptr;
-    o = Expect(s, kCaptionRead,
-               {"E205 Timeout while waiting for log data packet", "E205 COM port error while waiting for log data packet",
+    o = Expect(s, {"E205 Timeout while waiting for log data packet", "E205 COM port error while waiting for log data packet",
                 "E209 Bad data packet"},
                [&](const GarminPacket& p) {
                  if (p.id == kPidTrackData) {
@@ -58,12 +56,11 @@ TransferOutcome GarminDownloadTrackLog(GarminSession& s, TrackLog& out) {
                  }
                  return false;
                });
-    if (o != TransferOutcome::kSuccess) return o;
+    if (!o.ok()) return o;
     if (error) {
       s.KeepFailedPacket();
       s.SendAbortTransfer();
-      ctx.ShowMessage(kCaptionRead, error);
-      return TransferOutcome::kFailure;
+      return Error::Of(ErrorKind::kProtocol, error);
     }
     const uint8_t id = s.packet().id;
     if (id == kPidTrackData) ctx.NotifyPosition(points.back());
@@ -77,12 +74,11 @@ TransferOutcome GarminDownloadTrackLog(GarminSession& s, TrackLog& out) {
     }
   }
 
-  o = Expect(s, kCaptionRead,
-             {"E211 Timeout while waiting for transfer complete packet",
+  o = Expect(s, {"E211 Timeout while waiting for transfer complete packet",
               "E211 COM port error while waiting for transfer complete packet",
               "E210 Bad transfer complete packet type or format"},
              [](const GarminPacket& p) { return p.id == kPidTransferComplete; });
-  if (o != TransferOutcome::kSuccess) return o;
+  if (!o.ok()) return o;
   s.SendAck(kPidTransferComplete);
   const auto elapsed = std::chrono::milliseconds(ElapsedMs(started));
   ctx.Status(FormatProgress("% track positions read (", static_cast<int64_t>(points.size())) + FormatSeconds(elapsed) +
@@ -94,50 +90,45 @@ TransferOutcome GarminDownloadTrackLog(GarminSession& s, TrackLog& out) {
   out.hasBaroHeight = false;
   out.sourceProtocol = ctx.protocol();
   out.instrumentText = s.description().substr(0, kInstrumentTextMax);
-  return TransferOutcome::kSuccess;
+  return {};
 }
 
-TransferOutcome GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoint>& points, int ctrNumber,
-                                     const std::string& name) {
+static Status UploadTrackLog(GarminSession& s, const std::vector<Waypoint>& points, int ctrNumber,
+                             const std::string& name) {
   TransferContext& ctx = s.ctx();
   const GarminProtocolSet& caps = s.protocols();
-  const std::string_view caption = ctrNumber > 0 ? "Upload CTR" : "Upload track log";
-  if (points.empty()) return TransferOutcome::kSuccess;
+  if (points.empty()) return {};
   if (caps.trackProtocol == 0) {
-    ctx.ShowMessage(caption, "E508 No track log protocol defined");
-    return TransferOutcome::kFailure;
+    return Error::Of(ErrorKind::kUnsupported, "E508 No track log protocol defined");
   }
   const bool withHeader = caps.trackProtocol == 301 || caps.trackProtocol == 302;
   const size_t records = points.size() + (withHeader ? 1 : 0);
   if (records > kMaxRecords) {
-    ctx.ShowMessage(caption, "Too many points for the GPS (at most 65535)");
-    return TransferOutcome::kFailure;
+    return Error::Of(ErrorKind::kUnsupported, "Too many points for the GPS (at most 65535)");
   }
   const int32_t n = static_cast<int32_t>(points.size());
-  TransferOutcome o = StartUpload(s, caption, static_cast<uint16_t>(records),
+  Status o = StartUpload(s, static_cast<uint16_t>(records),
                                   {"E500 Timeout while waiting for ack. packet",
                                    "E500 COM port error while waiting for ack. packet",
                                    "E501 Bad acknowledge packet type or format"});
-  if (o != TransferOutcome::kSuccess) return o;
+  if (!o.ok()) return o;
 
   if (withHeader) {
     if (!s.Send(GarminTrackHeaderPacket(name.empty() ? points.front().id : name))) {
       s.SendAbortTransfer();
-      ctx.ShowMessage(caption, "COM port write error");
-      return TransferOutcome::kFailure;
+      return Error::Of(ErrorKind::kPortError, "COM port write error");
     }
-    o = Expect(s, caption,
-               {"E502 Timeout while waiting for ack. packet", "E502 COM port error while waiting for ack. packet",
+    o = Expect(s, {"E502 Timeout while waiting for ack. packet", "E502 COM port error while waiting for ack. packet",
                 "E503 Bad acknowledge packet type or format"},
                [](const GarminPacket& p) { return IsAckOf(p, kPidTrackHeader); });
-    if (o != TransferOutcome::kSuccess) return o;
+    if (!o.ok()) return o;
   }
 
   for (int32_t k = 1; k <= n; ++k) {
     if (ctx.aborted()) {
       s.SendAbortTransfer();
       ctx.Status("Transfer aborted");
-      return TransferOutcome::kCancelled;
+      return Error::Cancelled();
     }
     if (k % 5 == 0) {
       if (ctrNumber > 0) ctx.Progress("CTR %: Sending point % of %", ctrNumber, k, n);
@@ -146,21 +137,28 @@ TransferOutcome GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoin
     const Waypoint& w = points[static_cast<size_t>(k - 1)];
     if (!s.Send(GarminTrackPointToPacket(caps.trackProtocol, w.latitude, w.longitude))) {
       s.SendAbortTransfer();
-      ctx.ShowMessage(caption, "COM port write error");
-      return TransferOutcome::kFailure;
+      return Error::Of(ErrorKind::kPortError, "COM port write error");
     }
-    o = Expect(s, caption,
-               {"E504 Timeout while waiting for ack. packet", "E504 COM port error while waiting for ack. packet",
+    o = Expect(s, {"E504 Timeout while waiting for ack. packet", "E504 COM port error while waiting for ack. packet",
                 "E505 Bad acknowledge packet type or format"},
                [](const GarminPacket& p) { return IsAckOf(p, kPidTrackData); });
-    if (o != TransferOutcome::kSuccess) return o;
+    if (!o.ok()) return o;
   }
   if (ctrNumber > 0) ctx.Progress("CTR %: Point % of % sent", ctrNumber, n, n);
   else ctx.Progress("Point % of % sent", n, n);
 
-  return FinishUpload(s, caption, kCmdTransferTrackLog,
+  return FinishUpload(s, kCmdTransferTrackLog,
                       {"E506 Timeout while waiting for ack. packet", "E506 COM port error while waiting for ack. packet",
                        "E507 Bad acknowledge packet type or format"});
+}
+
+Status GarminDownloadTrackLog(GarminSession& s, TrackLog& out) {
+  return Report(s, kCaptionRead, DownloadTrackLog(s, out));
+}
+
+Status GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoint>& points, int ctrNumber,
+                            const std::string& name) {
+  return Report(s, ctrNumber > 0 ? "Upload CTR" : "Upload track log", UploadTrackLog(s, points, ctrNumber, name));
 }
 
 }  // namespace skylode::garmin

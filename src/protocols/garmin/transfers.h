@@ -8,6 +8,7 @@
 
 #include "access/transfer_context.h"
 #include "protocols/garmin/session.h"
+#include "records/error.h"
 
 namespace skylode::garmin {
 
@@ -16,15 +17,16 @@ enum class WaypointScanMode {
   kCompetition,  // hand each waypoint to the pilot identification
 };
 
-// Each runs after ReadProductData and shows its own messages.
-TransferOutcome GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out);
-TransferOutcome GarminDownloadTrackLog(GarminSession& s, TrackLog& out);
-TransferOutcome GarminUploadWaypoints(GarminSession& s, const WaypointList& list);
+// Each runs after ReadProductData. A failure has been shown under the
+// operation's caption when it is returned; a cancelled one is not shown.
+Status GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out);
+Status GarminDownloadTrackLog(GarminSession& s, TrackLog& out);
+Status GarminUploadWaypoints(GarminSession& s, const WaypointList& list);
 // Sends only the positions of `points` as one track log. With a CTR number
 // (1 and up) the texts name the airspace; `name` (at most 50 characters)
 // names the track, else the first point's identifier does.
-TransferOutcome GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoint>& points, int ctrNumber,
-                                     const std::string& name);
+Status GarminUploadTrackLog(GarminSession& s, const std::vector<Waypoint>& points, int ctrNumber,
+                            const std::string& name);
 
 // The workers of the DeviceAccessTable.
 TransferResult GarminReadWaypoints(TransferContext& ctx, GarminTimeouts timeouts = {});

@@ -14,41 +14,38 @@ constexpr size_t kMaxRecords = 65535;
 
 }  // namespace
 
-TransferOutcome GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out) {
+static Status DownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out) {
   TransferContext& ctx = s.ctx();
   const GarminProtocolSet& caps = s.protocols();
   if (caps.waypointProtocol == 0) {
-    ctx.ShowMessage(kCaptionRead, "E310 No waypoint log protocol defined");
-    return TransferOutcome::kFailure;
+    return Error::Of(ErrorKind::kUnsupported, "E310 No waypoint log protocol defined");
   }
   const auto started = std::chrono::steady_clock::now();
   int32_t count = 0;
-  TransferOutcome o = StartDownload(s, kCaptionRead, "Requesting waypoint download", kCmdTransferWaypoints,
+  Status o = StartDownload(s, "Requesting waypoint download", kCmdTransferWaypoints,
                                     {"E300 Timeout while waiting for ack. packet", "E300 COM port error while waiting for ack. packet",
                                      "E301 Bad acknowledge packet type or format"},
                                     {"E302 Timeout while waiting for record count packet",
                                      "E302 COM port error while waiting for count packet", "E303 Bad record count packet"}, count);
-  if (o != TransferOutcome::kSuccess) return o;
+  if (!o.ok()) return o;
   WaypointList list;
   if (mode == WaypointScanMode::kList) list.items.reserve(static_cast<size_t>(count));
 
   for (int32_t k = 1; k <= count; ++k) {
     WaypointPacketError error = WaypointPacketError::kNone;
     std::optional<Waypoint> w;
-    o = Expect(s, kCaptionRead,
-               {"E305 Timeout while waiting for wpt. data packet", "E305 COM port error while waiting for wpt. data packet",
+    o = Expect(s, {"E305 Timeout while waiting for wpt. data packet", "E305 COM port error while waiting for wpt. data packet",
                 "E306 Bad waypoint data packet"},
                [&](const GarminPacket& p) {
                  if (p.id != kPidWaypointData) return false;
                  w = GarminWaypointFromPacket(caps.waypointType, p, &error);
                  return w.has_value() || error == WaypointPacketError::kBadHeader;
                });
-    if (o != TransferOutcome::kSuccess) return o;
+    if (!o.ok()) return o;
     if (!w) {
       s.KeepFailedPacket();
       s.SendAbortTransfer();
-      ctx.ShowMessage(kCaptionRead, "E309 Bad waypoint data packet");
-      return TransferOutcome::kFailure;
+      return Error::Of(ErrorKind::kProtocol, "E309 Bad waypoint data packet");
     }
     s.SendAck(kPidWaypointData);
     if (mode == WaypointScanMode::kList) {
@@ -60,12 +57,11 @@ TransferOutcome GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode,
     if (k % 5 == 0) ctx.Progress("Waypoint % of % received", k, count);
   }
 
-  o = Expect(s, kCaptionRead,
-             {"E308 Timeout while waiting for transfer complete packet",
+  o = Expect(s, {"E308 Timeout while waiting for transfer complete packet",
               "E308 COM port error while waiting for transfer complete packet",
               "E307 Bad transfer complete packet type or format"},
              [](const GarminPacket& p) { return p.id == kPidTransferComplete && p.size >= 2; });
-  if (o != TransferOutcome::kSuccess) return o;
+  if (!o.ok()) return o;
   s.SendAck(kPidTransferComplete);
   if (mode == WaypointScanMode::kList) {
     const auto elapsed =
@@ -73,54 +69,58 @@ TransferOutcome GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode,
     ctx.Status(FormatProgress("% of % waypoints read (", list.count(), count) + FormatSeconds(elapsed) + " secs)");
     if (out) *out = std::move(list);
   }
-  return TransferOutcome::kSuccess;
+  return {};
 }
 
-TransferOutcome GarminUploadWaypoints(GarminSession& s, const WaypointList& list) {
+static Status UploadWaypoints(GarminSession& s, const WaypointList& list) {
   TransferContext& ctx = s.ctx();
   const GarminProtocolSet& caps = s.protocols();
-  if (list.empty()) return TransferOutcome::kSuccess;
+  if (list.empty()) return {};
   if (caps.waypointProtocol == 0) {
-    ctx.ShowMessage(kCaptionUpload, "E406 No waypoint log protocol defined");
-    return TransferOutcome::kFailure;
+    return Error::Of(ErrorKind::kUnsupported, "E406 No waypoint log protocol defined");
   }
   // The unit counts records in 16 bits; a longer list would be announced
   // with a wrapped count and end in a mismatch.
   if (list.items.size() > kMaxRecords) {
-    ctx.ShowMessage(kCaptionUpload, "Too many waypoints for the GPS (at most 65535)");
-    return TransferOutcome::kFailure;
+    return Error::Of(ErrorKind::kUnsupported, "Too many waypoints for the GPS (at most 65535)");
   }
   const int32_t n = list.count();
-  TransferOutcome o = StartUpload(s, kCaptionUpload, static_cast<uint16_t>(n),
+  Status o = StartUpload(s, static_cast<uint16_t>(n),
                                   {"E400 Timeout while waiting for ack. packet",
                                    "E400 COM port error while waiting for ack. packet",
                                    "E401 Bad acknowledge packet type or format"});
-  if (o != TransferOutcome::kSuccess) return o;
+  if (!o.ok()) return o;
 
   for (int32_t k = 1; k <= n; ++k) {
     if (ctx.aborted()) {
       s.SendAbortTransfer();
       ctx.Status("Transfer aborted");
-      return TransferOutcome::kCancelled;
+      return Error::Cancelled();
     }
     if (k % 5 == 0) ctx.Progress("Sending waypoint % of %", k, n);
     if (!s.Send(GarminWaypointToPacket(caps.waypointType, list.items[static_cast<size_t>(k - 1)]))) {
       s.SendAbortTransfer();
-      ctx.ShowMessage(kCaptionUpload, "COM port write error");
-      return TransferOutcome::kFailure;
+      return Error::Of(ErrorKind::kPortError, "COM port write error");
     }
     ctx.Notify(FormatProgress("Sent wpt %/%", k, n));
-    o = Expect(s, kCaptionUpload,
-               {"E402 Timeout while waiting for ack. packet", "E402 COM port error while waiting for ack. packet",
+    o = Expect(s, {"E402 Timeout while waiting for ack. packet", "E402 COM port error while waiting for ack. packet",
                 "E403 Bad acknowledge packet type or format"},
                [](const GarminPacket& p) { return IsAckOf(p, kPidWaypointData); });
-    if (o != TransferOutcome::kSuccess) return o;
+    if (!o.ok()) return o;
   }
   ctx.Progress("Waypoint % of % sent", n, n);
 
-  return FinishUpload(s, kCaptionUpload, kCmdTransferWaypoints,
+  return FinishUpload(s, kCmdTransferWaypoints,
                       {"E404 Timeout while waiting for ack. packet", "E404 COM port error while waiting for ack. packet",
                        "E405 Bad acknowledge packet type or format"});
+}
+
+Status GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out) {
+  return Report(s, kCaptionRead, DownloadWaypoints(s, mode, out));
+}
+
+Status GarminUploadWaypoints(GarminSession& s, const WaypointList& list) {
+  return Report(s, kCaptionUpload, UploadWaypoints(s, list));
 }
 
 }  // namespace skylode::garmin

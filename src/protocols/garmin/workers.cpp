@@ -3,23 +3,20 @@
 namespace skylode::garmin {
 namespace {
 
-TransferResult FromOutcome(TransferOutcome o) {
-  switch (o) {
-    case TransferOutcome::kSuccess: return TransferResult::Done();
-    case TransferOutcome::kCancelled: return TransferResult::Cancelled();
-    case TransferOutcome::kFailure: break;
-  }
-  return TransferResult::Failure();
+// What the dispatcher gets for a step that did not succeed: its failure has
+// already been shown.
+TransferResult FromStatus(const Status& s) {
+  if (s.ok()) return TransferResult::Done();
+  return s.cancelled() ? TransferResult::Cancelled() : TransferResult::Failure();
 }
 
 }  // namespace
 
 TransferResult GarminReadWaypoints(TransferContext& ctx, GarminTimeouts timeouts) {
   GarminSession s(ctx, timeouts);
-  if (auto o = s.ReadProductData(); o != TransferOutcome::kSuccess) return FromOutcome(o);
+  if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
   WaypointList list;
-  if (auto o = GarminDownloadWaypoints(s, WaypointScanMode::kList, &list); o != TransferOutcome::kSuccess)
-    return FromOutcome(o);
+  if (Status o = GarminDownloadWaypoints(s, WaypointScanMode::kList, &list); !o.ok()) return FromStatus(o);
   TransferResult r = TransferResult::Waypoints(std::move(list));
   // The shell keeps the unit's description as the source of the waypoints.
   r.kind = static_cast<int32_t>(TrackLogSource::kGarmin);
@@ -28,15 +25,14 @@ TransferResult GarminReadWaypoints(TransferContext& ctx, GarminTimeouts timeouts
 
 TransferResult GarminReadTrackLog(TransferContext& ctx, GarminTimeouts timeouts) {
   GarminSession s(ctx, timeouts);
-  if (auto o = s.ReadProductData(); o != TransferOutcome::kSuccess) return FromOutcome(o);
+  if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
   // In competition mode the pilot is identified from the unit's waypoints
   // before its track comes in; a unit without waypoints has no IDs to give.
   if (ctx.settings().competitionMode && s.protocols().waypointProtocol != 0) {
-    if (auto o = GarminDownloadWaypoints(s, WaypointScanMode::kCompetition, nullptr); o != TransferOutcome::kSuccess)
-      return FromOutcome(o);
+    if (Status o = GarminDownloadWaypoints(s, WaypointScanMode::kCompetition, nullptr); !o.ok()) return FromStatus(o);
   }
   TrackLogPayload payload;
-  if (auto o = GarminDownloadTrackLog(s, payload.log); o != TransferOutcome::kSuccess) return FromOutcome(o);
+  if (Status o = GarminDownloadTrackLog(s, payload.log); !o.ok()) return FromStatus(o);
   return TransferResult::Track(std::move(payload));
 }
 
@@ -44,8 +40,8 @@ TransferResult GarminSendWaypoints(TransferContext& ctx, GarminTimeouts timeouts
   WaypointList list;
   if (auto* in = std::get_if<WaypointList>(&ctx.input())) list = *in;
   GarminSession s(ctx, timeouts);
-  if (auto o = s.ReadProductData(); o != TransferOutcome::kSuccess) return FromOutcome(o);
-  TransferResult r = FromOutcome(GarminUploadWaypoints(s, list));
+  if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
+  TransferResult r = FromStatus(GarminUploadWaypoints(s, list));
   if (r.succeeded()) r.kind = static_cast<int32_t>(TrackLogSource::kGarmin);
   return r;
 }
@@ -54,8 +50,8 @@ TransferResult GarminSendPointsAsLog(TransferContext& ctx, GarminTimeouts timeou
   std::vector<Waypoint> points;
   if (auto* in = std::get_if<WaypointList>(&ctx.input())) points = in->items;
   GarminSession s(ctx, timeouts);
-  if (auto o = s.ReadProductData(); o != TransferOutcome::kSuccess) return FromOutcome(o);
-  TransferResult r = FromOutcome(GarminUploadTrackLog(s, points, 0, ""));
+  if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
+  TransferResult r = FromStatus(GarminUploadTrackLog(s, points, 0, ""));
   if (r.succeeded()) r.kind = static_cast<int32_t>(TrackLogSource::kGarmin);
   return r;
 }

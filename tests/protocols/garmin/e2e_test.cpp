@@ -33,12 +33,12 @@ TEST(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
     std::string description;
     auto worker = [&](TransferContext& ctx, GarminTimeouts t) {
       GarminSession s(ctx, t);
-      if (s.ReadProductData() != TransferOutcome::kSuccess) return TransferResult::Failure();
+      if (!s.ReadProductData().ok()) return TransferResult::Failure();
       caps = s.protocols();
       description = s.description();
       EXPECT_EQ(s.identification(), ("Garmin: " + description).substr(0, 50));
       WaypointList list;
-      if (GarminDownloadWaypoints(s, WaypointScanMode::kList, &list) != TransferOutcome::kSuccess)
+      if (!GarminDownloadWaypoints(s, WaypointScanMode::kList, &list).ok())
         return TransferResult::Failure();
       return TransferResult::Waypoints(std::move(list));
     };

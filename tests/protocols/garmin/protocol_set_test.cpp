@@ -28,7 +28,7 @@ TEST(GarminProtocolArray, FillsTheSlotsOfEachApplicationProtocol) {
   auto r = ParseGarminProtocolArray(
       Array("P000 L001 A010 A100 D109 A201 D202 D109 D210 A301 D310 D301 A400 D403 A500 D501 A600 D600 A800 D800 T001"),
       s);
-  ASSERT_TRUE(r.ok);
+  ASSERT_TRUE(r.ok());
   EXPECT_EQ(s.link, 1);
   EXPECT_EQ(s.command, 10);
   EXPECT_EQ(s.waypointProtocol, 100);
@@ -45,13 +45,13 @@ TEST(GarminProtocolArray, FillsTheSlotsOfEachApplicationProtocol) {
   EXPECT_EQ(s.almanacProtocol, 500);
   EXPECT_EQ(s.almanacType, 501);
   EXPECT_EQ(s.tagT, 1);
-  EXPECT_EQ(CheckGarminProtocols(s), nullptr);
+  EXPECT_TRUE(CheckGarminProtocols(s).ok());
 }
 
 TEST(GarminProtocolArray, DataTypesOfUnknownProtocolsDoNotLeakIntoOthers) {
   GarminProtocolSet s;
   // D300 after A800 must not become a track point type; D100 after A600 not a waypoint type.
-  ASSERT_TRUE(ParseGarminProtocolArray(Array("L001 A010 A800 D300 A600 D100"), s).ok);
+  ASSERT_TRUE(ParseGarminProtocolArray(Array("L001 A010 A800 D300 A600 D100"), s).ok());
   EXPECT_EQ(s.trackPointType, 0);
   EXPECT_EQ(s.waypointType, 0);
   EXPECT_EQ(s.waypointProtocol, 0);
@@ -70,9 +70,9 @@ TEST(GarminProtocolArray, RefusesBadSizesAndTags) {
   for (const auto& c : cases) {
     GarminProtocolSet s;
     auto r = ParseGarminProtocolArray(c.data, s);
-    EXPECT_FALSE(r.ok);
-    ASSERT_NE(r.error, nullptr);
-    EXPECT_STREQ(r.error, c.error);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().kind, ErrorKind::kProtocol);
+    EXPECT_EQ(r.error().text, c.error);
   }
 }
 
@@ -93,13 +93,14 @@ TEST(GarminCheckProtocols, NamesTheFirstUnusableCapability) {
   };
   for (const auto& c : cases) {
     GarminProtocolSet s;
-    ASSERT_TRUE(ParseGarminProtocolArray(Array(c.array), s).ok) << c.array;
-    const char* e = CheckGarminProtocols(s);
+    ASSERT_TRUE(ParseGarminProtocolArray(Array(c.array), s).ok()) << c.array;
+    const Status e = CheckGarminProtocols(s);
     if (c.error) {
-      ASSERT_NE(e, nullptr) << c.array;
-      EXPECT_STREQ(e, c.error) << c.array;
+      ASSERT_FALSE(e.ok()) << c.array;
+      EXPECT_EQ(e.error().kind, ErrorKind::kUnsupported);
+      EXPECT_EQ(e.error().text, c.error) << c.array;
     } else {
-      EXPECT_EQ(e, nullptr) << c.array << ": " << e;
+      EXPECT_TRUE(e.ok()) << c.array << ": " << e.error().text;
     }
   }
 }
@@ -110,7 +111,7 @@ TEST(GarminDefaultProtocols, PicksTheRowByProductAndVersion) {
   for (const auto& r : rows) {
     EXPECT_EQ(r.link, 1) << r.productId;
     EXPECT_EQ(r.command, 10) << r.productId;
-    EXPECT_EQ(CheckGarminProtocols(r), nullptr) << r.productId;
+    EXPECT_TRUE(CheckGarminProtocols(r).ok()) << r.productId;
   }
   struct Case {
     int product;
