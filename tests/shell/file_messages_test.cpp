@@ -12,7 +12,7 @@
 #include "formats/igc_writer.h"
 #include "formats/kml_reader.h"
 #include "formats/kml_writer.h"
-#include "records/calendar.h"
+#include "formats/kml_test_support.h"
 #include "shell/app_state.h"
 #include "shell/command_line/command_line_run.h"
 #include "shell/commands/file_messages.h"
@@ -32,22 +32,7 @@ std::string Slurp(const std::string& path) {
 
 void Spit(const std::string& path, std::string_view text) { std::ofstream(path, std::ios::binary) << text; }
 
-// A short climb, three seconds apart.
-std::vector<TrackPoint> Track(size_t count) {
-  std::vector<TrackPoint> points;
-  const uint32_t t0 = *CalendarToTime(CalendarTime{2024, 6, 15, 10, 30, 0, 0});
-  for (size_t i = 0; i < count; ++i) {
-    TrackPoint p;
-    p.flags = i == 0 ? 1 : 0;
-    p.time = t0 + static_cast<uint32_t>(3 * i);
-    p.latitude = 554766336 + static_cast<int32_t>(i) * 12345;
-    p.longitude = 95443718 - static_cast<int32_t>(i) * 6789;
-    p.gpsHeight = 15000 + static_cast<int32_t>(i) * 17;
-    p.baroHeight = 1480 + static_cast<int32_t>(i);
-    points.push_back(p);
-  }
-  return points;
-}
+using kml_test::Track;
 
 // Caption first, then text, and only that way round: two strings, or the two
 // swapped, do not compile.
