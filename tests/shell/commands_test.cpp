@@ -4,6 +4,7 @@
 #include "shell/commands/command_ids.h"
 #include "formats/file_io.h"
 #include "records/calendar.h"
+#include "family_commands.h"
 
 namespace skylode {
 namespace {
@@ -17,7 +18,7 @@ class CommandsTest : public AppFixture {
     ui.messages.clear();
   }
   void StartBusy() {
-    ASSERT_EQ(app.DownloadWaypoints(ProtocolType::kGarminSerial), 0);
+    ASSERT_EQ(app.transfers().DownloadWaypoints(ProtocolType::kGarminSerial), 0);
     ASSERT_TRUE(app.transferBusy());
   }
 };

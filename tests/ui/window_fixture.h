@@ -131,12 +131,7 @@ class WindowFixture : public ::testing::Test {
 
   static WindowProgramOptions Options() {
     WindowProgramOptions o;
-    o.flytecTiming.productReplyWindow = std::chrono::milliseconds(1500);
-    o.flytecTiming.afterProductData = std::chrono::milliseconds(50);
-    o.flytecTiming.listSilence = std::chrono::milliseconds(300);
-    o.flytecTiming.beforeFlightRequest = std::chrono::milliseconds(50);
-    o.flytecTiming.flightSilence = std::chrono::milliseconds(400);
-    o.flytecTiming.waypointSilence = std::chrono::milliseconds(300);
+    o.tuning.waitScale = 0.3;
     return o;
   }
 

@@ -7,6 +7,20 @@
 #include "access/sentence.h"
 
 namespace skylode::flytec {
+
+FlytecTiming ScaledTiming(double scale) {
+  FlytecTiming t;
+  auto scaled = [scale](std::chrono::milliseconds& d) {
+    d = std::chrono::milliseconds(static_cast<int64_t>(static_cast<double>(d.count()) * scale + 0.5));
+  };
+  scaled(t.productReplyWindow);
+  scaled(t.afterProductData);
+  scaled(t.listSilence);
+  scaled(t.beforeFlightRequest);
+  scaled(t.flightSilence);
+  scaled(t.waypointSilence);
+  return t;
+}
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -26,6 +26,10 @@ struct FlytecTiming {
   std::chrono::milliseconds waypointSilence{1000};     // ends the waypoint list
 };
 
+// The instrument's own waits, each times `scale` (virtual instruments answer
+// at once, so tests need not wait as long).
+FlytecTiming ScaledTiming(double scale);
+
 // How a step ended. Failures have been reported to the person already.
 enum class Step { kOk, kFailed, kAborted };
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "protocols/family.h"
 #include "records/calendar.h"
 
 namespace skylode {
@@ -52,20 +53,6 @@ std::optional<int64_t> ParseDecimal(std::string_view s) {
   }
   return negative ? -value : value;
 }
-
-struct GpsName {
-  std::string_view name;
-  CmdGpsType type;
-};
-constexpr std::array<GpsName, 14> kGpsNames{{
-    {"GARMIN", CmdGpsType::kGarmin},       {"MLR", CmdGpsType::kMlr},
-    {"TOPNAV", CmdGpsType::kTopNav},       {"LOGIT", CmdGpsType::kLogIt},
-    {"IQCOMPEO", CmdGpsType::kIqCompeo},   {"GRAVITER", CmdGpsType::kGraviter},
-    {"MAGELLAN", CmdGpsType::kMagellan},   {"XCTRAINER", CmdGpsType::kXcTrainer},
-    {"XCT_MXP", CmdGpsType::kXctMxp},      {"FLYMASTER", CmdGpsType::kFlymaster},
-    {"DSX", CmdGpsType::kDsx},             {"MLRC", CmdGpsType::kMlrc},
-    {"IQBASIC", CmdGpsType::kIqBasic},     {"MTK", CmdGpsType::kMtk},
-}};
 
 constexpr std::string_view kKeywords[] = {
     "COM",       "USB",       "GPS",          "KML_LOG",   "OZI_LOG",  "MPS_LOG",  "RD_LOG",
@@ -151,10 +138,9 @@ std::string Parser::Handle(const Token& t) {
   } else if (k == "USB") {
     run_.useUsb = true;
   } else if (k == "GPS") {
-    const std::string up = Upper(v);
-    const auto it = std::find_if(kGpsNames.begin(), kGpsNames.end(), [&](const GpsName& g) { return g.name == up; });
-    if (it == kGpsNames.end()) return "Bad GPS type";
-    run_.gpsType = it->type;
+    const CommandLineName* name = FindCommandLineName(v);
+    if (!name) return "Bad GPS type";
+    run_.gpsName = name->name;
   } else if (k == "KML_LOG") {
     return SetFile(t, CmdOperation::kKmlLog, "Missing log file name");
   } else if (k == "OZI_LOG") {
@@ -262,40 +248,40 @@ std::string Parser::Handle(const Token& t) {
   return {};
 }
 
-bool OneOf(CmdGpsType gps, std::initializer_list<int> accepted) {
-  return std::find(accepted.begin(), accepted.end(), static_cast<int>(gps)) != accepted.end();
-}
-
 std::string Parser::Finish() {
-  const CmdGpsType g = run_.gpsType;
+  const CommandLineName* gps = FindCommandLineName(run_.gpsName);
+  if (!gps) return "Bad GPS type";
+  // What the instrument can do is what its family registered.
+  const ProtocolType protocol = run_.useUsb && gps->usb ? *gps->usb : gps->protocol;
+  auto can = [protocol](AccessType access) { return FamilyCapabilities().Has(access, protocol); };
   switch (run_.operation) {
     case CmdOperation::kKmlLog:
     case CmdOperation::kOziLog:
     case CmdOperation::kMpsLog:
     case CmdOperation::kCompetitionLog:
-      if (!OneOf(g, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13})) return "Unsupported GPS for track log download";
+      if (!can(AccessType::kReadTrackLog)) return "Unsupported GPS for track log download";
       break;
     case CmdOperation::kIgcLog:
-      if (!OneOf(g, {0, 1, 3, 4, 6, 7, 8, 9, 10, 12, 13})) return "Unsupported GPS for IGC track log download";
+      if (!gps->igcLog || !can(AccessType::kReadTrackLog)) return "Unsupported GPS for IGC track log download";
       break;
     case CmdOperation::kReadWaypoints:
     case CmdOperation::kReadGeoWaypoints:
-      if (!OneOf(g, {0, 1, 4, 11, 12})) return "Unsupported GPS for waypoint download";
+      if (!can(AccessType::kReadWaypoints)) return "Unsupported GPS for waypoint download";
       break;
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
-      if (!OneOf(g, {0, 1, 2, 4, 6, 7, 12})) return "Unsupported GPS for track log upload";
+      if (!can(AccessType::kSendWaypoints)) return "Unsupported GPS for track log upload";
       break;
     case CmdOperation::kWriteCtr:
-      if (!OneOf(g, {0, 4})) return "Unsupported GPS for CTR upload";
+      if (!can(AccessType::kUploadAirspaces)) return "Unsupported GPS for CTR upload";
       break;
     case CmdOperation::kUserName:
-      if (!OneOf(g, {9})) return "Unsupported GPS for username upload";
+      if (!can(AccessType::kWriteSettings)) return "Unsupported GPS for username upload";
       break;
     default:
       break;
   }
-  if (run_.useUsb && g != CmdGpsType::kGarmin) return "USB is not supported";
+  if (run_.useUsb && !gps->usb) return "USB is not supported";
   return {};
 }
 
@@ -313,7 +299,6 @@ CmdParseResult BareFile(std::string_view name) {
   }
   Parser p;
   p.run().operation = CmdOperation::kReadLog;
-  p.run().gpsType = CmdGpsType::kGarmin;
   p.run().fileName = std::string(name);
   CmdParseResult r;
   r.run = std::move(p.run());
@@ -458,24 +443,14 @@ bool IsFolderValue(std::string_view value) {
   return !value.empty() && (value.back() == '/' || value.back() == '\\');
 }
 
-CmdDownloadTarget DownloadTargetFor(CmdGpsType gps, bool usb) {
-  switch (gps) {
-    case CmdGpsType::kGarmin: return {usb ? ProtocolType::kGarminUsb : ProtocolType::kGarminSerial, 0};
-    case CmdGpsType::kMlr: return {ProtocolType::kMlrNmea, 0};
-    case CmdGpsType::kTopNav: return {ProtocolType::kTopNavigatorTncm, 0};
-    case CmdGpsType::kLogIt: return {ProtocolType::kLogIt, 57600};
-    case CmdGpsType::kIqCompeo: return {ProtocolType::kFlytec, 0};
-    case CmdGpsType::kGraviter: return {ProtocolType::kDigiflyGraviter, 0};
-    case CmdGpsType::kMagellan: return {ProtocolType::kMagellan, 0};
-    case CmdGpsType::kXcTrainer: return {ProtocolType::kXcTrainer, 0};
-    case CmdGpsType::kXctMxp: return {ProtocolType::kXcTrainerMxp, 57600};
-    case CmdGpsType::kFlymaster: return {ProtocolType::kFlymaster, 0};
-    case CmdGpsType::kDsx: return {ProtocolType::kDsx, 0};
-    case CmdGpsType::kMlrc: return {ProtocolType::kMlrFast, 0};
-    case CmdGpsType::kIqBasic: return {ProtocolType::kIqBasic, 0};
-    case CmdGpsType::kMtk: return {ProtocolType::kMtk, 0};
+std::optional<CmdDownloadTarget> DownloadTargetFor(std::string_view gpsName, bool usb) {
+  const CommandLineName* gps = FindCommandLineName(gpsName);
+  if (!gps) return std::nullopt;
+  if (usb) {
+    if (!gps->usb) return std::nullopt;
+    return CmdDownloadTarget{*gps->usb, 0};
   }
-  return {};
+  return CmdDownloadTarget{gps->protocol, gps->trackLogBaudRate};
 }
 
 bool IsOperationAvailable(CmdOperation operation) {

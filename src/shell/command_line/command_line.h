@@ -34,23 +34,6 @@ enum class CmdOperation : int {
   kReadGeoWaypoints = 15,
 };
 
-enum class CmdGpsType : int {
-  kGarmin = 0,
-  kMlr = 1,
-  kTopNav = 2,
-  kLogIt = 3,
-  kIqCompeo = 4,
-  kGraviter = 5,
-  kMagellan = 6,
-  kXcTrainer = 7,
-  kXctMxp = 8,
-  kFlymaster = 9,
-  kDsx = 10,
-  kMlrc = 11,
-  kIqBasic = 12,
-  kMtk = 13,
-};
-
 enum class WindowShow : int { kHidden = 0, kMinimised = 1, kNormal = 2 };
 
 inline constexpr std::string_view kCaptionParsing = "Parsing command line";
@@ -65,7 +48,7 @@ inline constexpr int32_t kCmdTimeoutMax = 86400;
 // One program run's command line, as parsed.
 struct CmdRun {
   CmdOperation operation = CmdOperation::kNone;
-  CmdGpsType gpsType = CmdGpsType::kGarmin;
+  std::string_view gpsName;  // GPS=, as the family table writes it; empty: the first instrument
   std::string portName;  // COM= or PORT=; empty: the port setting
   bool useUsb = false;
   std::string fileName;
@@ -126,12 +109,13 @@ bool IsFolderValue(std::string_view value);
 // older Windows tools used, kept so that a setting carries over.
 std::string ComPortName(int number);
 
-// ProtocolType and speed of a track-log download for the GPS type.
+// The dispatcher column of a run's operations and the speed of its track-log
+// download, for the GPS= name; nothing for a name no family has.
 struct CmdDownloadTarget {
-  ProtocolType protocol = ProtocolType::kGarminSerial;
+  ProtocolType protocol{};
   uint32_t baudRate = 0;
 };
-CmdDownloadTarget DownloadTargetFor(CmdGpsType gps, bool usb);
+std::optional<CmdDownloadTarget> DownloadTargetFor(std::string_view gpsName, bool usb);
 
 // Whether the operation is carried out by this build; the others end with
 // kTextNotAvailable.
