@@ -103,20 +103,30 @@ std::string SetFile(CmdRun& run, std::string_view v) {
   return {};
 }
 
+template <std::string CmdRun::*field>
+std::string SetText(CmdRun& run, std::string_view v) {
+  run.*field = v;
+  return {};
+}
+
 template <bool CmdRun::*flag>
 std::string SetFlag(CmdRun& run, std::string_view) {
   run.*flag = true;
   return {};
 }
 
-// A decimal in [min, max] into `field`, or the message.
-template <int32_t CmdRun::*field, int64_t min, int64_t max>
-std::string SetNumber(CmdRun& run, std::string_view v, std::string_view bad) {
+// A decimal in [min, max] into `field`, or the message `bad`.
+template <int32_t CmdRun::*field, int64_t min, int64_t max, const char* bad>
+std::string SetNumber(CmdRun& run, std::string_view v) {
   const auto n = ParseDecimal(v);
-  if (!n || *n < min || *n > max) return std::string(bad);
+  if (!n || *n < min || *n > max) return bad;
   run.*field = static_cast<int32_t>(*n);
   return {};
 }
+constexpr char kBadPos[] = "Bad POSX value";  // for POSY too
+constexpr char kBadCompId[] = "Bad COMPID value";
+constexpr char kBadCivlId[] = "Bad CIVLID value";
+constexpr char kBadSendLog[] = "Bad SENDLOG value";
 
 constexpr size_t kFile = kCmdFileNameMax;
 using V = CmdValueUse;
@@ -134,11 +144,7 @@ constexpr CmdKeyword kKeywordTable[] = {
        return {};
      },
      "the instrument (names below)"},
-    {"PORT", V::kRequired, "path", "Missing port name", kCmdPortNameMax,
-     [](CmdRun& run, std::string_view v) -> std::string {
-       run.portName = v;
-       return {};
-     },
+    {"PORT", V::kRequired, "path", "Missing port name", kCmdPortNameMax, SetText<&CmdRun::portName>,
      "the serial device (/dev/ttyUSB0) or a virtual instrument (sim:flytec)"},
     {"COM", V::kRequired, "n", "Bad COM port", kFile,
      [](CmdRun& run, std::string_view v) -> std::string {
@@ -212,50 +218,26 @@ constexpr CmdKeyword kKeywordTable[] = {
        return {};
      },
      "window hidden (no display needed), minimised or normal"},
-    {"POSX", V::kRequired, "x", "Bad POSX value", kFile,
-     [](CmdRun& run, std::string_view v) {
-       return SetNumber<&CmdRun::posX, INT32_MIN, INT32_MAX>(run, v, "Bad POSX value");
-     },
+    {"POSX", V::kRequired, "x", kBadPos, kFile,
+     SetNumber<&CmdRun::posX, INT32_MIN, INT32_MAX, kBadPos>,
      "window position, left"},
-    {"POSY", V::kRequired, "y", "Bad POSX value", kFile,
-     [](CmdRun& run, std::string_view v) {
-       return SetNumber<&CmdRun::posY, INT32_MIN, INT32_MAX>(run, v, "Bad POSX value");
-     },
+    {"POSY", V::kRequired, "y", kBadPos, kFile,
+     SetNumber<&CmdRun::posY, INT32_MIN, INT32_MAX, kBadPos>,
      "window position, top"},
 
-    {"PILOT", V::kOptional, "name", "", kCmdPilotNameMax,
-     [](CmdRun& run, std::string_view v) -> std::string {
-       run.pilotName = v;
-       return {};
-     },
+    {"PILOT", V::kOptional, "name", "", kCmdPilotNameMax, SetText<&CmdRun::pilotName>,
      "the pilot's name (may be empty)"},
-    {"ID", V::kOptional, "text", "", kCmdIdTextMax,
-     [](CmdRun& run, std::string_view v) -> std::string {
-       run.idText = v;
-       return {};
-     },
+    {"ID", V::kOptional, "text", "", kCmdIdTextMax, SetText<&CmdRun::idText>,
      "an identification text (may be empty; kept, not used)"},
-    {"COMPID", V::kRequired, "n", "Bad COMPID value", kFile,
-     [](CmdRun& run, std::string_view v) {
-       return SetNumber<&CmdRun::compId, 0, INT32_MAX>(run, v, "Bad COMPID value");
-     },
+    {"COMPID", V::kRequired, "n", kBadCompId, kFile,
+     SetNumber<&CmdRun::compId, 0, INT32_MAX, kBadCompId>,
      "the pilot's competition number"},
-    {"CIVLID", V::kRequired, "n", "Bad CIVLID value", kFile,
-     [](CmdRun& run, std::string_view v) {
-       return SetNumber<&CmdRun::civlId, 0, INT32_MAX>(run, v, "Bad CIVLID value");
-     },
+    {"CIVLID", V::kRequired, "n", kBadCivlId, kFile,
+     SetNumber<&CmdRun::civlId, 0, INT32_MAX, kBadCivlId>,
      "the pilot's CIVL ID"},
-    {"COMP_DIR", V::kRequired, "folder", "Missing competition directory name", kFile,
-     [](CmdRun& run, std::string_view v) -> std::string {
-       run.compDir = v;
-       return {};
-     },
+    {"COMP_DIR", V::kRequired, "folder", "Missing competition directory name", kFile, SetText<&CmdRun::compDir>,
      "the folder of the competition files"},
-    {"COMP_FS", V::kRequired, "file", "Missing flight score file name", kFile,
-     [](CmdRun& run, std::string_view v) -> std::string {
-       run.compPilotFile = v;
-       return {};
-     },
+    {"COMP_FS", V::kRequired, "file", "Missing flight score file name", kFile, SetText<&CmdRun::compPilotFile>,
      "the pilot list that identifies the pilots"},
     {"COMP_SPECIAL", V::kRefused, "", "", 0, SetFlag<&CmdRun::compSpecial>, "the special competition variant"},
     {"FILTER", V::kRequired, "YYYYMMDDhhmmss", "Bad track log start filter time", kFile,
@@ -296,10 +278,8 @@ constexpr CmdKeyword kKeywordTable[] = {
        return {};
      },
      "the tag of the notify messages"},
-    {"SENDLOG", V::kRequired, "n", "Bad SENDLOG value", kFile,
-     [](CmdRun& run, std::string_view v) {
-       return SetNumber<&CmdRun::sendLog, 0, INT32_MAX>(run, v, "Bad SENDLOG value");
-     },
+    {"SENDLOG", V::kRequired, "n", kBadSendLog, kFile,
+     SetNumber<&CmdRun::sendLog, 0, INT32_MAX, kBadSendLog>,
      "with NOTIFY: a position message at most every n seconds of the flight"},
 };
 
