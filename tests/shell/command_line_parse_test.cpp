@@ -211,6 +211,60 @@ TEST(CommandLineParse, StrayWordGivesItsPosition) {
   EXPECT_EQ(ParseCommandLine("/GPS=GARMIN  x").error, "Error at position 14");
 }
 
+// A flag given a value must not quietly mean yes: "/OVERWRITE=no" would
+// otherwise replace the very files the script meant to keep.
+TEST(CommandLineParse, FlagsRefuseAValue) {
+  for (const char* arg : {"/OVERWRITE=no", "/OVERWRITE=0", "/OVERWRITE=", "/overwrite=false"}) {
+    const CmdParseResult r = ParseCommandLine(Args({"/GPS=GARMIN", "/IGC_LOG=out/", arg}));
+    EXPECT_EQ(r.error, "/OVERWRITE takes no value") << arg;
+    EXPECT_FALSE(r.run.has_value()) << arg;
+  }
+  EXPECT_EQ(ParseCommandLine("/IGC_LOG=out/ /OVERWRITE=no").error, "/OVERWRITE takes no value");
+  int flags = 0;
+  for (const CmdKeyword& k : CommandLineKeywords()) {
+    if (k.value != CmdValueUse::kRefused) continue;
+    ++flags;
+    const std::string name(k.name);
+    EXPECT_EQ(ParseCommandLine(std::vector<std::string>{"/" + name + "=0"}).error, "/" + name + " takes no value");
+    EXPECT_TRUE(ParseCommandLine(std::vector<std::string>{"/" + name}).ok()) << name;
+  }
+  EXPECT_GE(flags, 7);  // USB, EXIT, OVERWRITE, COMP_SPECIAL, NOSPLIT, NOCHECK, PWROFF
+  // Without '=' the flag is set; the optional values may be empty or absent.
+  const CmdRun run = ParsedOk(Args({"/OVERWRITE", "/PILOT", "/ID="}));
+  EXPECT_TRUE(run.overwrite);
+  EXPECT_EQ(run.pilotName, "");
+}
+
+TEST(CommandLineParse, UnknownKeywordsAreNamed) {
+  const std::vector<ErrorCase> cases = {
+      {{"/GPS=GARMIN", "/EXIT", "/FOO"}, "Error at position 19: unknown keyword /FOO"},
+      {{"/GPS=GARMIN", "/EXIT", "/overwrte=1"}, "Error at position 19: unknown keyword /OVERWRTE"},
+      // Alone it has a keyword's shape, not a track file's: no file to open.
+      {{"/OVERWRTE"}, "Error at position 1: unknown keyword /OVERWRTE"},
+      {{"/KML_LOG=a.kml", "/" + std::string(100, 'X')}, "Error at position 16: unknown keyword /" +
+                                                            std::string(32, 'X') + "..."},
+  };
+  for (const ErrorCase& c : cases) {
+    const CmdParseResult r = ParseCommandLine(c.args);
+    EXPECT_EQ(r.error, c.error) << c.args.back();
+    EXPECT_FALSE(r.run.has_value());
+  }
+  // What the terminal would take as a control sequence is not printed.
+  EXPECT_EQ(ParseCommandLine("/EXIT /F\x1b[2JO").error, "Unrecognized command /F?[2JO");
+}
+
+TEST(CommandLineParse, HelpAskedAnywhere) {
+  for (const auto& args : {Args({"-h"}), Args({"--help"}), Args({"/GPS=GARMIN", "--help"}), Args({"/COM=0", "-h"})}) {
+    const CmdParseResult r = ParseCommandLine(args);
+    EXPECT_TRUE(r.help) << args.back();
+    EXPECT_TRUE(r.ok()) << r.error;
+    EXPECT_FALSE(r.run.has_value());
+  }
+  EXPECT_TRUE(ParseCommandLine("--help").help);
+  EXPECT_FALSE(ParseCommandLine(Args({"-hx"})).help);
+  EXPECT_EQ(ParsedOk({"-hx"}).fileName, "-hx");
+}
+
 TEST(CommandLineParse, SingleTextTokenizer) {
   CmdParseResult r = ParseCommandLine("/gps=IQCOMPEO /KML_LOG=\"my flights/$date.kml\" /Win=0 /TIMEOUT=5");
   ASSERT_TRUE(r.ok()) << r.error;
@@ -228,7 +282,7 @@ TEST(CommandLineParse, SingleTextTokenizer) {
   EXPECT_EQ(r.run->operation, CmdOperation::kReadLog);
   EXPECT_EQ(r.run->fileName, "C:\\flights\\a b.igc");
   EXPECT_EQ(ParseCommandLine("\"/KML_LOG=a").error, "Bad double apostrophe (\") balance");
-  EXPECT_EQ(ParseCommandLine("/FOO=1").error, "Unrecognized command");
+  EXPECT_EQ(ParseCommandLine("/FOO=1").error, "Unrecognized command /FOO");
   EXPECT_FALSE(ParseCommandLine(std::string_view{}).run.has_value());
   // Quotes inside an argument the system already split are taken off.
   EXPECT_EQ(ParsedOk({"/KML_LOG=\"a b.kml\""}).fileName, "a b.kml");

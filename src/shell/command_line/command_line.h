@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,16 +87,42 @@ struct CmdParseResult {
   // Set when there is a run; empty with no error for an empty command line.
   std::optional<CmdRun> run;
   std::string error;  // shown with kCaptionParsing; the program ends
+  bool help = false;  // -h or --help: print CommandLineHelp() and end
   bool ok() const { return error.empty(); }
 };
+
+// What a keyword does with a text after '='.
+enum class CmdValueUse {
+  kRefused,   // a flag: "/OVERWRITE=no" must not quietly mean yes
+  kOptional,  // may be empty ("/ID=")
+  kRequired,  // empty or absent gives the row's `missing` text
+};
+
+// One keyword of the command line. The parser and the help text both read
+// this table, so a keyword cannot be known to one and not the other.
+struct CmdKeyword {
+  std::string_view name;
+  CmdValueUse value;
+  std::string_view valueName;  // what the help shows after '='
+  std::string_view missing;    // the message when a required value is empty
+  size_t maxLength;            // longer values are refused, never cut
+  // Stores the value in the run; the message of a bad value, or empty.
+  std::string (*apply)(CmdRun& run, std::string_view value);
+  std::string_view help;  // one line
+};
+
+std::span<const CmdKeyword> CommandLineKeywords();
+// The usage text -h and --help print: one line per keyword.
+std::string CommandLineHelp();
 
 // The command line as one text (the tokenizer of a single string, quotes
 // and all).
 CmdParseResult ParseCommandLine(std::string_view text);
-// The arguments as the system hands them over, already split. An argument
-// is a keyword only when it is '/' and a known keyword; a lone other
-// argument is a file to open. Positions in messages count in the arguments
-// joined by blanks.
+// The arguments as the system hands them over, already split. '/' starts
+// every absolute path too: a lone argument is a file to open unless it has
+// the shape of a keyword ('/', then letters, digits and '_' up to an
+// optional '='). Positions in messages count in the arguments joined by
+// blanks.
 CmdParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 
 // Every occurrence of "$date" replaced by "%d%02d%02d" of `time`. Nothing
