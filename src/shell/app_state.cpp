@@ -304,6 +304,28 @@ TransferCallbacks AppState::MakeCallbacks() {
 int AppState::StartOperation(AccessType access, ProtocolType protocol, uint32_t baudRate, int32_t parameter,
                              TransferInput input, void (AppState::*completion)(uint64_t, TransferResult&&),
                              std::string_view captionOverride) {
+  return StartOperationWith(
+      access, protocol, baudRate, parameter, std::move(input),
+      [this, completion](uint64_t generation, TransferResult&& result) {
+        (this->*completion)(generation, std::move(result));
+      },
+      captionOverride);
+}
+
+int AppState::StartTransfer(AccessType access, ProtocolType protocol, TransferInput input,
+                            std::function<bool(TransferResult&&)> onResult) {
+  return StartOperationWith(
+      access, protocol, 0, 0, std::move(input),
+      [this, onResult = std::move(onResult)](uint64_t generation, TransferResult&& result) {
+        if (!BeginCompletion(generation, result)) return;
+        FinishCompletion(onResult(std::move(result)));
+      },
+      {});
+}
+
+int AppState::StartOperationWith(AccessType access, ProtocolType protocol, uint32_t baudRate, int32_t parameter,
+                                 TransferInput input, std::function<void(uint64_t, TransferResult&&)> completion,
+                                 std::string_view captionOverride) {
   const TransferOperation& op = OperationFor(access);
   const std::string_view caption = captionOverride.empty() ? op.caption : captionOverride;
   if (transferBusy_) {
@@ -328,8 +350,8 @@ int AppState::StartOperation(AccessType access, ProtocolType protocol, uint32_t 
   transferBusy_ = true;
   transferFailed_ = false;
   lastProtocol_ = protocol;
-  CompletionFn done = [this, generation, completion](TransferResult&& result) {
-    (this->*completion)(generation, std::move(result));
+  CompletionFn done = [generation, completion = std::move(completion)](TransferResult&& result) {
+    completion(generation, std::move(result));
   };
   if (transfers_.Start(std::move(request), MakeCallbacks(), std::move(done)) != 0) {
     if (generation_ == generation) transferBusy_ = false;

@@ -207,6 +207,12 @@ class AppState {
   int UploadCtr(ProtocolType protocol);
   int DownloadCtr(ProtocolType protocol);
   int ReadLoggerData(ProtocolType protocol);
+  // A transfer whose result the caller takes in place of the lists: the busy
+  // check, the generations and the end of the transfer are every other
+  // one's. `onResult` runs on the UI thread unless the transfer was aborted
+  // and gives the operation's success. 0 or -1.
+  int StartTransfer(AccessType access, ProtocolType protocol, TransferInput input,
+                    std::function<bool(TransferResult&&)> onResult);
 
   // The completions, on the UI thread. A result that arrives when the
   // transfer is no longer pending (aborted) is dropped with its data.
@@ -265,6 +271,9 @@ class AppState {
                      TransferInput input,
                      void (AppState::*completion)(uint64_t, TransferResult&&),
                      std::string_view captionOverride = {});
+  int StartOperationWith(AccessType access, ProtocolType protocol, uint32_t baudRate, int32_t parameter,
+                         TransferInput input, std::function<void(uint64_t, TransferResult&&)> completion,
+                         std::string_view captionOverride);
   bool BeginCompletion(uint64_t generation, const TransferResult& result);
   void FinishCompletion(bool success);
   TransferCallbacks MakeCallbacks();

@@ -8,11 +8,9 @@
 
 namespace skylode {
 
-void RegisterInstrumentWorkers(Dispatcher& dispatcher, AppState& app,
-                               const flytec::FlytecTiming& flytecTiming) {
+void RegisterInstrumentWorkers(Dispatcher& dispatcher, const flytec::FlytecTiming& flytecTiming) {
   RegisterGarminWorkers(dispatcher.table());
   RegisterFlytecWorkers(dispatcher, flytecTiming);
-  RegisterAllTracksWorker(dispatcher.table(), app, flytecTiming);
 }
 
 void RegisterFileCommands(AppState& app) {

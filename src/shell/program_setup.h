@@ -11,9 +11,7 @@
 namespace skylode {
 
 // Fills the dispatcher's table with every instrument family this build speaks.
-// Needs the application state for workers that ask the pilot for a file.
-void RegisterInstrumentWorkers(Dispatcher& dispatcher, AppState& app,
-                               const flytec::FlytecTiming& flytecTiming = {});
+void RegisterInstrumentWorkers(Dispatcher& dispatcher, const flytec::FlytecTiming& flytecTiming = {});
 
 // Registers the commands of the file formats and the flight analysis.
 void RegisterFileCommands(AppState& app);

@@ -383,7 +383,7 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
   DispatcherTransferService transfers(dispatcher);
   AppState app(ui, settings, transfers);
   host.Attach(&app);
-  RegisterInstrumentWorkers(dispatcher, app, options.flytecTiming);
+  RegisterInstrumentWorkers(dispatcher, options.flytecTiming);
   RegisterFileCommands(app);
   app.hiddenLog = [&errors](std::string_view caption, std::string_view text) {
     errors << caption << ": " << text << '\n';
