@@ -252,6 +252,16 @@ std::string_view SentenceLineReader::checkDigits() const {
   return std::string_view(line_).substr(star + 1, 2);
 }
 
+bool SentenceLineReader::MissingCr() const {
+  using Ending = SentenceLineCollector::Ending;
+  return check_ == kSentenceTrailingText || ending() == Ending::kBareLf || ending() == Ending::kCutOff;
+}
+
+SentenceLineReader::FieldEnd SentenceLineReader::EndOfField(size_t i) const {
+  if (i + 1 < fields_.size()) return FieldEnd::kComma;
+  return check_ >= 0 ? FieldEnd::kStar : FieldEnd::kLineEnd;
+}
+
 bool SentenceLineReader::InSentence() const {
   return collector_.InLine() && collector_.Line().starts_with(prefix_);
 }

@@ -137,6 +137,15 @@ class SentenceLineReader {
   // What follows '*': the check digits, or less when the line ends sooner.
   std::string_view checkDigits() const;
   SentenceLineCollector::Ending ending() const { return collector_.ending(); }
+  // Something other than CR came after the check digits (more text, a bare
+  // LF, the next sentence).
+  bool MissingCr() const;
+
+  // What ended field `i`: the next comma, the '*' of a checked line, or the
+  // end of a line that never reached its '*'. Protocols that number their
+  // errors by field tell from this where a line broke off.
+  enum class FieldEnd { kComma, kStar, kLineEnd };
+  FieldEnd EndOfField(size_t i) const;
   // A line with the prefix has begun and not ended: silence now would cut
   // off a sentence that was meant for us.
   bool InSentence() const;

@@ -273,6 +273,14 @@ TEST(SentenceLineReader, GivesTheFieldsAndTheCheckDigits) {
   EXPECT_EQ(reader.check(), 5);
   EXPECT_EQ(reader.fields(), (Fields{"$PBRSNP", "A", "", "C", "D"}));
   EXPECT_EQ(reader.checkDigits(), "4b");
+  EXPECT_EQ(reader.EndOfField(3), SentenceLineReader::FieldEnd::kComma);
+  EXPECT_EQ(reader.EndOfField(4), SentenceLineReader::FieldEnd::kStar);
+  EXPECT_FALSE(reader.MissingCr());
+  for (std::string_view broken : {"$PBRSNP,A,,C,D*4b \r\n", "$PBRSNP,A,,C,D*4b\n", "$PBRSNP,A,,C,D*4b$"}) {
+    SentenceLineReader other("$PBRSNP,", 10);
+    ASSERT_EQ(ReadLines(other, broken).size(), 1u) << broken;
+    EXPECT_TRUE(other.MissingCr()) << broken;
+  }
 }
 
 TEST(SentenceLineReader, ALineWithoutStarIsSplitToShowWhereItBrokeOff) {
@@ -280,6 +288,8 @@ TEST(SentenceLineReader, ALineWithoutStarIsSplitToShowWhereItBrokeOff) {
   ASSERT_EQ(ReadLines(reader, "$PBRTL,3,1,15.07\r\n").size(), 1u);
   EXPECT_EQ(reader.check(), kSentenceNoStar);
   EXPECT_EQ(reader.fields(), (Fields{"$PBRTL", "3", "1", "15.07"}));
+  EXPECT_EQ(reader.EndOfField(2), SentenceLineReader::FieldEnd::kComma);
+  EXPECT_EQ(reader.EndOfField(3), SentenceLineReader::FieldEnd::kLineEnd);
   EXPECT_EQ(reader.checkDigits(), "");
 }
 

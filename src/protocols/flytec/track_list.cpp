@@ -14,9 +14,7 @@ constexpr int32_t kFieldCap = 1'000'000;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
-// What ended a field: the next comma, the '*' before the check digits, or
-// the end of a line that never reached its '*'.
-enum class FieldEnd { kComma, kStar, kLine };
+using FieldEnd = SentenceLineReader::FieldEnd;
 
 void AppendBounded(std::string& text, char c) {
   if (text.size() < kTrackListSlotMax) text.push_back(c);
@@ -58,23 +56,17 @@ int TrackListParser::TakeLine() {
         if (!IsHex(digits[i])) return -11;
       }
     }
-    // No CR after the check digits.
-    if (check == kSentenceTrailingText || reader_.ending() == SentenceLineCollector::Ending::kBareLf ||
-        reader_.ending() == SentenceLineCollector::Ending::kCutOff)
-      return -12;
+    if (reader_.MissingCr()) return -12;
     if (check == kSentenceChecksumMismatch) return -13;
     if (check < 0) return -14;
   }
   const std::vector<std::string_view>& fields = reader_.fields();
-  const size_t n = fields.size();
-  const auto endOf = [&](size_t i) {
-    return i + 1 < n ? FieldEnd::kComma : check >= 0 ? FieldEnd::kStar : FieldEnd::kLine;
-  };
+  const auto endOf = [this](size_t i) { return reader_.EndOfField(i); };
 
   // Number of flights in the list, not needed.
   for (char c : fields[1])
     if (!IsDigit(c)) return -2;
-  if (endOf(1) != FieldEnd::kComma) return endOf(1) == FieldEnd::kLine ? -1 : -2;
+  if (endOf(1) != FieldEnd::kComma) return endOf(1) == FieldEnd::kLineEnd ? -1 : -2;
 
   int flight = 0;
   for (size_t i = 0; i < fields[2].size(); ++i) {
@@ -83,7 +75,7 @@ int TrackListParser::TakeLine() {
     if (!IsDigit(fields[2][i]) || i == 2) return -4;
     flight = flight * 10 + (fields[2][i] - '0');
   }
-  if (endOf(2) != FieldEnd::kComma) return endOf(2) == FieldEnd::kLine ? -3 : -4;
+  if (endOf(2) != FieldEnd::kComma) return endOf(2) == FieldEnd::kLineEnd ? -3 : -4;
 
   TrackListSlot slot;
   slot.text = {static_cast<char>('0' + flight / 10), static_cast<char>('0' + flight % 10), ' ', ' ', ' '};

@@ -17,9 +17,7 @@ constexpr double kRadiansPerMinute = 0.0002908882086657;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
 
-// What ended a field: the next comma, the '*' before the check digits, or
-// the end of a line that never reached its '*'.
-enum class FieldEnd { kComma, kStar, kLine };
+using FieldEnd = SentenceLineReader::FieldEnd;
 
 // The error numbers of one coordinate and its hemisphere.
 struct CoordinateErrors {
@@ -95,19 +93,13 @@ int WaypointSentenceParser::TakeLine() {
     const std::string_view digits = reader_.checkDigits();
     if (digits.empty() || !IsUpperHex(digits[0])) return -17;
     if (digits.size() < 2 || !IsUpperHex(digits[1])) return -18;
-    // No CR after the check digits.
-    if (check == kSentenceTrailingText || reader_.ending() == SentenceLineCollector::Ending::kBareLf ||
-        reader_.ending() == SentenceLineCollector::Ending::kCutOff)
-      return -19;
+    if (reader_.MissingCr()) return -19;
     if (reader_.ending() == SentenceLineCollector::Ending::kStrayLf) return -21;
     if (check == kSentenceChecksumMismatch) return -20;
     if (check < 0) return -21;
   }
   const std::vector<std::string_view>& fields = reader_.fields();
-  const size_t n = fields.size();
-  const auto endOf = [&](size_t i) {
-    return i + 1 < n ? FieldEnd::kComma : check >= 0 ? FieldEnd::kStar : FieldEnd::kLine;
-  };
+  const auto endOf = [this](size_t i) { return reader_.EndOfField(i); };
   // Each step reads its field only when the one before ended in a comma.
   FlytecWaypoint wp;
   int r = ReadCoordinate(fields[1], endOf(1), 896, kLatitudeErrors, wp.latitude);
@@ -121,7 +113,7 @@ int WaypointSentenceParser::TakeLine() {
 
   if (fields[5].size() > kShortNameMax) return -12;
   wp.shortName = fields[5];
-  if (endOf(5) == FieldEnd::kLine) return -11;
+  if (endOf(5) == FieldEnd::kLineEnd) return -11;
   if (endOf(5) == FieldEnd::kComma) {
     // A short name alone ends the sentence; a long name needs an altitude.
     if (fields[6].size() > kLongNameMax) return -14;
