@@ -41,6 +41,9 @@ struct FamilyCommand {
   int32_t parameter = 0;  // waypoint upload mode, or the family's settings mode
   CommandDialog dialog = CommandDialog::kNone;
   bool alwaysDisabled = false;
+  // The download brings every chosen flight at once; they go into one file
+  // for the online flight log instead of the track log.
+  bool manyFlights = false;
   std::string_view button{};  // text of a button under the list, or empty
   int buttonPosition = 0;   // order among the buttons
 };

@@ -7,9 +7,8 @@
 
 namespace skylode {
 
-void RegisterInstrumentWorkers(Dispatcher& dispatcher, AppState& app, const WorkerTuning& tuning) {
+void RegisterInstrumentWorkers(Dispatcher& dispatcher, const WorkerTuning& tuning) {
   RegisterInstrumentFamilies(dispatcher.table(), tuning);
-  RegisterAllTracksWorker(dispatcher.table(), app, flytec::ScaledTiming(tuning.waitScale));
 }
 
 void RegisterFileCommands(AppState& app) {

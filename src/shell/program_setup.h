@@ -11,7 +11,7 @@
 namespace skylode {
 
 // Fills the dispatcher's table with every instrument family this build speaks.
-void RegisterInstrumentWorkers(Dispatcher& dispatcher, AppState& app, const WorkerTuning& tuning = {});
+void RegisterInstrumentWorkers(Dispatcher& dispatcher, const WorkerTuning& tuning = {});
 
 // Registers the commands of the file formats and the flight analysis.
 void RegisterFileCommands(AppState& app);

@@ -42,6 +42,7 @@ class WindowProgram {
   MainWindow& window() { return *window_; }
   QtUi& ui() { return *ui_; }
   SettingsStore& settings() { return *settings_; }
+  Dispatcher& dispatcher() { return *dispatcher_; }
 
  private:
   std::unique_ptr<SettingsStore> settings_;

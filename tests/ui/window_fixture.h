@@ -142,6 +142,7 @@ class WindowFixture : public ::testing::Test {
 
   AppState& app() { return program_->app(); }
   MainWindow& window() { return program_->window(); }
+  Dispatcher& dispatcher() { return program_->dispatcher(); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   std::unique_ptr<WindowProgram> program_;

@@ -22,8 +22,8 @@ constexpr CommandLineName kNames[] = {
 constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kReadCompeo, .menu = M::kLogs, .position = 200, .text = "Read IQ-Compeo(+)/Competino(+)", .shortcut = "Ctrl+E", .access = A::kReadTrackLog, .protocol = P::kFlytec, .button = "Compeo/Competino", .buttonPosition = 30},
     {.id = cmd::kReadFlytec, .menu = M::kLogs, .position = 201, .text = "Read &Flytec 50xx/60xx", .shortcut = "Ctrl+F", .access = A::kReadTrackLog, .protocol = P::kFlytec, .button = "Flytec 5020/5030", .buttonPosition = 40},
-    {.id = cmd::kReadAllIqTracks, .menu = M::kLogs, .position = 202, .text = "Read all IQ Tracks", .access = A::kReadTrackLog, .protocol = P::kFlytecAllTracks},
-    {.id = cmd::kReadAllFlytecTracks, .menu = M::kLogs, .position = 203, .text = "Read all Flytec Tracks", .access = A::kReadTrackLog, .protocol = P::kFlytecAllTracks},
+    {.id = cmd::kReadAllIqTracks, .menu = M::kLogs, .position = 202, .text = "Read all IQ Tracks", .access = A::kReadTrackLog, .protocol = P::kFlytecAllTracks, .manyFlights = true},
+    {.id = cmd::kReadAllFlytecTracks, .menu = M::kLogs, .position = 203, .text = "Read all Flytec Tracks", .access = A::kReadTrackLog, .protocol = P::kFlytecAllTracks, .manyFlights = true},
     {.id = cmd::kReadWptCompeo, .menu = M::kWpts, .position = 102, .text = "Read from &Compeo(+)/Competino(+)", .access = A::kReadWaypoints, .protocol = P::kFlytec},
     {.id = cmd::kReadWptFlytec, .menu = M::kWpts, .position = 103, .text = "Read from &Flytec 50xx/60xx", .access = A::kReadWaypoints, .protocol = P::kFlytec},
     {.id = cmd::kSendWptCompeoName, .menu = M::kWpts, .position = 202, .text = "Send to Compeo(+)/Competino(+) (Only Name)", .access = A::kSendWaypoints, .protocol = P::kFlytec, .parameter = 1},

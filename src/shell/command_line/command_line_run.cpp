@@ -389,7 +389,7 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
   host.SetMessageSink([&app](std::string_view caption, std::string_view text, MessageIcon icon) {
     app.ShowMessage(text, caption, BoxIconOf(icon));
   });
-  RegisterInstrumentWorkers(dispatcher, app, options.tuning);
+  RegisterInstrumentWorkers(dispatcher, options.tuning);
   RegisterFileCommands(app);
   app.hiddenLog = [&errors](std::string_view caption, std::string_view text) {
     errors << caption << ": " << text << '\n';

@@ -101,9 +101,11 @@ void AppState::RegisterFamilyCommands() {
       const FamilyCommand* command = &c;
       commands_.Add(c.id, Command{[this, command] { RunFamilyCommand(*command); },
                                   [this, command] {
-                                    // A dialog of the family's own comes with
-                                    // its own command, registered over this one.
-                                    if (command->alwaysDisabled || command->dialog == CommandDialog::kOwn)
+                                    // A dialog of the family's own, or the file
+                                    // many flights go into, comes with its own
+                                    // command, registered over this one.
+                                    if (command->alwaysDisabled || command->dialog == CommandDialog::kOwn ||
+                                        command->manyFlights)
                                       return false;
                                     return transfers_.Has(command->access, command->protocol);
                                   },
