@@ -1,6 +1,5 @@
 #include "shell/program_setup.h"
 
-#include "protocols/flytec/link.h"
 #include "shell/commands/analysis_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"

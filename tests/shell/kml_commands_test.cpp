@@ -17,6 +17,7 @@
 #include "shell/commands/command_ids.h"
 #include "shell/commands/kml_commands.h"
 #include "records/calendar.h"
+#include "family_commands.h"
 
 namespace skylode::test {
 namespace {

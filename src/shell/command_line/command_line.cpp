@@ -173,7 +173,7 @@ constexpr CmdKeyword kKeywordTable[] = {
     {"WR_WPT", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kWriteWaypoints>,
      "read a waypoint file and upload it"},
     {"WR_WPT2", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kWriteWaypoints2>,
-     "the same; an IQCOMPEO gets each waypoint's ID before its name"},
+     "the same, each name led by the waypoint's ID where the instrument shows only names"},
     {"WR_CTR", V::kRequired, "file", "Missing CTR file name", kFile, SetFile<CmdOperation::kWriteCtr>,
      "read an OpenAir airspace file and upload the airspaces"},
     {"USERNAME", V::kRequired, "name", "Missing username", kCmdPilotNameMax,
@@ -182,7 +182,7 @@ constexpr CmdKeyword kKeywordTable[] = {
        run.pilotName = v;
        return {};
      },
-     "write the pilot name and IDs into a Flymaster"},
+     "write the pilot name and IDs into the instrument"},
     {"COMP_LOG", V::kRequired, "IGC|KML", "Bad competition fle type", kFile,
      [](CmdRun& run, std::string_view v) -> std::string {
        const std::string up = Upper(v);
@@ -245,7 +245,7 @@ constexpr CmdKeyword kKeywordTable[] = {
      },
      "end of the competition time window"},
     {"NOCHECK", V::kRefused, "", "", 0, SetFlag<&CmdRun::noCheck>, "no speed check in the competition save"},
-    {"PWROFF", V::kRefused, "", "", 0, SetFlag<&CmdRun::powerOff>, "switch a Flymaster off after the transfer"},
+    {"PWROFF", V::kRefused, "", "", 0, SetFlag<&CmdRun::powerOff>, "switch the instrument off after the transfer"},
 
     {"NOTIFY", V::kRequired, "name", "Missing window class name", kCmdNotifyNameMax,
      [](CmdRun& run, std::string_view v) -> std::string {
