@@ -2,6 +2,7 @@
 // about a base position, one fix per `step` seconds.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -140,6 +141,55 @@ inline std::vector<TrackPoint> Flight(size_t n, std::vector<Metres> route, uint3
     }
   }
   return FromOffsets(o, s);
+}
+
+
+// A long cross-country flight as an instrument logs it: glides toward the
+// corners of a large triangle, thermals circled while drifting downwind,
+// climb and sink, a few metres of GPS noise, and laps of the triangle until
+// `n` fixes are logged. `hz` fixes a second share one whole-second time, as
+// they do once read back from IGC B records.
+inline std::vector<TrackPoint> LoggedFlight(size_t n, uint32_t hz, uint32_t seed, const Shape& s = {}) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const Metres corners[] = {{52000, 18000}, {21000, 64000}, {150, -90}};
+  const double dt = 1.0 / hz;
+  Metres at;
+  double height = 1500;  // metres
+  double heading = 0;
+  size_t target = 0;
+  bool circling = false;
+  double phaseLeft = 240;  // seconds of the current glide or climb
+  double climb = 2;
+  std::vector<TrackPoint> out;
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (circling) {
+      heading += 10.0 / 45.0 * dt;  // 10 m/s on a 45 m circle
+      at.east += (10 * std::sin(heading) + 2.0) * dt;
+      at.north += 10 * std::cos(heading) * dt;
+      height += climb * dt;
+    } else {
+      const Metres& c = corners[target];
+      heading = std::atan2(c.east - at.east, c.north - at.north);
+      at.east += 11 * std::sin(heading) * dt;
+      at.north += 11 * std::cos(heading) * dt;
+      height -= 1.1 * dt;
+      if (std::hypot(c.east - at.east, c.north - at.north) < 200) target = (target + 1) % 3;
+    }
+    height = std::clamp(height, 600.0, 3200.0);
+    phaseLeft -= dt;
+    if (phaseLeft <= 0) {
+      circling = !circling;
+      phaseLeft = circling ? 120 + 240 * unit(gen) : 300 + 600 * unit(gen);
+      climb = 0.8 + 2.5 * unit(gen);
+    }
+    const Metres noisy{at.east + 4 * (unit(gen) - 0.5), at.north + 4 * (unit(gen) - 0.5)};
+    const double h = height + 3 * (unit(gen) - 0.5);
+    out.push_back(PointAt(s.baseLat, s.baseLon, noisy, kMorning + static_cast<uint32_t>(i / hz),
+                          static_cast<int32_t>(std::lround(h * 10))));
+  }
+  return out;
 }
 
 }  // namespace skylode::fixtures
