@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "analysis/trip_search_reference.cpp"
 #include "formats/kml_writer.h"
 #include "formats/text_output_buffer.h"
+#include "kml_test_support.h"
 #include "records/calendar.h"
 
 namespace skylode {
@@ -62,13 +61,6 @@ std::string ReferenceFile(const std::vector<TrackPoint>& points) {
   return WrapKmlDocument(folder.text());
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The loop tests are the slow part of the plain loops, so the flights are
 // kept short: a small triangle closed at 1 Hz, searched on every position,
 // and an open flight at 5 Hz, sampled down to 2000 positions, whose loops
@@ -94,7 +86,7 @@ TEST(KmlAnalysisIdentity, ConversionMatchesTheFirstDefinitionsByteForByte) {
     request.overwrite = true;
     request.loopFlightGap = kGap;
     ASSERT_TRUE(WriteGoogleEarthTrack(file.string(), c.points, request).ok());
-    const std::string written = ReadFile(file);
+    const std::string written = kml_test::ReadFile(file.string());
     const std::string expected = ReferenceFile(c.points);
     // A statistics line or placemark that differs is easier to read than
     // the first differing byte of a whole file.
