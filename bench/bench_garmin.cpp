@@ -46,7 +46,7 @@ void BM_GarminTrackDownloadAt9600(benchmark::State& state) {
   TransferContext ctx(request, {});
   ctx.SetTrace(nullptr);
   garmin::GarminSession session(ctx);
-  if (session.ReadProductData() != TransferOutcome::kSuccess) {
+  if (!session.ReadProductData().ok()) {
     state.SkipWithError("no product data");
     return;
   }
@@ -55,7 +55,7 @@ void BM_GarminTrackDownloadAt9600(benchmark::State& state) {
     const size_t sent0 = unit->BytesSent(), received0 = unit->BytesReceived();
     const auto start = std::chrono::steady_clock::now();
     TrackLog log;
-    if (garmin::GarminDownloadTrackLog(session, log) != TransferOutcome::kSuccess || log.count() != points) {
+    if (!garmin::GarminDownloadTrackLog(session, log).ok() || log.count() != points) {
       state.SkipWithError("download failed");
       break;
     }

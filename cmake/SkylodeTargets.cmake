@@ -44,7 +44,7 @@ function(skylode_test name dir)
   target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
   target_compile_definitions(test_${name} PRIVATE
     SKYLODE_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
-    SKYLODE_SHARED_DATA="${CMAKE_SOURCE_DIR}/../shared/data"
+    SKYLODE_README="${CMAKE_SOURCE_DIR}/README.md"
     SKYLODE_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(_deps)
   foreach(dep IN LISTS ARGN)

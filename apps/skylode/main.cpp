@@ -1,8 +1,8 @@
 // Skylode: downloads flight instruments and converts their tracks.
 //
-// The choice between the window and a hidden command-line run is made before
-// anything of Qt exists: a run on a competition server without a display
-// must never load a platform plugin.
+// The choice between the window and a hidden command-line run (or the help
+// text) is made before anything of Qt exists: a run on a competition server
+// without a display must never load a platform plugin.
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
   if (!parsed.ok()) {
     std::cerr << skylode::kCaptionParsing << ": " << parsed.error << '\n';
     return 1;
+  }
+  if (parsed.help) {
+    std::cout << skylode::CommandLineHelp() << std::flush;
+    return std::cout ? 0 : 1;
   }
   // A hidden run and the conversions never touch Qt: they must work on a
   // machine without a display.

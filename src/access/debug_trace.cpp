@@ -80,23 +80,6 @@ int32_t DebugTrace::Size() const {
   return position_;
 }
 
-DebugTrace& TheDebugTrace() {
-  static DebugTrace trace;
-  return trace;
-}
-
-void DebugTraceClear() { TheDebugTrace().Clear(); }
-void DebugTraceByte(uint8_t b) { TheDebugTrace().Byte(b); }
-void DebugTraceBytes(std::span<const uint8_t> bytes) { TheDebugTrace().Bytes(bytes); }
-void DebugTraceText(std::string_view s) { TheDebugTrace().Text(s); }
-void DebugTraceHex(std::span<const uint8_t> bytes) { TheDebugTrace().Hex(bytes); }
-void DebugTraceHex(const void* bytes, size_t n) {
-  if (n == 0) return;
-  TheDebugTrace().Hex({static_cast<const uint8_t*>(bytes), n});
-}
-void DebugTraceHexWord(uint32_t w) { TheDebugTrace().HexWord(w); }
-std::vector<uint8_t> DebugTraceSnapshot() { return TheDebugTrace().Snapshot(); }
-
 std::string FormatHexDump(std::span<const uint8_t> bytes) {
   std::string out;
   out.reserve((bytes.size() / 16 + 1) * 78);

@@ -1,7 +1,7 @@
-// The record of the last exchange with an instrument: every byte sent and
+// The record of one exchange with an instrument: every byte sent and
 // received, in the order the port code and the protocols handled them, plus a
-// few text and hexadecimal notes. The user saves it to send to whoever looks
-// into a failing instrument.
+// few text and hexadecimal notes. Each transfer writes its own; the user
+// saves the last one to send to whoever looks into a failing instrument.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +17,7 @@ namespace skylode {
 // A fixed buffer that fills once and then drops further data: the start of a
 // failing exchange is what explains it, so we never wrap around.
 //
-// One or two worker threads write while the window thread reads or clears, so
+// The transfer's worker writes while the window thread reads or clears, so
 // every operation holds the lock for its whole length (a hex block is never
 // split by another thread's bytes) and readers get a copy, never a view.
 class DebugTrace {
@@ -55,19 +55,6 @@ class DebugTrace {
   std::vector<uint8_t> buffer_;  // kCapacity bytes, allocated once
   int32_t position_ = 0;
 };
-
-// The one trace of the program, shared by the port layer, the protocols and
-// the Help menu's dump and clear commands.
-DebugTrace& TheDebugTrace();
-
-void DebugTraceClear();
-void DebugTraceByte(uint8_t b);
-void DebugTraceBytes(std::span<const uint8_t> bytes);
-void DebugTraceText(std::string_view s);
-void DebugTraceHex(std::span<const uint8_t> bytes);
-void DebugTraceHex(const void* bytes, size_t n);
-void DebugTraceHexWord(uint32_t w);
-std::vector<uint8_t> DebugTraceSnapshot();
 
 // A readable hex dump for the window: per 16 bytes the offset (8 hex digits),
 // the bytes in hex and the printable ASCII, lines ended by "\n".

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "access/debug_trace.h"
 #include "access/port_names.h"
 
 namespace skylode {
@@ -165,12 +164,12 @@ TransferCallbacks WrapCallbacks(const TransferCallbacks& cb, const std::shared_p
 }
 
 void RunWorker(std::shared_ptr<Dispatcher::Core> core, std::shared_ptr<Run> run, WorkerFn worker,
-               TransferRequest request, TransferCallbacks callbacks) {
+               TransferRequest request, TransferCallbacks callbacks, std::shared_ptr<DebugTrace> trace) {
   TransferResult result;
   {
     // The context (port, the data handed in) dies here, on this thread,
     // whether or not anyone still waits for the result.
-    TransferContext context(std::move(request), std::move(callbacks), run->abort);
+    TransferContext context(std::move(request), std::move(callbacks), run->abort, std::move(trace));
     try {
       result = worker(context);
     } catch (const std::exception& e) {
@@ -228,9 +227,9 @@ bool DeviceAccessTable::Has(AccessType access, ProtocolType protocol) const {
   return Find(static_cast<int>(access), static_cast<int>(protocol)) != nullptr;
 }
 
-Dispatcher::Dispatcher(DispatcherHost& host) : host_(host), core_(std::make_shared<Core>()) {
+Dispatcher::Dispatcher(DispatcherHost& host)
+    : host_(host), core_(std::make_shared<Core>()), lastTrace_(std::make_shared<DebugTrace>()) {
   core_->host = &host;
-  TheDebugTrace().Clear();
 }
 
 Dispatcher::~Dispatcher() {
@@ -285,7 +284,9 @@ int Dispatcher::StartTransfer(int access, int protocol, TransferRequest request,
       Show(Caption{kCaptionGpsAccess}, kTextPortInUse);
       return -1;
     }
-    TheDebugTrace().Clear();
+    // A new trace rather than a cleared one: a worker abandoned by an abort
+    // may still be writing to the old.
+    auto trace = std::make_shared<DebugTrace>();
     run->generation = core_->lastGeneration.load() + 1;
     core_->lastGeneration.store(run->generation);
     // Busy and live before the worker runs: a worker that ends at once must
@@ -295,7 +296,8 @@ int Dispatcher::StartTransfer(int access, int protocol, TransferRequest request,
     core_->active = run;
     TransferCallbacks wrapped = WrapCallbacks(callbacks, core_, run);
     try {
-      std::thread(RunWorker, core_, run, *worker, std::move(request), std::move(wrapped)).detach();
+      std::thread(RunWorker, core_, run, *worker, std::move(request), std::move(wrapped), trace).detach();
+      lastTrace_ = std::move(trace);
     } catch (const std::system_error&) {
       core_->active.reset();
       core_->live.store(0);

@@ -7,7 +7,8 @@
 // UI thread through the host's Post. Each transfer has a generation number:
 // once a transfer has been aborted, everything it still sends (status lines,
 // questions, its result) is dropped, so an abandoned worker can never change
-// the program's lists.
+// the program's lists. Each transfer records its bytes in a debug trace of
+// its own; the dispatcher keeps the newest one.
 #pragma once
 
 #include <array>
@@ -20,6 +21,7 @@
 #include <string>
 #include <string_view>
 
+#include "access/debug_trace.h"
 #include "access/transfer_context.h"
 #include "records/caption.h"
 #include "records/device_types.h"
@@ -117,6 +119,9 @@ class Dispatcher {
   int abandonedWorkers() const;
   // The number of the newest transfer; 0 before the first.
   uint64_t generation() const;
+  // The debug trace of the newest transfer (an empty one before the first),
+  // for the person to save or clear. A running transfer is still writing it.
+  std::shared_ptr<DebugTrace> lastTrace() const { return lastTrace_; }
 
   // The state shared with the worker threads: one per dispatcher, kept alive
   // by abandoned workers that outlive it.
@@ -129,6 +134,7 @@ class Dispatcher {
   DispatcherHost& host_;
   DeviceAccessTable table_;
   std::shared_ptr<Core> core_;
+  std::shared_ptr<DebugTrace> lastTrace_;
 };
 
 }  // namespace skylode

@@ -35,6 +35,20 @@ std::optional<int64_t> ReadMagnitude(std::string_view field, size_t pos, int64_t
   return value;
 }
 
+// Commas end fields; past `maxFields` they still end the field before them.
+void SplitFields(std::string_view body, std::vector<std::string_view>& fields, int maxFields) {
+  size_t start = 0;
+  while (static_cast<int>(fields.size()) < maxFields) {
+    const size_t comma = body.find(',', start);
+    if (comma == std::string_view::npos) {
+      fields.push_back(body.substr(start));
+      break;
+    }
+    fields.push_back(body.substr(start, comma - start));
+    start = comma + 1;
+  }
+}
+
 }  // namespace
 
 uint8_t SentenceChecksum(std::string_view body) {
@@ -72,16 +86,7 @@ int CheckAndSplitSentence(std::string_view text, std::vector<std::string_view>& 
   if (tail.size() > 2) return kSentenceTrailingText;
   if (((high << 4) | low) != sum) return kSentenceChecksumMismatch;
 
-  size_t start = 0;
-  while (static_cast<int>(fields.size()) < maxFields) {
-    const size_t comma = body.find(',', start);
-    if (comma == std::string_view::npos) {
-      fields.push_back(body.substr(start));
-      break;
-    }
-    fields.push_back(body.substr(start, comma - start));
-    start = comma + 1;
-  }
+  SplitFields(body, fields, maxFields);
   return static_cast<int>(fields.size());
 }
 
@@ -166,21 +171,36 @@ void SentenceLineCollector::Reset() {
   state_ = State::kWaitDollar;
   line_.clear();
   complete_ = false;
+  restart_ = false;
+  ending_ = Ending::kCrLf;
 }
 
 bool SentenceLineCollector::Feed(uint8_t byte) {
   if (complete_) {
     line_.clear();
     complete_ = false;
+    if (restart_) {
+      restart_ = false;
+      line_.assign(1, '$');
+      ending_ = Ending::kCrLf;
+      state_ = State::kLine;
+    }
   }
   switch (state_) {
     case State::kWaitDollar:
       if (byte == '$') {
         line_.assign(1, '$');
+        ending_ = Ending::kCrLf;
         state_ = State::kLine;
       }
       return false;
     case State::kLine:
+      if (byte == '$') {
+        ending_ = Ending::kCutOff;
+        restart_ = true;
+        complete_ = true;
+        return true;
+      }
       if (byte == '\r') {
         state_ = State::kWaitLf;
         return false;
@@ -189,14 +209,61 @@ bool SentenceLineCollector::Feed(uint8_t byte) {
         if (line_.size() < kMaxLine) line_ += static_cast<char>(byte);
         return false;
       }
-      break;  // a bare LF ends the line too
+      ending_ = Ending::kBareLf;  // a bare LF ends the line too
+      break;
     case State::kWaitLf:
-      if (byte != '\n') return false;
+      if (byte != '\n') {
+        ending_ = Ending::kStrayLf;
+        return false;
+      }
       break;
   }
   state_ = State::kWaitDollar;
   complete_ = true;
   return true;
+}
+
+SentenceLineReader::SentenceLineReader(std::string_view prefix, int maxFields)
+    : prefix_(prefix), maxFields_(maxFields) {}
+
+void SentenceLineReader::Reset() {
+  collector_.Reset();
+  line_.clear();
+  fields_.clear();
+  check_ = 0;
+}
+
+bool SentenceLineReader::Feed(uint8_t byte) {
+  if (!collector_.Feed(byte)) return false;
+  if (!collector_.Line().starts_with(prefix_)) return false;
+  line_ = collector_.Line();
+  check_ = CheckAndSplitSentence(line_, fields_, maxFields_);
+  if (check_ == kSentenceNoStar) {
+    std::string_view body = line_;
+    if (const size_t nul = body.find('\0'); nul != std::string_view::npos) body = body.substr(0, nul);
+    SplitFields(body, fields_, maxFields_);
+  }
+  return true;
+}
+
+std::string_view SentenceLineReader::checkDigits() const {
+  const size_t star = line_.find('*', 1);
+  if (star == std::string::npos) return {};
+  return std::string_view(line_).substr(star + 1, 2);
+}
+
+bool SentenceLineReader::MissingCr() const {
+  using Ending = SentenceLineCollector::Ending;
+  return check_ == kSentenceTrailingText || ending() == Ending::kBareLf || ending() == Ending::kCutOff;
+}
+
+SentenceLineReader::FieldEnd SentenceLineReader::EndOfField(size_t i) const {
+  if (i + 1 < fields_.size()) return FieldEnd::kComma;
+  return check_ >= 0 ? FieldEnd::kStar : FieldEnd::kLineEnd;
+}
+
+bool SentenceLineReader::InSentence() const {
+  return collector_.InLine() && collector_.Line().starts_with(prefix_);
 }
 
 std::optional<int32_t> ReadDecimal(std::string_view field) {

@@ -74,21 +74,89 @@ class SentenceReader {
 
 // For protocols that collect a whole line before checking it: the bytes from
 // '$' up to CR, at most 80 of them (the rest of a longer line is dropped, so
-// its checksum fails later), ended by LF. Bytes before a '$' are skipped.
+// its checksum fails later), ended by LF. Bytes before a '$' are skipped. A
+// '$' inside a line starts the next sentence: the line so far is handed over
+// as cut off, so that a sentence that lost its end is never taken for whole
+// nor dropped unseen.
 class SentenceLineCollector {
  public:
   static constexpr size_t kMaxLine = 80;
+
+  // How the last line ended; protocols that insist on CR LF look here.
+  enum class Ending {
+    kCrLf,
+    kBareLf,    // LF without CR
+    kStrayLf,   // other bytes between CR and LF (dropped)
+    kCutOff,    // the next sentence's '$' came first
+  };
 
   // True when `byte` completed a line; Line() then holds it until the next byte.
   bool Feed(uint8_t byte);
   void Reset();
   std::string_view Line() const { return line_; }
+  Ending ending() const { return ending_; }
+  // A line has begun and its LF has not come yet; Line() holds what came.
+  bool InLine() const { return state_ != State::kWaitDollar; }
 
  private:
   enum class State { kWaitDollar, kLine, kWaitLf };
   State state_ = State::kWaitDollar;
   std::string line_;
   bool complete_ = false;
+  bool restart_ = false;  // the '$' that cut off the last line begins the next
+  Ending ending_ = Ending::kCrLf;
+};
+
+// The whole-line way of reading one kind of sentence, shared by the
+// protocols that parse fields rather than bytes: lines are collected as
+// SentenceLineCollector does, lines that do not begin with `prefix` are passed
+// over, and the others are checked and split by CheckAndSplitSentence. What
+// the fields mean, and which error numbers a protocol shows, stay with the
+// protocol.
+class SentenceLineReader {
+ public:
+  // `prefix` as the line begins, e.g. "$PBRTL,"; empty takes every line.
+  SentenceLineReader(std::string_view prefix, int maxFields);
+  SentenceLineReader(const SentenceLineReader&) = delete;
+  SentenceLineReader& operator=(const SentenceLineReader&) = delete;
+
+  // True when `byte` completed a line that begins with the prefix; the
+  // accessors below describe it until the next byte.
+  bool Feed(uint8_t byte);
+  void Reset();
+
+  // CheckAndSplitSentence's result for the line: the number of fields or one
+  // of the kSentence errors.
+  int check() const { return check_; }
+  bool checked() const { return check_ >= 0; }
+  // The fields, views into line(). A line without '*' is split all the same,
+  // the whole of it as body, so that a protocol can tell in which field it
+  // broke off.
+  const std::vector<std::string_view>& fields() const { return fields_; }
+  std::string_view line() const { return line_; }
+  // What follows '*': the check digits, or less when the line ends sooner.
+  std::string_view checkDigits() const;
+  SentenceLineCollector::Ending ending() const { return collector_.ending(); }
+  // Something other than CR came after the check digits (more text, a bare
+  // LF, the next sentence).
+  bool MissingCr() const;
+
+  // What ended field `i`: the next comma, the '*' of a checked line, or the
+  // end of a line that never reached its '*'. Protocols that number their
+  // errors by field tell from this where a line broke off.
+  enum class FieldEnd { kComma, kStar, kLineEnd };
+  FieldEnd EndOfField(size_t i) const;
+  // A line with the prefix has begun and not ended: silence now would cut
+  // off a sentence that was meant for us.
+  bool InSentence() const;
+
+ private:
+  SentenceLineCollector collector_;
+  std::string prefix_;
+  int maxFields_;
+  std::string line_;
+  std::vector<std::string_view> fields_;
+  int check_ = 0;
 };
 
 // The decimal readers of numeric fields. Blanks may lead and trail; a field

@@ -1,5 +1,6 @@
-// A port that records every byte it reads and writes in a debug trace, so
-// protocols never have to remember to.
+// A port that records every byte it reads and writes in its transfer's debug
+// trace, so protocols never have to remember to. It shares the trace, so a
+// trace lives as long as a port still writes to it.
 #pragma once
 
 #include <memory>
@@ -12,7 +13,7 @@ class DebugTrace;
 
 class TracingPort final : public Port {
  public:
-  TracingPort(std::unique_ptr<Port> inner, DebugTrace& trace);
+  TracingPort(std::unique_ptr<Port> inner, std::shared_ptr<DebugTrace> trace);
 
   IoResult Write(std::span<const uint8_t> bytes, const CancelToken& cancel) override;
   bool SetSpeed(uint32_t baud, bool softwareFlow) override { return inner_->SetSpeed(baud, softwareFlow); }
@@ -30,7 +31,7 @@ class TracingPort final : public Port {
 
  private:
   std::unique_ptr<Port> inner_;
-  DebugTrace& trace_;
+  std::shared_ptr<DebugTrace> trace_;  // never null
 };
 
 }  // namespace skylode

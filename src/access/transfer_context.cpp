@@ -3,7 +3,6 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "access/debug_trace.h"
 #include "access/port_names.h"
 #include "access/serial_port.h"
 #include "access/tracing_port.h"
@@ -81,11 +80,11 @@ bool AbortSignal::SleepFor(std::chrono::milliseconds duration) {
 }
 
 TransferContext::TransferContext(TransferRequest request, TransferCallbacks callbacks,
-                                 std::shared_ptr<AbortSignal> abort)
+                                 std::shared_ptr<AbortSignal> abort, std::shared_ptr<DebugTrace> trace)
     : request_(std::move(request)),
       callbacks_(std::move(callbacks)),
       abort_(abort ? std::move(abort) : std::make_shared<AbortSignal>()),
-      trace_(&TheDebugTrace()) {}
+      trace_(std::move(trace)) {}
 
 TransferContext::~TransferContext() { ClosePort(); }
 
@@ -154,7 +153,7 @@ bool TransferContext::SetPortSpeed(uint32_t baud) {
 }
 
 void TransferContext::AttachPort(std::unique_ptr<Port> port) {
-  port_ = trace_ != nullptr && port ? std::make_unique<TracingPort>(std::move(port), *trace_) : std::move(port);
+  port_ = trace_ != nullptr && port ? std::make_unique<TracingPort>(std::move(port), trace_) : std::move(port);
 }
 
 Port& TransferContext::port() {

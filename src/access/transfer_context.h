@@ -21,6 +21,7 @@
 #include <variant>
 #include <vector>
 
+#include "access/debug_trace.h"
 #include "access/port.h"
 #include "records/ctr_list.h"
 #include "records/device_types.h"
@@ -30,8 +31,6 @@
 #include "records/waypoint.h"
 
 namespace skylode {
-
-class DebugTrace;
 
 // --- What a worker returns -------------------------------------------------
 
@@ -45,7 +44,15 @@ struct TrackLogPayload {
   RawIgcBuffer raw;
 };
 
-using TransferPayload = std::variant<std::monostate, TrackLogPayload, WaypointList, CtrList>;
+// Flights read one after another and handed over each on its own, for the
+// shell to analyse and file (the all-tracks download): every log with its
+// points, source, hasBaroHeight, sourceProtocol and gRecordValid (the
+// instrument signed that flight), in the order they were read.
+struct FlightListPayload {
+  std::vector<TrackLog> flights;
+};
+
+using TransferPayload = std::variant<std::monostate, TrackLogPayload, WaypointList, CtrList, FlightListPayload>;
 
 struct TransferResult {
   TransferOutcome outcome = TransferOutcome::kFailure;
@@ -73,6 +80,9 @@ struct TransferResult {
   }
   static TransferResult Airspaces(CtrList list, int32_t code = 0) {
     return {TransferOutcome::kSuccess, code, 0, 0, std::move(list)};
+  }
+  static TransferResult Flights(FlightListPayload flights, TrackLogSource source) {
+    return {TransferOutcome::kSuccess, 0, static_cast<int32_t>(source), 0, std::move(flights)};
   }
 };
 
@@ -166,9 +176,12 @@ class AbortSignal {
 class TransferContext {
  public:
   // The abort signal is shared with whoever may abort the transfer; a context
-  // made by a test can pass its own or none.
+  // made by a test can pass its own or none. The trace is this transfer's own
+  // record of the bytes on its port (the dispatcher keeps the last one for
+  // the person to save); null records nothing.
   TransferContext(TransferRequest request, TransferCallbacks callbacks,
-                  std::shared_ptr<AbortSignal> abort = nullptr);
+                  std::shared_ptr<AbortSignal> abort = nullptr,
+                  std::shared_ptr<DebugTrace> trace = std::make_shared<DebugTrace>());
   ~TransferContext();
   TransferContext(const TransferContext&) = delete;
   TransferContext& operator=(const TransferContext&) = delete;
@@ -210,10 +223,10 @@ class TransferContext {
   Port& port();
   void ClosePort();
 
-  // Bytes through the port go to this trace (the program's one trace by
-  // default); null turns tracing off.
-  void SetTrace(DebugTrace* trace) { trace_ = trace; }
-  DebugTrace* trace() const { return trace_; }
+  // Bytes through a port attached from now on go to this trace; null turns
+  // tracing off.
+  void SetTrace(std::shared_ptr<DebugTrace> trace) { trace_ = std::move(trace); }
+  DebugTrace* trace() const { return trace_.get(); }
 
   // --- Lines in the window ---
   void Status(std::string_view text);
@@ -236,8 +249,8 @@ class TransferContext {
   TransferRequest request_;
   TransferCallbacks callbacks_;
   std::shared_ptr<AbortSignal> abort_;
+  std::shared_ptr<DebugTrace> trace_;
   std::unique_ptr<Port> port_;
-  DebugTrace* trace_;
 };
 
 // The name the rest of the program knows the context by.

@@ -49,6 +49,37 @@ SpeedAndClimb MeanSpeedAndClimb60(std::span<const TrackPoint> points, size_t ind
 // Speed over the 10 seconds that end at points[index], km/h.
 double TopSpeed10(std::span<const TrackPoint> points, size_t index);
 
+// The same windows for every position of a track, with each leg's
+// ellipsoidal distance computed once instead of once per window it falls in.
+// A window walks back from its position to the previous position with a
+// different time, from there to the next earlier time, and so on; fixes that
+// share a second (several fixes a second, or an echo) are passed over. So
+// each position has one leg that a walk can take from it, and the walks only
+// add those legs up, in the same order as the single-position functions:
+// their results are the same to the last bit.
+// The points must outlive the object and stay unchanged.
+class TrackLegs {
+ public:
+  explicit TrackLegs(std::span<const TrackPoint> points);
+
+  size_t size() const { return points_.size(); }
+  // Distance from points[i - 1] to points[i], metres; i >= 1.
+  double Step(size_t i) const { return step_[i]; }
+  SpeedAndClimb MeanSpeedAndClimb60(size_t index) const;
+  double TopSpeed10(size_t index) const;
+
+ private:
+  friend struct CachedLegs;
+  std::span<const TrackPoint> points_;
+  std::vector<double> step_;
+  // For position i: where its run of equal times starts, whether a segment
+  // starts among the positions of the run before i (a walk stops there), and
+  // the distance from the position before the run to i.
+  std::vector<size_t> runStart_;
+  std::vector<uint8_t> stopInRun_;
+  std::vector<double> walkLeg_;
+};
+
 // Fills times, heights, speeds, climbs and the total distance from
 // stats.points. Leaves the flags, IDs and trip distances alone.
 void ComputeFlightStatistics(FlightStatistics& stats);

@@ -57,19 +57,22 @@ size_t SpeedFilter(TrackPoint* points, size_t count) {
   if (anchor == count) return 0;
 
   // Each position is measured from the last one kept, so a single jump is
-  // dropped while the neighbours on either side of it stay.
+  // dropped while the neighbours on either side of it stay. While nothing
+  // is dropped that is the pair the histogram has already measured.
   std::vector<bool> keep(count, false);
   keep[anchor] = true;
   size_t ref = anchor;
   for (size_t i = anchor; i-- > 0;) {
-    if (PairSpeed(points[i], points[ref]) < threshold) {
+    const double v = ref == i + 1 ? pairSpeed[i] : PairSpeed(points[i], points[ref]);
+    if (v < threshold) {
       keep[i] = true;
       ref = i;
     }
   }
   ref = anchor;
   for (size_t i = anchor + 1; i < count; ++i) {
-    if (PairSpeed(points[ref], points[i]) < threshold) {
+    const double v = ref + 1 == i ? pairSpeed[ref] : PairSpeed(points[ref], points[i]);
+    if (v < threshold) {
       keep[i] = true;
       ref = i;
     }

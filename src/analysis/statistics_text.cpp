@@ -70,6 +70,7 @@ std::string BuildTrackClipboardText(std::span<const TrackPoint> points) {
   std::string text;
   text.reserve(points.size() * 64);
   char buf[64];
+  const TrackLegs legs(points);
   for (size_t i = 0; i < points.size(); ++i) {
     const TrackPoint& p = points[i];
     const CalendarTime t = SecondsToDateTime(p.time);
@@ -85,7 +86,7 @@ std::string BuildTrackClipboardText(std::span<const TrackPoint> points) {
     std::snprintf(buf, sizeof buf, ", %c%lld.%lld, ", h < 0 ? '-' : ' ', static_cast<long long>(mag / 10),
                   static_cast<long long>(mag % 10));
     text += buf;
-    text += FixedDecimals(MeanSpeedAndClimb60(points, i).speed, 1);
+    text += FixedDecimals(legs.MeanSpeedAndClimb60(i).speed, 1);
     text += "\r\n";
   }
   return text;

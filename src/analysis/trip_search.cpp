@@ -158,6 +158,8 @@ TripMatrix& TripMatrix::operator=(const TripMatrix& other) {
 
 namespace {
 
+size_t GapCells(int32_t m) { return static_cast<size_t>(m) * (static_cast<size_t>(m) + 1) / 2; }
+
 bool AllocateMatrices(TripSearchWork& work) {
   const size_t m = static_cast<size_t>(work.m);
   try {
@@ -168,10 +170,9 @@ bool AllocateMatrices(TripSearchWork& work) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (work.d.Allocate(m * m) && work.gap.Allocate(m * m) && work.gapArg.Allocate(m * m)) return true;
+  if (work.d.Allocate(m * m) && work.gap.Allocate(GapCells(work.m))) return true;
   work.d.Release();
   work.gap.Release();
-  work.gapArg.Release();
   return false;
 }
 
@@ -232,44 +233,56 @@ bool BuildDistanceMatrix(TripSearchWork& work, const TripHaltFlag* halt, int thr
 
 bool BuildGapMatrix(TripSearchWork& work, const TripHaltFlag* halt) {
   const int32_t m = work.m;
-  const size_t cells = static_cast<size_t>(m) * m;
-  if (work.d.size() != cells) return false;
-  if (work.gap.size() != cells && !(work.gap.Allocate(cells) && work.gapArg.Allocate(cells))) return false;
+  if (work.d.size() != static_cast<size_t>(m) * m) return false;
+  if (work.gap.size() != GapCells(m) && !work.gap.Allocate(GapCells(m))) return false;
   if (m < 2) return true;
-  auto at = [m](int32_t i, int32_t k) { return static_cast<size_t>(i) * m + k; };
+  auto at = [&work](int32_t i, int32_t k) { return work.GapOffset(i) + k; };
 
   int32_t least = kGapStart;
-  int32_t leastArg = 0;
   for (int32_t k = m - 1; k >= 1; --k) {
-    if (work.D(0, k) < least) {
-      least = work.D(0, k);
-      leastArg = k;  // s = 0
-    }
+    least = std::min(least, work.D(0, k));
     work.gap[at(0, k)] = least;
-    work.gapArg[at(0, k)] = leastArg;
   }
   for (int32_t i = 1; i < m - 1; ++i) {
     if (Halted(halt)) return true;
+    const int32_t* row = &work.d[static_cast<size_t>(i) * m];
+    int32_t* g = &work.gap[at(i, 0)];
+    const int32_t* above = &work.gap[at(i - 1, 0)];
+    int32_t right = kGapStart;  // G(i, k + 1)
     for (int32_t k = m - 1; k > i; --k) {
-      int32_t v = kGapStart;
-      int32_t arg = 0;
-      if (work.D(i, k) < v) {
-        v = work.D(i, k);
-        arg = i * 65536 + k;
-      }
-      if (k + 1 < m && work.gap[at(i, k + 1)] < v) {
-        v = work.gap[at(i, k + 1)];
-        arg = work.gapArg[at(i, k + 1)];
-      }
-      if (work.gap[at(i - 1, k)] < v) {
-        v = work.gap[at(i - 1, k)];
-        arg = work.gapArg[at(i - 1, k)];
-      }
-      work.gap[at(i, k)] = v;
-      work.gapArg[at(i, k)] = arg;
+      right = std::min({row[k], right, above[k]});
+      g[k] = right;
     }
   }
   return true;
+}
+
+int32_t TripSearchWork::GArg(int32_t i, int32_t k) const {
+  // The matrix takes, in this order, D(i, k), G(i, k + 1) and G(i - 1, k),
+  // each only when strictly smaller; the first row keeps the farther of
+  // equal distances. Walking those choices back ends at the pair itself.
+  for (;;) {
+    if (i == 0) {
+      if (k + 1 < m && !(D(0, k) < G(0, k + 1))) {
+        ++k;
+        continue;
+      }
+      return k;
+    }
+    int32_t v = D(i, k);
+    int from = 0;
+    if (k + 1 < m && G(i, k + 1) < v) {
+      v = G(i, k + 1);
+      from = 1;
+    }
+    if (G(i - 1, k) < v) from = 2;
+    if (from == 0) return i * 65536 + k;
+    if (from == 1) {
+      ++k;
+    } else {
+      --i;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -544,36 +557,29 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
   if (loopFlightGap == 0 || m < 3) return out;
   const int64_t gap = loopFlightGap;
 
-  // colMax(k, i) = greatest D(j, k) over i < j < k: with the running maximum
-  // of row i it bounds every perimeter through (i, k) from above, so whole
-  // rows of second turnpoints can be skipped when they cannot reach the best
-  // score found so far. Skipping only what is strictly below that score
-  // leaves the choice and its tie-break unchanged.
-  TripMatrix colMax;
-  const bool bounded = colMax.Allocate(static_cast<size_t>(m) * m);
-  // blockMax(r, b) = greatest D(r, j) over the j of block b; without room for
-  // the bounds every block is taken as unbounded and nothing is skipped.
+  // blockMax(r, b) = greatest D(r, j) over the j of block b.
   const int32_t blocks = (m + kBlock - 1) / kBlock;
-  std::vector<int32_t> blockMax(static_cast<size_t>(m) * blocks, kTripMatrixDistanceCap);
-  if (bounded) {
-    for (int32_t r = 0; r < m; ++r) {
-      const int32_t* row = &w.d[static_cast<size_t>(r) * m];
-      for (int32_t b = 0; b < blocks; ++b) {
-        int32_t v = 0;
-        for (int32_t j = b * kBlock; j < std::min(m, (b + 1) * kBlock); ++j) v = std::max(v, row[j]);
-        blockMax[static_cast<size_t>(r) * blocks + b] = v;
-      }
+  std::vector<int32_t> blockMax(static_cast<size_t>(m) * blocks, 0);
+  // colBound(k, b) = greatest D(j, k) over b * kBlock <= j < k. With the
+  // running maximum of row i it bounds every perimeter through (i, k) from
+  // above, taking b as the block of i + 1, so whole rows of second
+  // turnpoints can be skipped when they cannot reach the best score found so
+  // far. Skipping only what is strictly below that score leaves the choice
+  // and its tie-break unchanged; a bound a few positions too wide only skips
+  // a little less, and needs a table the size of blockMax instead of another
+  // whole matrix.
+  std::vector<int32_t> colBound(static_cast<size_t>(m) * blocks, 0);
+  for (int32_t r = 0; r < m; ++r) {
+    const int32_t* row = &w.d[static_cast<size_t>(r) * m];
+    for (int32_t b = 0; b < blocks; ++b) {
+      int32_t v = 0;
+      for (int32_t j = b * kBlock; j < std::min(m, (b + 1) * kBlock); ++j) v = std::max(v, row[j]);
+      blockMax[static_cast<size_t>(r) * blocks + b] = v;
     }
-  }
-  if (bounded) {
-    for (int32_t k = 0; k < m; ++k) {
-      const int32_t* rowK = &w.d[static_cast<size_t>(k) * m];
-      int32_t* cm = &colMax[static_cast<size_t>(k) * m];
-      int32_t run = 0;
-      for (int32_t i = k - 1; i >= 0; --i) {
-        cm[i] = run;  // over j in (i, k)
-        run = std::max(run, rowK[i]);
-      }
+    int32_t run = 0;
+    for (int32_t j = r - 1; j >= 0; --j) {
+      run = std::max(run, row[j]);
+      if (j % kBlock == 0) colBound[static_cast<size_t>(r) * blocks + j / kBlock] = run;
     }
   }
 
@@ -582,7 +588,7 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
 
   auto searchRow = [&](int32_t i, int32_t kStep, int32_t kPhase, TriangleCandidate& flat, TriangleCandidate& fai) {
     const int32_t* rowI = &w.d[static_cast<size_t>(i) * m];
-    const int32_t* gapRow = &w.gap[static_cast<size_t>(i) * m];
+    const int32_t* gapRow = &w.gap[w.GapOffset(i)];
     int32_t rowMax = 0;
     for (int32_t k = i + 2; k < m; ++k) {
       rowMax = std::max(rowMax, rowI[k - 1]);
@@ -592,12 +598,11 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
       const int32_t dik = rowI[k];
       const int32_t* rowK = &w.d[static_cast<size_t>(k) * m];
       PairBounds pb{dik, g, -1, -1, FaiPerimeterLimit(dik)};
-      if (bounded) {
-        pb.flatBound = flatBound.load(std::memory_order_relaxed);
-        pb.faiBound = faiBound.load(std::memory_order_relaxed);
-        const int64_t ub = int64_t{rowMax} + colMax[static_cast<size_t>(k) * m + i] + dik - g;
-        if (ub < pb.flatBound && std::min(ub, pb.faiLimit - g) < pb.faiBound) continue;
-      }
+      pb.flatBound = flatBound.load(std::memory_order_relaxed);
+      pb.faiBound = faiBound.load(std::memory_order_relaxed);
+      const int64_t ub =
+          int64_t{rowMax} + colBound[static_cast<size_t>(k) * blocks + (i + 1) / kBlock] + dik - g;
+      if (ub < pb.flatBound && std::min(ub, pb.faiLimit - g) < pb.faiBound) continue;
       const InnerBest r = BestSecondTurnpoint(rowI, rowK, &blockMax[static_cast<size_t>(i) * blocks],
                                               &blockMax[static_cast<size_t>(k) * blocks], i, k, pb);
       if (r.flatJ >= 0) {
@@ -618,7 +623,7 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
 
   // A coarse first pass over a grid of first and third turnpoints finds
   // good triangles early, so that the full pass can skip most of the rest.
-  if (bounded && m > 128) {
+  if (m > 128) {
     constexpr int32_t kGrid = 16;
     std::atomic<int32_t> next{0};
     RunWorkers(workers, [&](int t) {

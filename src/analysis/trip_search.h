@@ -77,23 +77,31 @@ class TripMatrix {
 };
 
 // The sampled, projected positions and the matrices of one search run.
-// Matrices are square (m x m, row-major) and symmetric where that makes sense,
-// so that a column can be read as a contiguous row.
+// The distance matrix is square (m x m, row-major) and symmetric: the
+// searches read a row on both sides of the diagonal, D(i, j) for j > i and
+// D(j, k) for j < k, each as a contiguous run. The gap matrix is only
+// defined for i <= k and is kept as packed rows.
 struct TripSearchWork {
   int32_t m = 0;
   std::vector<int32_t> index;  // full-track index of each sample, ascending
   std::vector<double> x, y;    // metres, local transverse Mercator
   double centralMeridian = 0;  // radians, in (-pi, pi]
 
-  TripMatrix d;       // D(i, k) = D(k, i), integer metres
-  TripMatrix gap;     // G(i, k) for i < k: least D(s, e), s <= i, e >= k
-  TripMatrix gapArg;  // the (s, e) giving it, packed s * 65536 + e
+  TripMatrix d;    // D(i, k) = D(k, i), integer metres
+  TripMatrix gap;  // G(i, k) for i < k: least D(s, e), s <= i, e >= k
   std::vector<int32_t> bestFrom, bestFromArg;
   std::vector<int32_t> bestTo, bestToArg;
 
   int32_t D(int32_t i, int32_t k) const { return d[static_cast<size_t>(i) * m + k]; }
-  int32_t G(int32_t i, int32_t k) const { return gap[static_cast<size_t>(i) * m + k]; }
-  int32_t GArg(int32_t i, int32_t k) const { return gapArg[static_cast<size_t>(i) * m + k]; }
+  // Row i of the gap matrix starts at GapOffset(i) + i.
+  size_t GapOffset(int32_t i) const {
+    return static_cast<size_t>(i) * static_cast<size_t>(m) - static_cast<size_t>(i) * (i + 1) / 2;
+  }
+  int32_t G(int32_t i, int32_t k) const { return gap[GapOffset(i) + k]; }
+  // The (s, e) that gives G(i, k), packed s * 65536 + e. Only the chosen
+  // triangles need it, so it is traced back through the choices the gap
+  // matrix made rather than stored for every pair.
+  int32_t GArg(int32_t i, int32_t k) const;
 };
 
 // A coarse choice: sample indices (not full-track indices) and the integer

@@ -7,36 +7,8 @@
 #include "shell/commands/command_ids.h"
 #include "records/calendar.h"
 #include "shell/interface/row_text.h"
-#include "shell/transfers/shell_dispatcher_host.h"
 
 namespace skylode {
-
-namespace {
-
-using P = ProtocolType;
-
-const TransferOperation kOperations[kAccessTypeCount] = {
-    {"Download waypoints", AccessType::kReadWaypoints,
-     {P::kGarminSerial, P::kMlrNmea, P::kTopNavigatorTncm, P::kFlytec, P::kMagellan, P::kXcTrainer,
-      P::kGarminUsb, P::kTopNavigatorMxp, P::kXcTrainerMxp, P::kMlrFast, P::kIqBasic}},
-    {"Download track log", AccessType::kReadTrackLog,
-     {P::kGarminSerial, P::kMlrNmea, P::kTopNavigatorTncm, P::kLogIt, P::kFlytec, P::kDigiflyGraviter,
-      P::kMagellan, P::kXcTrainer, P::kGarminUsb, P::kTopNavigatorMxp, P::kXcTrainerMxp,
-      P::kFlytecAllTracks, P::kFlymaster, P::kDsx, P::kMtk, P::kIqBasic}},
-    {"Read logger data", AccessType::kReadLoggerData, {P::kLogIt}},
-    {"Upload waypoints", AccessType::kSendWaypoints, {}},
-    {"Erase track log", AccessType::kEraseTrackLog, {P::kLogIt, P::kMtk}},
-    {"Write owner name", AccessType::kWriteSettings, {P::kLogIt, P::kDigiflyGraviter, P::kFlymaster, P::kDsx}},
-    {"Upload track log", AccessType::kUploadTrackLog, {P::kGarminSerial, P::kGarminUsb}},
-    {"Upload CTR", AccessType::kUploadAirspaces, {P::kGarminSerial, P::kFlytec, P::kGarminUsb}},
-    {"Download CTR", AccessType::kReadAirspaces, {P::kFlytec}},
-};
-
-}  // namespace
-
-const TransferOperation& OperationFor(AccessType access) {
-  return kOperations[static_cast<int>(access)];
-}
 
 AppState::AppState(UiInterface& ui, SettingsStore& settings, TransferService& transfers)
     : hiddenLog([](std::string_view caption, std::string_view text) {
@@ -44,7 +16,10 @@ AppState::AppState(UiInterface& ui, SettingsStore& settings, TransferService& tr
       }),
       ui_(ui),
       settings_(settings),
-      transfers_(transfers) {}
+      transfers_(*this, transfers) {
+  RegisterBuiltInCommands();
+  RegisterFamilyCommands();
+}
 
 // --- Start and end -----------------------------------------------------------
 
@@ -62,11 +37,9 @@ void AppState::SaveSettings() {
 void AppState::Initialise() {
   LoadSettings();
   options.addIgcToCompOut = settings_.Number(SettingId::kAddIgcToCompOut) != 0;
-  for (int id : {cmd::kLogFilter, cmd::kAddIgcToCompOut, cmd::kUsbCompCheckWaypoints, cmd::kPowerOffGarmin,
-                 cmd::kPowerOffFlymaster}) {
-    ui_.SetChecked(id, IsCommandChecked(id));
-  }
-  transferBusy_ = false;
+  commands_.ForEach([this](int id, const Command&) {
+    if (commands_.Checkable(id)) ui_.SetChecked(id, commands_.Checked(id));
+  });
   utm_ = false;
   SetViewMode(ViewMode::kTrackLog, true);
   if (cmdRun_) {
@@ -95,16 +68,11 @@ void AppState::EndCommandLineRun() {
 int AppState::Exit() {
   if (exited_) return exitCode();
   exited_ = true;
-  if (transferBusy_) {
-    transferBusy_ = false;
-    transfers_.Abort();
-    transferFailed_ = true;
-  }
+  transfers_.EndAtExit();
   ClearTrackLog(trackLog, rawIgc);
   waypoints = {};
   ctrs = {};
   pilots = {};
-  transfers_.End();
   if (!cmdRun_) {
     // Only competition values that were restored from the settings go back:
     // a run that never restored them must not overwrite them with its own.
@@ -151,7 +119,7 @@ void AppState::SaveCompetitionState() {
 // --- Views -------------------------------------------------------------------
 
 void AppState::SetViewMode(ViewMode view, bool force) {
-  if (transferBusy_) {
+  if (transferBusy()) {
     ShowMessage(Caption{"Change view mode"}, kTextBusy);
     return;
   }
@@ -186,7 +154,7 @@ std::string AppState::CellText(ViewMode view, int32_t row, int32_t column) const
 }
 
 void AppState::SelectAll() {
-  if (transferBusy_) {
+  if (transferBusy()) {
     ShowMessage(Caption{"Select all items"}, kTextBusy);
     return;
   }
@@ -197,7 +165,7 @@ void AppState::SelectAll() {
 }
 
 bool AppState::SetListSize(ListSize size) {
-  if (transferBusy_) {
+  if (transferBusy()) {
     ShowMessage(Caption{"Set list size"}, kTextBusy);
     return false;
   }
@@ -222,7 +190,7 @@ void AppState::RefreshTitle() { ui_.SetTitle(Title()); }
 // --- Guards and messages -------------------------------------------------------
 
 int AppState::IsBusyOrWrongView(std::string_view caption, ViewMode view) {
-  if (transferBusy_) {
+  if (transferBusy()) {
     ShowMessage(Caption{caption}, kTextBusy);
     return -1;
   }
@@ -243,299 +211,10 @@ MessageAnswer AppState::ShowMessage(Caption caption, std::string_view text, BoxI
       MessageRequest{std::string(caption.text), std::string(text), icon, buttons, defaultAnswer});
 }
 
-// --- Transfers -------------------------------------------------------------------
+void AppState::AbortButton() { transfers_.Abort(); }
 
-TransferSettings AppState::MakeTransferSettings(ProtocolType protocol) const {
-  TransferSettings s;
-  s.commandLineRun = cmdRun_.has_value();
-  s.connectAttempts = cmdRun_ ? cmdRun_->timeout : 0;
-  s.competitionMode = competition.competitionMode;
-  s.usbCompetitionCheckWaypoints = options.usbCompCheckWaypoints;
-  if (cmdRun_) {
-    s.powerOffAfterTransfer = cmdRun_->powerOff;
-  } else {
-    s.powerOffAfterTransfer =
-        protocol == ProtocolType::kFlymaster ? options.powerOffFlymaster : options.powerOffGarmin;
-  }
-  return s;
-}
-
-TransferCallbacks AppState::MakeCallbacks() {
-  TransferCallbacks c;
-  c.onStatus = [this](std::string_view text) { ui_.SetStatusLine(text); };
-  c.onProduct = [this](std::string_view text) { ui_.SetProductLine(text); };
-  if (cmdRun_) {
-    c.notify = cmdRun_->notify;
-    c.notifyPosition = cmdRun_->notifyPosition;
-    c.notifyWaypointCount = cmdRun_->notifyWaypointCount;
-    c.notifyByteCount = cmdRun_->notifyByteCount;
-  }
-  c.showMessage = [this](std::string_view caption, std::string_view text, MessageIcon icon,
-                         const CancelToken&) { ShowMessage(Caption{caption}, text, BoxIconOf(icon)); };
-  c.askYesNo = [this](std::string_view caption, std::string_view question, const CancelToken&) {
-    return ShowMessage(Caption{caption}, question, BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) ==
-           MessageAnswer::kYes;
-  };
-  c.chooseTracks = [this](std::string_view title, const std::vector<TrackListEntry>& entries,
-                          const CancelToken&) -> std::optional<std::vector<int32_t>> {
-    if (entries.empty()) return std::nullopt;
-    // No one to ask: the dialog's initial choice, the first flight.
-    if (hiddenRun()) return std::vector<int32_t>{entries.front().flightNumber};
-    TrackListRequest request;
-    request.title = std::string(title);
-    for (const auto& e : entries) request.entries.push_back(e.text);
-    request.offerAll = lastProtocol_ == ProtocolType::kFlytec || lastProtocol_ == ProtocolType::kFlytecAllTracks;
-    auto chosen = ui_.ChooseTracks(request);
-    if (!chosen) return std::nullopt;
-    std::vector<int32_t> flights;
-    for (int pos : *chosen) {
-      if (pos >= 0 && static_cast<size_t>(pos) < entries.size())
-        flights.push_back(entries[static_cast<size_t>(pos)].flightNumber);
-    }
-    if (flights.empty()) return std::nullopt;
-    return flights;
-  };
-  c.identifyPilot = [this](const Waypoint& w) {
-    if (identifyPilot) identifyPilot(w);
-  };
-  return c;
-}
-
-int AppState::StartOperation(AccessType access, ProtocolType protocol, uint32_t baudRate, int32_t parameter,
-                             TransferInput input, void (AppState::*completion)(uint64_t, TransferResult&&),
-                             std::string_view captionOverride) {
-  const TransferOperation& op = OperationFor(access);
-  const std::string_view caption = captionOverride.empty() ? op.caption : captionOverride;
-  if (transferBusy_) {
-    ShowMessage(Caption{caption}, kTextBusy);
-    return -1;
-  }
-  if (!op.accepted.empty() && std::find(op.accepted.begin(), op.accepted.end(), protocol) == op.accepted.end()) {
-    ShowMessage(Caption{caption}, "Unsupported access function");
-    return -1;
-  }
-  TransferRequest request;
-  request.access = access;
-  request.protocol = protocol;
-  request.portName = settings_.Text(SettingId::kPortName);
-  request.baudRate = baudRate;
-  request.parameter = parameter;
-  request.settings = MakeTransferSettings(protocol);
-  request.input = std::move(input);
-
-  // Pending before the start: a service may deliver at once.
-  const uint64_t generation = ++generation_;
-  transferBusy_ = true;
-  transferFailed_ = false;
-  lastProtocol_ = protocol;
-  CompletionFn done = [this, generation, completion](TransferResult&& result) {
-    (this->*completion)(generation, std::move(result));
-  };
-  if (transfers_.Start(std::move(request), MakeCallbacks(), std::move(done)) != 0) {
-    if (generation_ == generation) transferBusy_ = false;
-    return -1;
-  }
-  return 0;
-}
-
-int AppState::DownloadTrackLog(ProtocolType protocol, uint32_t baudRate) {
-  const std::string_view caption = OperationFor(AccessType::kReadTrackLog).caption;
-  if (transferBusy_) {
-    ShowMessage(Caption{caption}, kTextBusy);
-    return -1;
-  }
-  if (!trackLog.empty() && !trackLog.saved) {
-    if (ShowMessage(Caption{"Unsaved track log"}, "Continue without saving current track log ?", BoxIcon::kWarning,
-                    MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
-      return -1;
-  }
-  // Cleared before the worker starts, but kept aside: a start that is refused
-  // (port in use, no such instrument) must not cost the user the log.
-  TrackLog keptLog = trackLog;
-  RawIgcBuffer keptRaw = rawIgc;
-  ClearTrackLog(trackLog, rawIgc);
-  if (view_ == ViewMode::kTrackLog) ui_.RefreshList(view_, RowCount(view_));
-  keptTrack_ = KeptTrack{std::move(keptLog), std::move(keptRaw)};
-  if (StartOperation(AccessType::kReadTrackLog, protocol, baudRate, 0, {}, &AppState::AcceptTrackLog) != 0) {
-    RestoreKeptTrack();
-    return -1;
-  }
-  return 0;
-}
-
-void AppState::RestoreKeptTrack() {
-  if (!keptTrack_) return;
-  trackLog = std::move(keptTrack_->log);
-  rawIgc = std::move(keptTrack_->raw);
-  keptTrack_.reset();
-  if (view_ == ViewMode::kTrackLog) ui_.RefreshList(view_, RowCount(view_));
-}
-
-int AppState::DownloadWaypoints(ProtocolType protocol) {
-  return StartOperation(AccessType::kReadWaypoints, protocol, 0, 0, {}, &AppState::AcceptWaypoints);
-}
-
-int AppState::UploadWaypoints(ProtocolType protocol, int32_t mode) {
-  return StartOperation(AccessType::kSendWaypoints, protocol, 0, mode, waypoints, &AppState::AcceptUpload);
-}
-
-int AppState::EraseTrackLog(ProtocolType protocol) {
-  const std::string_view caption = OperationFor(AccessType::kEraseTrackLog).caption;
-  if (transferBusy_) {
-    ShowMessage(Caption{caption}, kTextBusy);
-    return -1;
-  }
-  if (ShowMessage(Caption{caption}, "Are you sure ?", BoxIcon::kQuestion, MessageButtons::kYesNo, MessageAnswer::kNo) !=
-      MessageAnswer::kYes)
-    return -1;
-  return StartOperation(AccessType::kEraseTrackLog, protocol, 0, 0, {}, &AppState::AcceptPlainEnd);
-}
-
-int AppState::WriteInstrumentSettings(ProtocolType protocol, int32_t parameter, TransferInput input,
-                                      std::string_view caption) {
-  return StartOperation(AccessType::kWriteSettings, protocol, 0, parameter, std::move(input),
-                        &AppState::AcceptPlainEnd, caption);
-}
-
-int AppState::UploadWaypointsAsTrackLog(ProtocolType protocol) {
-  return StartOperation(AccessType::kUploadTrackLog, protocol, 0, 0, waypoints, &AppState::AcceptPlainEnd);
-}
-
-int AppState::UploadCtr(ProtocolType protocol) {
-  return StartOperation(AccessType::kUploadAirspaces, protocol, 0, 0, ctrs, &AppState::AcceptPlainEnd);
-}
-
-int AppState::DownloadCtr(ProtocolType protocol) {
-  return StartOperation(AccessType::kReadAirspaces, protocol, 0, 0, {}, &AppState::AcceptCtrList);
-}
-
-int AppState::ReadLoggerData(ProtocolType protocol) {
-  return StartOperation(AccessType::kReadLoggerData, protocol, 0, 0, {}, &AppState::AcceptPlainEnd);
-}
-
-void AppState::AbortButton() {
-  if (!transferBusy_) return;
-  transferBusy_ = false;
-  transfers_.Abort();
-  transferFailed_ = true;
-  RestoreKeptTrack();
-  FinishCompletion(false);
-}
-
-// --- Completions -------------------------------------------------------------------
-
-bool AppState::BeginCompletion(uint64_t generation, const TransferResult&) {
-  // Aborted (or superseded): the result is dropped and its data freed with it.
-  if (!transferBusy_ || generation != generation_) return false;
-  transferBusy_ = false;
-  return true;
-}
-
-void AppState::FinishCompletion(bool success) {
-  transferFailed_ = !success;
-  if (cmdRun_ && cmdRun_->transferFinished) {
-    auto finished = cmdRun_->transferFinished;
-    ui_.Post([finished, success] { finished(success); });
-  }
-}
-
-void AppState::AcceptTrackLog(uint64_t generation, TransferResult&& result) {
-  if (!BeginCompletion(generation, result)) return;
-  auto* payload = std::get_if<TrackLogPayload>(&result.payload);
-  const bool success = result.succeeded() && payload != nullptr;
-  if (success) {
-    TrackLog& in = payload->log;
-    const int32_t source = result.kind;
-    trackLog.points = std::move(in.points);
-    // Only these instruments deliver their own IGC text beside the points.
-    if (source == 5 || source == 9 || source == 11) {
-      rawIgc = std::move(payload->raw);
-    } else {
-      rawIgc.clear();
-    }
-    if (source == 3) {
-      trackLog.extraData = std::move(in.extraData);
-    } else {
-      trackLog.extraData.clear();
-    }
-
-    const TimeOrderResult order = CheckTimeOrder(trackLog.points);
-    if (order.badPoints > 0) {
-      char text[96];
-      std::snprintf(text, sizeof text, "One or more points (the first at pos. %d) go backwards in time",
-                    order.firstBadIndex + 1);
-      ShowMessage(Caption{"Analyze track"}, text, BoxIcon::kWarning);
-    }
-
-    trackLog.source = static_cast<TrackLogSource>(source);
-    trackLog.hasBaroHeight = in.hasBaroHeight;
-    trackLog.sourceProtocol = in.sourceProtocol;
-    trackLog.instrumentText = in.instrumentText.substr(0, kInstrumentTextMax);
-    trackLog.saved = false;
-    switch (source) {
-      case 1: case 2: case 8: case 10:
-        trackLog.sourceClassFlag = true;
-        trackLog.gRecordValid = true;
-        break;
-      case 3: case 4: case 6: case 7:
-        trackLog.sourceClassFlag = false;
-        trackLog.gRecordValid = true;
-        break;
-      case 5: case 9: case 11:
-        trackLog.sourceClassFlag = true;
-        trackLog.gRecordValid = result.code != 0;
-        break;
-      default:
-        trackLog.sourceClassFlag = false;
-        trackLog.gRecordValid = false;
-        trackLog.hasBaroHeight = false;
-        break;
-    }
-    trackLog.downloadTime = SecondsToDateTime(CurrentTime());
-    keptTrack_.reset();
-    if (!(cmdRun_ && cmdRun_->exitWhenDone)) SetViewMode(ViewMode::kTrackLog, true);
-  } else {
-    RestoreKeptTrack();
-  }
-  FinishCompletion(success);
-  if (!cmdRun_ && competition.competitionMode && competitionTrackArrived) {
-    auto arrived = competitionTrackArrived;
-    ui_.Post([arrived, success] { arrived(success); });
-  }
-}
-
-void AppState::AcceptWaypoints(uint64_t generation, TransferResult&& result) {
-  if (!BeginCompletion(generation, result)) return;
-  auto* list = std::get_if<WaypointList>(&result.payload);
-  const bool success = result.succeeded() && list != nullptr;
-  if (success) {
-    waypoints = std::move(*list);
-    SetViewMode(ViewMode::kWaypoints, true);
-  }
-  FinishCompletion(success);
-}
-
-void AppState::AcceptCtrList(uint64_t generation, TransferResult&& result) {
-  if (!BeginCompletion(generation, result)) return;
-  auto* list = std::get_if<CtrList>(&result.payload);
-  const bool success = result.succeeded() && list != nullptr;
-  if (success) {
-    ctrs = std::move(*list);
-    SetViewMode(ViewMode::kCtr, true);
-  }
-  FinishCompletion(success);
-}
-
-void AppState::AcceptUpload(uint64_t generation, TransferResult&& result) {
-  if (!BeginCompletion(generation, result)) return;
-  const bool success = result.succeeded();
-  if (success && competition.competitionMode && competitionUploadDone) competitionUploadDone(lastProtocol_);
-  FinishCompletion(success);
-}
-
-void AppState::AcceptPlainEnd(uint64_t generation, TransferResult&& result) {
-  if (!BeginCompletion(generation, result)) return;
-  FinishCompletion(result.succeeded());
+void AppState::RefreshIfShown(ViewMode view) {
+  if (view_ == view) ui_.RefreshList(view_, RowCount(view_));
 }
 
 }  // namespace skylode

@@ -14,13 +14,16 @@
 
 #include "access/transfer_context.h"
 #include "records/caption.h"
+#include "protocols/family.h"
 #include "records/ctr_list.h"
 #include "records/pilot_list.h"
 #include "records/raw_igc_buffer.h"
 #include "records/track_log.h"
 #include "records/waypoint.h"
 #include "shell/settings/settings.h"
+#include "shell/transfers/transfer_controller.h"
 #include "shell/transfers/transfer_service.h"
+#include "shell/commands/command_table.h"
 #include "shell/interface/ui_interface.h"
 #include "shell/interface/view_mode.h"
 
@@ -28,7 +31,6 @@ namespace skylode {
 
 inline constexpr int kProgramVersion = 449;  // shown as 4.49
 
-inline constexpr std::string_view kTextBusy = "Busy GPS driver";
 inline constexpr std::string_view kTextWrongView = "Incorrect view mode";
 
 // The competition values that live in the settings between runs.
@@ -46,9 +48,6 @@ struct CompetitionState {
 // Check marks that are not settings: they start the same way in every run.
 struct OptionFlags {
   bool addIgcToCompOut = false;
-  bool usbCompCheckWaypoints = true;
-  bool powerOffGarmin = false;     // "Pwr off after wpts wr && log read"
-  bool powerOffFlymaster = false;  // "Pwr off after log read"
 };
 
 // What the rest of the program needs to know about a command-line run. The
@@ -91,14 +90,6 @@ struct ChosenFile {
   int format = 0;  // index into FileDialogSpec::formats
 };
 
-// One of the transfer entry points (caption and the families it accepts).
-struct TransferOperation {
-  std::string_view caption;
-  AccessType access;
-  std::vector<ProtocolType> accepted;  // empty: any the command chose
-};
-const TransferOperation& OperationFor(AccessType access);
-
 class AppState {
  public:
   AppState(UiInterface& ui, SettingsStore& settings, TransferService& transfers);
@@ -132,7 +123,7 @@ class AppState {
   // 1 when the last transfer failed, 0 otherwise.
   int Exit();
   bool exited() const { return exited_; }
-  int exitCode() const { return transferFailed_ ? 1 : 0; }
+  int exitCode() const { return transfers_.failed() ? 1 : 0; }
 
   // --- Commands ---
   // Dispatches a menu, accelerator or button command.
@@ -191,34 +182,14 @@ class AppState {
   int CreateNewFile(const std::string& path, std::string_view bytes);
 
   // --- Transfers ---
-  bool transferBusy() const { return transferBusy_; }
-  bool transferFailed() const { return transferFailed_; }
-  // Reads a track log; asks before an unsaved log is replaced. 0 or -1.
-  int DownloadTrackLog(ProtocolType protocol, uint32_t baudRate = 0);
-  int DownloadWaypoints(ProtocolType protocol);
-  // `mode`: 0 all fields, 1 name only, 2 ID and name, 3 ID only.
-  int UploadWaypoints(ProtocolType protocol, int32_t mode);
-  // After "Are you sure ?".
-  int EraseTrackLog(ProtocolType protocol);
-  // Owner names, pilot data, IDs, alarms: `parameter` says which.
-  int WriteInstrumentSettings(ProtocolType protocol, int32_t parameter, TransferInput input,
-                              std::string_view caption = {});
-  int UploadWaypointsAsTrackLog(ProtocolType protocol);
-  // Sends the areas marked `selected`.
-  int UploadCtr(ProtocolType protocol);
-  int DownloadCtr(ProtocolType protocol);
-  int ReadLoggerData(ProtocolType protocol);
+  TransferController& transfers() { return transfers_; }
+  const TransferController& transfers() const { return transfers_; }
+  bool transferBusy() const { return transfers_.busy(); }
+  bool transferFailed() const { return transfers_.failed(); }
+  // The list on show is drawn anew (after its list was replaced or cleared).
+  void RefreshIfShown(ViewMode view);
 
-  // The completions, on the UI thread. A result that arrives when the
-  // transfer is no longer pending (aborted) is dropped with its data.
-  void AcceptTrackLog(uint64_t generation, TransferResult&& result);
-  void AcceptWaypoints(uint64_t generation, TransferResult&& result);
-  void AcceptCtrList(uint64_t generation, TransferResult&& result);
-  void AcceptUpload(uint64_t generation, TransferResult&& result);
-  void AcceptPlainEnd(uint64_t generation, TransferResult&& result);
-  uint64_t transferGeneration() const { return generation_; }
-
-  // Runs after AcceptTrackLog in competition mode outside a command-line run
+  // Runs after a track download's completion in competition mode outside a command-line run
   // (the competition save of the arrived track), with its success.
   std::function<void(bool success)> competitionTrackArrived;
   // After a successful waypoint upload in competition mode: adds the
@@ -262,41 +233,22 @@ class AppState {
   void SaveCompetitionState();
 
  private:
-  int StartOperation(AccessType access, ProtocolType protocol, uint32_t baudRate, int32_t parameter,
-                     TransferInput input,
-                     void (AppState::*completion)(uint64_t, TransferResult&&),
-                     std::string_view captionOverride = {});
-  bool BeginCompletion(uint64_t generation, const TransferResult& result);
-  void FinishCompletion(bool success);
-  TransferCallbacks MakeCallbacks();
-  TransferSettings MakeTransferSettings(ProtocolType protocol) const;
-  bool RunTransferCommand(int id);
-  void ToggleOption(int id);
+  void RegisterBuiltInCommands();
+  void RegisterFamilyCommands();
+  void RunFamilyCommand(const FamilyCommand& command);
   void ShowSettingsError(const std::string& text);
 
   UiInterface& ui_;
   SettingsStore& settings_;
-  TransferService& transfers_;
-  std::map<int, std::function<void()>> registered_;
+  TransferController transfers_;
+  CommandTable commands_;
   std::optional<CommandLineRun> cmdRun_;
   ViewMode view_ = ViewMode::kTrackLog;
   bool utm_ = false;
   ListSize listSize_ = ListSize::kDefault;
-  bool transferBusy_ = false;
-  bool transferFailed_ = false;
-  uint64_t generation_ = 0;
-  // The log a running download replaced: it comes back when the download
-  // fails or is aborted, so a bad connection never costs the pilot a flight.
-  struct KeptTrack {
-    TrackLog log;
-    RawIgcBuffer raw;
-  };
-  std::optional<KeptTrack> keptTrack_;
-  void RestoreKeptTrack();
   bool competitionRestored_ = false;
   bool settingsErrorShown_ = false;
   bool exited_ = false;
-  ProtocolType lastProtocol_ = ProtocolType::kGarminSerial;
   int32_t lastLatitude_ = 0;  // position a new waypoint starts with
   int32_t lastLongitude_ = 0;
 };

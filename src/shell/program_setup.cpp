@@ -1,18 +1,13 @@
 #include "shell/program_setup.h"
 
-#include "protocols/flytec/register.h"
-#include "protocols/garmin/register.h"
 #include "shell/commands/analysis_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
 
 namespace skylode {
 
-void RegisterInstrumentWorkers(Dispatcher& dispatcher, AppState& app,
-                               const flytec::FlytecTiming& flytecTiming) {
-  RegisterGarminWorkers(dispatcher.table());
-  RegisterFlytecWorkers(dispatcher, flytecTiming);
-  RegisterAllTracksWorker(dispatcher.table(), app, flytecTiming);
+void RegisterInstrumentWorkers(Dispatcher& dispatcher, const WorkerTuning& tuning) {
+  RegisterInstrumentFamilies(dispatcher.table(), tuning);
 }
 
 void RegisterFileCommands(AppState& app) {

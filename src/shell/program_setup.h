@@ -5,15 +5,13 @@
 #pragma once
 
 #include "access/dispatcher.h"
-#include "protocols/flytec/link.h"
+#include "protocols/family.h"
 #include "shell/app_state.h"
 
 namespace skylode {
 
 // Fills the dispatcher's table with every instrument family this build speaks.
-// Needs the application state for workers that ask the pilot for a file.
-void RegisterInstrumentWorkers(Dispatcher& dispatcher, AppState& app,
-                               const flytec::FlytecTiming& flytecTiming = {});
+void RegisterInstrumentWorkers(Dispatcher& dispatcher, const WorkerTuning& tuning = {});
 
 // Registers the commands of the file formats and the flight analysis.
 void RegisterFileCommands(AppState& app);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "access/debug_trace.h"
+#include "access/dispatcher.h"
 #include "access/port_names.h"
 #include "access/virtual_line.h"
 #include "analysis/coordinate_text.h"
@@ -108,9 +108,9 @@ void SetComPort(AppState& app, MainWindow& window) {
   app.RefreshTitle();
 }
 
-void DumpDebugData(AppState& app) {
+void DumpDebugData(AppState& app, const DebugTrace& trace) {
   constexpr std::string_view caption = "Save debug buffer";
-  const std::vector<uint8_t> bytes = DebugTraceSnapshot();
+  const std::vector<uint8_t> bytes = trace.Snapshot();
   if (bytes.empty()) {
     app.ShowMessage(Caption{caption}, "Buffer is empty", BoxIcon::kInformation);
     return;
@@ -138,15 +138,16 @@ void TestStreams() {
 
 }  // namespace
 
-void RegisterWindowCommands(AppState& app, MainWindow& window) {
+void RegisterWindowCommands(AppState& app, MainWindow& window, Dispatcher& dispatcher) {
   AppState* a = &app;
   MainWindow* w = &window;
   app.RegisterCommand(cmd::kCopyTrackPoints, [a] { CopyTrackPoints(*a); });
   app.RegisterCommand(cmd::kShowTrack, [a, w] { ShowTrack(*a, *w); });
   app.RegisterCommand(cmd::kSetComPort, [a, w] { SetComPort(*a, *w); });
   app.RegisterCommand(cmd::kAbout, [w] { ShowAboutBox(w); });
-  app.RegisterCommand(cmd::kDumpDebug, [a] { DumpDebugData(*a); });
-  app.RegisterCommand(cmd::kClearDebug, [] { DebugTraceClear(); });
+  Dispatcher* d = &dispatcher;
+  app.RegisterCommand(cmd::kDumpDebug, [a, d] { DumpDebugData(*a, *d->lastTrace()); });
+  app.RegisterCommand(cmd::kClearDebug, [d] { d->lastTrace()->Clear(); });
   app.RegisterCommand(cmd::kTest, [] { TestStreams(); });
   app.RegisterCommand(cmd::kCalculateDistance, [a, w] {
     // The UTM box is remembered for the program's run.

@@ -11,9 +11,12 @@
 namespace skylode {
 
 class AppState;
+class Dispatcher;
 class MainWindow;
 
-void RegisterWindowCommands(AppState& app, MainWindow& window);
+// The debug-trace commands work on the dispatcher's trace of the last
+// transfer.
+void RegisterWindowCommands(AppState& app, MainWindow& window, Dispatcher& dispatcher);
 
 // The clipboard text of track points: one line per point,
 // "2026-07-14, 11:02:03, 45.812345, 6.251234, +1523.4, 12.3" and CR LF.

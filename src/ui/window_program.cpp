@@ -19,12 +19,12 @@ WindowProgram::WindowProgram(WindowProgramOptions options)
   dispatcher_ = std::make_unique<Dispatcher>(*ui_);
   transfers_ = std::make_unique<DispatcherTransferService>(*dispatcher_);
   app_ = std::make_unique<AppState>(*ui_, *settings_, *transfers_);
-  RegisterInstrumentWorkers(*dispatcher_, *app_, options.flytecTiming);
+  RegisterInstrumentWorkers(*dispatcher_, options.tuning);
   window_ = std::make_unique<MainWindow>(*app_);
   ui_->SetWindow(window_.get());
   AppState* app = app_.get();
   ui_->SetTransferRunning([app] { return app->transferBusy(); });
-  RegisterWindowCommands(*app_, *window_);
+  RegisterWindowCommands(*app_, *window_, *dispatcher_);
   RegisterFileCommands(*app_);
   app_->Initialise();
   window_->UpdateCommands();

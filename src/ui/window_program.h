@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "protocols/flytec/link.h"
+#include "protocols/family.h"
 #include "shell/settings/settings.h"
 
 namespace skylode {
@@ -19,8 +19,8 @@ class QtUi;
 
 struct WindowProgramOptions {
   SettingsPaths settingsPaths = SettingsPaths::FromEnvironment();
-  // The Flytec's waits; tests shorten them.
-  flytec::FlytecTiming flytecTiming{};
+  // The instruments' waits; tests shorten them.
+  WorkerTuning tuning{};
   // Start-up registers the virtual instruments under "sim:"; tests that put
   // their own instrument there say no.
   bool registerVirtualInstruments = true;
@@ -42,6 +42,7 @@ class WindowProgram {
   MainWindow& window() { return *window_; }
   QtUi& ui() { return *ui_; }
   SettingsStore& settings() { return *settings_; }
+  Dispatcher& dispatcher() { return *dispatcher_; }
 
  private:
   std::unique_ptr<SettingsStore> settings_;

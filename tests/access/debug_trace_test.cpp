@@ -184,20 +184,6 @@ TEST_F(DebugTraceTest, ConcurrentWritersAndReader) {
   }
 }
 
-TEST(DebugTraceGlobal, FreeFunctionsShareOneTrace) {
-  DebugTraceClear();
-  DebugTraceText("Bulk IN pipe:\r\n");
-  const uint8_t packet[] = {0x14, 0x00};
-  DebugTraceHex(packet, sizeof packet);
-  DebugTraceHex(packet, 0);
-  DebugTraceHexWord(0x1C);
-  DebugTraceByte('!');
-  EXPECT_EQ(AsText(DebugTraceSnapshot()), "Bulk IN pipe:\r\n 14 00\r\n0000001C!");
-  EXPECT_EQ(TheDebugTrace().Size(), 32);
-  DebugTraceClear();
-  EXPECT_TRUE(TheDebugTrace().Empty());
-}
-
 TEST(FormatHexDump, RowsWithOffsetHexAndPrintableText) {
   EXPECT_EQ(FormatHexDump({}), "");
 

@@ -330,6 +330,7 @@ TEST_F(DispatcherTest, AbortOfAStuckWorkerReturnsAndItsLateResultIsDropped) {
     Belonging mine{&released};
     ctx.Status("Requesting waypoints");
     release->Wait();  // deaf to the abort flag, as a worker stuck in a system call
+    ctx.trace()->Text("late bytes");
     ctx.Status("late status");
     ctx.Product("late product");
     ctx.ShowMessage("Read GPS waypoints", "late box");
@@ -379,11 +380,41 @@ TEST_F(DispatcherTest, AbortOfAStuckWorkerReturnsAndItsLateResultIsDropped) {
   for (const auto& s : calls.statuses()) EXPECT_NE(s, "late status");
   EXPECT_TRUE(calls.products().empty());
   EXPECT_TRUE(calls.messages().empty());
+  // Nor of its bytes: the trace the person would save is the newer transfer's.
+  EXPECT_TRUE(dispatcher->lastTrace()->Empty());
   // Its port is free again.
   EXPECT_EQ(dispatcher->StartTransfer(Request(AccessType::kReadWaypoints, ProtocolType::kGarminSerial, "/dev/ttyUSB3"),
                                       calls.Make(), nullptr),
             0);
   ASSERT_TRUE(Settle());
+}
+
+TEST_F(DispatcherTest, EachTransferRecordsInATraceOfItsOwn) {
+  ASSERT_NE(dispatcher->lastTrace(), nullptr);
+  EXPECT_TRUE(dispatcher->lastTrace()->Empty());
+  std::string note;
+  dispatcher->RegisterWorker(AccessType::kReadWaypoints, ProtocolType::kGarminSerial, [&](TransferContext& ctx) {
+    ctx.trace()->Text(note);
+    return TransferResult::Waypoints({});
+  });
+  std::vector<std::shared_ptr<DebugTrace>> traces;
+  for (const std::string text : {"first\r\n", "second\r\n"}) {
+    note = text;
+    ASSERT_EQ(dispatcher->StartTransfer(Request(AccessType::kReadWaypoints, ProtocolType::kGarminSerial), calls.Make(),
+                                        nullptr),
+              0);
+    ASSERT_TRUE(Settle());
+    traces.push_back(dispatcher->lastTrace());
+    const auto bytes = traces.back()->Snapshot();
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text);
+  }
+  // The earlier trace is untouched by the later transfer, and a refused
+  // start leaves the last one in place.
+  const auto first = traces[0]->Snapshot();
+  EXPECT_EQ(std::string(first.begin(), first.end()), "first\r\n");
+  EXPECT_EQ(dispatcher->StartTransfer(Request(AccessType::kReadWaypoints, ProtocolType::kMagellan), calls.Make(), nullptr),
+            -1);
+  EXPECT_EQ(dispatcher->lastTrace(), traces[1]);
 }
 
 TEST_F(DispatcherTest, ClosingWithAStuckWorkerDoesNotWaitForIt) {

@@ -221,6 +221,88 @@ TEST(SentenceLineCollector, BytesBetweenCrAndLfAreDropped) {
   EXPECT_EQ(got, "$A*41");
 }
 
+TEST(SentenceLineCollector, ADollarInsideALineCutsItOffAndStartsTheNext) {
+  SentenceLineCollector collector;
+  std::vector<std::pair<std::string, SentenceLineCollector::Ending>> lines;
+  for (char c : std::string_view("noise$PBRXX,$$PBRTR,00*6A\r\n"))
+    if (collector.Feed(static_cast<uint8_t>(c))) lines.emplace_back(collector.Line(), collector.ending());
+  const std::vector<std::pair<std::string, SentenceLineCollector::Ending>> expected = {
+      {"$PBRXX,", SentenceLineCollector::Ending::kCutOff},
+      {"$", SentenceLineCollector::Ending::kCutOff},
+      {"$PBRTR,00*6A", SentenceLineCollector::Ending::kCrLf},
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(SentenceLineCollector, TellsHowTheLineEnded) {
+  const std::pair<std::string_view, SentenceLineCollector::Ending> cases[] = {
+      {"$A*41\r\n", SentenceLineCollector::Ending::kCrLf},
+      {"$A*41\n", SentenceLineCollector::Ending::kBareLf},
+      {"$A*41\r\r\n", SentenceLineCollector::Ending::kStrayLf},
+      {"$A*41$", SentenceLineCollector::Ending::kCutOff},
+  };
+  for (const auto& [text, ending] : cases) {
+    SentenceLineCollector collector;
+    int lines = 0;
+    for (char c : text) lines += collector.Feed(static_cast<uint8_t>(c)) ? 1 : 0;
+    ASSERT_EQ(lines, 1) << text;
+    EXPECT_EQ(collector.Line(), "$A*41");
+    EXPECT_EQ(collector.ending(), ending) << text;
+  }
+}
+
+// Feeds `text` and gives what each completed line was checked as.
+std::vector<std::pair<std::string, int>> ReadLines(SentenceLineReader& reader, std::string_view text) {
+  std::vector<std::pair<std::string, int>> out;
+  for (char c : text)
+    if (reader.Feed(static_cast<uint8_t>(c))) out.emplace_back(reader.line(), reader.check());
+  return out;
+}
+
+TEST(SentenceLineReader, PassesOverOtherSentencesAndChecksItsOwn) {
+  SentenceLineReader reader("$PBRTL,", 4);
+  const auto lines = ReadLines(reader, "$GPGGA,1*00\r\n$PBRTL,3,0*5B\r\n$PBRTLX*00\r\n$PBRTL,1*00\r\n");
+  const std::vector<std::pair<std::string, int>> expected = {{"$PBRTL,3,0*5B", 3},
+                                                             {"$PBRTL,1*00", kSentenceChecksumMismatch}};
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(SentenceLineReader, GivesTheFieldsAndTheCheckDigits) {
+  SentenceLineReader reader("$PBRSNP,", 10);
+  ASSERT_EQ(ReadLines(reader, "$PBRSNP,A,,C,D*4b\r\n").size(), 1u);
+  EXPECT_EQ(reader.check(), 5);
+  EXPECT_EQ(reader.fields(), (Fields{"$PBRSNP", "A", "", "C", "D"}));
+  EXPECT_EQ(reader.checkDigits(), "4b");
+  EXPECT_EQ(reader.EndOfField(3), SentenceLineReader::FieldEnd::kComma);
+  EXPECT_EQ(reader.EndOfField(4), SentenceLineReader::FieldEnd::kStar);
+  EXPECT_FALSE(reader.MissingCr());
+  for (std::string_view broken : {"$PBRSNP,A,,C,D*4b \r\n", "$PBRSNP,A,,C,D*4b\n", "$PBRSNP,A,,C,D*4b$"}) {
+    SentenceLineReader other("$PBRSNP,", 10);
+    ASSERT_EQ(ReadLines(other, broken).size(), 1u) << broken;
+    EXPECT_TRUE(other.MissingCr()) << broken;
+  }
+}
+
+TEST(SentenceLineReader, ALineWithoutStarIsSplitToShowWhereItBrokeOff) {
+  SentenceLineReader reader("", 10);
+  ASSERT_EQ(ReadLines(reader, "$PBRTL,3,1,15.07\r\n").size(), 1u);
+  EXPECT_EQ(reader.check(), kSentenceNoStar);
+  EXPECT_EQ(reader.fields(), (Fields{"$PBRTL", "3", "1", "15.07"}));
+  EXPECT_EQ(reader.EndOfField(2), SentenceLineReader::FieldEnd::kComma);
+  EXPECT_EQ(reader.EndOfField(3), SentenceLineReader::FieldEnd::kLineEnd);
+  EXPECT_EQ(reader.checkDigits(), "");
+}
+
+TEST(SentenceLineReader, InSentenceOnlyOnceThePrefixHasCome) {
+  SentenceLineReader reader("$PBRWPS,", 10);
+  const std::pair<std::string_view, bool> steps[] = {
+      {"$PBRW", false}, {"PS,12", true}, {"*00\r", true}, {"\n", false}, {"$GPGGA,1,2", false}};
+  for (const auto& [text, inside] : steps) {
+    ReadLines(reader, text);
+    EXPECT_EQ(reader.InSentence(), inside) << text;
+  }
+}
+
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 

@@ -250,10 +250,9 @@ TEST(OpenPort, VirtualPortsRunTheirInstrumentWhileOpenAndTraceEveryByte) {
   });
 
   testing::RecordingCallbacks calls;
-  DebugTrace trace;
+  auto trace = std::make_shared<DebugTrace>();
   {
-    TransferContext ctx(RequestFor("sim:loop-test", 2), calls.Make());
-    ctx.SetTrace(&trace);
+    TransferContext ctx(RequestFor("sim:loop-test", 2), calls.Make(), nullptr, trace);
     ASSERT_TRUE(ctx.OpenPort(57600, true));
     EXPECT_EQ(running.load(), 1);
     EXPECT_EQ(ctx.port().Name(), "sim:loop-test");
@@ -265,7 +264,7 @@ TEST(OpenPort, VirtualPortsRunTheirInstrumentWhileOpenAndTraceEveryByte) {
     EXPECT_EQ(ctx.port().Speed(), 9600u);
   }
   EXPECT_EQ(running.load(), 0);
-  const auto recorded = trace.Snapshot();
+  const auto recorded = trace->Snapshot();
   EXPECT_EQ(std::string(recorded.begin(), recorded.end()), "PING\nPING\n");
   EXPECT_TRUE(calls.messages().empty());
 

@@ -2,7 +2,9 @@
 // about a base position, one fix per `step` seconds.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <numbers>
 #include <random>
@@ -140,6 +142,81 @@ inline std::vector<TrackPoint> Flight(size_t n, std::vector<Metres> route, uint3
     }
   }
   return FromOffsets(o, s);
+}
+
+
+// A long cross-country flight as an instrument logs it: glides toward the
+// corners of a large triangle, thermals circled while drifting downwind,
+// climb and sink, a few metres of GPS noise, and laps of the triangle until
+// `n` fixes are logged. `hz` fixes a second share one whole-second time, as
+// they do once read back from IGC B records. `size` scales the triangle, so
+// that a short flight can close it.
+inline std::vector<TrackPoint> LoggedFlight(size_t n, uint32_t hz, uint32_t seed, double size = 1.0,
+                                            const Shape& s = {}) {
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const Metres corners[] = {{52000 * size, 18000 * size}, {21000 * size, 64000 * size}, {150 * size, -90 * size}};
+  const double dt = 1.0 / hz;
+  Metres at;
+  double height = 1500;  // metres
+  double heading = 0;
+  size_t target = 0;
+  bool circling = false;
+  double phaseLeft = 240;  // seconds of the current glide or climb
+  double climb = 2;
+  std::vector<TrackPoint> out;
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (circling) {
+      heading += 10.0 / 45.0 * dt;  // 10 m/s on a 45 m circle
+      at.east += (10 * std::sin(heading) + 2.0) * dt;
+      at.north += 10 * std::cos(heading) * dt;
+      height += climb * dt;
+    } else {
+      const Metres& c = corners[target];
+      heading = std::atan2(c.east - at.east, c.north - at.north);
+      at.east += 11 * std::sin(heading) * dt;
+      at.north += 11 * std::cos(heading) * dt;
+      height -= 1.1 * dt;
+      if (std::hypot(c.east - at.east, c.north - at.north) < 200 * std::min(size, 1.0)) target = (target + 1) % 3;
+    }
+    height = std::clamp(height, 600.0, 3200.0);
+    phaseLeft -= dt;
+    if (phaseLeft <= 0) {
+      circling = !circling;
+      phaseLeft = circling ? 120 + 240 * unit(gen) : 300 + 600 * unit(gen);
+      climb = 0.8 + 2.5 * unit(gen);
+    }
+    const Metres noisy{at.east + 4 * (unit(gen) - 0.5), at.north + 4 * (unit(gen) - 0.5)};
+    const double h = height + 3 * (unit(gen) - 0.5);
+    out.push_back(PointAt(s.baseLat, s.baseLon, noisy, kMorning + static_cast<uint32_t>(i / hz),
+                          static_cast<int32_t>(std::lround(h * 10))));
+  }
+  return out;
+}
+
+// What real logs hold besides a clean flight, put into a logged flight of a
+// thousand fixes or more: the first two fixes in one second, a stretch
+// standing still, a fix logged 30 s early (time runs back), segment starts
+// (one of them on a fix that shares its second with others at several fixes
+// a second), a one-fix GPS jump of 20 km, an echo of a fix 300 m off with
+// the same time, and a pause of half an hour.
+inline std::vector<TrackPoint> Roughened(std::vector<TrackPoint> p) {
+  const size_t n = p.size();
+  p[1].time = p[0].time;
+  for (size_t i = n / 5; i < n / 5 + 40; ++i) {
+    p[i].latitude = p[n / 5].latitude;
+    p[i].longitude = p[n / 5].longitude;
+  }
+  p[n / 4].time -= 30;
+  p[n / 3].flags |= kTrackPointStartsSegment;
+  p[2 * n / 3 + 2].flags |= kTrackPointStartsSegment;
+  p[n / 2 + 7].latitude += 2'000'000;
+  for (size_t i = 3 * n / 4; i < n; ++i) p[i].time += 1800;
+  TrackPoint echo = p[n / 2];
+  echo.longitude += 40'000;
+  p.insert(p.begin() + static_cast<std::ptrdiff_t>(n / 2 + 1), echo);
+  return p;
 }
 
 }  // namespace skylode::fixtures

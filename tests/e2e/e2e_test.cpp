@@ -208,6 +208,18 @@ TEST_F(E2eTest, AbsentInstrumentFailsWithinTheTimeout) {
             1);
 }
 
+// Asked on a server without a display: the help must not need the window.
+TEST_F(E2eTest, HelpWithoutADisplay) {
+  for (const char* flag : {"--help", "-h"}) {
+    EXPECT_EQ(Skylode({flag}), 0) << flag << ": " << Text("skylode.err");
+    const std::string out = Text("skylode.out");
+    EXPECT_EQ(out.rfind("Usage: skylode", 0), 0u) << out;
+    for (const char* keyword : {"/GPS=name", "/IGC_LOG=file", "/OVERWRITE ", "/SENDLOG=n"})
+      EXPECT_NE(out.find(keyword), std::string::npos) << keyword;
+    EXPECT_EQ(Text("skylode.err"), "");
+  }
+}
+
 TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   struct Case {
     std::vector<std::string> args;

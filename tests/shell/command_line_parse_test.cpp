@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shell/command_line/command_line.h"
+#include "protocols/family.h"
 #include "records/calendar.h"
 
 namespace skylode {
@@ -71,6 +72,12 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       {{"/GPS=MTK", "/WR_WPT=w.wpt"}, "Unsupported GPS for track log upload"},
       {{"/GPS=FLYMASTER", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/GPS=GARMIN", "/USERNAME=Jo"}, "Unsupported GPS for username upload"},
+      // A family takes what it registered workers for: none yet for these.
+      {{"/GPS=MTK", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
+      {{"/GPS=MLRC", "/RD_WPT=a.wpt"}, "Unsupported GPS for waypoint download"},
+      {{"/GPS=IQCOMPEO", "/WR_WPT=a.wpt"}, "Unsupported GPS for track log upload"},
+      {{"/GPS=IQCOMPEO", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
+      {{"/GPS=GARMIN", "/USB", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/FILTEREND=20100505110000", "/FILTER=20100505120000"}, "Comp. stop time before start time"},
       {{"/FILTER=20100505120000", "/FILTEREND=20100505110000"}, "Comp. start time after end time"},
       {{"/FILTER=20100505120000", "/FILTEREND=20100505120000"}, "Comp. start time after end time"},
@@ -88,7 +95,7 @@ TEST(CommandLineParse, GoodValuesFillTheRun) {
                               "/POSX=-20", "/POSY=300", "/COMPID=12", "/CIVLID=4711", "/NOSPLIT", "/NOCHECK",
                               "/PWROFF", "/SENDLOG=10", "/COMP_SPECIAL", "/COMP_DIR=/srv/comp/"}));
   EXPECT_EQ(run.operation, CmdOperation::kKmlLog);
-  EXPECT_EQ(run.gpsType, CmdGpsType::kGarmin);
+  EXPECT_EQ(FindCommandLineName(run.gpsName)->name, "GARMIN");
   EXPECT_EQ(run.portName, "\\\\.\\COM12");
   EXPECT_EQ(run.fileName, "/tmp/a $date.kml");
   EXPECT_TRUE(run.exitWhenDone);
@@ -117,10 +124,9 @@ TEST(CommandLineParse, GoodValuesFillTheRun) {
   EXPECT_EQ(run.portName, "/dev/ttyUSB0");
   EXPECT_EQ(run.operation, CmdOperation::kCompetitionLog);
   EXPECT_TRUE(run.compIgc);
-  run = ParsedOk(Args({"/PORT=sim:flytec", "/GPS=GARMIN", "/USB", "/RD_WPT=w.wpt"}));
+  run = ParsedOk(Args({"/PORT=sim:flytec", "/GPS=GARMIN", "/USB"}));
   EXPECT_EQ(run.portName, "sim:flytec");
   EXPECT_TRUE(run.useUsb);
-  EXPECT_EQ(run.operation, CmdOperation::kReadWaypoints);
 }
 
 TEST(CommandLineParse, EachOperationKeywordWithAnInstrumentThatTakesIt) {
@@ -129,17 +135,15 @@ TEST(CommandLineParse, EachOperationKeywordWithAnInstrumentThatTakesIt) {
     CmdOperation operation;
   };
   const std::vector<Case> cases = {
-      {{"/GPS=MTK", "/KML_LOG=a.kml"}, CmdOperation::kKmlLog},
-      {{"/GPS=LOGIT", "/OZI_LOG=a.plt"}, CmdOperation::kOziLog},
-      {{"/GPS=DSX", "/IGC_LOG=a.igc"}, CmdOperation::kIgcLog},
-      {{"/GPS=XCT_MXP", "/MPS_LOG=a.mps"}, CmdOperation::kMpsLog},
-      {{"/GPS=MLRC", "/RD_WPT=a.wpt"}, CmdOperation::kReadWaypoints},
-      {{"/GPS=IQBASIC", "/RD_GEO_WPT=a.txt"}, CmdOperation::kReadGeoWaypoints},
-      {{"/GPS=TOPNAV", "/WR_WPT=a.wpt"}, CmdOperation::kWriteWaypoints},
-      {{"/GPS=MAGELLAN", "/WR_WPT2=a.wpt"}, CmdOperation::kWriteWaypoints2},
-      {{"/GPS=IQCOMPEO", "/WR_CTR=a.txt"}, CmdOperation::kWriteCtr},
-      {{"/GPS=FLYMASTER", "/USERNAME=Anna"}, CmdOperation::kUserName},
-      {{"/GPS=GRAVITER", "/COMP_LOG=kml", "/COMP_FS=pilots.csv"}, CmdOperation::kCompetitionLog},
+      {{"/GPS=GARMIN", "/KML_LOG=a.kml"}, CmdOperation::kKmlLog},
+      {{"/GPS=IQCOMPEO", "/OZI_LOG=a.plt"}, CmdOperation::kOziLog},
+      {{"/GPS=IQCOMPEO", "/IGC_LOG=a.igc"}, CmdOperation::kIgcLog},
+      {{"/GPS=GARMIN", "/MPS_LOG=a.mps"}, CmdOperation::kMpsLog},
+      {{"/GPS=GARMIN", "/RD_WPT=a.wpt"}, CmdOperation::kReadWaypoints},
+      {{"/GPS=IQCOMPEO", "/RD_GEO_WPT=a.txt"}, CmdOperation::kReadGeoWaypoints},
+      {{"/GPS=GARMIN", "/WR_WPT=a.wpt"}, CmdOperation::kWriteWaypoints},
+      {{"/GPS=GARMIN", "/WR_WPT2=a.wpt"}, CmdOperation::kWriteWaypoints2},
+      {{"/GPS=IQCOMPEO", "/COMP_LOG=kml", "/COMP_FS=pilots.csv"}, CmdOperation::kCompetitionLog},
       {{"/IGC2KML=a"}, CmdOperation::kIgcToKml},
       {{"/DAT2KML=a.dat"}, CmdOperation::kDatToKml},
       {{"/LOGFILE=a.gpx"}, CmdOperation::kReadLog},
@@ -207,11 +211,65 @@ TEST(CommandLineParse, StrayWordGivesItsPosition) {
   EXPECT_EQ(ParseCommandLine("/GPS=GARMIN  x").error, "Error at position 14");
 }
 
+// A flag given a value must not quietly mean yes: "/OVERWRITE=no" would
+// otherwise replace the very files the script meant to keep.
+TEST(CommandLineParse, FlagsRefuseAValue) {
+  for (const char* arg : {"/OVERWRITE=no", "/OVERWRITE=0", "/OVERWRITE=", "/overwrite=false"}) {
+    const CmdParseResult r = ParseCommandLine(Args({"/GPS=GARMIN", "/IGC_LOG=out/", arg}));
+    EXPECT_EQ(r.error, "/OVERWRITE takes no value") << arg;
+    EXPECT_FALSE(r.run.has_value()) << arg;
+  }
+  EXPECT_EQ(ParseCommandLine("/IGC_LOG=out/ /OVERWRITE=no").error, "/OVERWRITE takes no value");
+  int flags = 0;
+  for (const CmdKeyword& k : CommandLineKeywords()) {
+    if (k.value != CmdValueUse::kRefused) continue;
+    ++flags;
+    const std::string name(k.name);
+    EXPECT_EQ(ParseCommandLine(std::vector<std::string>{"/" + name + "=0"}).error, "/" + name + " takes no value");
+    EXPECT_TRUE(ParseCommandLine(std::vector<std::string>{"/" + name}).ok()) << name;
+  }
+  EXPECT_GE(flags, 7);  // USB, EXIT, OVERWRITE, COMP_SPECIAL, NOSPLIT, NOCHECK, PWROFF
+  // Without '=' the flag is set; the optional values may be empty or absent.
+  const CmdRun run = ParsedOk(Args({"/OVERWRITE", "/PILOT", "/ID="}));
+  EXPECT_TRUE(run.overwrite);
+  EXPECT_EQ(run.pilotName, "");
+}
+
+TEST(CommandLineParse, UnknownKeywordsAreNamed) {
+  const std::vector<ErrorCase> cases = {
+      {{"/GPS=GARMIN", "/EXIT", "/FOO"}, "Error at position 19: unknown keyword /FOO"},
+      {{"/GPS=GARMIN", "/EXIT", "/overwrte=1"}, "Error at position 19: unknown keyword /OVERWRTE"},
+      // Alone it has a keyword's shape, not a track file's: no file to open.
+      {{"/OVERWRTE"}, "Error at position 1: unknown keyword /OVERWRTE"},
+      {{"/KML_LOG=a.kml", "/" + std::string(100, 'X')}, "Error at position 16: unknown keyword /" +
+                                                            std::string(32, 'X') + "..."},
+  };
+  for (const ErrorCase& c : cases) {
+    const CmdParseResult r = ParseCommandLine(c.args);
+    EXPECT_EQ(r.error, c.error) << c.args.back();
+    EXPECT_FALSE(r.run.has_value());
+  }
+  // What the terminal would take as a control sequence is not printed.
+  EXPECT_EQ(ParseCommandLine("/EXIT /F\x1b[2JO").error, "Unrecognized command /F?[2JO");
+}
+
+TEST(CommandLineParse, HelpAskedAnywhere) {
+  for (const auto& args : {Args({"-h"}), Args({"--help"}), Args({"/GPS=GARMIN", "--help"}), Args({"/COM=0", "-h"})}) {
+    const CmdParseResult r = ParseCommandLine(args);
+    EXPECT_TRUE(r.help) << args.back();
+    EXPECT_TRUE(r.ok()) << r.error;
+    EXPECT_FALSE(r.run.has_value());
+  }
+  EXPECT_TRUE(ParseCommandLine("--help").help);
+  EXPECT_FALSE(ParseCommandLine(Args({"-hx"})).help);
+  EXPECT_EQ(ParsedOk({"-hx"}).fileName, "-hx");
+}
+
 TEST(CommandLineParse, SingleTextTokenizer) {
   CmdParseResult r = ParseCommandLine("/gps=IQCOMPEO /KML_LOG=\"my flights/$date.kml\" /Win=0 /TIMEOUT=5");
   ASSERT_TRUE(r.ok()) << r.error;
   EXPECT_EQ(r.run->fileName, "my flights/$date.kml");
-  EXPECT_EQ(r.run->gpsType, CmdGpsType::kIqCompeo);
+  EXPECT_EQ(r.run->gpsName, "IQCOMPEO");
   EXPECT_TRUE(r.run->hidden());
   EXPECT_EQ(r.run->timeout, 5);
   // A quoted value may run to the end of the text.
@@ -224,7 +282,7 @@ TEST(CommandLineParse, SingleTextTokenizer) {
   EXPECT_EQ(r.run->operation, CmdOperation::kReadLog);
   EXPECT_EQ(r.run->fileName, "C:\\flights\\a b.igc");
   EXPECT_EQ(ParseCommandLine("\"/KML_LOG=a").error, "Bad double apostrophe (\") balance");
-  EXPECT_EQ(ParseCommandLine("/FOO=1").error, "Unrecognized command");
+  EXPECT_EQ(ParseCommandLine("/FOO=1").error, "Unrecognized command /FOO");
   EXPECT_FALSE(ParseCommandLine(std::string_view{}).run.has_value());
   // Quotes inside an argument the system already split are taken off.
   EXPECT_EQ(ParsedOk({"/KML_LOG=\"a b.kml\""}).fileName, "a b.kml");
@@ -242,10 +300,11 @@ TEST(CommandLineHelpers, DateReplacementAndNames) {
   EXPECT_FALSE(IsFolderValue("out/a.igc"));
   EXPECT_EQ(ComPortName(1), "COM1");
   EXPECT_EQ(ComPortName(10), "\\\\.\\COM10");
-  EXPECT_EQ(DownloadTargetFor(CmdGpsType::kGarmin, true).protocol, ProtocolType::kGarminUsb);
-  EXPECT_EQ(DownloadTargetFor(CmdGpsType::kLogIt, false).baudRate, 57600u);
-  EXPECT_EQ(DownloadTargetFor(CmdGpsType::kXctMxp, false).protocol, ProtocolType::kXcTrainerMxp);
-  EXPECT_EQ(DownloadTargetFor(CmdGpsType::kIqBasic, false).protocol, ProtocolType::kIqBasic);
+  EXPECT_EQ(DownloadTargetFor("GARMIN", true)->protocol, ProtocolType::kGarminUsb);
+  EXPECT_EQ(DownloadTargetFor("LOGIT", false)->baudRate, 57600u);
+  EXPECT_EQ(DownloadTargetFor("XCT_MXP", false)->protocol, ProtocolType::kXcTrainerMxp);
+  EXPECT_EQ(DownloadTargetFor("IQBASIC", false)->protocol, ProtocolType::kIqBasic);
+  EXPECT_FALSE(DownloadTargetFor("IQCOMPEO", true).has_value());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "shell/interface/scripted_ui.h"
 #include "shell/transfers/shell_dispatcher_host.h"
 #include "temp_dir.h"
+#include "family_commands.h"
 
 namespace skylode {
 namespace {
@@ -18,7 +19,9 @@ class DispatcherWiringTest : public ::testing::Test {
  protected:
   DispatcherWiringTest()
       : settings(Paths()), host(ui), dispatcher(host), service(dispatcher), app(ui, settings, service) {
-    host.Attach(&app);
+    host.SetMessageSink([this](Caption caption, std::string_view text, MessageIcon icon) {
+      app.ShowMessage(caption, text, BoxIconOf(icon));
+    });
     app.Initialise();
   }
 
@@ -102,14 +105,14 @@ TEST_F(DispatcherWiringTest, AbortedWorkerCannotInstallItsLog) {
   EXPECT_NE(std::find(ui.statusLines.begin(), ui.statusLines.end(), "Transfer aborted"), ui.statusLines.end());
 }
 
-TEST_F(DispatcherWiringTest, DispatcherRefusalsReachTheUser) {
+TEST_F(DispatcherWiringTest, CellsWithoutAWorkerAreRefused) {
   // No worker registered for the cell: the command is not offered, and the
-  // entry point called anyway gets the dispatcher's own message.
+  // entry point called anyway is refused before any port is opened.
   EXPECT_FALSE(app.IsCommandAvailable(cmd::kReadMagellan));
-  EXPECT_EQ(app.DownloadTrackLog(ProtocolType::kMagellan), -1);
+  EXPECT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kMagellan), -1);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "Unsupported access function");
-  EXPECT_EQ(ui.messages[0].caption, "GPS access");
+  EXPECT_EQ(ui.messages[0].caption, "Download track log");
   EXPECT_FALSE(app.transferBusy());
 }
 

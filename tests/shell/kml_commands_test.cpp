@@ -1,6 +1,6 @@
 // The KML commands through the scripted UI: saving for the flight log, the
-// existing-file choices, opening .kml tracks and waypoints, and the file
-// question of the all-tracks download.
+// existing-file choices, opening .kml tracks and waypoints, and the file of
+// the all-tracks download.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +18,7 @@
 #include "shell/commands/file_messages.h"
 #include "shell/commands/kml_commands.h"
 #include "records/calendar.h"
+#include "family_commands.h"
 
 namespace skylode::test {
 namespace {
@@ -324,62 +325,155 @@ TEST_F(KmlCommandsTest, WaypointSaveWritesAFileThatReadsBack) {
   EXPECT_EQ(ui.statusLines.back(), "2 waypoints written");
 }
 
-TEST_F(KmlCommandsTest, AllTracksOptionsAskOnTheUiThreadAndFollowTheSettings) {
-  settings.SetNumber(SettingId::kLogFilter, 1);
-  settings.SetNumber(SettingId::kLoopFlightGap, 1200);
-  const flytec::AllTracksOptions options = MakeAllTracksOptions(app);
-  EXPECT_TRUE(options.speedFilter);
-  EXPECT_EQ(options.loopFlightGap, 1200u);
-  ASSERT_TRUE(options.chooseFile);
+// --- The all-tracks download ---------------------------------------------
 
-  AnswerSave(dir / "sub/all");
-  std::filesystem::create_directories(dir / "sub");
-  std::optional<std::string> chosen;
-  std::thread worker([&] { chosen = options.chooseFile(CancelToken{}); });
-  // The worker's question arrives as a posted task.
-  while (ui.RunPosted() == 0) std::this_thread::yield();
-  worker.join();
-  ASSERT_TRUE(chosen.has_value());
-  EXPECT_EQ(*chosen, dir / "sub/all.kml");
-  EXPECT_EQ(ui.fileQuestions.back().title, "Save track for Aerodiary");
-  EXPECT_EQ(settings.Text(SettingId::kTrackLogDir), dir / "sub");
+class AllTracksTest : public KmlCommandsTest {
+ protected:
+  // A straight flight of `count` fixes ten seconds apart, as the instrument
+  // hands it over.
+  static TrackLog Flight(uint32_t start, int count, bool signedByInstrument = true) {
+    TrackLog log;
+    for (int i = 0; i < count; ++i) {
+      TrackPoint p = Point(start + 10 * static_cast<uint32_t>(i), 10000 + 50 * i, i == 0 ? 1 : 0);
+      p.latitude = 560000000 + 20000 * i;
+      p.longitude = 95000000 + 15000 * i;
+      p.baroHeight = 990 + i;
+      log.points.push_back(p);
+    }
+    log.source = TrackLogSource::kFlytec;
+    log.sourceProtocol = ProtocolType::kFlytecAllTracks;
+    log.hasBaroHeight = true;
+    log.gRecordValid = signedByInstrument;
+    return log;
+  }
+
+  // Runs the menu command with `file` answered in the save dialog; true when
+  // a transfer started.
+  bool Start(std::optional<std::string> file) {
+    ui.saveAnswers.push_back(file ? std::optional<FileAnswer>(FileAnswer{*file, 1}) : std::nullopt);
+    const size_t before = transfers.started.size();
+    app.RunCommand(cmd::kReadAllFlytecTracks);
+    return transfers.started.size() > before;
+  }
+  // The worker's result arrives.
+  void Deliver(TransferResult result) { transfers.started.back().done(std::move(result)); }
+  static TransferResult Flights(std::vector<TrackLog> flights) {
+    return TransferResult::Flights({std::move(flights)}, TrackLogSource::kFlytec);
+  }
+};
+
+TEST_F(AllTracksTest, TheFileIsAskedForFirstAndEveryLongEnoughFlightLandsInIt) {
+  const std::string path = dir / "season";
+  ASSERT_TRUE(Start(path));
+  // The question came before the download, with nothing on the line yet.
+  ASSERT_EQ(ui.fileQuestions.size(), 1u);
+  EXPECT_EQ(ui.fileQuestions[0].title, "Save track for Aerodiary");
+  EXPECT_EQ(transfers.started.back().request.access, AccessType::kReadTrackLog);
+  EXPECT_EQ(transfers.started.back().request.protocol, ProtocolType::kFlytecAllTracks);
+  EXPECT_TRUE(app.transferBusy());
+  const std::vector<TrackPoint> loaded = app.trackLog.points;
+
+  Deliver(Flights({Flight(kStart, 40), Flight(kStart + 86400, 8), Flight(kStart + 2 * 86400, 25, false)}));
+  EXPECT_FALSE(app.transferBusy());
+  EXPECT_FALSE(app.transferFailed());
+  for (std::string_view s : {"Analysing track log 1 of 3", "Analysing track log 3 of 3"})
+    EXPECT_NE(std::find(ui.statusLines.begin(), ui.statusLines.end(), s), ui.statusLines.end()) << s;
+  // The eight-point flight is too short to analyse and is left out.
+  EXPECT_EQ(std::find(ui.statusLines.begin(), ui.statusLines.end(), "Analysing track log 2 of 3"),
+            ui.statusLines.end());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].caption, "Save Aerodiary track");
+  EXPECT_EQ(ui.messages[0].text, "File written");
+  EXPECT_EQ(ui.productLines.back(), path + ".kml");
+  // The loaded log is not the download's business.
+  EXPECT_EQ(app.trackLog.points.size(), loaded.size());
+
+  const std::string text = Slurp(path + ".kml");
+  ASSERT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n", 0), 0u);
+  const size_t sizes[] = {40, 25};
+  for (size_t pick = 0; pick < 2; ++pick) {
+    SCOPED_TRACE(pick);
+    KmlTrackHooks hooks;
+    hooks.chooseTrack = [&](const std::vector<std::string>& labels) {
+      EXPECT_EQ(labels.size(), 2u);
+      return std::optional<size_t>(pick);
+    };
+    const Result<KmlTrack> r_read = ReadKmlTrack(text, hooks);
+    ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+    const KmlTrack& r = *r_read;
+    EXPECT_TRUE(r.timesUtc);
+    // Only the flight the instrument signed carries the file's hash.
+    EXPECT_EQ(r.signatureValid, pick == 0);
+    ASSERT_EQ(r.points.size(), sizes[pick]);
+    EXPECT_EQ(r.points.front().time, kStart + 2 * 86400 * pick);
+    EXPECT_EQ(r.points.back().baroHeight, 990 + static_cast<int>(sizes[pick]) - 1);
+  }
 }
 
-TEST_F(KmlCommandsTest, AbortedWorkerStopsWaitingAndIsNeverAsked) {
-  const flytec::AllTracksOptions options = MakeAllTracksOptions(app);
-  std::atomic<bool> aborted{false};
-  std::optional<std::string> chosen = "unchanged";
-  std::thread worker([&] { chosen = options.chooseFile(CancelToken(&aborted)); });
-  while (ui.PendingPosts() == 0) std::this_thread::yield();
-  aborted = true;
-  worker.join();
-  EXPECT_FALSE(chosen.has_value());
-  ui.RunPosted();
-  EXPECT_TRUE(ui.fileQuestions.empty());
+TEST_F(AllTracksTest, TheSpeedFilterSettingIsFollowed) {
+  // One fix of sixty is a wild jump; the filter drops it when switched on.
+  TrackLog jumpy = Flight(kStart, 60);
+  jumpy.points[30].latitude += 100000000;
+  for (const bool filter : {false, true}) {
+    SCOPED_TRACE(filter);
+    settings.SetNumber(SettingId::kLogFilter, filter ? 1 : 0);
+    const std::string path = dir / (filter ? "filtered.kml" : "raw.kml");
+    ASSERT_TRUE(Start(path));
+    Deliver(Flights({jumpy}));
+    const Result<KmlTrack> r_read = ReadKmlTrack(Slurp(path));
+    ASSERT_TRUE(r_read.ok()) << r_read.error().text;
+    const KmlTrack& r = *r_read;
+    EXPECT_EQ(r.points.size(), filter ? 59u : 60u);
+  }
 }
 
-TEST_F(KmlCommandsTest, AllTracksWorkerIsRegisteredAndEndsCancelledWhenAborted) {
-  DeviceAccessTable table;
-  RegisterAllTracksWorker(table, app);
-  const WorkerFn* worker =
-      table.Find(static_cast<int>(AccessType::kReadTrackLog), static_cast<int>(ProtocolType::kFlytecAllTracks));
-  ASSERT_NE(worker, nullptr);
+TEST_F(AllTracksTest, AnExistingFileIsReplacedOnlyWhenThePersonAgrees) {
+  const std::string path = dir / "season.kml";
+  for (const bool agree : {false, true}) {
+    SCOPED_TRACE(agree);
+    Spit(path, "old");
+    ui.messages.clear();
+    ui.messageAnswers.push_back(agree ? MessageAnswer::kYes : MessageAnswer::kNo);
+    ASSERT_TRUE(Start(path));
+    Deliver(Flights({Flight(kStart, 20)}));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages[0].caption, "Save track for Aerodiary");
+    EXPECT_EQ(ui.messages[0].text, "File already exists. Overwrite ?");
+    EXPECT_EQ(app.transferFailed(), !agree);
+    if (agree) {
+      EXPECT_TRUE(ReadKmlTrack(Slurp(path)).ok());
+      EXPECT_EQ(ui.MessageTexts().back(), "File written");
+    } else {
+      EXPECT_EQ(Slurp(path), "old");
+      EXPECT_EQ(ui.messages.size(), 1u);
+    }
+  }
+}
 
-  auto abort = std::make_shared<AbortSignal>();
-  TransferRequest request;
-  request.access = AccessType::kReadTrackLog;
-  request.protocol = ProtocolType::kFlytecAllTracks;
-  TransferContext ctx(request, {}, abort);
-  std::optional<TransferResult> result;
-  std::thread run([&] { result = (*worker)(ctx); });
-  // The run waits for the settings the UI thread holds; it is aborted first.
-  while (ui.PendingPosts() == 0) std::this_thread::yield();
-  abort->Request();
-  run.join();
-  ASSERT_TRUE(result.has_value());
-  EXPECT_EQ(result->outcome, TransferOutcome::kCancelled);
-  ui.RunPosted();
-  EXPECT_TRUE(ui.fileQuestions.empty());
+TEST_F(AllTracksTest, NothingStartsWithoutAFileOrWhileBusy) {
+  EXPECT_FALSE(Start(std::nullopt));
+  EXPECT_TRUE(ui.messages.empty());
+
+  ASSERT_TRUE(Start(dir / "first.kml"));
+  ui.fileQuestions.clear();
+  EXPECT_FALSE(Start(dir / "second.kml"));
+  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{std::string(kTextBusy)});
+  EXPECT_TRUE(ui.fileQuestions.empty()) << "no file is asked for while a transfer runs";
+  ui.saveAnswers.clear();
+}
+
+TEST_F(AllTracksTest, AFailedOrAbortedDownloadWritesNothing) {
+  const std::string path = dir / "season.kml";
+  ASSERT_TRUE(Start(path));
+  Deliver(TransferResult::Failure());
+  EXPECT_TRUE(app.transferFailed());
+  EXPECT_FALSE(app.transferBusy());
+
+  ASSERT_TRUE(Start(path));
+  app.AbortButton();
+  Deliver(Flights({Flight(kStart, 20)}));  // late: dropped with its flights
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "app_fixture.h"
 #include "shell/commands/command_ids.h"
 #include "shell/settings/ini_file.h"
+#include "family_commands.h"
 
 namespace skylode {
 namespace {
@@ -64,7 +65,7 @@ TEST_F(LifecycleTest, CommandLineRunWritesNothing) {
   app.Initialise();
   ASSERT_TRUE(settings.SetText(SettingId::kPortName, "/dev/ttyUSB1"));  // COM= of the run
   app.competition.competitionMode = true;
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   Deliver(TransferResult::Failure());
   EXPECT_EQ(app.Exit(), 1);
   EXPECT_FALSE(std::filesystem::exists(Paths().userFile));
@@ -110,7 +111,7 @@ TEST_F(LifecycleTest, DamagedSettingsGiveOneMessageAndAreLeftAlone) {
 TEST_F(LifecycleTest, ExitAbortsARunningTransferAndReportsFailure) {
   app.Initialise();
   app.waypoints.items.resize(3);
-  ASSERT_EQ(app.DownloadCtr(ProtocolType::kFlytec), 0);
+  ASSERT_EQ(app.transfers().DownloadCtr(ProtocolType::kFlytec), 0);
   EXPECT_EQ(app.Exit(), 1);
   EXPECT_EQ(transfers.aborts, 1);
   EXPECT_TRUE(app.waypoints.empty());

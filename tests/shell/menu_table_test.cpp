@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <set>
 #include <string>
 
 #include "shell/commands/command_ids.h"
+#include "family_commands.h"
 
 namespace skylode {
 namespace {
@@ -71,6 +75,40 @@ TEST(MenuTableTest, EveryInstrumentCommandIsInAMenu) {
       EXPECT_NE(FindMenuItem(id), nullptr) << id;
     }
   }
+}
+
+// The menu bar the families' rows and the shell's own entries make together,
+// against the one people and scripts know: a row placed in the wrong group,
+// or a family dropped from the table, moves or loses entries.
+TEST(MenuTableTest, MenuBarIsTheKnownOne) {
+  std::string text;
+  auto line = [&text](const char* format, auto... values) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, format, values...);
+    text += buf;
+  };
+  for (const Menu& m : MainMenus()) {
+    line("MENU %s\n", std::string(m.title).c_str());
+    for (const MenuItem& i : m.items) {
+      if (i.id == 0) {
+        text += "  ----\n";
+        continue;
+      }
+      line("  %d|%s|%s|%d|%d", i.id, std::string(i.text).c_str(), std::string(i.shortcut).c_str(),
+           static_cast<int>(i.checkable), static_cast<int>(i.alwaysDisabled));
+      if (auto b = TransferBindingOf(i.id))
+        line("|bind %d %d %u %d", static_cast<int>(b->access), static_cast<int>(b->protocol), b->baudRate,
+             b->parameter);
+      text += "\n";
+    }
+  }
+  for (const ButtonEntry& b : MainButtons()) line("BUTTON %d|%s\n", b.id, std::string(b.text).c_str());
+  for (const ExtraShortcut& e : ExtraShortcuts()) line("EXTRA %d|%s\n", e.id, std::string(e.shortcut).c_str());
+  std::ifstream in(SKYLODE_TEST_DATA "/menus/main-window.txt");
+  ASSERT_TRUE(in) << "missing tests/data/menus/main-window.txt";
+  std::stringstream expected;
+  expected << in.rdbuf();
+  EXPECT_EQ(text, expected.str());
 }
 
 }  // namespace

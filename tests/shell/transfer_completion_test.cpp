@@ -38,7 +38,7 @@ TEST_F(TransferCompletionTest, AcceptTrackLogSetsFlagsBySource) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.source) * 10 + c.code);
-    ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+    ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
     EXPECT_TRUE(app.transferBusy());
     Deliver(TrackResult({Point(100), Point(110)}, c.source, c.code));
     EXPECT_FALSE(app.transferBusy());
@@ -60,7 +60,7 @@ TEST_F(TransferCompletionTest, AcceptTrackLogSetsFlagsBySource) {
 TEST_F(TransferCompletionTest, BackwardsTimeWarnsWithFirstPositionAndInstallsLogUnchanged) {
   ui.RunPosted();
   app.SetViewMode(ViewMode::kWaypoints, false);
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kFlytec), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kFlytec), 0);
   Deliver(TrackResult({Point(10), Point(30), Point(20), Point(25)}, TrackLogSource::kFlytec));
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "One or more points (the first at pos. 3) go backwards in time");
@@ -74,7 +74,7 @@ TEST_F(TransferCompletionTest, BackwardsTimeWarnsWithFirstPositionAndInstallsLog
 TEST_F(TransferCompletionTest, ResultOfAnAbortedTransferIsDropped) {
   app.trackLog.points = {Point(1)};
   app.trackLog.saved = true;
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   EXPECT_TRUE(app.trackLog.empty());  // cleared before the worker starts
   app.AbortButton();
   EXPECT_EQ(transfers.aborts, 1);
@@ -91,7 +91,7 @@ TEST_F(TransferCompletionTest, ResultOfAnAbortedTransferIsDropped) {
 
   // A late result of the aborted transfer cannot land in the next one either.
   app.SetViewMode(ViewMode::kWaypoints, false);
-  ASSERT_EQ(app.DownloadWaypoints(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadWaypoints(ProtocolType::kGarminSerial), 0);
   WaypointList stale;
   stale.items = {Wpt("OLD")};
   Deliver(TransferResult::Waypoints(stale), 0);
@@ -109,7 +109,7 @@ TEST_F(TransferCompletionTest, FailureSetsExitCodeAndKeepsThePreviousLog) {
   app.trackLog.points = {Point(7), Point(8), Point(9)};
   app.trackLog.saved = true;
   app.rawIgc.text = "AFLY001\r\n";
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   EXPECT_TRUE(app.trackLog.empty());
   Deliver(TransferResult::Failure());
   EXPECT_FALSE(app.transferBusy());
@@ -118,13 +118,13 @@ TEST_F(TransferCompletionTest, FailureSetsExitCodeAndKeepsThePreviousLog) {
   EXPECT_EQ(app.rawIgc.text, "AFLY001\r\n");
   EXPECT_EQ(app.exitCode(), 1);
   // A later success replaces it and nothing old comes back afterwards.
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   Deliver(TrackResult({Point(100)}, TrackLogSource::kGarmin));
   EXPECT_EQ(app.trackLog.count(), 1);
   app.AbortButton();  // nothing running: changes nothing
   EXPECT_EQ(app.trackLog.count(), 1);
   // The next successful transfer clears it.
-  ASSERT_EQ(app.DownloadCtr(ProtocolType::kFlytec), 0);
+  ASSERT_EQ(app.transfers().DownloadCtr(ProtocolType::kFlytec), 0);
   CtrList list;
   list.areas.resize(3);
   Deliver(TransferResult::Airspaces(list));
@@ -136,7 +136,7 @@ TEST_F(TransferCompletionTest, FailureSetsExitCodeAndKeepsThePreviousLog) {
 TEST_F(TransferCompletionTest, UnsavedLogIsAskedForAndKeptOnCancelOrRefusedStart) {
   app.trackLog.points = {Point(5), Point(6)};
   ui.messageAnswers = {MessageAnswer::kCancel};
-  EXPECT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), -1);
+  EXPECT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), -1);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "Continue without saving current track log ?");
   EXPECT_EQ(ui.messages[0].caption, "Unsaved track log");
@@ -146,49 +146,54 @@ TEST_F(TransferCompletionTest, UnsavedLogIsAskedForAndKeptOnCancelOrRefusedStart
 
   transfers.startResult = -1;
   ui.messageAnswers = {MessageAnswer::kOk};
-  EXPECT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), -1);
+  EXPECT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), -1);
   EXPECT_EQ(app.trackLog.count(), 2);
   EXPECT_FALSE(app.transferBusy());
 
   transfers.startResult = 0;
   ui.messageAnswers = {MessageAnswer::kOk};
-  EXPECT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  EXPECT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   EXPECT_TRUE(app.trackLog.empty());
 
   // A saved log is replaced without a question.
   Deliver(TrackResult({Point(1), Point(2)}, TrackLogSource::kGarmin));
   app.trackLog.saved = true;
   const size_t asked = ui.messages.size();
-  EXPECT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  EXPECT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   EXPECT_EQ(ui.messages.size(), asked);
 }
 
 TEST_F(TransferCompletionTest, EntryPointsRefuseWhileBusyAndOutsideTheirFamilies) {
-  ASSERT_EQ(app.DownloadWaypoints(ProtocolType::kGarminSerial), 0);
-  EXPECT_EQ(app.UploadCtr(ProtocolType::kFlytec), -1);
+  ASSERT_EQ(app.transfers().DownloadWaypoints(ProtocolType::kGarminSerial), 0);
+  EXPECT_EQ(app.transfers().UploadCtr(ProtocolType::kFlytec), -1);
   EXPECT_EQ(ui.MessageTexts().back(), "Busy GPS driver");
   EXPECT_EQ(ui.messages.back().caption, "Upload CTR");
   Deliver(TransferResult::Waypoints({}));
 
+  // A family does what it registered workers for, nothing else.
   struct Refused {
-    int (AppState::*start)(ProtocolType);
+    int (TransferController::*start)(ProtocolType);
+    AccessType access;
     ProtocolType protocol;
     const char* caption;
   } cases[] = {
-      {&AppState::DownloadWaypoints, ProtocolType::kLogIt, "Download waypoints"},
-      {&AppState::DownloadCtr, ProtocolType::kGarminSerial, "Download CTR"},
-      {&AppState::UploadCtr, ProtocolType::kMagellan, "Upload CTR"},
-      {&AppState::EraseTrackLog, ProtocolType::kGarminSerial, "Erase track log"},
+      {&TransferController::DownloadWaypoints, AccessType::kReadWaypoints, ProtocolType::kLogIt, "Download waypoints"},
+      {&TransferController::DownloadCtr, AccessType::kReadAirspaces, ProtocolType::kGarminSerial, "Download CTR"},
+      {&TransferController::UploadCtr, AccessType::kUploadAirspaces, ProtocolType::kMagellan, "Upload CTR"},
+      {&TransferController::EraseTrackLog, AccessType::kEraseTrackLog, ProtocolType::kGarminSerial,
+       "Erase track log"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.caption);
+    transfers.missing.insert({c.access, c.protocol});
     ui.messageAnswers = {MessageAnswer::kYes};
-    EXPECT_EQ((app.*c.start)(c.protocol), -1);
+    EXPECT_EQ((app.transfers().*c.start)(c.protocol), -1);
     EXPECT_EQ(ui.messages.back().caption, c.caption);
     EXPECT_EQ(ui.messages.back().text, "Unsupported access function");
     EXPECT_FALSE(app.transferBusy());
   }
-  EXPECT_EQ(app.DownloadTrackLog(ProtocolType::kMlrFast), -1);
+  transfers.missing.insert({AccessType::kReadTrackLog, ProtocolType::kMlrFast});
+  EXPECT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kMlrFast), -1);
   EXPECT_EQ(transfers.started.size(), 1u);
 }
 
@@ -215,7 +220,7 @@ class CommandLineTransferTest : public AppFixture {
 TEST_F(CommandLineTransferTest, FinishedMessageFollowsTheCompletion) {
   Begin(/*exitWhenDone=*/true);
   const size_t views = ui.shownViews.size();
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kFlymaster), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kFlymaster), 0);
   const TransferRequest& request = transfers.started.back().request;
   EXPECT_TRUE(request.settings.commandLineRun);
   EXPECT_EQ(request.settings.connectAttempts, 7);
@@ -229,7 +234,7 @@ TEST_F(CommandLineTransferTest, FinishedMessageFollowsTheCompletion) {
   ASSERT_EQ(hiddenMessages.size(), 1u);
   EXPECT_EQ(hiddenMessages[0], "Analyze track: One or more points (the first at pos. 2) go backwards in time");
 
-  ASSERT_EQ(app.DownloadWaypoints(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadWaypoints(ProtocolType::kGarminSerial), 0);
   Deliver(TransferResult::Failure());
   EXPECT_EQ(finished, (std::vector<bool>{true, false}));
   EXPECT_EQ(app.exitCode(), 1);
@@ -237,7 +242,7 @@ TEST_F(CommandLineTransferTest, FinishedMessageFollowsTheCompletion) {
 
 TEST_F(CommandLineTransferTest, AbortTellsTheRunOfTheFailure) {
   Begin(false);
-  ASSERT_EQ(app.UploadWaypoints(ProtocolType::kGarminSerial, 0), 0);
+  ASSERT_EQ(app.transfers().UploadWaypoints(ProtocolType::kGarminSerial, 0), 0);
   app.AbortButton();
   ui.RunPosted();
   EXPECT_EQ(finished, std::vector<bool>{false});
@@ -247,7 +252,7 @@ TEST_F(CommandLineTransferTest, AbortTellsTheRunOfTheFailure) {
 
 TEST_F(CommandLineTransferTest, HiddenRunTakesTheFirstFlightWithoutAsking) {
   Begin(false);
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kFlytec), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kFlytec), 0);
   auto& callbacks = transfers.started.back().callbacks;
   const std::vector<TrackListEntry> entries = {{7, "flight 7"}, {3, "flight 3"}};
   auto chosen = callbacks.chooseTracks("Track List (COM1)", entries, CancelToken{});
@@ -258,7 +263,7 @@ TEST_F(CommandLineTransferTest, HiddenRunTakesTheFirstFlightWithoutAsking) {
 }
 
 TEST_F(TransferCompletionTest, TrackListChoiceMapsPositionsToFlightNumbers) {
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kFlytec), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kFlytec), 0);
   auto& callbacks = transfers.started.back().callbacks;
   const std::vector<TrackListEntry> entries = {{7, "a"}, {3, "b"}, {9, "c"}};
   ui.trackAnswers = {std::vector<int>{0, 2}, std::nullopt};
@@ -280,15 +285,15 @@ TEST_F(TransferCompletionTest, CompetitionModeHearsOfEachArrivedTrack) {
   std::vector<bool> arrived;
   app.competitionTrackArrived = [&](bool ok) { arrived.push_back(ok); };
   app.competition.competitionMode = true;
-  ASSERT_EQ(app.DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
   Deliver(TrackResult({Point(1), Point(2)}, TrackLogSource::kGarmin));
   EXPECT_EQ(arrived, std::vector<bool>{true});
 
   std::vector<ProtocolType> uploads;
   app.competitionUploadDone = [&](ProtocolType p) { uploads.push_back(p); };
-  ASSERT_EQ(app.UploadWaypoints(ProtocolType::kFlymaster, 3), 0);
+  ASSERT_EQ(app.transfers().UploadWaypoints(ProtocolType::kFlymaster, 3), 0);
   Deliver(TransferResult::Done());
-  ASSERT_EQ(app.UploadWaypoints(ProtocolType::kFlytec, 3), 0);
+  ASSERT_EQ(app.transfers().UploadWaypoints(ProtocolType::kFlytec, 3), 0);
   Deliver(TransferResult::Failure());
   EXPECT_EQ(uploads, std::vector<ProtocolType>{ProtocolType::kFlymaster});
 }

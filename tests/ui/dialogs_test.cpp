@@ -9,7 +9,7 @@
 #include <QTableView>
 #include <fstream>
 
-#include "access/debug_trace.h"
+#include "access/dispatcher.h"
 #include "shell/commands/command_ids.h"
 #include "records/angles.h"
 #include "ui/dialogs.h"
@@ -215,13 +215,13 @@ TEST_F(DialogTest, AboutBoxShowsTheVersion) {
 TEST_F(DialogTest, DebugDumpWritesTheTraceOrSaysItIsEmpty) {
   Start();
   ModalWatcher watcher;
-  DebugTraceClear();
   window().Run(cmd::kDumpDebug);
   ASSERT_EQ(watcher.boxes.size(), 1u);
   EXPECT_EQ(watcher.boxes[0].text, "Buffer is empty");
   EXPECT_EQ(watcher.boxes[0].caption, "Save debug buffer");
 
-  DebugTraceText("$PBRSNP,*21\r\n");
+  const auto trace = dispatcher().lastTrace();
+  trace->Text("$PBRSNP,*21\r\n");
   const std::string typed = Path("trace");  // no extension: ".log" is added
   watcher.onDialog = [&](QDialog& dialog) {
     auto* files = qobject_cast<QFileDialog*>(&dialog);
@@ -246,7 +246,7 @@ TEST_F(DialogTest, DebugDumpWritesTheTraceOrSaysItIsEmpty) {
   }();
 
   window().Run(cmd::kClearDebug);
-  EXPECT_TRUE(DebugTraceSnapshot().empty());
+  EXPECT_TRUE(trace->Empty());
 }
 
 }  // namespace

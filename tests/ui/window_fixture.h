@@ -131,12 +131,7 @@ class WindowFixture : public ::testing::Test {
 
   static WindowProgramOptions Options() {
     WindowProgramOptions o;
-    o.flytecTiming.productReplyWindow = std::chrono::milliseconds(1500);
-    o.flytecTiming.afterProductData = std::chrono::milliseconds(50);
-    o.flytecTiming.listSilence = std::chrono::milliseconds(300);
-    o.flytecTiming.beforeFlightRequest = std::chrono::milliseconds(50);
-    o.flytecTiming.flightSilence = std::chrono::milliseconds(400);
-    o.flytecTiming.waypointSilence = std::chrono::milliseconds(300);
+    o.tuning.waitScale = 0.3;
     return o;
   }
 
@@ -147,6 +142,7 @@ class WindowFixture : public ::testing::Test {
 
   AppState& app() { return program_->app(); }
   MainWindow& window() { return program_->window(); }
+  Dispatcher& dispatcher() { return program_->dispatcher(); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   std::unique_ptr<WindowProgram> program_;

@@ -20,6 +20,7 @@
 #include "sim/flytec/flytec_instrument.h"
 #include "ui/list_model.h"
 #include "window_fixture.h"
+#include "family_commands.h"
 
 namespace skylode::test {
 namespace {
@@ -173,7 +174,7 @@ TEST_F(WindowTest, OptionMarksFollowTheirCommands) {
   EXPECT_FALSE(power->isChecked());
   power->trigger();
   EXPECT_TRUE(power->isChecked());
-  EXPECT_TRUE(app().options.powerOffFlymaster);
+  EXPECT_TRUE(app().IsCommandChecked(cmd::kPowerOffFlymaster));
 }
 
 TEST_F(WindowTest, TitleNamesPortAndCompetitionForms) {

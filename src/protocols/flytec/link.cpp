@@ -7,6 +7,20 @@
 #include "access/sentence.h"
 
 namespace skylode::flytec {
+
+FlytecTiming ScaledTiming(double scale) {
+  FlytecTiming t;
+  auto scaled = [scale](std::chrono::milliseconds& d) {
+    d = std::chrono::milliseconds(static_cast<int64_t>(static_cast<double>(d.count()) * scale + 0.5));
+  };
+  scaled(t.productReplyWindow);
+  scaled(t.afterProductData);
+  scaled(t.listSilence);
+  scaled(t.beforeFlightRequest);
+  scaled(t.flightSilence);
+  scaled(t.waypointSilence);
+  return t;
+}
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -69,19 +83,18 @@ Step FlytecReadProductData(TransferContext& ctx, const FlytecTiming& timing, Ins
       return Step::kFailed;
     }
 
-    SentenceLineCollector collector;
+    // The first line decides the attempt, whatever sentence it is.
+    SentenceLineReader reader("", 5);
     bool answered = false;
     bool noPilot = false;
     bool settled = false;  // a reply was judged: wait out the window
     const ReceiveEnd end = Receive(
         ctx, timing.productReplyWindow,
         [&](uint8_t b) {
-          if (settled || !collector.Feed(b)) return true;
-          std::string line(collector.Line());
-          std::vector<std::string_view> fields;
+          if (settled || !reader.Feed(b)) return true;
           settled = true;
-          if (CheckAndSplitSentence(line, fields, 5) < 5) return true;
-          switch (ParseProductReply(fields, info.product)) {
+          if (reader.check() < 5) return true;
+          switch (ParseProductReply(reader.fields(), info.product)) {
             case ProductReplyStatus::kOk:
               answered = true;
               return false;

@@ -23,8 +23,15 @@ struct FlytecTiming {
   std::chrono::milliseconds listSilence{1000};         // ends the track list
   std::chrono::milliseconds beforeFlightRequest{500};
   std::chrono::milliseconds flightSilence{2000};       // ends one flight's IGC text
+  // Ends a flight of the all-tracks download: longer, since there the
+  // instrument pauses between the flights it sends.
+  std::chrono::milliseconds manyFlightsSilence{3000};
   std::chrono::milliseconds waypointSilence{1000};     // ends the waypoint list
 };
+
+// The instrument's own waits, each times `scale` (virtual instruments answer
+// at once, so tests need not wait as long).
+FlytecTiming ScaledTiming(double scale);
 
 // How a step ended. Failures have been reported to the person already.
 enum class Step { kOk, kFailed, kAborted };

@@ -1,5 +1,6 @@
 #include "protocols/flytec/register.h"
 
+#include "protocols/flytec/all_tracks.h"
 #include "protocols/flytec/track_download.h"
 #include "protocols/flytec/waypoint_download.h"
 
@@ -10,6 +11,8 @@ void RegisterFlytecWorkers(DeviceAccessTable& table, const flytec::FlytecTiming&
                  [timing](TransferContext& ctx) { return flytec::FlytecReadTrackLog(ctx, timing); });
   table.Register(AccessType::kReadWaypoints, ProtocolType::kFlytec,
                  [timing](TransferContext& ctx) { return flytec::FlytecReadWaypoints(ctx, timing); });
+  table.Register(AccessType::kReadTrackLog, ProtocolType::kFlytecAllTracks,
+                 [timing](TransferContext& ctx) { return flytec::FlytecReadAllTracks(ctx, timing); });
 }
 
 }  // namespace skylode

@@ -6,7 +6,8 @@
 
 namespace skylode {
 
-// Read track log and read waypoints for ProtocolType 4. `timing` is the
+// Read track log and read waypoints for ProtocolType 4, and the all-tracks
+// download (read track log for ProtocolType 11). `timing` is the
 // instrument's own unless a test shortens it.
 void RegisterFlytecWorkers(DeviceAccessTable& table, const flytec::FlytecTiming& timing = {});
 inline void RegisterFlytecWorkers(Dispatcher& dispatcher, const flytec::FlytecTiming& timing = {}) {

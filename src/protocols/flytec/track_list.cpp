@@ -5,21 +5,22 @@
 namespace skylode::flytec {
 namespace {
 
-constexpr std::string_view kHeader = "$PBRTL,";
+constexpr std::string_view kPrefix = "$PBRTL,";
+// Name, count, flight, date, time, duration; a seventh means a stray comma.
+constexpr int kMaxFields = 7;
 // Durations are hh:mm:ss; a field that keeps growing only has to stay finite.
 constexpr int32_t kFieldCap = 1'000'000;
 
-bool IsDigit(uint8_t b) { return b >= '0' && b <= '9'; }
-bool IsLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
-int HexValue(uint8_t b) {
-  if (b >= '0' && b <= '9') return b - '0';
-  if (b >= 'A' && b <= 'F') return b - 'A' + 10;
-  if (b >= 'a' && b <= 'f') return b - 'a' + 10;
-  return -1;
+using FieldEnd = SentenceLineReader::FieldEnd;
+
+void AppendBounded(std::string& text, char c) {
+  if (text.size() < kTrackListSlotMax) text.push_back(c);
 }
 
-int32_t Accumulate(int32_t value, uint8_t digit) {
+int32_t Accumulate(int32_t value, char digit) {
   const int32_t next = value * 10 + (digit - '0');
   return next > kFieldCap ? kFieldCap : next;
 }
@@ -39,119 +40,73 @@ std::vector<int> TrackList::FlightNumbers() const {
   return numbers;
 }
 
-void TrackListParser::AppendField(uint8_t byte, size_t limit) {
-  std::string& text = list_.entries[flight_].text;
-  if (text.size() < limit) text.push_back(static_cast<char>(byte));
-}
+TrackListParser::TrackListParser(TrackList& list) : list_(list), reader_(kPrefix, kMaxFields) {}
 
-int TrackListParser::Feed(uint8_t byte) {
-  // Everything between '$' and '*' is covered by the checksum.
-  if (state_ >= 1 && state_ <= 8 && !(state_ == 8 && byte == '*')) xor_ ^= byte;
-  switch (state_) {
-    case 0:
-      if (byte == '$') {
-        state_ = 1;
-        xor_ = 0;
-        received_ = 0;
-        position_ = 1;
+int TrackListParser::Feed(uint8_t byte) { return reader_.Feed(byte) ? TakeLine() : 1; }
+
+// The error numbers follow the field in which a line went wrong, so that a
+// message names the same place whichever way the line broke.
+int TrackListParser::TakeLine() {
+  const int check = reader_.check();
+  if (check != kSentenceNoStar) {
+    if (check == kSentenceBadChecksumDigit) {
+      const std::string_view digits = reader_.checkDigits();
+      for (size_t i = 0; i < 2; ++i) {
+        if (i >= digits.size()) return -10;
+        if (!IsHex(digits[i])) return -11;
       }
-      return 1;
-    case 1:
-      if (byte != static_cast<uint8_t>(kHeader[position_])) {
-        state_ = 0;
-        return 1;
-      }
-      if (++position_ == kHeader.size()) state_ = 2;
-      return 1;
-    case 2:  // number of flights in the list, not needed
-      if (byte == ',') {
-        state_ = 3;
-        number_ = 0;
-        digits_ = 0;
-        return 1;
-      }
-      if (IsLineEnd(byte)) return -1;
-      return IsDigit(byte) ? 1 : -2;
-    case 3:  // flight number
-      if (IsLineEnd(byte)) return -3;
-      if (byte == ',') {
-        flight_ = number_;
-        std::string& text = list_.entries[flight_].text;
-        text.assign({static_cast<char>('0' + flight_ / 10), static_cast<char>('0' + flight_ % 10)});
-        text += "   ";
-        list_.entries[flight_].durationSeconds = 0;
-        state_ = 4;
-        return 1;
-      }
-      // The list has 100 slots: a third digit cannot name one of them, and
-      // capping it would overwrite the entry of flight 99.
-      if (!IsDigit(byte) || digits_ == 2) return -4;
-      number_ = number_ * 10 + (byte - '0');
-      ++digits_;
-      return 1;
-    case 4:  // date
-    case 5:  // time
-      if (IsLineEnd(byte)) return state_ == 4 ? -5 : -6;
-      if (byte == ',') {
-        std::string& text = list_.entries[flight_].text;
-        if (text.size() < 79) text += "   ";
-        ++state_;
-        number_ = 0;
-        duration_ = 0;
-        return 1;
-      }
-      AppendField(byte, kTrackListSlotMax);
-      return 1;
-    case 6:  // hours
-    case 7:  // minutes
-      if (IsDigit(byte)) {
-        AppendField(byte, kTrackListSlotMax);
-        number_ = Accumulate(number_, byte);
-        return 1;
-      }
-      if (byte == ':') {
-        AppendField(byte, kTrackListSlotMax);
-        duration_ += static_cast<int64_t>(number_) * (state_ == 6 ? 3600 : 60);
-        number_ = 0;
-        ++state_;
-        return 1;
-      }
-      return state_ == 6 ? -7 : -8;
-    case 8:  // seconds
-      if (IsDigit(byte)) {
-        AppendField(byte, kTrackListSlotMax);
-        number_ = Accumulate(number_, byte);
-        return 1;
-      }
-      if (byte == '*') {
-        duration_ += number_;
-        list_.entries[flight_].durationSeconds =
-            duration_ > INT32_MAX ? INT32_MAX : static_cast<int32_t>(duration_);
-        state_ = 9;
-        position_ = 0;
-        return 1;
-      }
-      return -9;
-    case 9:  // checksum, CR, LF
-      if (position_ < 2) {
-        if (IsLineEnd(byte)) return -10;
-        const int v = HexValue(byte);
-        if (v < 0) return -11;
-        received_ = static_cast<uint8_t>(received_ << 4 | v);
-        ++position_;
-        return 1;
-      }
-      if (position_ == 2) {
-        if (byte != '\r') return -12;
-        ++position_;
-        return 1;
-      }
-      if (received_ != xor_) return -13;
-      state_ = 0;
-      return 1;
-    default:
-      return -14;
+    }
+    if (reader_.MissingCr()) return -12;
+    if (check == kSentenceChecksumMismatch) return -13;
+    if (check < 0) return -14;
   }
+  const std::vector<std::string_view>& fields = reader_.fields();
+  const auto endOf = [this](size_t i) { return reader_.EndOfField(i); };
+
+  // Number of flights in the list, not needed.
+  for (char c : fields[1])
+    if (!IsDigit(c)) return -2;
+  if (endOf(1) != FieldEnd::kComma) return endOf(1) == FieldEnd::kLineEnd ? -1 : -2;
+
+  int flight = 0;
+  for (size_t i = 0; i < fields[2].size(); ++i) {
+    // The list has 100 slots: a third digit cannot name one of them, and
+    // capping it would overwrite the entry of flight 99.
+    if (!IsDigit(fields[2][i]) || i == 2) return -4;
+    flight = flight * 10 + (fields[2][i] - '0');
+  }
+  if (endOf(2) != FieldEnd::kComma) return endOf(2) == FieldEnd::kLineEnd ? -3 : -4;
+
+  TrackListSlot slot;
+  slot.text = {static_cast<char>('0' + flight / 10), static_cast<char>('0' + flight % 10), ' ', ' ', ' '};
+  for (size_t f = 3; f <= 4; ++f) {  // date, time
+    for (char c : fields[f]) AppendBounded(slot.text, c);
+    if (endOf(f) != FieldEnd::kComma) return f == 3 ? -5 : -6;
+    if (slot.text.size() < 79) slot.text += "   ";
+  }
+
+  // hh:mm:ss, copied as received; the duration sums the three parts.
+  constexpr int32_t kUnit[] = {3600, 60, 1};
+  int part = 0;
+  int32_t number = 0;
+  int64_t duration = 0;
+  for (char c : fields[5]) {
+    if (IsDigit(c)) {
+      AppendBounded(slot.text, c);
+      number = Accumulate(number, c);
+    } else if (c == ':' && part < 2) {
+      AppendBounded(slot.text, c);
+      duration += static_cast<int64_t>(number) * kUnit[part++];
+      number = 0;
+    } else {
+      return -7 - part;
+    }
+  }
+  if (part < 2 || endOf(5) != FieldEnd::kStar) return -7 - part;
+  duration += number;
+  slot.durationSeconds = duration > INT32_MAX ? INT32_MAX : static_cast<int32_t>(duration);
+  list_.entries[flight] = std::move(slot);
+  return 1;
 }
 
 }  // namespace skylode::flytec

@@ -1,11 +1,13 @@
-// The instrument's list of recorded flights, parsed byte by byte as the
-// $PBRTL sentences arrive.
+// The instrument's list of recorded flights, read from its $PBRTL
+// sentences as they arrive.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "access/sentence.h"
 
 namespace skylode::flytec {
 
@@ -28,25 +30,20 @@ struct TrackList {
 
 // One call per received byte (XON/XOFF already dropped): 1 when the byte was
 // taken, or a negative error number for the "E505 Format error %" message.
+// Each $PBRTL line is collected whole, checked and split by the shared
+// sentence code, and then read field by field; other sentences are passed
+// over.
 class TrackListParser {
  public:
-  explicit TrackListParser(TrackList& list) : list_(list) {}
+  explicit TrackListParser(TrackList& list);
   int Feed(uint8_t byte);
-  // Inside a sentence's fields: what came so far is not yet an entry.
-  bool InSentence() const { return state_ >= 2; }
+  // Inside a $PBRTL line: what came so far is not yet an entry.
+  bool InSentence() const { return reader_.InSentence(); }
 
  private:
-  void AppendField(uint8_t byte, size_t limit);
+  int TakeLine();
 
   TrackList& list_;
-  int state_ = 0;
-  size_t position_ = 0;
-  uint8_t xor_ = 0;
-  uint8_t received_ = 0;
-  int digits_ = 0;
-  int32_t number_ = 0;
-  int flight_ = 0;
-  int64_t duration_ = 0;
+  SentenceLineReader reader_;
 };
-
 }  // namespace skylode::flytec

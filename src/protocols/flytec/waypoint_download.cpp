@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "access/debug_trace.h"
 #include "protocols/flytec/instrument_text.h"
 #include "protocols/flytec/product.h"
 #include "protocols/flytec/waypoint_parser.h"
@@ -62,8 +61,6 @@ Step FlytecReadWaypointList(TransferContext& ctx, const FlytecTiming& timing, in
 
 TransferResult FlytecReadWaypoints(TransferContext& ctx, const FlytecTiming& timing) {
   try {
-    // The trace of a waypoint read starts with this operation.
-    if (ctx.trace() != nullptr) ctx.trace()->Clear();
     InstrumentInfo info;
     Step s = FlytecReadProductData(ctx, timing, info);
     WaypointList list;

@@ -8,197 +8,122 @@
 namespace skylode::flytec {
 namespace {
 
-constexpr std::string_view kHeader = "$PBRWPS,";
+constexpr std::string_view kPrefix = "$PBRWPS,";
+// Name, latitude, N/S, longitude, E/W, short name, long name, altitude; a
+// ninth means a stray comma.
+constexpr int kMaxFields = 9;
 constexpr double kRadiansPerMinute = 0.0002908882086657;
 
-bool IsDigit(uint8_t b) { return b >= '0' && b <= '9'; }
-bool IsLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
 
-int UpperHex(uint8_t b) {
-  if (b >= '0' && b <= '9') return b - '0';
-  if (b >= 'A' && b <= 'F') return b - 'A' + 10;
-  return -1;
-}
+using FieldEnd = SentenceLineReader::FieldEnd;
 
-// States, named by the field they read.
-enum State {
-  kWaitDollar = 0,
-  kHeaderMatch = 1,
-  kLatitude = 2,
-  kLatitudeFraction = 3,
-  kLatitudeHemisphere = 4,
-  kLatitudeComma = 5,
-  kLongitude = 6,
-  kLongitudeFraction = 7,
-  kLongitudeHemisphere = 8,
-  kLongitudeComma = 9,
-  kShortName = 10,
-  kLongName = 11,
-  kAltitude = 12,
-  kChecksum1 = 13,
-  kChecksum2 = 14,
-  kCarriageReturn = 15,
-  kLineFeed = 16,
+// The error numbers of one coordinate and its hemisphere.
+struct CoordinateErrors {
+  int overflow, character, fraction, hemisphere, afterHemisphere;
 };
+constexpr CoordinateErrors kLatitudeErrors{-1, -2, -3, -4, -5};
+constexpr CoordinateErrors kLongitudeErrors{-6, -7, -8, -9, -10};
 
-}  // namespace
-
-int WaypointSentenceParser::EndCoordinate(bool longitude) {
-  const double minutes = (value_ / 100) * 60 + value_ % 100 + fraction_;
-  (longitude ? wp_.longitude : wp_.latitude) = minutes * kRadiansPerMinute;
+// DDMM.mmm or DDDMM.mmm as radians. `limit`: one more digit would pass 89
+// degrees 59 / 179 degrees 59.
+int ReadCoordinate(std::string_view field, FieldEnd end, int32_t limit, const CoordinateErrors& e, double& out) {
+  int32_t value = 0;
+  double fraction = 0;
+  double weight = 0.1;
+  bool inFraction = false;
+  for (char c : field) {
+    if (inFraction) {
+      if (!IsDigit(c)) return e.fraction;
+      fraction += (c - '0') * weight;
+      weight *= 0.1;
+    } else if (IsDigit(c)) {
+      if (value >= limit) return e.overflow;
+      value = value * 10 + (c - '0');
+    } else if (c == '.') {
+      inFraction = true;
+    } else {
+      return e.character;
+    }
+  }
+  if (end != FieldEnd::kComma) return inFraction ? e.fraction : e.character;
+  out = ((value / 100) * 60 + value % 100 + fraction) * kRadiansPerMinute;
   return 1;
 }
 
-int WaypointSentenceParser::Feed(uint8_t byte) {
-  if (byte == '$') {
-    xor_ = 0;
-    // Inside a sentence the '$' stays data, and the checksum it reset then
-    // reports the broken sentence.
-    if (state_ <= kHeaderMatch) {
-      state_ = kHeaderMatch;
-      position_ = 1;
-      return 1;
-    }
-  } else if (state_ >= kHeaderMatch && state_ <= kAltitude && byte != '*') {
-    xor_ ^= byte;
+// "N"/"S" or "E"/"W"; an empty field is north or east.
+int ReadHemisphere(std::string_view field, FieldEnd end, char negative, char positive, const CoordinateErrors& e,
+                   double& angle) {
+  if (field.empty()) return end == FieldEnd::kComma ? 1 : e.hemisphere;
+  if (field[0] != negative && field[0] != positive) return e.hemisphere;
+  if (field.size() > 1 || end != FieldEnd::kComma) return e.afterHemisphere;
+  if (field[0] == negative) angle = -angle;
+  return 1;
+}
+
+// Exactly four characters, a '-' or a digit and then digits.
+int ReadAltitude(std::string_view field, FieldEnd end, int32_t& out) {
+  int32_t value = 0;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const char c = field[i];
+    if (i == 4) return -16;
+    if (i == 0 && c == '-') continue;
+    if (!IsDigit(c)) return -15;
+    value = value * 10 + (c - '0');
   }
-  switch (state_) {
-    case kWaitDollar:
-      return 1;
-    case kHeaderMatch:
-      if (byte != static_cast<uint8_t>(kHeader[position_])) {
-        state_ = kWaitDollar;
-        return 1;
-      }
-      if (++position_ == kHeader.size()) {
-        wp_ = {};
-        value_ = 0;
-        fraction_ = 0;
-        state_ = kLatitude;
-      }
-      return 1;
-    case kLatitude:
-    case kLongitude: {
-      const bool lon = state_ == kLongitude;
-      if (IsDigit(byte)) {
-        // DDMM / DDDMM: one more digit would pass 89 degrees 59 / 179 degrees 59.
-        if (value_ >= (lon ? 1796 : 896)) return lon ? -6 : -1;
-        value_ = value_ * 10 + (byte - '0');
-        return 1;
-      }
-      if (byte == '.') {
-        fraction_ = 0;
-        weight_ = 0.1;
-        state_ = lon ? kLongitudeFraction : kLatitudeFraction;
-        return 1;
-      }
-      if (byte == ',') {
-        state_ = lon ? kLongitudeHemisphere : kLatitudeHemisphere;
-        return EndCoordinate(lon);
-      }
-      return lon ? -7 : -2;
-    }
-    case kLatitudeFraction:
-    case kLongitudeFraction: {
-      const bool lon = state_ == kLongitudeFraction;
-      if (IsDigit(byte)) {
-        fraction_ += (byte - '0') * weight_;
-        weight_ *= 0.1;
-        return 1;
-      }
-      if (byte == ',') {
-        state_ = lon ? kLongitudeHemisphere : kLatitudeHemisphere;
-        return EndCoordinate(lon);
-      }
-      return lon ? -8 : -3;
-    }
-    case kLatitudeHemisphere:
-    case kLongitudeHemisphere: {
-      const bool lon = state_ == kLongitudeHemisphere;
-      double& angle = lon ? wp_.longitude : wp_.latitude;
-      if (byte == (lon ? 'E' : 'N') || byte == (lon ? 'W' : 'S')) {
-        if (byte == 'W' || byte == 'S') angle = -angle;
-        state_ = lon ? kLongitudeComma : kLatitudeComma;
-        return 1;
-      }
-      if (byte == ',') {  // no hemisphere: north or east
-        state_ = lon ? kShortName : kLongitude;
-        value_ = 0;
-        fraction_ = 0;
-        return 1;
-      }
-      return lon ? -9 : -4;
-    }
-    case kLatitudeComma:
-    case kLongitudeComma: {
-      const bool lon = state_ == kLongitudeComma;
-      if (byte != ',') return lon ? -10 : -5;
-      state_ = lon ? kShortName : kLongitude;
-      value_ = 0;
-      fraction_ = 0;
-      return 1;
-    }
-    case kShortName:
-      if (IsLineEnd(byte)) return -11;
-      if (byte == ',') {
-        state_ = kLongName;
-        return 1;
-      }
-      if (byte == '*') {
-        state_ = kChecksum1;
-        return 1;
-      }
-      if (wp_.shortName.size() == kShortNameMax) return -12;
-      wp_.shortName.push_back(static_cast<char>(byte));
-      return 1;
-    case kLongName:
-      if (IsLineEnd(byte)) return -13;
-      if (byte == ',') {
-        state_ = kAltitude;
-        position_ = 0;
-        value_ = 0;
-        negative_ = false;
-        return 1;
-      }
-      if (wp_.longName.size() == kLongNameMax) return -14;
-      wp_.longName.push_back(static_cast<char>(byte));
-      return 1;
-    case kAltitude:
-      if (position_ == 4) {
-        if (byte != '*') return -16;
-        wp_.altitude = negative_ ? -value_ : value_;
-        state_ = kChecksum1;
-        return 1;
-      }
-      if (position_ == 0 && byte == '-') {
-        negative_ = true;
-      } else if (IsDigit(byte)) {
-        value_ = value_ * 10 + (byte - '0');
-      } else {
-        return -15;
-      }
-      ++position_;
-      return 1;
-    case kChecksum1:
-    case kChecksum2: {
-      const int v = UpperHex(byte);
-      if (v < 0) return state_ == kChecksum1 ? -17 : -18;
-      received_ = static_cast<uint8_t>(state_ == kChecksum1 ? v << 4 : received_ | v);
-      ++state_;
-      return 1;
-    }
-    case kCarriageReturn:
-      if (byte != '\r') return -19;
-      state_ = kLineFeed;
-      return 1;
-    case kLineFeed:
-      if (byte != '\n') return -21;
-      state_ = kWaitDollar;
-      if (received_ != xor_) return -20;
-      return 0;
-    default:
-      return -21;
+  if (field.size() < 4) return -15;
+  if (end != FieldEnd::kStar) return -16;
+  out = field[0] == '-' ? -value : value;
+  return 1;
+}
+
+}  // namespace
+
+WaypointSentenceParser::WaypointSentenceParser() : reader_(kPrefix, kMaxFields) {}
+
+int WaypointSentenceParser::Feed(uint8_t byte) { return reader_.Feed(byte) ? TakeLine() : 1; }
+
+// The error numbers follow the field in which a line went wrong, so that a
+// message names the same place whichever way the line broke.
+int WaypointSentenceParser::TakeLine() {
+  const int check = reader_.check();
+  if (check != kSentenceNoStar) {
+    // This instrument writes its check digits in upper case only.
+    const std::string_view digits = reader_.checkDigits();
+    if (digits.empty() || !IsUpperHex(digits[0])) return -17;
+    if (digits.size() < 2 || !IsUpperHex(digits[1])) return -18;
+    if (reader_.MissingCr()) return -19;
+    if (reader_.ending() == SentenceLineCollector::Ending::kStrayLf) return -21;
+    if (check == kSentenceChecksumMismatch) return -20;
+    if (check < 0) return -21;
   }
+  const std::vector<std::string_view>& fields = reader_.fields();
+  const auto endOf = [this](size_t i) { return reader_.EndOfField(i); };
+  // Each step reads its field only when the one before ended in a comma.
+  FlytecWaypoint wp;
+  int r = ReadCoordinate(fields[1], endOf(1), 896, kLatitudeErrors, wp.latitude);
+  if (r < 0) return r;
+  r = ReadHemisphere(fields[2], endOf(2), 'S', 'N', kLatitudeErrors, wp.latitude);
+  if (r < 0) return r;
+  r = ReadCoordinate(fields[3], endOf(3), 1796, kLongitudeErrors, wp.longitude);
+  if (r < 0) return r;
+  r = ReadHemisphere(fields[4], endOf(4), 'W', 'E', kLongitudeErrors, wp.longitude);
+  if (r < 0) return r;
+
+  if (fields[5].size() > kShortNameMax) return -12;
+  wp.shortName = fields[5];
+  if (endOf(5) == FieldEnd::kLineEnd) return -11;
+  if (endOf(5) == FieldEnd::kComma) {
+    // A short name alone ends the sentence; a long name needs an altitude.
+    if (fields[6].size() > kLongNameMax) return -14;
+    wp.longName = fields[6];
+    if (endOf(6) != FieldEnd::kComma) return -13;
+    r = ReadAltitude(fields[7], endOf(7), wp.altitude);
+    if (r < 0) return r;
+  }
+  wp_ = std::move(wp);
+  return 0;
 }
 
 Waypoint ToWaypoint(const FlytecWaypoint& w, uint32_t time) {

@@ -1,9 +1,10 @@
-// The instrument's $PBRWPS waypoint sentences, parsed byte by byte.
+// The instrument's $PBRWPS waypoint sentences.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "access/sentence.h"
 #include "records/waypoint.h"
 
 namespace skylode::flytec {
@@ -20,26 +21,22 @@ struct FlytecWaypoint {
   int32_t altitude = 0;  // metres
 };
 
+// Each $PBRWPS line is collected whole, checked and split by the shared
+// sentence code, and then read field by field.
 class WaypointSentenceParser {
  public:
+  WaypointSentenceParser();
   // 1: byte taken; 0: a sentence is complete (see waypoint()); negative: the
   // error number of "E302 Format error %".
   int Feed(uint8_t byte);
   const FlytecWaypoint& waypoint() const { return wp_; }
-  // Past the sentence name: a waypoint has begun and is not complete.
-  bool InSentence() const { return state_ > 1; }
+  // Inside a $PBRWPS line: a waypoint has begun and is not complete.
+  bool InSentence() const { return reader_.InSentence(); }
 
  private:
-  int EndCoordinate(bool longitude);
+  int TakeLine();
 
-  int state_ = 0;
-  size_t position_ = 0;
-  uint8_t xor_ = 0;
-  uint8_t received_ = 0;
-  int32_t value_ = 0;
-  double fraction_ = 0;
-  double weight_ = 0;
-  bool negative_ = false;
+  SentenceLineReader reader_;
   FlytecWaypoint wp_;
 };
 

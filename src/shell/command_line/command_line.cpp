@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "protocols/family.h"
 #include "records/calendar.h"
 
 namespace skylode {
@@ -53,33 +54,6 @@ std::optional<int64_t> ParseDecimal(std::string_view s) {
   return negative ? -value : value;
 }
 
-struct GpsName {
-  std::string_view name;
-  CmdGpsType type;
-};
-constexpr std::array<GpsName, 14> kGpsNames{{
-    {"GARMIN", CmdGpsType::kGarmin},       {"MLR", CmdGpsType::kMlr},
-    {"TOPNAV", CmdGpsType::kTopNav},       {"LOGIT", CmdGpsType::kLogIt},
-    {"IQCOMPEO", CmdGpsType::kIqCompeo},   {"GRAVITER", CmdGpsType::kGraviter},
-    {"MAGELLAN", CmdGpsType::kMagellan},   {"XCTRAINER", CmdGpsType::kXcTrainer},
-    {"XCT_MXP", CmdGpsType::kXctMxp},      {"FLYMASTER", CmdGpsType::kFlymaster},
-    {"DSX", CmdGpsType::kDsx},             {"MLRC", CmdGpsType::kMlrc},
-    {"IQBASIC", CmdGpsType::kIqBasic},     {"MTK", CmdGpsType::kMtk},
-}};
-
-constexpr std::string_view kKeywords[] = {
-    "COM",       "USB",       "GPS",          "KML_LOG",   "OZI_LOG",  "MPS_LOG",  "RD_LOG",
-    "LOGFILE",   "IGC_LOG",   "PILOT",        "ID",        "RD_WPT",   "RD_GEO_WPT", "WR_WPT",
-    "WR_WPT2",   "WR_CTR",    "EXIT",         "OVERWRITE", "WIN",      "IGC2KML",  "DAT2KML",
-    "COMP_LOG",  "COMP_SPECIAL", "COMP_DIR",  "COMP_FS",   "COMPID",   "CIVLID",   "FILTER",
-    "FILTEREND", "NOTIFY",    "NOSPLIT",      "SESSION",   "NOCHECK",  "PWROFF",   "SENDLOG",
-    "POSX",      "POSY",      "USERNAME",     "TIMEOUT",   "PORT",
-};
-
-bool IsKeyword(std::string_view upper) {
-  if (upper.empty()) return false;
-  return std::find(std::begin(kKeywords), std::end(kKeywords), upper) != std::end(kKeywords);
-}
 
 // FILTER and FILTEREND: exactly 14 digits of a valid date and time.
 std::optional<uint32_t> ParseFilterTime(std::string_view v) {
@@ -106,6 +80,248 @@ std::optional<uint32_t> ParseFilterTime(std::string_view v) {
   return *seconds;
 }
 
+using Apply = std::string (*)(CmdRun&, std::string_view);
+
+// The operation keywords: the value is the file, its presence and length
+// are checked before.
+template <CmdOperation op>
+std::string SetFile(CmdRun& run, std::string_view v) {
+  run.operation = op;
+  run.fileName = v;
+  return {};
+}
+
+template <std::string CmdRun::*field>
+std::string SetText(CmdRun& run, std::string_view v) {
+  run.*field = v;
+  return {};
+}
+
+template <bool CmdRun::*flag>
+std::string SetFlag(CmdRun& run, std::string_view) {
+  run.*flag = true;
+  return {};
+}
+
+// A decimal in [min, max] into `field`, or the message `bad`.
+template <int32_t CmdRun::*field, int64_t min, int64_t max, const char* bad>
+std::string SetNumber(CmdRun& run, std::string_view v) {
+  const auto n = ParseDecimal(v);
+  if (!n || *n < min || *n > max) return bad;
+  run.*field = static_cast<int32_t>(*n);
+  return {};
+}
+constexpr char kBadPos[] = "Bad POSX value";  // for POSY too
+constexpr char kBadCompId[] = "Bad COMPID value";
+constexpr char kBadCivlId[] = "Bad CIVLID value";
+constexpr char kBadSendLog[] = "Bad SENDLOG value";
+
+constexpr size_t kFile = kCmdFileNameMax;
+using V = CmdValueUse;
+
+// Ordered as the help lists them: instrument and port, operations, output,
+// competition, notify.
+constexpr CmdKeyword kKeywordTable[] = {
+    {"GPS", V::kRequired, "name", "Bad GPS type", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const CommandLineName* name = FindCommandLineName(v);
+       if (!name || v.empty()) return "Bad GPS type";
+       run.gpsName = name->name;
+       return {};
+     },
+     "the instrument (names below)"},
+    {"PORT", V::kRequired, "path", "Missing port name", kCmdPortNameMax, SetText<&CmdRun::portName>,
+     "the serial device (/dev/ttyUSB0) or a virtual instrument (sim:<instrument>)"},
+    {"COM", V::kRequired, "n", "Bad COM port", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const auto n = ParseDecimal(v);
+       if (!n || *n <= 0 || *n > 255) return "Bad COM port";
+       run.portName = ComPortName(static_cast<int>(*n));
+       return {};
+     },
+     "the port by its number (1 to 255), as older scripts give it"},
+    {"USB", V::kRefused, "", "", 0, SetFlag<&CmdRun::useUsb>, "the instrument on USB"},
+    {"TIMEOUT", V::kRequired, "n", "Bad TIMEOUT value", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const auto n = ParseDecimal(v);
+       if (!n) return "Bad TIMEOUT value";
+       run.timeout = static_cast<int32_t>(std::clamp<int64_t>(*n, 0, kCmdTimeoutMax));
+       return {};
+     },
+     "connection attempts, one per second (0 to 86400)"},
+
+    {"KML_LOG", V::kRequired, "file", "Missing log file name", kFile, SetFile<CmdOperation::kKmlLog>,
+     "download the track log, save it as KML for the online flight log"},
+    {"IGC_LOG", V::kRequired, "file", "Missing log file directory name", kFile, SetFile<CmdOperation::kIgcLog>,
+     "download the track log, save it as IGC (a value ending in / is a folder)"},
+    {"OZI_LOG", V::kRequired, "file", "Missing log file name", kFile, SetFile<CmdOperation::kOziLog>,
+     "download the track log, save it as an OziExplorer track"},
+    {"MPS_LOG", V::kRequired, "file", "Missing log file name", kFile, SetFile<CmdOperation::kMpsLog>,
+     "download the track log, save it as a MapSource file"},
+    {"RD_LOG", V::kRequired, "file", "Missing track log file name", kFile, SetFile<CmdOperation::kReadLog>,
+     "read a track file into the window (a file name alone does the same)"},
+    {"LOGFILE", V::kRequired, "file", "Missing track log file name", kFile, SetFile<CmdOperation::kReadLog>,
+     "the same as /RD_LOG"},
+    {"IGC2KML", V::kRequired, "file", "Missing IGC/KML file name", kFile, SetFile<CmdOperation::kIgcToKml>,
+     "convert an IGC file to KML without a window"},
+    {"DAT2KML", V::kRequired, "file", "Missing DAT/KML file name", kFile, SetFile<CmdOperation::kDatToKml>,
+     "convert a .dat track file to KML without a window"},
+    {"RD_WPT", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kReadWaypoints>,
+     "download the waypoints, save them as an OziExplorer waypoint file"},
+    {"RD_GEO_WPT", V::kRequired, "file", "Missing wpt file name", kFile,
+     SetFile<CmdOperation::kReadGeoWaypoints>, "download the waypoints, save them in the geographical column format"},
+    {"WR_WPT", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kWriteWaypoints>,
+     "read a waypoint file and upload it"},
+    {"WR_WPT2", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kWriteWaypoints2>,
+     "the same, each name led by the waypoint's ID where the instrument shows only names"},
+    {"WR_CTR", V::kRequired, "file", "Missing CTR file name", kFile, SetFile<CmdOperation::kWriteCtr>,
+     "read an OpenAir airspace file and upload the airspaces"},
+    {"USERNAME", V::kRequired, "name", "Missing username", kCmdPilotNameMax,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       run.operation = CmdOperation::kUserName;
+       run.pilotName = v;
+       return {};
+     },
+     "write the pilot name and IDs into the instrument"},
+    {"COMP_LOG", V::kRequired, "IGC|KML", "Bad competition fle type", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const std::string up = Upper(v);
+       if (up != "IGC" && up != "KML") return "Bad competition fle type";
+       run.operation = CmdOperation::kCompetitionLog;
+       run.compIgc = up == "IGC";
+       return {};
+     },
+     "competition check-in: download, identify the pilot, save"},
+
+    {"OVERWRITE", V::kRefused, "", "", 0, SetFlag<&CmdRun::overwrite>, "replace existing output files"},
+    {"NOSPLIT", V::kRefused, "", "", 0, SetFlag<&CmdRun::noSplit>,
+     "never ask which part of a split track to save"},
+    {"EXIT", V::kRefused, "", "", 0, SetFlag<&CmdRun::exitWhenDone>, "end the program after the operation"},
+    {"WIN", V::kRequired, "0|1|2", "Bad window size", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       if (v != "0" && v != "1" && v != "2") return "Bad window size";
+       run.showState = static_cast<WindowShow>(v[0] - '0');
+       return {};
+     },
+     "window hidden (no display needed), minimised or normal"},
+    {"POSX", V::kRequired, "x", kBadPos, kFile,
+     SetNumber<&CmdRun::posX, INT32_MIN, INT32_MAX, kBadPos>,
+     "window position, left"},
+    {"POSY", V::kRequired, "y", kBadPos, kFile,
+     SetNumber<&CmdRun::posY, INT32_MIN, INT32_MAX, kBadPos>,
+     "window position, top"},
+
+    {"PILOT", V::kOptional, "name", "", kCmdPilotNameMax, SetText<&CmdRun::pilotName>,
+     "the pilot's name (may be empty)"},
+    {"ID", V::kOptional, "text", "", kCmdIdTextMax, SetText<&CmdRun::idText>,
+     "an identification text (may be empty; kept, not used)"},
+    {"COMPID", V::kRequired, "n", kBadCompId, kFile,
+     SetNumber<&CmdRun::compId, 0, INT32_MAX, kBadCompId>,
+     "the pilot's competition number"},
+    {"CIVLID", V::kRequired, "n", kBadCivlId, kFile,
+     SetNumber<&CmdRun::civlId, 0, INT32_MAX, kBadCivlId>,
+     "the pilot's CIVL ID"},
+    {"COMP_DIR", V::kRequired, "folder", "Missing competition directory name", kFile, SetText<&CmdRun::compDir>,
+     "the folder of the competition files"},
+    {"COMP_FS", V::kRequired, "file", "Missing flight score file name", kFile, SetText<&CmdRun::compPilotFile>,
+     "the pilot list that identifies the pilots"},
+    {"COMP_SPECIAL", V::kRefused, "", "", 0, SetFlag<&CmdRun::compSpecial>, "the special competition variant"},
+    {"FILTER", V::kRequired, "YYYYMMDDhhmmss", "Bad track log start filter time", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const auto time = ParseFilterTime(v);
+       if (!time) return "Bad track log start filter time";
+       if (*time != 0 && run.filterStop != 0 && run.filterStop <= *time) return "Comp. stop time before start time";
+       run.filterStart = *time;
+       return {};
+     },
+     "start of the competition time window"},
+    {"FILTEREND", V::kRequired, "YYYYMMDDhhmmss", "Bad track log stop filter time", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const auto time = ParseFilterTime(v);
+       if (!time) return "Bad track log stop filter time";
+       if (*time != 0 && run.filterStart != 0 && *time <= run.filterStart) return "Comp. start time after end time";
+       run.filterStop = *time;
+       return {};
+     },
+     "end of the competition time window"},
+    {"NOCHECK", V::kRefused, "", "", 0, SetFlag<&CmdRun::noCheck>, "no speed check in the competition save"},
+    {"PWROFF", V::kRefused, "", "", 0, SetFlag<&CmdRun::powerOff>, "switch the instrument off after the transfer"},
+
+    {"NOTIFY", V::kRequired, "name", "Missing window class name", kCmdNotifyNameMax,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       // The name becomes a file in the runtime folder: nothing that leaves it.
+       if (v.find('/') != std::string_view::npos || v == "." || v == "..") return "Bad notify name";
+       run.notifyName = v;
+       return {};
+     },
+     "send progress messages to the listener of that name"},
+    {"SESSION", V::kRequired, "n", "Missing session number", kFile,
+     [](CmdRun& run, std::string_view v) -> std::string {
+       const auto n = ParseDecimal(v);
+       if (!n || *n < 0 || *n > UINT32_MAX) return "Bad session number";
+       run.sessionNumber = static_cast<uint32_t>(*n);
+       run.sessionGiven = true;
+       return {};
+     },
+     "the tag of the notify messages"},
+    {"SENDLOG", V::kRequired, "n", kBadSendLog, kFile,
+     SetNumber<&CmdRun::sendLog, 0, INT32_MAX, kBadSendLog>,
+     "with NOTIFY: a position message at most every n seconds of the flight"},
+};
+
+// A row that breaks the table's own rules is a build error, not a
+// surprise at a check-in desk.
+constexpr bool TableIsSound() {
+  for (size_t i = 0; i < std::size(kKeywordTable); ++i) {
+    const CmdKeyword& k = kKeywordTable[i];
+    if (k.name.empty() || !k.apply || k.help.empty()) return false;
+    for (char c : k.name) {
+      if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    }
+    if ((k.value == CmdValueUse::kRefused) != k.valueName.empty()) return false;
+    if ((k.value == CmdValueUse::kRequired) == k.missing.empty()) return false;
+    if (k.value != CmdValueUse::kRefused && (k.maxLength == 0 || k.maxLength > kCmdFileNameMax)) return false;
+    for (size_t j = 0; j < i; ++j) {
+      if (kKeywordTable[j].name == k.name) return false;
+    }
+  }
+  return true;
+}
+static_assert(TableIsSound());
+
+const CmdKeyword* FindKeyword(std::string_view upper) {
+  for (const CmdKeyword& k : kKeywordTable) {
+    if (k.name == upper) return &k;
+  }
+  return nullptr;
+}
+
+// '/' and a name of letters, digits and '_', up to '=' or the end: what a
+// keyword looks like, known or not. Paths have other characters.
+bool HasKeywordShape(std::string_view arg) {
+  if (arg.size() < 2 || arg.front() != '/') return false;
+  const std::string_view name = arg.substr(1, arg.find('=') == std::string_view::npos ? std::string_view::npos
+                                                                                       : arg.find('=') - 1);
+  if (name.empty()) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  });
+}
+
+// A keyword as typed, fit for a message on the terminal.
+std::string Shown(std::string_view keyword) {
+  constexpr size_t kMax = 32;
+  std::string out = "/";
+  for (char c : keyword.substr(0, kMax)) {
+    const auto u = static_cast<unsigned char>(c);
+    out += (u < 0x20 || u == 0x7f) ? '?' : c;
+  }
+  if (keyword.size() > kMax) out += "...";
+  return out;
+}
+
+bool IsHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
+
 class Parser {
  public:
   Parser() {
@@ -120,182 +336,60 @@ class Parser {
   CmdRun& run() { return run_; }
 
  private:
-  std::string TooLong(const Token& t, size_t max) const {
-    char text[128];
-    std::snprintf(text, sizeof text, "Value of /%s too long (at most %zu characters)", t.keyword.c_str(), max);
-    return text;
-  }
-  // An operation's file value: present and within the field.
-  std::string SetFile(const Token& t, CmdOperation op, std::string_view missing) {
-    if (t.value.empty()) return std::string(missing);
-    if (t.value.size() > kCmdFileNameMax) return TooLong(t, kCmdFileNameMax);
-    run_.operation = op;
-    run_.fileName = t.value;
-    return {};
-  }
-
   CmdRun run_;
 };
 
 std::string Parser::Handle(const Token& t) {
-  const std::string& k = t.keyword;
-  const std::string& v = t.value;
-  if (k == "COM") {
-    const auto n = ParseDecimal(v);
-    if (!n || *n <= 0 || *n > 255) return "Bad COM port";
-    run_.portName = ComPortName(static_cast<int>(*n));
-  } else if (k == "PORT") {
-    if (v.empty()) return "Missing port name";
-    if (v.size() > kCmdPortNameMax) return TooLong(t, kCmdPortNameMax);
-    run_.portName = v;
-  } else if (k == "USB") {
-    run_.useUsb = true;
-  } else if (k == "GPS") {
-    const std::string up = Upper(v);
-    const auto it = std::find_if(kGpsNames.begin(), kGpsNames.end(), [&](const GpsName& g) { return g.name == up; });
-    if (it == kGpsNames.end()) return "Bad GPS type";
-    run_.gpsType = it->type;
-  } else if (k == "KML_LOG") {
-    return SetFile(t, CmdOperation::kKmlLog, "Missing log file name");
-  } else if (k == "OZI_LOG") {
-    return SetFile(t, CmdOperation::kOziLog, "Missing log file name");
-  } else if (k == "MPS_LOG") {
-    return SetFile(t, CmdOperation::kMpsLog, "Missing log file name");
-  } else if (k == "RD_LOG" || k == "LOGFILE") {
-    return SetFile(t, CmdOperation::kReadLog, "Missing track log file name");
-  } else if (k == "IGC_LOG") {
-    return SetFile(t, CmdOperation::kIgcLog, "Missing log file directory name");
-  } else if (k == "PILOT") {
-    if (v.size() > kCmdPilotNameMax) return TooLong(t, kCmdPilotNameMax);
-    run_.pilotName = v;
-  } else if (k == "ID") {
-    if (v.size() > kCmdIdTextMax) return TooLong(t, kCmdIdTextMax);
-    run_.idText = v;
-  } else if (k == "RD_WPT") {
-    return SetFile(t, CmdOperation::kReadWaypoints, "Missing wpt file name");
-  } else if (k == "RD_GEO_WPT") {
-    return SetFile(t, CmdOperation::kReadGeoWaypoints, "Missing wpt file name");
-  } else if (k == "WR_WPT") {
-    return SetFile(t, CmdOperation::kWriteWaypoints, "Missing wpt file name");
-  } else if (k == "WR_WPT2") {
-    return SetFile(t, CmdOperation::kWriteWaypoints2, "Missing wpt file name");
-  } else if (k == "WR_CTR") {
-    return SetFile(t, CmdOperation::kWriteCtr, "Missing CTR file name");
-  } else if (k == "EXIT") {
-    run_.exitWhenDone = true;
-  } else if (k == "OVERWRITE") {
-    run_.overwrite = true;
-  } else if (k == "WIN") {
-    if (v != "0" && v != "1" && v != "2") return "Bad window size";
-    run_.showState = static_cast<WindowShow>(v[0] - '0');
-  } else if (k == "IGC2KML") {
-    return SetFile(t, CmdOperation::kIgcToKml, "Missing IGC/KML file name");
-  } else if (k == "DAT2KML") {
-    return SetFile(t, CmdOperation::kDatToKml, "Missing DAT/KML file name");
-  } else if (k == "COMP_LOG") {
-    const std::string up = Upper(v);
-    if (up != "IGC" && up != "KML") return "Bad competition fle type";
-    run_.operation = CmdOperation::kCompetitionLog;
-    run_.compIgc = up == "IGC";
-  } else if (k == "COMP_SPECIAL") {
-    run_.compSpecial = true;
-  } else if (k == "COMP_DIR") {
-    if (v.empty()) return "Missing competition directory name";
-    if (v.size() > kCmdFileNameMax) return TooLong(t, kCmdFileNameMax);
-    run_.compDir = v;
-  } else if (k == "COMP_FS") {
-    if (v.empty()) return "Missing flight score file name";
-    if (v.size() > kCmdFileNameMax) return TooLong(t, kCmdFileNameMax);
-    run_.compPilotFile = v;
-  } else if (k == "COMPID" || k == "CIVLID") {
-    const auto n = ParseDecimal(v);
-    if (!n || *n < 0 || *n > INT32_MAX) return k == "COMPID" ? "Bad COMPID value" : "Bad CIVLID value";
-    (k == "COMPID" ? run_.compId : run_.civlId) = static_cast<int32_t>(*n);
-  } else if (k == "FILTER") {
-    const auto time = ParseFilterTime(v);
-    if (!time) return "Bad track log start filter time";
-    if (*time != 0 && run_.filterStop != 0 && run_.filterStop <= *time) return "Comp. stop time before start time";
-    run_.filterStart = *time;
-  } else if (k == "FILTEREND") {
-    const auto time = ParseFilterTime(v);
-    if (!time) return "Bad track log stop filter time";
-    if (*time != 0 && run_.filterStart != 0 && *time <= run_.filterStart) return "Comp. start time after end time";
-    run_.filterStop = *time;
-  } else if (k == "NOTIFY") {
-    if (v.empty()) return "Missing window class name";
-    if (v.size() > kCmdNotifyNameMax) return TooLong(t, kCmdNotifyNameMax);
-    // The name becomes a file in the runtime folder: nothing that leaves it.
-    if (v.find('/') != std::string::npos || v == "." || v == "..") return "Bad notify name";
-    run_.notifyName = v;
-  } else if (k == "NOSPLIT") {
-    run_.noSplit = true;
-  } else if (k == "SESSION") {
-    if (v.empty()) return "Missing session number";
-    const auto n = ParseDecimal(v);
-    if (!n || *n < 0 || *n > UINT32_MAX) return "Bad session number";
-    run_.sessionNumber = static_cast<uint32_t>(*n);
-    run_.sessionGiven = true;
-  } else if (k == "NOCHECK") {
-    run_.noCheck = true;
-  } else if (k == "PWROFF") {
-    run_.powerOff = true;
-  } else if (k == "SENDLOG") {
-    const auto n = ParseDecimal(v);
-    if (!n || *n < 0 || *n > INT32_MAX) return "Bad SENDLOG value";
-    run_.sendLog = static_cast<int32_t>(*n);
-  } else if (k == "POSX" || k == "POSY") {
-    const auto n = ParseDecimal(v);
-    if (!n || *n < INT32_MIN || *n > INT32_MAX) return "Bad POSX value";
-    (k == "POSX" ? run_.posX : run_.posY) = static_cast<int32_t>(*n);
-  } else if (k == "USERNAME") {
-    if (v.empty()) return "Missing username";
-    if (v.size() > kCmdPilotNameMax) return TooLong(t, kCmdPilotNameMax);
-    run_.operation = CmdOperation::kUserName;
-    run_.pilotName = v;
-  } else if (k == "TIMEOUT") {
-    const auto n = ParseDecimal(v);
-    if (!n) return "Bad TIMEOUT value";
-    run_.timeout = static_cast<int32_t>(std::clamp<int64_t>(*n, 0, kCmdTimeoutMax));
-  } else {
-    return "Unrecognized command";
+  const CmdKeyword* k = FindKeyword(t.keyword);
+  if (!k) return "Unrecognized command " + Shown(t.keyword);
+  if (k->value == CmdValueUse::kRefused) {
+    if (t.hasValue) return "/" + std::string(k->name) + " takes no value";
+    return k->apply(run_, {});
   }
-  return {};
-}
-
-bool OneOf(CmdGpsType gps, std::initializer_list<int> accepted) {
-  return std::find(accepted.begin(), accepted.end(), static_cast<int>(gps)) != accepted.end();
+  if (t.value.size() > k->maxLength) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Value of /%s too long (at most %zu characters)", t.keyword.c_str(),
+                  k->maxLength);
+    return text;
+  }
+  if (k->value == CmdValueUse::kRequired && t.value.empty()) return std::string(k->missing);
+  return k->apply(run_, t.value);
 }
 
 std::string Parser::Finish() {
-  const CmdGpsType g = run_.gpsType;
+  const CommandLineName* gps = FindCommandLineName(run_.gpsName);
+  if (!gps) return "Bad GPS type";
+  // What the instrument can do is what its family registered.
+  const ProtocolType protocol = run_.useUsb && gps->usb ? *gps->usb : gps->protocol;
+  auto can = [protocol](AccessType access) { return FamilyCapabilities().Has(access, protocol); };
   switch (run_.operation) {
     case CmdOperation::kKmlLog:
     case CmdOperation::kOziLog:
     case CmdOperation::kMpsLog:
     case CmdOperation::kCompetitionLog:
-      if (!OneOf(g, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13})) return "Unsupported GPS for track log download";
+      if (!can(AccessType::kReadTrackLog)) return "Unsupported GPS for track log download";
       break;
     case CmdOperation::kIgcLog:
-      if (!OneOf(g, {0, 1, 3, 4, 6, 7, 8, 9, 10, 12, 13})) return "Unsupported GPS for IGC track log download";
+      if (!gps->igcLog || !can(AccessType::kReadTrackLog)) return "Unsupported GPS for IGC track log download";
       break;
     case CmdOperation::kReadWaypoints:
     case CmdOperation::kReadGeoWaypoints:
-      if (!OneOf(g, {0, 1, 4, 11, 12})) return "Unsupported GPS for waypoint download";
+      if (!can(AccessType::kReadWaypoints)) return "Unsupported GPS for waypoint download";
       break;
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
-      if (!OneOf(g, {0, 1, 2, 4, 6, 7, 12})) return "Unsupported GPS for track log upload";
+      if (!can(AccessType::kSendWaypoints)) return "Unsupported GPS for track log upload";
       break;
     case CmdOperation::kWriteCtr:
-      if (!OneOf(g, {0, 4})) return "Unsupported GPS for CTR upload";
+      if (!can(AccessType::kUploadAirspaces)) return "Unsupported GPS for CTR upload";
       break;
     case CmdOperation::kUserName:
-      if (!OneOf(g, {9})) return "Unsupported GPS for username upload";
+      if (!can(AccessType::kWriteSettings)) return "Unsupported GPS for username upload";
       break;
     default:
       break;
   }
-  if (run_.useUsb && g != CmdGpsType::kGarmin) return "USB is not supported";
+  if (run_.useUsb && !gps->usb) return "USB is not supported";
   return {};
 }
 
@@ -313,7 +407,6 @@ CmdParseResult BareFile(std::string_view name) {
   }
   Parser p;
   p.run().operation = CmdOperation::kReadLog;
-  p.run().gpsType = CmdGpsType::kGarmin;
   p.run().fileName = std::string(name);
   CmdParseResult r;
   r.run = std::move(p.run());
@@ -335,22 +428,18 @@ CmdParseResult ParseCommandLine(std::string_view text) {
     if (close == std::string_view::npos) return Failed("Bad double apostrophe (\") balance");
     text = text.substr(1, close - 1);
   }
+  if (IsHelp(text)) {
+    CmdParseResult r;
+    r.help = true;
+    return r;
+  }
   if (text.empty() || text.front() != '/') return BareFile(text);
 
   enum class State { kBetween, kKeyword, kValue, kQuoted };
   State state = State::kBetween;
   Parser parser;
   Token token;
-  auto finishToken = [&]() -> std::string {
-    if (token.hasValue && token.value.size() > kCmdFileNameMax) {
-      // Every field is at most this long; the field's own limit follows.
-      char msg[128];
-      std::snprintf(msg, sizeof msg, "Value of /%s too long (at most %zu characters)", token.keyword.c_str(),
-                    kCmdFileNameMax);
-      return msg;
-    }
-    return parser.Handle(token);
-  };
+  auto finishToken = [&]() -> std::string { return parser.Handle(token); };
   // The terminating NUL ends the last token, as a blank does.
   for (size_t i = 0; i <= text.size(); ++i) {
     const char c = i < text.size() ? text[i] : '\0';
@@ -404,12 +493,23 @@ CmdParseResult ParseCommandLine(std::string_view text) {
 
 CmdParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {};
-  auto keywordOf = [](const std::string& arg) -> std::optional<Token> {
-    if (arg.size() < 2 || arg.front() != '/') return std::nullopt;
+  if (std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) { return IsHelp(a); })) {
+    CmdParseResult r;
+    r.help = true;
+    return r;
+  }
+  if (arguments.size() == 1 && !HasKeywordShape(arguments[0])) return BareFile(arguments[0]);
+
+  Parser parser;
+  size_t position = 1;
+  for (const std::string& arg : arguments) {
+    const std::string at = Format("Error at position %d", static_cast<long long>(position));
+    if (!HasKeywordShape(arg)) return Failed(at);
     const size_t eq = arg.find('=');
     Token t;
     t.keyword = Upper(std::string_view(arg).substr(1, eq == std::string::npos ? std::string::npos : eq - 1));
-    if (!IsKeyword(t.keyword)) return std::nullopt;
+    t.position = position;
+    if (!FindKeyword(t.keyword)) return Failed(at + ": unknown keyword " + Shown(t.keyword));
     if (eq != std::string::npos) {
       t.hasValue = true;
       t.value = arg.substr(eq + 1);
@@ -417,23 +517,39 @@ CmdParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
       if (t.value.size() >= 2 && t.value.front() == '"' && t.value.back() == '"')
         t.value = t.value.substr(1, t.value.size() - 2);
     }
-    return t;
-  };
-  if (arguments.size() == 1 && !keywordOf(arguments[0])) return BareFile(arguments[0]);
-
-  Parser parser;
-  size_t position = 1;
-  for (const std::string& arg : arguments) {
-    auto token = keywordOf(arg);
-    if (!token) return Failed(Format("Error at position %d", static_cast<long long>(position)));
-    token->position = position;
-    if (auto e = parser.Handle(*token); !e.empty()) return Failed(std::move(e));
+    if (auto e = parser.Handle(t); !e.empty()) return Failed(std::move(e));
     position += arg.size() + 1;
   }
   if (auto e = parser.Finish(); !e.empty()) return Failed(std::move(e));
   CmdParseResult r;
   r.run = std::move(parser.run());
   return r;
+}
+
+std::span<const CmdKeyword> CommandLineKeywords() { return kKeywordTable; }
+
+std::string CommandLineHelp() {
+  auto form = [](const CmdKeyword& k) {
+    std::string f = "/" + std::string(k.name);
+    if (k.value != CmdValueUse::kRefused) f += "=" + std::string(k.valueName);
+    return f;
+  };
+  size_t width = 0;
+  for (const CmdKeyword& k : kKeywordTable) width = std::max(width, form(k).size());
+  std::string out =
+      "Usage: skylode [file]\n"
+      "       skylode /KEYWORD[=value] ...\n"
+      "Keywords, in upper or lower case (a value with blanks goes in double quotes):\n";
+  for (const CmdKeyword& k : kKeywordTable) {
+    const std::string f = form(k);
+    out += "  " + f + std::string(width - f.size() + 2, ' ') + std::string(k.help) + "\n";
+  }
+  out += "Instruments for /GPS:";
+  for (const InstrumentFamily* family : InstrumentFamilies()) {
+    for (const CommandLineName& name : family->commandLineNames) out += " " + std::string(name.name);
+  }
+  out += "\n";
+  return out;
 }
 
 std::optional<std::string> ReplaceDate(std::string_view name, uint32_t time, size_t maxLength) {
@@ -458,24 +574,14 @@ bool IsFolderValue(std::string_view value) {
   return !value.empty() && (value.back() == '/' || value.back() == '\\');
 }
 
-CmdDownloadTarget DownloadTargetFor(CmdGpsType gps, bool usb) {
-  switch (gps) {
-    case CmdGpsType::kGarmin: return {usb ? ProtocolType::kGarminUsb : ProtocolType::kGarminSerial, 0};
-    case CmdGpsType::kMlr: return {ProtocolType::kMlrNmea, 0};
-    case CmdGpsType::kTopNav: return {ProtocolType::kTopNavigatorTncm, 0};
-    case CmdGpsType::kLogIt: return {ProtocolType::kLogIt, 57600};
-    case CmdGpsType::kIqCompeo: return {ProtocolType::kFlytec, 0};
-    case CmdGpsType::kGraviter: return {ProtocolType::kDigiflyGraviter, 0};
-    case CmdGpsType::kMagellan: return {ProtocolType::kMagellan, 0};
-    case CmdGpsType::kXcTrainer: return {ProtocolType::kXcTrainer, 0};
-    case CmdGpsType::kXctMxp: return {ProtocolType::kXcTrainerMxp, 57600};
-    case CmdGpsType::kFlymaster: return {ProtocolType::kFlymaster, 0};
-    case CmdGpsType::kDsx: return {ProtocolType::kDsx, 0};
-    case CmdGpsType::kMlrc: return {ProtocolType::kMlrFast, 0};
-    case CmdGpsType::kIqBasic: return {ProtocolType::kIqBasic, 0};
-    case CmdGpsType::kMtk: return {ProtocolType::kMtk, 0};
+std::optional<CmdDownloadTarget> DownloadTargetFor(std::string_view gpsName, bool usb) {
+  const CommandLineName* gps = FindCommandLineName(gpsName);
+  if (!gps) return std::nullopt;
+  if (usb) {
+    if (!gps->usb) return std::nullopt;
+    return CmdDownloadTarget{*gps->usb, 0};
   }
-  return {};
+  return CmdDownloadTarget{gps->protocol, gps->trackLogBaudRate};
 }
 
 bool IsOperationAvailable(CmdOperation operation) {

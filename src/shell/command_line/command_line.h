@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,23 +35,6 @@ enum class CmdOperation : int {
   kReadGeoWaypoints = 15,
 };
 
-enum class CmdGpsType : int {
-  kGarmin = 0,
-  kMlr = 1,
-  kTopNav = 2,
-  kLogIt = 3,
-  kIqCompeo = 4,
-  kGraviter = 5,
-  kMagellan = 6,
-  kXcTrainer = 7,
-  kXctMxp = 8,
-  kFlymaster = 9,
-  kDsx = 10,
-  kMlrc = 11,
-  kIqBasic = 12,
-  kMtk = 13,
-};
-
 enum class WindowShow : int { kHidden = 0, kMinimised = 1, kNormal = 2 };
 
 inline constexpr std::string_view kCaptionParsing = "Parsing command line";
@@ -65,7 +49,7 @@ inline constexpr int32_t kCmdTimeoutMax = 86400;
 // One program run's command line, as parsed.
 struct CmdRun {
   CmdOperation operation = CmdOperation::kNone;
-  CmdGpsType gpsType = CmdGpsType::kGarmin;
+  std::string_view gpsName;  // GPS=, as the family table writes it; empty: the first instrument
   std::string portName;  // COM= or PORT=; empty: the port setting
   bool useUsb = false;
   std::string fileName;
@@ -103,16 +87,42 @@ struct CmdParseResult {
   // Set when there is a run; empty with no error for an empty command line.
   std::optional<CmdRun> run;
   std::string error;  // shown with kCaptionParsing; the program ends
+  bool help = false;  // -h or --help: print CommandLineHelp() and end
   bool ok() const { return error.empty(); }
 };
+
+// What a keyword does with a text after '='.
+enum class CmdValueUse {
+  kRefused,   // a flag: "/OVERWRITE=no" must not quietly mean yes
+  kOptional,  // may be empty ("/ID=")
+  kRequired,  // empty or absent gives the row's `missing` text
+};
+
+// One keyword of the command line. The parser and the help text both read
+// this table, so a keyword cannot be known to one and not the other.
+struct CmdKeyword {
+  std::string_view name;
+  CmdValueUse value;
+  std::string_view valueName;  // what the help shows after '='
+  std::string_view missing;    // the message when a required value is empty
+  size_t maxLength;            // longer values are refused, never cut
+  // Stores the value in the run; the message of a bad value, or empty.
+  std::string (*apply)(CmdRun& run, std::string_view value);
+  std::string_view help;  // one line
+};
+
+std::span<const CmdKeyword> CommandLineKeywords();
+// The usage text -h and --help print: one line per keyword.
+std::string CommandLineHelp();
 
 // The command line as one text (the tokenizer of a single string, quotes
 // and all).
 CmdParseResult ParseCommandLine(std::string_view text);
-// The arguments as the system hands them over, already split. An argument
-// is a keyword only when it is '/' and a known keyword; a lone other
-// argument is a file to open. Positions in messages count in the arguments
-// joined by blanks.
+// The arguments as the system hands them over, already split. '/' starts
+// every absolute path too: a lone argument is a file to open unless it has
+// the shape of a keyword ('/', then letters, digits and '_' up to an
+// optional '='). Positions in messages count in the arguments joined by
+// blanks.
 CmdParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 
 // Every occurrence of "$date" replaced by "%d%02d%02d" of `time`. Nothing
@@ -126,12 +136,13 @@ bool IsFolderValue(std::string_view value);
 // older Windows tools used, kept so that a setting carries over.
 std::string ComPortName(int number);
 
-// ProtocolType and speed of a track-log download for the GPS type.
+// The dispatcher column of a run's operations and the speed of its track-log
+// download, for the GPS= name; nothing for a name no family has.
 struct CmdDownloadTarget {
-  ProtocolType protocol = ProtocolType::kGarminSerial;
+  ProtocolType protocol{};
   uint32_t baudRate = 0;
 };
-CmdDownloadTarget DownloadTargetFor(CmdGpsType gps, bool usb);
+std::optional<CmdDownloadTarget> DownloadTargetFor(std::string_view gpsName, bool usb);
 
 // Whether the operation is carried out by this build; the others end with
 // kTextNotAvailable.

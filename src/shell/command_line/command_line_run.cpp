@@ -8,6 +8,7 @@
 #include <new>
 
 #include "access/dispatcher.h"
+#include "protocols/family.h"
 #include "analysis/flight_statistics.h"
 #include "analysis/track_split.h"
 #include "analysis/trip_search.h"
@@ -50,8 +51,11 @@ std::string Degrees(int32_t semicircles) {
   return std::string(text, r.ptr);
 }
 
-bool IsRawIgcInstrument(CmdGpsType gps) {
-  return gps == CmdGpsType::kIqCompeo || gps == CmdGpsType::kDsx || gps == CmdGpsType::kIqBasic;
+// The downloaded log's own rules say whether the instrument's IGC text is
+// the file to save.
+bool CarriesInstrumentIgc(const TrackLog& log) {
+  const TrackLogRules* rules = TrackLogRulesOf(log.source);
+  return rules && rules->ownIgcText;
 }
 
 }  // namespace
@@ -142,8 +146,8 @@ int CommandLineRunner::RunCommandLine() {
   switch (run_.operation) {
     case CmdOperation::kKmlLog:
     case CmdOperation::kIgcLog: {
-      const CmdDownloadTarget target = DownloadTargetFor(run_.gpsType, run_.useUsb);
-      if (app_.DownloadTrackLog(target.protocol, target.baudRate) != 0) {
+      const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+      if (!target || app_.transfers().DownloadTrackLog(target->protocol, target->baudRate) != 0) {
         Finish(false);
         return -1;
       }
@@ -234,7 +238,7 @@ void CommandLineRunner::SaveKml() {
 }
 
 void CommandLineRunner::SaveIgc() {
-  const bool raw = IsRawIgcInstrument(run_.gpsType);
+  const bool raw = CarriesInstrumentIgc(app_.trackLog);
   if (raw && app_.rawIgc.empty()) return Fail("No log stored", kCaptionSaveIgc);
   if (!raw && app_.trackLog.empty()) return Fail("No positions", kCaptionSaveIgc);
   const std::vector<TrackPoint>& points = app_.trackLog.points;
@@ -374,9 +378,7 @@ std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::s
   if (const Status built = BuildKmlTrackFolder(folder, stats, description.text(),
                                                {request.instrumentText, request.loopFlightGap});
       !built.ok()) {
-    return FileMessage{"Making GoogleEarth track folder", built.error().kind == ErrorKind::kNoMemory
-                                                              ? "Memory allocation error"
-                                                              : "Too few track positions"};
+    return FileMessage{"Making GoogleEarth track folder", KmlFolderFailureText(built.error())};
   }
   const Status written = WriteFileAtomically(path, WrapKmlDocument(folder.text()),
                                              request.overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
@@ -437,8 +439,10 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
   Dispatcher dispatcher(host);
   DispatcherTransferService transfers(dispatcher);
   AppState app(ui, settings, transfers);
-  host.Attach(&app);
-  RegisterInstrumentWorkers(dispatcher, app, options.flytecTiming);
+  host.SetMessageSink([&app](Caption caption, std::string_view text, MessageIcon icon) {
+    app.ShowMessage(caption, text, BoxIconOf(icon));
+  });
+  RegisterInstrumentWorkers(dispatcher, options.tuning);
   RegisterFileCommands(app);
   app.hiddenLog = [&errors](std::string_view caption, std::string_view text) {
     errors << caption << ": " << text << '\n';

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "protocols/flytec/link.h"
+#include "protocols/family.h"
 #include "shell/command_line/command_line.h"
 #include "shell/command_line/notify.h"
 #include "shell/commands/file_messages.h"
@@ -92,7 +92,8 @@ int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& error
 
 struct HiddenRunOptions {
   SettingsPaths settingsPaths = SettingsPaths::FromEnvironment();
-  flytec::FlytecTiming flytecTiming{};
+  // The instruments' waits; tests shorten them.
+  WorkerTuning tuning{};
   // Makes "sim:" ports available (the executable registers the virtual
   // instruments; tests bring their own).
   std::function<void()> registerVirtualInstruments;

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <set>
 
 #include "analysis/analysis_settings.h"
 #include "analysis/track_split.h"
@@ -22,16 +21,6 @@
 namespace skylode {
 
 namespace {
-
-// Commands the shell carries out without anyone registering them.
-const std::set<int> kBuiltIn = {
-    cmd::kExit,           cmd::kSaveLogButton,   cmd::kNewWaypoint,      cmd::kEditWaypoint,
-    cmd::kDeleteWaypoints, cmd::kSelectAll,      cmd::kViewTrackLog,     cmd::kViewWaypoints,
-    cmd::kViewPilots,     cmd::kViewCtr,         cmd::kListSmall,        cmd::kListDefault,
-    cmd::kListLarge,      cmd::kLogFilter,       cmd::kAddIgcToCompOut,  cmd::kUsbCompCheckWaypoints,
-    cmd::kPowerOffGarmin, cmd::kPowerOffFlymaster, cmd::kToggleCompSpecial, cmd::kSetLoopFlightGap,
-    cmd::kSetTrackGapTime,
-};
 
 std::string FormatUnsigned(uint64_t v) {
   char buf[24];
@@ -51,97 +40,91 @@ std::vector<int32_t> ValidRows(std::vector<int32_t> rows, int32_t count) {
 
 }  // namespace
 
-void AppState::RegisterCommand(int id, std::function<void()> handler) { registered_[id] = std::move(handler); }
+void AppState::RegisterCommand(int id, std::function<void()> handler) { commands_.Replace(id, std::move(handler)); }
 
-bool AppState::IsCommandAvailable(int id) const {
-  if (registered_.count(id)) return true;
-  if (const MenuItem* item = FindMenuItem(id); item && item->alwaysDisabled) return false;
-  if (id == cmd::kSaveLogButton) return registered_.count(cmd::kSaveLog) > 0;
-  if (auto binding = TransferBindingOf(id)) {
-    // Settings writes other than the LogIt name need their instrument's own
-    // dialog, which registers the command.
-    if (binding->access == AccessType::kWriteSettings && binding->protocol != ProtocolType::kLogIt) return false;
-    return transfers_.Has(binding->access, binding->protocol);
-  }
-  return kBuiltIn.count(id) > 0;
-}
+bool AppState::IsCommandAvailable(int id) const { return commands_.Enabled(id); }
 
-bool AppState::IsCommandChecked(int id) const {
-  switch (id) {
-    case cmd::kLogFilter: return settings_.Number(SettingId::kLogFilter) != 0;
-    case cmd::kAddIgcToCompOut: return options.addIgcToCompOut;
-    case cmd::kUsbCompCheckWaypoints: return options.usbCompCheckWaypoints;
-    case cmd::kPowerOffGarmin: return options.powerOffGarmin;
-    case cmd::kPowerOffFlymaster: return options.powerOffFlymaster;
-    default: return false;
-  }
-}
-
-void AppState::ToggleOption(int id) {
-  switch (id) {
-    case cmd::kLogFilter:
-      settings_.SetNumber(SettingId::kLogFilter, settings_.Number(SettingId::kLogFilter) ? 0 : 1);
-      break;
-    case cmd::kAddIgcToCompOut: options.addIgcToCompOut = !options.addIgcToCompOut; break;
-    case cmd::kUsbCompCheckWaypoints: options.usbCompCheckWaypoints = !options.usbCompCheckWaypoints; break;
-    case cmd::kPowerOffGarmin: options.powerOffGarmin = !options.powerOffGarmin; break;
-    case cmd::kPowerOffFlymaster: options.powerOffFlymaster = !options.powerOffFlymaster; break;
-    default: return;
-  }
-  ui_.SetChecked(id, IsCommandChecked(id));
-}
+bool AppState::IsCommandChecked(int id) const { return commands_.Checked(id); }
 
 void AppState::RunCommand(int id) {
   if (exited_) return;
-  if (auto it = registered_.find(id); it != registered_.end()) {
-    // Copied: a handler may register or replace commands while it runs.
-    auto handler = it->second;
-    handler();
-    return;
-  }
-  if (!IsCommandAvailable(id)) return;
-  if (RunTransferCommand(id)) return;
-  switch (id) {
-    case cmd::kExit: Exit(); break;
-    case cmd::kSaveLogButton: RunCommand(cmd::kSaveLog); break;
-    case cmd::kNewWaypoint: NewWaypoint(); break;
-    case cmd::kEditWaypoint: EditWaypoint(); break;
-    case cmd::kDeleteWaypoints: DeleteWaypoints(); break;
-    case cmd::kSelectAll: SelectAll(); break;
-    case cmd::kViewTrackLog: SetViewMode(ViewMode::kTrackLog, false); break;
-    case cmd::kViewWaypoints: SetViewMode(ViewMode::kWaypoints, false); break;
-    case cmd::kViewPilots: SetViewMode(ViewMode::kPilots, false); break;
-    case cmd::kViewCtr: SetViewMode(ViewMode::kCtr, false); break;
-    case cmd::kListSmall: SetListSize(ListSize::kSmall); break;
-    case cmd::kListDefault: SetListSize(ListSize::kDefault); break;
-    case cmd::kListLarge: SetListSize(ListSize::kLarge); break;
-    case cmd::kLogFilter:
-    case cmd::kAddIgcToCompOut:
-    case cmd::kUsbCompCheckWaypoints:
-    case cmd::kPowerOffGarmin:
-    case cmd::kPowerOffFlymaster: ToggleOption(id); break;
-    case cmd::kToggleCompSpecial:
-      competition.compSpecial = !competition.compSpecial;
-      RefreshTitle();
-      break;
-    case cmd::kSetLoopFlightGap: SetLoopFlightGapCommand(); break;
-    case cmd::kSetTrackGapTime: SetTrackGapTimeCommand(); break;
-    default: break;
+  commands_.Run(id);
+}
+
+void AppState::RegisterBuiltInCommands() {
+  auto add = [this](int id, std::function<void()> run) { commands_.Add(id, Command{std::move(run), {}, {}}); };
+  add(cmd::kExit, [this] { Exit(); });
+  commands_.Add(cmd::kSaveLogButton, Command{[this] { RunCommand(cmd::kSaveLog); },
+                                             [this] { return commands_.Enabled(cmd::kSaveLog); }, {}});
+  add(cmd::kNewWaypoint, [this] { NewWaypoint(); });
+  add(cmd::kEditWaypoint, [this] { EditWaypoint(); });
+  add(cmd::kDeleteWaypoints, [this] { DeleteWaypoints(); });
+  add(cmd::kSelectAll, [this] { SelectAll(); });
+  add(cmd::kViewTrackLog, [this] { SetViewMode(ViewMode::kTrackLog, false); });
+  add(cmd::kViewWaypoints, [this] { SetViewMode(ViewMode::kWaypoints, false); });
+  add(cmd::kViewPilots, [this] { SetViewMode(ViewMode::kPilots, false); });
+  add(cmd::kViewCtr, [this] { SetViewMode(ViewMode::kCtr, false); });
+  add(cmd::kListSmall, [this] { SetListSize(ListSize::kSmall); });
+  add(cmd::kListDefault, [this] { SetListSize(ListSize::kDefault); });
+  add(cmd::kListLarge, [this] { SetListSize(ListSize::kLarge); });
+  add(cmd::kToggleCompSpecial, [this] {
+    competition.compSpecial = !competition.compSpecial;
+    RefreshTitle();
+  });
+  add(cmd::kSetLoopFlightGap, [this] { SetLoopFlightGapCommand(); });
+  add(cmd::kSetTrackGapTime, [this] { SetTrackGapTimeCommand(); });
+  auto toggle = [this](int id, std::function<bool()> checked, std::function<void()> flip) {
+    commands_.Add(id, Command{[this, id, checked, flip] {
+                                flip();
+                                ui_.SetChecked(id, checked());
+                              },
+                              {}, checked});
+  };
+  toggle(
+      cmd::kLogFilter, [this] { return settings_.Number(SettingId::kLogFilter) != 0; },
+      [this] { settings_.SetNumber(SettingId::kLogFilter, settings_.Number(SettingId::kLogFilter) ? 0 : 1); });
+  toggle(
+      cmd::kAddIgcToCompOut, [this] { return options.addIgcToCompOut; },
+      [this] { options.addIgcToCompOut = !options.addIgcToCompOut; });
+  for (const InstrumentFamily* family : InstrumentFamilies()) {
+    for (const FamilyToggle& t : family->toggles) {
+      const int id = t.id;
+      toggle(
+          id, [this, id] { return transfers_.ToggleOn(id); },
+          [this, id] { transfers_.SetToggle(id, !transfers_.ToggleOn(id)); });
+    }
   }
 }
 
-bool AppState::RunTransferCommand(int id) {
-  const auto binding = TransferBindingOf(id);
-  if (!binding) return false;
-  const ProtocolType protocol = binding->protocol;
-  switch (binding->access) {
-    case AccessType::kReadTrackLog: DownloadTrackLog(protocol, binding->baudRate); break;
-    case AccessType::kReadWaypoints: DownloadWaypoints(protocol); break;
-    case AccessType::kSendWaypoints: UploadWaypoints(protocol, binding->parameter); break;
-    case AccessType::kEraseTrackLog: EraseTrackLog(protocol); break;
+void AppState::RegisterFamilyCommands() {
+  for (const InstrumentFamily* family : InstrumentFamilies()) {
+    for (const FamilyCommand& c : family->commands) {
+      const FamilyCommand* command = &c;
+      commands_.Add(c.id, Command{[this, command] { RunFamilyCommand(*command); },
+                                  [this, command] {
+                                    // A dialog of the family's own, or the file
+                                    // many flights go into, comes with its own
+                                    // command, registered over this one.
+                                    if (command->alwaysDisabled || command->dialog == CommandDialog::kOwn ||
+                                        command->manyFlights)
+                                      return false;
+                                    return transfers_.Has(command->access, command->protocol);
+                                  },
+                                  {}});
+    }
+  }
+}
+
+void AppState::RunFamilyCommand(const FamilyCommand& c) {
+  const ProtocolType protocol = c.protocol;
+  switch (c.access) {
+    case AccessType::kReadTrackLog: transfers_.DownloadTrackLog(protocol, c.baudRate); break;
+    case AccessType::kReadWaypoints: transfers_.DownloadWaypoints(protocol); break;
+    case AccessType::kSendWaypoints: transfers_.UploadWaypoints(protocol, c.parameter); break;
+    case AccessType::kEraseTrackLog: transfers_.EraseTrackLog(protocol); break;
     case AccessType::kWriteSettings: {
-      if (transferBusy_) {
-        ShowMessage(Caption{OperationFor(AccessType::kWriteSettings).caption}, kTextBusy);
+      if (transferBusy()) {
+        ShowMessage(Caption{OperationCaption(AccessType::kWriteSettings)}, kTextBusy);
         break;
       }
       TextQuestion question;
@@ -152,26 +135,25 @@ bool AppState::RunTransferCommand(int id) {
       if (!name) break;
       PilotEntry owner;
       owner.name = name->substr(0, kPilotNameMax);
-      WriteInstrumentSettings(protocol, binding->parameter, owner);
+      transfers_.WriteInstrumentSettings(protocol, c.parameter, owner);
       break;
     }
-    case AccessType::kUploadTrackLog: UploadWaypointsAsTrackLog(protocol); break;
+    case AccessType::kUploadTrackLog: transfers_.UploadWaypointsAsTrackLog(protocol); break;
     case AccessType::kUploadAirspaces: {
-      if (transferBusy_) {
-        ShowMessage(Caption{OperationFor(AccessType::kUploadAirspaces).caption}, kTextBusy);
+      if (transferBusy()) {
+        ShowMessage(Caption{OperationCaption(AccessType::kUploadAirspaces)}, kTextBusy);
         break;
       }
       // Only the areas selected in the CTR view go to the instrument.
       const auto rows = ValidRows(ui_.SelectedRows(ViewMode::kCtr), ctrs.count());
       for (auto& area : ctrs.areas) area.selected = false;
       for (int32_t r : rows) ctrs.areas[static_cast<size_t>(r)].selected = true;
-      UploadCtr(protocol);
+      transfers_.UploadCtr(protocol);
       break;
     }
-    case AccessType::kReadAirspaces: DownloadCtr(protocol); break;
-    case AccessType::kReadLoggerData: ReadLoggerData(protocol); break;
+    case AccessType::kReadAirspaces: transfers_.DownloadCtr(protocol); break;
+    case AccessType::kReadLoggerData: transfers_.ReadLoggerData(protocol); break;
   }
-  return true;
 }
 
 // --- Waypoint list ----------------------------------------------------------------

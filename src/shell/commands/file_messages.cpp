@@ -88,6 +88,10 @@ std::string KmlTrackStatusText(const KmlTrack& track) {
          (track.signatureValid ? " positions read (Signature ok)" : " positions read (Signature not ok or ignored)");
 }
 
+std::string KmlFolderFailureText(const Error& error) {
+  return error.kind == ErrorKind::kNoMemory ? "Memory allocation error" : "Too few track positions";
+}
+
 std::string KmlTrackLimitText() { return "Number of tracks limited to " + std::to_string(kKmlTrackLimit); }
 
 std::string AerodiarySavedText(bool signatureValid) {

@@ -81,6 +81,9 @@ inline constexpr char kKmlWaypointCaption[] = "Parsing waypoint file";
 inline constexpr char kAerodiarySavedCaption[] = "Save Aerodiary track";
 // "%d positions read (Signature ok)" or "... (Signature not ok or ignored)".
 std::string KmlTrackStatusText(const KmlTrack& track);
+// Why a track folder could not be built: "Memory allocation error" or
+// "Too few track positions".
+std::string KmlFolderFailureText(const Error& error);
 // "Number of tracks limited to 50".
 std::string KmlTrackLimitText();
 // "Track saved (Signature OK)" or "Track saved (NO signature)".

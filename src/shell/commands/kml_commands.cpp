@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <condition_variable>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <mutex>
+#include <new>
 
 #include "analysis/flight_statistics.h"
+#include "analysis/speed_filter.h"
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
 #include "formats/kml_reader.h"
@@ -18,6 +19,7 @@
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
 #include "shell/commands/file_messages.h"
+#include "shell/commands/menu_table.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/commands/igc_commands.h"
 #include "records/calendar.h"
@@ -261,70 +263,89 @@ void SaveKmlWaypointsCommand(AppState& app) {
   app.ui().SetProductLine(file->path);
 }
 
+int ReadAllTracksCommand(AppState& app, ProtocolType protocol) {
+  if (app.transferBusy()) {
+    app.ShowMessage(Caption{OperationCaption(AccessType::kReadTrackLog)}, kTextBusy);
+    return -1;
+  }
+  // Asked before the download, so that no worker ever waits for a person
+  // to name a file.
+  const auto file = app.AskSaveFile(AerodiarySpec(""));
+  if (!file) return -1;
+  AppState* a = &app;
+  return app.transfers().Start(AccessType::kReadTrackLog, protocol, {},
+                               [a, path = file->path](TransferResult&& result) {
+                                 auto* flights = std::get_if<FlightListPayload>(&result.payload);
+                                 if (!result.succeeded() || flights == nullptr) return false;
+                                 return SaveAllTracks(*a, flights->flights, path);
+                               });
+}
+
 namespace {
 
-// Runs `fn` on the UI thread for a worker and waits for its value. The
-// worker gives up when the transfer is aborted; a task still queued then is
-// dropped without running, so no dialog opens for a transfer that is gone.
-template <typename T>
-std::optional<T> RunOnUiThread(UiInterface& ui, const CancelToken& cancel, std::function<T()> fn) {
-  struct Exchange {
-    std::mutex lock;
-    std::condition_variable changed;
-    bool done = false;
-    bool abandoned = false;
-    std::optional<T> value;
-  };
-  auto exchange = std::make_shared<Exchange>();
-  ui.Post([exchange, fn = std::move(fn)] {
-    {
-      std::lock_guard guard(exchange->lock);
-      if (exchange->abandoned) return;
+bool WriteAllTracks(AppState& app, std::vector<TrackLog>& flights, const std::string& path) {
+  constexpr size_t kMinimumPoints = 10;
+  const bool speedFilter = app.settings().Number(SettingId::kLogFilter) != 0;
+  const auto loopFlightGap = static_cast<uint32_t>(app.settings().Number(SettingId::kLoopFlightGap));
+  TextOutputBuffer folders(10000);
+  const int n = static_cast<int>(flights.size());
+  for (int k = 1; k <= n; ++k) {
+    TrackLog& flight = flights[static_cast<size_t>(k - 1)];
+    std::vector<TrackPoint> points = std::move(flight.points);
+    if (speedFilter && points.size() >= kMinimumPoints) SpeedFilter(points);
+    // Too short to analyse: left out of the file.
+    if (points.size() < kMinimumPoints) continue;
+    app.ui().SetStatusLine(FormatProgress("Analysing track log % of %", k, n));
+    FlightStatistics stats;
+    stats.points = std::move(points);
+    stats.analysisTimeValid = flight.gRecordValid;
+    stats.analysisTime = flight.gRecordValid ? int64_t{CurrentTime()} : -1;
+    stats.utcFlag = true;
+    stats.pressureFlag = true;
+    ComputeFlightStatistics(stats);
+
+    TripSearchOptions search;
+    search.loopFlightGap = loopFlightGap;
+    TripHaltFlag halt{false};
+    if (RunTripSearch(stats.points, stats.trips, search, {}, halt) < 0) {
+      app.ShowMessage(Caption{"Analysing track"}, "Memory allocation error");
+      return false;
     }
-    T value = fn();
-    std::lock_guard guard(exchange->lock);
-    exchange->value = std::move(value);
-    exchange->done = true;
-    exchange->changed.notify_all();
-  });
-  std::unique_lock guard(exchange->lock);
-  while (!exchange->done) {
-    if (cancel.cancelled()) {
-      exchange->abandoned = true;
-      return std::nullopt;
+    const std::string description = DateText(stats.points.front().time);
+    if (const Status built = BuildKmlTrackFolder(folders, stats, description, {{}, loopFlightGap}); !built.ok()) {
+      app.ShowMessage(Caption{"Making GoogleEarth track folder"}, KmlFolderFailureText(built.error()));
+      return false;
     }
-    exchange->changed.wait_for(guard, std::chrono::milliseconds(50));
   }
-  return std::move(exchange->value);
+
+  const std::string text = WrapKmlDocument(folders.text());
+  Status written = WriteFileAtomically(path, text, WriteMode::kCreateNew);
+  if (!written.ok() && written.error().kind == ErrorKind::kExists) {
+    if (app.ShowMessage(Caption{kCaptionAerodiaryDialog}, "File already exists. Overwrite ?", BoxIcon::kQuestion,
+                        MessageButtons::kYesNo, MessageAnswer::kNo) != MessageAnswer::kYes)
+      return false;
+    written = WriteFileAtomically(path, text, WriteMode::kReplace);
+  }
+  if (!written.ok()) {
+    const ErrorKind kind = written.error().kind;
+    const bool opening = kind == ErrorKind::kCannotCreate || kind == ErrorKind::kExists;
+    app.ShowMessage(Caption{opening ? "Error opening file" : "File write error"}, written.error().Describe());
+    return false;
+  }
+  app.ShowMessage(Caption{kAerodiarySavedCaption}, "File written", BoxIcon::kInformation);
+  app.ui().SetProductLine(path);
+  return true;
 }
 
 }  // namespace
 
-flytec::AllTracksOptions MakeAllTracksOptions(AppState& app) {
-  flytec::AllTracksOptions options;
-  options.speedFilter = app.settings().Number(SettingId::kLogFilter) != 0;
-  options.loopFlightGap = static_cast<uint32_t>(app.settings().Number(SettingId::kLoopFlightGap));
-  AppState* a = &app;
-  options.chooseFile = [a](const CancelToken& cancel) -> std::optional<std::string> {
-    auto answer = RunOnUiThread<std::optional<std::string>>(a->ui(), cancel, [a]() -> std::optional<std::string> {
-      if (auto file = a->AskSaveFile(AerodiarySpec(""))) return std::move(file->path);
-      return std::nullopt;
-    });
-    if (!answer) return std::nullopt;
-    return std::move(*answer);
-  };
-  return options;
-}
-
-void RegisterAllTracksWorker(DeviceAccessTable& table, AppState& app, const flytec::FlytecTiming& timing) {
-  AppState* a = &app;
-  table.Register(AccessType::kReadTrackLog, ProtocolType::kFlytecAllTracks, [a, timing](TransferContext& ctx) {
-    // The settings of this run, read where they live: the person may have
-    // switched the speed filter since the program started.
-    auto options = RunOnUiThread<flytec::AllTracksOptions>(a->ui(), ctx.cancel(), [a] { return MakeAllTracksOptions(*a); });
-    if (!options) return TransferResult::Cancelled();
-    return flytec::FlytecReadAllTracks(ctx, timing, *options);
-  });
+bool SaveAllTracks(AppState& app, std::vector<TrackLog>& flights, const std::string& path) {
+  try {
+    return WriteAllTracks(app, flights, path);
+  } catch (const std::bad_alloc&) {
+    app.ShowSystemError(Caption{"Memory allocation error"}, ENOMEM);
+    return false;
+  }
 }
 
 void RegisterKmlCommands(AppState& app) {
@@ -335,6 +356,12 @@ void RegisterKmlCommands(AppState& app) {
     app.RegisterCommand(cmd::kOpenWaypoints, [a] { OpenKmlWaypointsCommand(*a); });
   if (!app.IsCommandAvailable(cmd::kSaveWaypointsAs))
     app.RegisterCommand(cmd::kSaveWaypointsAs, [a] { SaveKmlWaypointsCommand(*a); });
+  for (const InstrumentFamily* family : InstrumentFamilies()) {
+    for (const FamilyCommand& c : family->commands) {
+      if (!c.manyFlights || !app.transfers().Has(c.access, c.protocol)) continue;
+      app.RegisterCommand(c.id, [a, protocol = c.protocol] { ReadAllTracksCommand(*a, protocol); });
+    }
+  }
 }
 
 }  // namespace skylode

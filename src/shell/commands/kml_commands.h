@@ -1,20 +1,22 @@
 // The KML commands of the File menu: "Save log" for the flight-log service,
 // opening .kml tracks and waypoints, writing the waypoint list for
-// GoogleEarth, and the file question of the all-tracks download.
+// GoogleEarth, and the all-tracks download with its file.
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "access/dispatcher.h"
-#include "protocols/flytec/all_tracks.h"
+#include "records/device_types.h"
+#include "records/track_log.h"
 
 namespace skylode {
 
 class AppState;
 
 // Registers "Save log" (and through it the save button), replaces "Open log"
-// with one that offers .kml and .igc, and registers "Open wpts." and
-// "Save wpts. As" with the GoogleEarth format when nobody offers them yet.
+// with one that offers .kml and .igc, registers "Open wpts." and "Save wpts.
+// As" with the GoogleEarth format when nobody offers them yet, and the
+// all-tracks download commands.
 void RegisterKmlCommands(AppState& app);
 
 // Statistics, trip search and the Aerodiary file of the selected points.
@@ -30,15 +32,15 @@ int OpenKmlTrackLog(AppState& app, const std::string& path);
 // Reads `path` as KML waypoints into the list by the insert rule. 0 or -1.
 int OpenKmlWaypoints(AppState& app, const std::string& path);
 
-// The options of the all-tracks download: the "Save track for Aerodiary"
-// question runs on the UI thread for the worker. The speed filter and the
-// loop flight gap are taken from the settings now.
-flytec::AllTracksOptions MakeAllTracksOptions(AppState& app);
+// The all-tracks download of `protocol`: asks for the Aerodiary file first,
+// then reads the flights the person chooses; the completion files them with
+// SaveAllTracks. 0, or -1 when nothing started.
+int ReadAllTracksCommand(AppState& app, ProtocolType protocol);
 
-// Puts the all-tracks download into the table as read track log for its
-// protocol, with the options built afresh on the UI thread for every run, so
-// that settings changed after start-up (speed filter, loop flight gap) count.
-// `app` must outlive the table's workers.
-void RegisterAllTracksWorker(DeviceAccessTable& table, AppState& app, const flytec::FlytecTiming& timing = {});
+// Every flight of an all-tracks download into one Aerodiary file at `path`:
+// each through the speed filter (when set), then, if ten points or more are
+// left, its statistics, trip search and folder. Asks before replacing a file.
+// True once the file is written.
+bool SaveAllTracks(AppState& app, std::vector<TrackLog>& flights, const std::string& path);
 
 }  // namespace skylode

@@ -73,7 +73,7 @@ SaveEnd SaveAerodiaryFile(AppState& app, const std::string& path, const FlightSt
                           const std::function<ExistingFileChoice()>& askExisting) {
   TextOutputBuffer folder(10000);
   if (const Status built = BuildKmlTrackFolder(folder, stats, description, options); !built.ok()) {
-    app.ShowMessage(Caption{"Make GoogleEarth track folder"}, built.error().kind == ErrorKind::kNoMemory ? "Memory allocation error" : "Too few track positions");
+    app.ShowMessage(Caption{"Make GoogleEarth track folder"}, KmlFolderFailureText(built.error()));
     return SaveEnd::kFailed;
   }
   AerodiaryWrite how = AerodiaryWrite::kCreateNew;

@@ -1,7 +1,5 @@
 #include "shell/transfers/shell_dispatcher_host.h"
 
-#include "shell/app_state.h"
-
 namespace skylode {
 
 BoxIcon BoxIconOf(MessageIcon icon) {
@@ -14,8 +12,8 @@ BoxIcon BoxIconOf(MessageIcon icon) {
 }
 
 void ShellDispatcherHost::ShowMessage(Caption caption, std::string_view text, MessageIcon icon) {
-  if (app_) {
-    app_->ShowMessage(caption, text, BoxIconOf(icon));
+  if (show_) {
+    show_(caption, text, icon);
     return;
   }
   ui_.ShowMessageBox(MessageRequest{std::string(caption.text), std::string(text), BoxIconOf(icon), MessageButtons::kOk,

@@ -37,35 +37,45 @@ TEST(FlytecTrackList, LowerCaseChecksumDigitsAccepted) {
   EXPECT_EQ(list.entries[1].durationSeconds, 59);
 }
 
-TEST(FlytecTrackList, LongFieldsAreBoundedAt81Characters) {
+TEST(FlytecTrackList, OverlongLineIsAFormatErrorNotACutEntry) {
+  // The shared line collector keeps 80 bytes; the rest of the line, its
+  // checksum with it, is lost, so the line can only fail.
   TrackList list;
   TrackListParser parser(list);
-  ASSERT_EQ(FeedAll(parser, Sentence("PBRTL,1,4," + std::string(100, 'D') + "," + std::string(100, 'T') +
+  EXPECT_LT(FeedAll(parser, Sentence("PBRTL,1,4," + std::string(100, 'D') + "," + std::string(100, 'T') +
                                      ",01:00:00")),
-            1);
-  EXPECT_EQ(list.entries[4].text.size(), kTrackListSlotMax);
-  EXPECT_EQ(list.entries[4].durationSeconds, 3600);
+            0);
+  EXPECT_EQ(list.Count(), 0);
 }
 
 TEST(FlytecTrackList, FormatErrors) {
+  // Lines that never reach their '*' are named by the field they broke off
+  // in; lines with a good checksum by the field that is wrong.
   const struct {
     std::string text;
     int error;
   } cases[] = {
-      {"$PBRTL,3\r", -1},
-      {"$PBRTL,3x", -2},
+      {"$PBRTL,3\r\n", -1},
+      {Sentence("PBRTL,3x,1,d,t,01:00:00"), -2},
+      {Sentence("PBRTL,3"), -2},
       {"$PBRTL,3,1\n", -3},
-      {"$PBRTL,3,1a", -4},
+      {Sentence("PBRTL,3,1a,d,t,01:00:00"), -4},
       // A third digit cannot name one of the 100 slots; it must not be
       // capped onto flight 99.
-      {"$PBRTL,3,123,", -4},
-      {"$PBRTL,3,1,15.07.26\r", -5},
+      {Sentence("PBRTL,3,123,d,t,01:00:00"), -4},
+      {"$PBRTL,3,1,15.07.26\r\n", -5},
+      {Sentence("PBRTL,3,1,15.07.26"), -5},
       {"$PBRTL,3,1,15.07.26,10:00:00\n", -6},
-      {"$PBRTL,3,1,d,t,01x", -7},
-      {"$PBRTL,3,1,d,t,01:3x", -8},
-      {"$PBRTL,3,1,d,t,01:30:2,", -9},
-      {"$PBRTL,3,1,d,t,01:30:20*\r", -10},
-      {"$PBRTL,3,1,d,t,01:30:20*G", -11},
+      {Sentence("PBRTL,3,1,d,t,01x"), -7},
+      {Sentence("PBRTL,3,1,d,t,01"), -7},
+      {Sentence("PBRTL,3,1,d,t,01:3x"), -8},
+      {Sentence("PBRTL,3,1,d,t,01:30:2,"), -9},
+      {Sentence("PBRTL,3,1,d,t,01:30:2:0"), -9},
+      {"$PBRTL,3,1,d,t,01:30:20\r\n", -9},
+      {"$PBRTL,3,1,d,t,01:30:20*\r\n", -10},
+      {"$PBRTL,3,1,d,t,01:30:20*7\r\n", -10},
+      {"$PBRTL,3,1,d,t,01:30:20*G\r\n", -11},
+      {"$PBRTL,3,1,d,t,01:30:20*00 \r\n", -12},
       {"$PBRTL,3,1,d,t,01:30:20*00\n", -12},
       {"$PBRTL,3,1,d,t,01:30:20*00\r\n", -13},
   };
@@ -73,6 +83,7 @@ TEST(FlytecTrackList, FormatErrors) {
     TrackList list;
     TrackListParser parser(list);
     EXPECT_EQ(FeedAll(parser, c.text), c.error) << c.text;
+    EXPECT_EQ(list.Count(), 0) << c.text;
   }
   // A wrong checksum on an otherwise good line.
   TrackList list;
@@ -80,6 +91,19 @@ TEST(FlytecTrackList, FormatErrors) {
   std::string bad = Sentence("PBRTL,3,0,15.07.26,10:12:40,01:35:20");
   bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
   EXPECT_EQ(FeedAll(parser, bad), -13);
+}
+
+TEST(FlytecTrackList, OnlyAStartedTrackListLineCountsAsCutOff) {
+  TrackList list;
+  TrackListParser parser(list);
+  EXPECT_EQ(FeedAll(parser, "$PBRTX,3,1"), 1);
+  EXPECT_FALSE(parser.InSentence());
+  EXPECT_EQ(FeedAll(parser, "\r\n$PBRTL"), 1);
+  EXPECT_FALSE(parser.InSentence());
+  EXPECT_EQ(FeedAll(parser, ",3,0,15.07"), 1);
+  EXPECT_TRUE(parser.InSentence());
+  EXPECT_EQ(FeedAll(parser, Sentence("PBRTL,3,0,15.07.26,10:12:40,01:35:20").substr(16)), 1);
+  EXPECT_FALSE(parser.InSentence());
 }
 
 TEST(FlytecTrackList, MismatchedNameIsSkippedSilently) {

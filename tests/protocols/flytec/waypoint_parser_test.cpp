@@ -55,32 +55,44 @@ TEST(FlytecWaypoints, SeveralSentencesInARow) {
 }
 
 TEST(FlytecWaypoints, FormatErrors) {
+  // Lines that never reach their '*' are named by the field they broke off
+  // in; lines with a good checksum by the field that is wrong.
   const struct {
     std::string text;
     int error;
   } cases[] = {
-      {"$PBRWPS,8960", -1},
-      {"$PBRWPS,45x", -2},
-      {"$PBRWPS,45.7x", -3},
-      {"$PBRWPS,4548.7,X", -4},
-      {"$PBRWPS,4548.7,NX", -5},
-      {"$PBRWPS,4548.7,N,17960", -6},
-      {"$PBRWPS,4548.7,N,6x", -7},
-      {"$PBRWPS,4548.7,N,6.1x", -8},
-      {"$PBRWPS,4548.7,N,6.1,N", -9},
-      {"$PBRWPS,4548.7,N,6.1,EE", -10},
-      {"$PBRWPS,1,N,1,E,ABC\r", -11},
-      {"$PBRWPS,1,N,1,E,ABCDEFG", -12},
+      {Sentence("PBRWPS,8960,N,1,E,A,B,1234"), -1},
+      {Sentence("PBRWPS,45x,N,1,E,A,B,1234"), -2},
+      {"$PBRWPS,4548\r\n", -2},
+      {Sentence("PBRWPS,45.7x,N,1,E,A,B,1234"), -3},
+      {Sentence("PBRWPS,45.7.1,N,1,E,A,B,1234"), -3},
+      {Sentence("PBRWPS,4548.7,X,1,E,A,B,1234"), -4},
+      {Sentence("PBRWPS,4548.7,NX,1,E,A,B,1234"), -5},
+      {Sentence("PBRWPS,4548.7,N,17960,E,A,B,1234"), -6},
+      {Sentence("PBRWPS,4548.7,N,6x,E,A,B,1234"), -7},
+      {Sentence("PBRWPS,4548.7,N,6.1x,E,A,B,1234"), -8},
+      {Sentence("PBRWPS,4548.7,N,6.1,N,A,B,1234"), -9},
+      {Sentence("PBRWPS,4548.7,N,6.1,EE,A,B,1234"), -10},
+      {"$PBRWPS,1,N,1,E,ABC\r\n", -11},
+      {Sentence("PBRWPS,1,N,1,E,ABCDEFG,B,1234"), -12},
       {"$PBRWPS,1,N,1,E,A,LONG\n", -13},
-      {"$PBRWPS,1,N,1,E,A,ABCDEFGHIJKLMNOPQR", -14},
-      {"$PBRWPS,1,N,1,E,A,B,12x", -15},
-      {"$PBRWPS,1,N,1,E,A,B,+123", -15},
-      {"$PBRWPS,1,N,1,E,A,B,12345", -16},
-      {"$PBRWPS,1,N,1,E,A,B,123*", -15},
-      {"$PBRWPS,1,N,1,E,A,B,1234*g", -17},
-      {"$PBRWPS,1,N,1,E,A,B,1234*0g", -18},
+      {Sentence("PBRWPS,1,N,1,E,A,LONG"), -13},
+      {Sentence("PBRWPS,1,N,1,E,A,ABCDEFGHIJKLMNOPQR,1234"), -14},
+      {Sentence("PBRWPS,1,N,1,E,A,B,12x4"), -15},
+      {Sentence("PBRWPS,1,N,1,E,A,B,+123"), -15},
+      {Sentence("PBRWPS,1,N,1,E,A,B,123"), -15},
+      {Sentence("PBRWPS,1,N,1,E,A,B,12345"), -16},
+      {Sentence("PBRWPS,1,N,1,E,A,B,1234,"), -16},
+      {"$PBRWPS,1,N,1,E,A,B,1234\r\n", -16},
+      {"$PBRWPS,1,N,1,E,A,B,1234*g0\r\n", -17},
+      {"$PBRWPS,1,N,1,E,A,B,1234*\r\n", -17},
+      {"$PBRWPS,1,N,1,E,A,B,1234*0g\r\n", -18},
+      // The right checksum, but this instrument writes its digits in upper
+      // case only.
+      {"$PBRWPS,4548.774,N,00614.754,E,A,ONE,0001*0b\r\n", -18},
+      {"$PBRWPS,1,N,1,E,A,B,1234*00 \r\n", -19},
       {"$PBRWPS,1,N,1,E,A,B,1234*00\n", -19},
-      {"$PBRWPS,1,N,1,E,A,B,1234*00\r\r", -21},
+      {"$PBRWPS,1,N,1,E,A,B,1234*00\r\r\n", -21},
       {"$PBRWPS,1,N,1,E,A,B,1234*00\r\n", -20},
   };
   for (const auto& c : cases) {
@@ -89,9 +101,29 @@ TEST(FlytecWaypoints, FormatErrors) {
   }
 }
 
-TEST(FlytecWaypoints, ADollarInsideASentenceBreaksItsChecksum) {
+TEST(FlytecWaypoints, ASentenceBrokenOffByTheNextOneIsAnError) {
+  // Bytes lost on the line: the next '$' arrives inside a sentence. The
+  // waypoint of the broken one must not vanish without a word; the error
+  // names the field it broke off in.
+  const struct {
+    std::string text;
+    int error;
+  } cases[] = {
+      {"$PBRWPS,4548.774,N,006", -7},
+      {"$PBRWPS,4548.774,N,00614.754,E,A,ONE,0001*0B", -19},
+  };
+  for (const auto& c : cases) {
+    WaypointSentenceParser p;
+    EXPECT_EQ(FeedAll(p, c.text + Sentence("PBRWPS,4548.774,N,00614.754,E,B,TWO,0002"), 1), c.error) << c.text;
+  }
+}
+
+TEST(FlytecWaypoints, OnlyAStartedWaypointLineCountsAsCutOff) {
   WaypointSentenceParser p;
-  EXPECT_EQ(FeedAll(p, Sentence("PBRWPS,4548.774,N,00614.754,E,A$B,ONE,0001"), 1), -20);
+  EXPECT_EQ(FeedAll(p, "$PBRWP"), 1);
+  EXPECT_FALSE(p.InSentence());
+  EXPECT_EQ(FeedAll(p, "S,4548"), 1);
+  EXPECT_TRUE(p.InSentence());
 }
 
 TEST(FlytecWaypoints, ConvertedToWaypoints) {

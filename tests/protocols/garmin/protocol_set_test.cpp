@@ -138,11 +138,11 @@ TEST(GarminDefaultProtocols, PicksTheRowByProductAndVersion) {
   EXPECT_FALSE(FindGarminDefaultProtocols(-1, 0).has_value());
 }
 
-// The built-in table must match the published one; run only where the
-// shared reference data is present.
+// The built-in table must match the published one (tests/data/README.md
+// says where that comes from).
 TEST(GarminDefaultProtocols, MatchesTheReferenceTable) {
-  FILE* f = std::fopen(SKYLODE_SHARED_DATA "/garmin/default-protocols.csv", "r");
-  if (!f) GTEST_SKIP() << "reference data not present";
+  FILE* f = std::fopen(SKYLODE_TEST_DATA "/garmin/default-protocols.csv", "r");
+  ASSERT_NE(f, nullptr) << SKYLODE_TEST_DATA "/garmin/default-protocols.csv";
   char line[512];
   std::vector<std::vector<int>> rows;
   bool header = true;

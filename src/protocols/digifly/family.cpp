@@ -1,0 +1,51 @@
+// The MLR / Digifly row of the family table. The family has no workers yet:
+// its menu entries stay disabled and its command-line runs are refused.
+#include "protocols/families.h"
+#include "protocols/digifly/commands.h"
+
+namespace skylode {
+
+namespace {
+
+using A = AccessType;
+using P = ProtocolType;
+using M = FamilyMenu;
+
+constexpr ProtocolType kProtocols[] = {P::kMlrNmea, P::kDigiflyGraviter, P::kMlrFast};
+constexpr uint32_t kSpeeds[] = {9600};
+constexpr TrackLogRules kTrackLogs[] = {
+    {.source = TrackLogSource::kMlrLeonardo, .ownIgcText = false, .extraData = false, .utcTimes = true, .signedFiles = SignedFiles::kAlways},
+    {.source = TrackLogSource::kGraviter, .ownIgcText = false, .extraData = false, .utcTimes = false, .signedFiles = SignedFiles::kAlways},
+};
+constexpr CommandLineName kNames[] = {
+    {.name = "MLR", .protocol = P::kMlrNmea},
+    {.name = "GRAVITER", .protocol = P::kDigiflyGraviter, .igcLog = false},
+    {.name = "MLRC", .protocol = P::kMlrFast},
+};
+constexpr FamilyCommand kCommands[] = {
+    {.id = cmd::kReadMlr, .menu = M::kLogs, .position = 500, .text = "Read &MLR", .shortcut = "Ctrl+M", .access = A::kReadTrackLog, .protocol = P::kMlrNmea, .button = "MLR / Digifly", .buttonPosition = 70},
+    {.id = cmd::kReadLeonardo, .menu = M::kLogs, .position = 501, .text = "Read Digifly Leona&rdo", .shortcut = "Ctrl+R", .access = A::kReadTrackLog, .protocol = P::kMlrNmea},
+    {.id = cmd::kReadGraviterAll, .menu = M::kLogs, .position = 502, .text = "Read Digifly Graviter (all tracks)", .access = A::kReadTrackLog, .protocol = P::kDigiflyGraviter},
+    {.id = cmd::kReadGraviterLast, .menu = M::kLogs, .position = 503, .text = "Read Graviter (last?)", .access = A::kReadTrackLog, .protocol = P::kDigiflyGraviter, .alwaysDisabled = true},
+    {.id = cmd::kReadWptMlr, .menu = M::kWpts, .position = 105, .text = "Read from &MLR (NMEA)", .access = A::kReadWaypoints, .protocol = P::kMlrNmea},
+    {.id = cmd::kReadWptMlrFast, .menu = M::kWpts, .position = 106, .text = "Read from MLR (Fast)", .access = A::kReadWaypoints, .protocol = P::kMlrFast},
+    {.id = cmd::kSendWptMlr, .menu = M::kWpts, .position = 205, .text = "Send to MLR", .access = A::kSendWaypoints, .protocol = P::kMlrNmea},
+    {.id = cmd::kSendWptLeonardo, .menu = M::kWpts, .position = 209, .text = "Send to Digifly Leonardo", .access = A::kSendWaypoints, .protocol = P::kMlrNmea},
+};
+
+}  // namespace
+
+const InstrumentFamily& DigiflyFamily() {
+  static const InstrumentFamily kRow{
+      .displayName = "MLR / Digifly",
+      .simName = "mlr",
+      .protocols = kProtocols,
+      .lineSpeeds = kSpeeds,
+      .trackLogs = kTrackLogs,
+      .commandLineNames = kNames,
+      .commands = kCommands,
+  };
+  return kRow;
+}
+
+}  // namespace skylode
