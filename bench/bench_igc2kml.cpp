@@ -94,15 +94,15 @@ void BM_Igc2Kml(benchmark::State& state) {
 
 void BM_ParseIgc(benchmark::State& state) {
   const std::string& text = CachedIgc(static_cast<int>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(ParseIgcText(text).points.data());
+  for (auto _ : state) benchmark::DoNotOptimize(ParseIgcText(text)->points.data());
 }
 
 void BM_VerifyIgc(benchmark::State& state) {
   const std::string& text = CachedIgc(static_cast<int>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(VerifyIgcText(text).outcome);
+  for (auto _ : state) benchmark::DoNotOptimize(VerifyIgcText(text));
 }
 
-std::vector<TrackPoint> Parsed(int which) { return ParseIgcText(CachedIgc(which)).points; }
+std::vector<TrackPoint> Parsed(int which) { return ParseIgcText(CachedIgc(which))->points; }
 
 void BM_Statistics(benchmark::State& state) {
   FlightStatistics stats;
