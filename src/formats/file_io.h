@@ -1,7 +1,11 @@
 // The one way the program reads and saves files. A save never leaves a
 // half-written file where a good one stood: the bytes go to a temporary file
 // beside the target, which replaces the target only once it is complete and
-// on disk.
+// on disk. Where the system has unnamed files (Linux) the temporary file has
+// no name until it is complete, so a save killed at any moment leaves the old
+// file or the new one and nothing else; a named temporary file (other file
+// systems, or the short step before a replacing rename) that a killed save
+// left is removed by the next save of the same target.
 #pragma once
 
 #include <cstddef>
@@ -23,10 +27,15 @@ enum class WriteMode {
 // Writes `bytes` to `path` through a temporary file in the same folder.
 // On failure (a file kind of Error, the system's text with it) the temporary
 // file is gone and the target is as it was. A replaced file keeps its
-// permission bits.
+// permission bits. Writing past the file size limit is a kWriteError (EFBIG),
+// never the end of the process.
 Status WriteFileAtomically(const std::string& path, std::string_view bytes, WriteMode mode = WriteMode::kReplace);
 Status WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                            WriteMode mode = WriteMode::kReplace);
+
+// Tests: save through named temporary files, as on a file system without
+// unnamed ones.
+void UseNamedTemporaryFilesOnly(bool on);
 
 inline constexpr size_t kDefaultReadLimit = size_t{256} << 20;
 

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -188,6 +189,118 @@ TEST_F(FileIoTest, WriteErrorKeepsOldFile) {
   EXPECT_EQ(error.error().osError, EFBIG);
   EXPECT_EQ(Get(path), kBinary);
   EXPECT_EQ(Names(), std::set<std::string>{"keep.igc"});
+}
+
+// Saves through named temporary files, as on a file system without unnamed
+// ones, for the length of a test.
+struct NamedTemporariesOnly {
+  explicit NamedTemporariesOnly(bool on) { UseNamedTemporaryFilesOnly(on); }
+  ~NamedTemporariesOnly() { UseNamedTemporaryFilesOnly(false); }
+};
+
+// The file size limit ends a process that writes past it unless the signal
+// is held: a save must come back with an error instead, whoever called it.
+TEST_F(FileIoTest, FileSizeLimitIsAnErrorNotTheEnd) {
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  if (old.rlim_max != RLIM_INFINITY && old.rlim_max < 4096) GTEST_SKIP() << "file size limit already set";
+  const std::string path = PathOf("limit.igc");
+  Put(path, kBinary);
+  for (bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named temporary file" : "unnamed temporary file");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_DFL);
+      UseNamedTemporaryFilesOnly(named);
+      struct rlimit limited = old;
+      limited.rlim_cur = 4096;
+      setrlimit(RLIMIT_FSIZE, &limited);
+      const auto saved = WriteFileAtomically(path, std::string(100000, 'B'));
+      // Still alive, and the limit is reported as such.
+      _exit(!saved.ok() && saved.error().kind == ErrorKind::kWriteError && saved.error().osError == EFBIG ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Get(path), kBinary);
+    EXPECT_EQ(Names(), std::set<std::string>{"limit.igc"});
+  }
+}
+
+// A save killed at any moment leaves the old file or the new one whole; what
+// a killed save could not clear away itself, the next save of that file does.
+TEST_F(FileIoTest, KilledSaveLeavesOldOrNewFileAndNothingElse) {
+  const std::string path = PathOf("flight.igc");
+  const std::string oldBytes(1 << 20, 'o');
+  const std::string newBytes(3 << 20, 'n');
+  for (bool named : {false, true}) {
+    for (const WriteMode mode : {WriteMode::kReplace, WriteMode::kCreateNew}) {
+      for (int delayUs : {0, 200, 1000, 3000, 8000, 20000}) {
+        SCOPED_TRACE(std::string(named ? "named" : "unnamed") + (mode == WriteMode::kReplace ? " replace" : " new") +
+                     " killed after " + std::to_string(delayUs) + " us");
+        if (mode == WriteMode::kReplace) Put(path, oldBytes);
+        else fs::remove(path);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+          UseNamedTemporaryFilesOnly(named);
+          for (;;) (void)WriteFileAtomically(path, newBytes, mode);
+        }
+        usleep(static_cast<useconds_t>(delayUs));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+
+        if (mode == WriteMode::kReplace) {
+          const std::string now = Get(path);
+          EXPECT_TRUE(now == oldBytes || now == newBytes) << now.size() << " bytes";
+        } else if (fs::exists(path)) {
+          EXPECT_EQ(Get(path), newBytes);
+        }
+        // Unnamed files never get a name before they are complete: a new
+        // file leaves nothing at all.
+        if (!named && mode == WriteMode::kCreateNew) {
+          const auto names = Names();
+          EXPECT_TRUE(names.empty() || names == std::set<std::string>{"flight.igc"});
+        }
+        {
+          const NamedTemporariesOnly sameWay(named);
+          ASSERT_TRUE(WriteFileAtomically(path, "next").ok());
+        }
+        EXPECT_EQ(Names(), std::set<std::string>{"flight.igc"});
+      }
+    }
+  }
+}
+
+TEST_F(FileIoTest, NextSaveClearsOnlyTheAbandonedTemporariesOfItsFile) {
+  Put(PathOf("track.kml"), "old");
+  // Process ids above the system's limit are never alive; process 1 always is.
+  const std::string abandoned = ".track.kml.99999999.0.1a.0.tmp";
+  const std::string running = ".track.kml.1.0.1a.0.tmp";
+  const std::string otherFile = ".other.kml.99999999.0.1a.0.tmp";
+  const std::string notOurs = ".track.kml.notes";
+  for (const std::string& name : {abandoned, running, otherFile, notOurs}) Put(PathOf(name), "x");
+  ASSERT_TRUE(WriteFileAtomically(PathOf("track.kml"), "new").ok());
+  EXPECT_EQ(Names(), (std::set<std::string>{"track.kml", running, otherFile, notOurs}));
+  EXPECT_EQ(Get(PathOf("track.kml")), "new");
+}
+
+TEST_F(FileIoTest, NamedTemporaryFilesSaveAndFailTheSameWay) {
+  const NamedTemporariesOnly named(true);
+  Put(PathOf("existing.igc"), kBinary);
+  EXPECT_TRUE(WriteFileAtomically(PathOf("new.igc"), "fresh", WriteMode::kCreateNew).ok());
+  const auto refused = WriteFileAtomically(PathOf("existing.igc"), "other", WriteMode::kCreateNew);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().kind, ErrorKind::kExists);
+  const auto missing = WriteFileAtomically(PathOf("missing/x.igc"), "x");
+  ASSERT_FALSE(missing.ok());
+  EXPECT_EQ(missing.error().kind, ErrorKind::kCannotCreate);
+  EXPECT_TRUE(WriteFileAtomically(PathOf("existing.igc"), "replaced").ok());
+  EXPECT_EQ(Get(PathOf("existing.igc")), "replaced");
+  EXPECT_EQ(Names(), (std::set<std::string>{"existing.igc", "new.igc"}));
 }
 
 TEST_F(FileIoTest, ReadsWholeFile) {
