@@ -51,14 +51,17 @@ std::string Numbered(const char* what, int number, int line) {
   return std::string(what) + std::to_string(number) + " on line " + std::to_string(line);
 }
 
-// The date of "DDMMYY" at 00:00:00 UTC, years 2000-2099.
+// The date of "DDMMYY" at 00:00:00 UTC. Two-digit years 80-99 are 1980-1999,
+// the rest 2000-2079: no logger wrote a file before 1980. The program's
+// calendar begins on 1989-12-31, so a date before that is a date error like
+// any day that does not exist.
 bool ParseDdMmYy(std::string_view s, uint32_t& date) {
   int32_t day = 0, month = 0, year = 0;
   if (s.size() != 6 || !Digits(s, 0, 2, day) || !Digits(s, 2, 2, month) || !Digits(s, 4, 2, year))
     return false;
   if (day < 1 || day > 31 || month < 1 || month > 12) return false;
   CalendarTime t;
-  t.year = static_cast<uint16_t>(2000 + year);
+  t.year = static_cast<uint16_t>(year >= 80 ? 1900 + year : 2000 + year);
   t.month = static_cast<uint16_t>(month);
   t.day = static_cast<uint16_t>(day);
   // A day the month does not have (31 April) is refused rather than rolled over.
@@ -96,17 +99,21 @@ int ReadBRecord(std::string_view s, IgcBRecord& out) {
   if (minute > 59) return 4;
   if (!Digits(s, 4, 2, second)) return 5;
   if (second > 59) return 6;
+  // The poles and the date line are written 90°00.000' and 180°00.000', or
+  // 89°60.000' and 179°60.000' as our writer does; both read.
   if (!Digits(s, 6, 2, latDeg)) return 7;
-  if (latDeg > 89) return 8;
+  if (latDeg > 90) return 8;
   if (!Digits(s, 8, 5, latMin)) return 9;
   if (latMin > 60000) return 10;
+  if (latDeg == 90 && latMin != 0) return 8;
   if (s.size() <= 13 || (s[13] != 'N' && s[13] != 'S')) return 11;
   if (!Digits(s, 14, 3, lonDeg)) return 12;
-  if (lonDeg > 179) return 13;
+  if (lonDeg > 180) return 13;
   if (!Digits(s, 17, 5, lonMin)) return 14;
   if (lonMin > 60000) return 15;
+  if (lonDeg == 180 && lonMin != 0) return 13;
   if (s.size() <= 22 || (s[22] != 'E' && s[22] != 'W')) return 16;
-  if (s.size() <= 23) return 17;  // the fix validity letter itself is not checked
+  if (s.size() <= 23) return 17;  // any letter is a validity; only 'V' is read
   if (!Altitude(s, 24, pressure) || !Altitude(s, 29, gnss)) return 18;
 
   int64_t lat = int64_t{latDeg} * 60000 + latMin;
@@ -115,11 +122,12 @@ int ReadBRecord(std::string_view s, IgcBRecord& out) {
   if (s[22] == 'W') lon = -lon;
   out.timeOfDay = static_cast<uint32_t>(hour * 3600 + minute * 60 + second);
   out.latitude = ToSemicircles(lat);
-  // 179°60.000'E is +2^31 semicircles, one past the type: it is pinned to the
-  // largest value, which still writes back as the same text.
+  // 180°E is +2^31 semicircles, one past the type: it is pinned to the
+  // largest value, which writes back as 179°60.000'E.
   out.longitude = ToSemicircles(lon);
   out.pressureAltitude = pressure;
   out.gnssAltitude = gnss;
+  out.threeDimensional = s[23] != 'V';
   return 0;
 }
 
@@ -143,13 +151,19 @@ Result<IgcParse> ParseIgcText(std::string_view text) {
     uint64_t date = 0;
     uint32_t previousTod = 0;
     size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    // The text ends at a NUL that closes it (an instrument pads its buffer
+    // so); inside a line a NUL ends that line's text, as a CR does.
+    while (!text.empty() && text.back() == '\0') text.remove_suffix(1);
     while (pos < text.size()) {
       ++lineNo;
-      size_t lf = text.find('\n', pos);
-      if (lf == std::string_view::npos) lf = text.size();
-      std::string_view line = text.substr(pos, lf - pos);
-      pos = lf + 1;
-      if (size_t cr = line.find('\r'); cr != std::string_view::npos) line = line.substr(0, cr);
+      // A line ends at LF, CR LF, or a CR alone (files from old Macs).
+      size_t end = text.find_first_of("\r\n", pos);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view line = text.substr(pos, end - pos);
+      pos = end;
+      while (pos < text.size() && text[pos] == '\r') ++pos;
+      if (pos < text.size() && text[pos] == '\n') ++pos;
+      if (size_t nul = line.find('\0'); nul != std::string_view::npos) line = line.substr(0, nul);
       if (line.size() > kMaxLineText) line = line.substr(0, kMaxLineText);
       if (line.empty()) continue;
 
@@ -177,7 +191,16 @@ Result<IgcParse> ParseIgcText(std::string_view text) {
       } else if (line[0] == 'B') {
         if (!haveDate) return fail("Missing date line", true);
         IgcBRecord b;
-        if (int e = ReadBRecord(line.substr(1), b); e != 0) return fail(Numbered("Pos. error ", e, lineNo), true);
+        if (int e = ReadBRecord(line.substr(1), b); e != 0) {
+          // A download or copy cut off in its last record keeps every fix
+          // before it; the loss is reported, not the file refused.
+          if (!r.points.empty() && text.find_first_not_of(" \t\r\n", pos) == std::string_view::npos) {
+            r.warning = Numbered("Last position cut off: Pos. error ", e, lineNo);
+            r.warningLine = lineNo;
+            break;
+          }
+          return fail(Numbered("Pos. error ", e, lineNo), true);
+        }
         if (!r.points.empty() && previousTod >= b.timeOfDay + 3600) date += kSecondsPerDay;
         // Only a file that crosses midnight thousands of times gets here: its
         // times would wrap round to 1989 instead.
@@ -185,6 +208,7 @@ Result<IgcParse> ParseIgcText(std::string_view text) {
         previousTod = b.timeOfDay;
         TrackPoint p;
         p.flags = r.points.empty() ? kTrackPointStartsSegment : 0;
+        if (!b.threeDimensional) p.flags |= kTrackPointNoGpsHeight;
         p.time = static_cast<uint32_t>(date + b.timeOfDay);
         p.latitude = b.latitude;
         p.longitude = b.longitude;
@@ -228,6 +252,8 @@ TrackLog MakeIgcFileTrackLog(std::vector<TrackPoint> points) {
 }
 
 IgcVerifyOutcome VerifyIgcText(std::string_view text) {
+  // The text is what stands before its first NUL, as the file was always read.
+  if (const size_t nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
   auto result = [](IgcVerifyOutcome o) { return o; };
   auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
   uint32_t crc = kIgcCrcStart;

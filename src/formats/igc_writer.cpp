@@ -62,7 +62,8 @@ void AppendBRecord(std::string& out, const TrackPoint& p, bool withEnl) {
   AppendPadded(out, t.second, 2);
   AppendCoordinate(out, p.latitude, 2, 89, 'N', 'S');
   AppendCoordinate(out, p.longitude, 3, 179, 'E', 'W');
-  out.push_back('A');
+  // A fix without a 3-D position says so again, with the height it came with.
+  out.push_back((p.flags & kTrackPointNoGpsHeight) != 0 ? 'V' : 'A');
   // Five columns each: -9999 is the lowest a sign leaves room for.
   AppendPadded(out, std::clamp<int64_t>(p.baroHeight, -9999, 99999), 5);
   const int64_t gnss = p.gpsHeight >= 0 ? (int64_t{p.gpsHeight} + 5) / 10 : 0;

@@ -12,10 +12,14 @@
 namespace skylode {
 
 inline constexpr uint32_t kTrackPointStartsSegment = 1u;
+// The fix had no 3-D position: its GPS height was not measured. The point
+// keeps the value the instrument gave (an IGC we write says the same), but
+// nothing shown or analysed takes it as a height.
+inline constexpr uint32_t kTrackPointNoGpsHeight = 2u;
 
 // Seven 32-bit words in this order, so that an array of points is a flat block.
 struct TrackPoint {
-  uint32_t flags = 0;      // bit 0: starts a new track segment
+  uint32_t flags = 0;      // bit 0: starts a new track segment; bit 1: GPS height not measured
   uint32_t time = 0;       // seconds since 1989-12-31 00:00:00 UTC
   int32_t latitude = 0;    // semicircles
   int32_t longitude = 0;   // semicircles

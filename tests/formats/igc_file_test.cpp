@@ -123,6 +123,22 @@ TEST_F(IgcFiles, RawLogIsSavedByteForByte) {
   EXPECT_EQ(again.error().kind, ErrorKind::kExists);
 }
 
+// What the program saves it must read again: an instrument's text with NUL
+// bytes in its lines and after them is saved as it is and read back whole.
+TEST_F(IgcFiles, SavedRawLogWithNulBytesReadsBack) {
+  const std::string text = std::string("AFLY123\r\nHFDTE010709\0\0\r\nB1000004703501N00800000WA0123401300\r\n", 61) +
+                           "B1000014703501N00800000WA0123401310\r\n" + std::string(16, '\0');
+  const Result<AcceptedIgc> accepted = AcceptInstrumentIgc(text);
+  ASSERT_TRUE(accepted.ok()) << accepted.error().text;
+  const std::string path = Path("nul.igc");
+  ASSERT_TRUE(SaveRawIgcLog(accepted->raw, path, WriteMode::kCreateNew).ok());
+  EXPECT_EQ(igc_test::ReadFile(path), text);
+  const Result<IgcParse> again = ReadIgcFile(Path("nul"));
+  ASSERT_TRUE(again.ok()) << again.error().text;
+  EXPECT_EQ(again->points, accepted->points);
+  EXPECT_EQ(again->points.size(), 2u);
+}
+
 TEST_F(IgcFiles, ReadIgcFileAppendsTheExtension) {
   Put(Path("good.igc"), igc_test::ReadFile(std::string(SKYLODE_TEST_DATA) + "/igc/fixture_enl_g.igc"));
   Put(Path("empty.igc"), "");

@@ -6,6 +6,7 @@
 #include "formats/igc_writer.h"
 #include "igc_test_support.h"
 #include "records/angles.h"
+#include "records/calendar.h"
 
 namespace skylode {
 namespace {
@@ -83,7 +84,12 @@ TEST(IgcReader, BRecordFieldErrors) {
       {"1000004760001N00800000WA0123401300", 10},
       {"1000004703501X00800000WA0123401300", 11},
       {"1000004703501N0080000", 14},
-      {"1000004703501N18000000WA0123401300", 13},
+      {"1000004703501N18000001WA0123401300", 13},
+      {"1000004703501N18100000WA0123401300", 13},
+      {"1000004703501N18000000WA0123401300", 0},  // the date line
+      {"1000009000000N00800000WA0123401300", 0},  // the pole
+      {"1000009000001S00800000WA0123401300", 8},
+      {"1000009100000N00800000WA0123401300", 8},
       {"1000004703501N0X800000WA0123401300", 12},
       {"1000004703501N17960000EA0123401300", 0},
       {"1000004703501N17960001EA0123401300", 15},
@@ -126,6 +132,15 @@ TEST(IgcReader, BRecordValues) {
   b = *parsed;
   EXPECT_EQ(b.latitude, -(1 << 30));
   EXPECT_EQ(b.longitude, std::numeric_limits<int32_t>::min());
+  // The same edges written with whole degrees.
+  parsed = ParseIgcBRecord("0000009000000N18000000EA0000000000");
+  ASSERT_TRUE(parsed.ok());
+  EXPECT_EQ(parsed->latitude, 1 << 30);
+  EXPECT_EQ(parsed->longitude, std::numeric_limits<int32_t>::max());
+  parsed = ParseIgcBRecord("0000009000000S18000000WA0000000000");
+  ASSERT_TRUE(parsed.ok());
+  EXPECT_EQ(parsed->latitude, -(1 << 30));
+  EXPECT_EQ(parsed->longitude, std::numeric_limits<int32_t>::min());
 }
 
 TEST(IgcReader, RealWorldLayouts) {
@@ -151,6 +166,11 @@ TEST(IgcReader, RealWorldLayouts) {
       // A line is kept to 80 characters; the B record's fields come first.
       {"100-character line", Lines({"AXYZ", "HFDTE010709", std::string(kB) + std::string(65, '9')}),
        day + 36000, "000"},
+      {"CR only", Lines({"AXYZ", "HFDTE010709", "LXXX", kB}, "\r"), day + 36000, "000"},
+      {"CR CR LF", Lines({"AXYZ", "HFDTE010709", kB}, "\r\r\n"), day + 36000, "000"},
+      // An instrument's buffer padded with NULs, inside the lines and after them.
+      {"NUL padding", Lines({"AXYZ", std::string("HFDTE010709\0\0", 13), kB}) + std::string(40, '\0'),
+       day + 36000, "000"},
   };
   for (const auto& c : cases) {
     const Result<IgcParse> parsed = ParseIgcText(c.text);
@@ -164,6 +184,80 @@ TEST(IgcReader, RealWorldLayouts) {
     EXPECT_EQ(r.manufacturer, "XYZ") << c.name;
     EXPECT_EQ(r.serial, c.serial) << c.name;
   }
+}
+
+TEST(IgcReader, LinesAreCountedOverEveryKindOfLineEnd) {
+  for (const char* end : {"\r\n", "\n", "\r"}) {
+    const Result<IgcParse> r = ParseIgcText(Lines({"AXYZ", "HFDTE010709", kB, "B99", kB}, end));
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().text, "Pos. error 2 on line 4") << "line end " << int(end[0]);
+  }
+}
+
+// A file cut off in its last B record keeps every complete fix; the loss is
+// reported. A bad record anywhere else still refuses the file.
+TEST(IgcReader, CutOffLastRecordKeepsTheCompleteOnes) {
+  const std::string complete = Lines({"AXYZ", "HFDTE010709", kB, "B1000014703501N00800000WA0123401300"});
+  for (const std::string& cut : {std::string("B1000024703501N008"), std::string("B1000024703501N008\r\n\r\n"),
+                                 std::string("B10000")}) {
+    SCOPED_TRACE(cut);
+    const Result<IgcParse> r = ParseIgcText(complete + cut);
+    ASSERT_TRUE(r.ok()) << r.error().text;
+    EXPECT_EQ(r->points.size(), 2u);
+    EXPECT_EQ(r->warningLine, 5);
+    EXPECT_EQ(r->warning.rfind("Last position cut off: Pos. error ", 0), 0u) << r->warning;
+    EXPECT_NE(r->warning.find(" on line 5"), std::string::npos) << r->warning;
+  }
+  const Result<IgcParse> whole = ParseIgcText(complete);
+  ASSERT_TRUE(whole.ok());
+  EXPECT_TRUE(whole->warning.empty());
+  EXPECT_EQ(whole->warningLine, 0);
+
+  const Result<IgcParse> middle = ParseIgcText(complete + "B1000024703501N008\r\n" + kB + "\r\n");
+  ASSERT_FALSE(middle.ok());
+  EXPECT_EQ(middle.error().text, "Pos. error 14 on line 5");
+  const Result<IgcParse> onlyOne = ParseIgcText(Lines({"AXYZ", "HFDTE010709"}) + "B1000024703501N008");
+  ASSERT_FALSE(onlyOne.ok());
+  EXPECT_EQ(onlyOne.error().text, "Pos. error 14 on line 3");
+}
+
+TEST(IgcReader, TwoDigitYearsFromEightyAreTheLastCentury) {
+  struct Case {
+    const char* date;
+    int year;  // 0: a date error
+  } cases[] = {
+      {"HFDTE311299", 1999}, {"HFDTE010190", 1990}, {"HFDTE311289", 1989},
+      {"HFDTE301289", 0},  // before the first day of the program's calendar
+      {"HFDTE010180", 0},    {"HFDTE010100", 2000}, {"HFDTE311279", 2079},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.date);
+    const Result<IgcParse> r = ParseIgcText(Lines({"AXYZ", c.date, "B0000000000000N00000000EA0000000000"}));
+    if (c.year == 0) {
+      ASSERT_FALSE(r.ok());
+      EXPECT_EQ(r.error().text, "Date error 1 on line 2");
+      continue;
+    }
+    ASSERT_TRUE(r.ok()) << r.error().text;
+    EXPECT_EQ(SecondsToDateTime(r->points[0].time).year, c.year);
+  }
+}
+
+// A fix without a 3-D position has no measured GPS height; the point keeps
+// the record's values and says so, and writing it again keeps both.
+TEST(IgcReader, FixWithoutThreeDimensionsIsMarked) {
+  const std::string text = Lines({"AXYZ", "HFDTE010709", "B1000004703501N00800000WA0123401300",
+                                  "B1000014703501N00800000WV0123500000", "B1000024703501N00800000WA0123601310"});
+  const Result<IgcParse> r = ParseIgcText(text);
+  ASSERT_TRUE(r.ok()) << r.error().text;
+  ASSERT_EQ(r->points.size(), 3u);
+  EXPECT_EQ(r->points[0].flags, kTrackPointStartsSegment);
+  EXPECT_EQ(r->points[1].flags, kTrackPointNoGpsHeight);
+  EXPECT_EQ(r->points[1].gpsHeight, 0);
+  EXPECT_EQ(r->points[1].baroHeight, 1235);
+  EXPECT_EQ(r->points[2].flags, 0u);
+  EXPECT_EQ(FormatIgcBRecord(r->points[1], false), "B1000014703501N00800000WV0123500000\r\n");
+  EXPECT_EQ(FormatIgcBRecord(r->points[2], false), "B1000024703501N00800000WA0123601310\r\n");
 }
 
 TEST(IgcReader, MidnightAdvancesTheDate) {
@@ -183,7 +277,7 @@ TEST(IgcReader, MidnightAdvancesTheDate) {
 }
 
 TEST(IgcReader, EndlessMidnightsStopBeforeTheTimeScaleWraps) {
-  std::string text = Lines({"AXYZ", "HFDTE010199"});
+  std::string text = Lines({"AXYZ", "HFDTE010179"});
   for (int i = 0; i < 20000; ++i)
     text += "B2300000000000N00000000EA0000000000\r\nB0000000000000N00000000EA0000000000\r\n";
   const Result<IgcParse> r = ParseIgcText(text);

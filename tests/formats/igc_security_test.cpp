@@ -94,6 +94,10 @@ TEST(IgcSecurity, VerifyOutcomes) {
       {"as written", good, IgcVerifyOutcome::kPassed},
       {"pilot renamed", pilotChanged, IgcVerifyOutcome::kPassed},
       {"extra line ends after G", good + "\r\n\n", IgcVerifyOutcome::kPassed},
+      // The text ends at its first NUL: what follows is not part of it.
+      {"NUL after G", good + std::string("\0", 1), IgcVerifyOutcome::kPassed},
+      {"NUL and more after G", good + std::string("\0LXKL more\r\n", 13), IgcVerifyOutcome::kPassed},
+      {"NUL before G", good.substr(0, g) + std::string("\0", 1) + good.substr(g), IgcVerifyOutcome::kNoSecurityRecord},
       {"no G record", good.substr(0, g), IgcVerifyOutcome::kNoSecurityRecord},
       {"empty", "", IgcVerifyOutcome::kNoSecurityRecord},
       {"blank line between B records", std::string(good).insert(secondB, "\r\n"), IgcVerifyOutcome::kFailed},
