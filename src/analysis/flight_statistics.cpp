@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "analysis/geodesy.h"
+#include "analysis/measured_heights.h"
 #include "analysis/speed_filter.h"
 
 namespace skylode {
@@ -135,6 +136,8 @@ double TrackLegs::TopSpeed10(size_t index) const {
 }
 
 void ComputeFlightStatistics(FlightStatistics& stats) {
+  // Heights that were never measured would read as dives to the ground.
+  FillUnmeasuredGpsHeights(stats.points, stats.pressureFlag);
   const std::span<const TrackPoint> p(stats.points);
   stats.startTime = stats.endTime = stats.duration = 0;
   stats.minHeight = stats.maxHeight = 0;

@@ -81,7 +81,10 @@ class TrackLegs {
 };
 
 // Fills times, heights, speeds, climbs and the total distance from
-// stats.points. Leaves the flags, IDs and trip distances alone.
+// stats.points. Leaves the flags, IDs and trip distances alone. The GPS
+// heights of stats.points that were not measured are replaced first
+// (FillUnmeasuredGpsHeights, with stats.pressureFlag), so what is written
+// from the record afterwards (KML) shows the same heights.
 void ComputeFlightStatistics(FlightStatistics& stats);
 
 // Fills the record's identity fields the way the statistics window does when it

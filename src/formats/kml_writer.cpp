@@ -9,6 +9,7 @@
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
 #include "formats/kml_reader.h"
+#include "formats/xml_tokenizer.h"
 #include "records/text_encoding.h"
 #include "records/angles.h"
 #include "records/calendar.h"
@@ -326,11 +327,13 @@ class FolderBuilder {
 
     const std::string instrument = NormaliseInstrument(options_.instrumentText);
     if (!instrument.empty()) {
-      // The hash covers the text itself; the file carries it escaped so that
-      // a quote or '<' in it cannot break the tag.
+      // The file carries the text as UTF-8, escaped so that a quote or '<'
+      // in it cannot break the tag; the hash covers what a reader gets back
+      // from the file, so that a Latin-1 byte verifies as its UTF-8 form.
+      const std::string written = XmlText(instrument, true, true);
       out_.Append(kContinuation).Append("instrument=\"");
-      out_.Append(XmlText(instrument, true, true));
-      sha_.Feed(instrument);
+      out_.Append(written);
+      sha_.Feed(XmlDecodeEntities(written));
       out_.Append('"');
     }
 

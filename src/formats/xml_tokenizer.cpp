@@ -294,6 +294,29 @@ std::optional<std::string> Walk(std::string& text, const XmlHandler& handler) {
     ev.tagOffset = static_cast<size_t>(tag.open - base);
     ev.endOffset = static_cast<size_t>(cursor - base);
     if (name.empty() || name == "/") return "Data found before tag <>";
+    if (name.front() == '!') {
+      // A document type declaration before the root is passed over, with an
+      // internal subset if it has one; its entities are never expanded.
+      if (!stack.empty() || tag.text != nullptr) return "Data found before tag <" + std::string(name) + ">";
+      const std::string_view declared = tag.attributes ? std::string_view(tag.attributes) : std::string_view();
+      if (const size_t open = declared.find('['); open != std::string_view::npos &&
+                                                  declared.find(']', open) == std::string_view::npos) {
+        // The subset's own declarations hold '>': it ends at "]" and the '>' after it.
+        for (;;) {
+          char* close = std::strchr(cursor, ']');
+          if (close == nullptr) return "End-of-file encountered within a tag";
+          char* after = close + 1;
+          while (*after == ' ' || *after == '\t' || *after == '\r' || *after == '\n') ++after;
+          cursor = after;
+          if (*after == '>') {
+            ++cursor;
+            break;
+          }
+        }
+      }
+      haveCdata = false;
+      continue;
+    }
     if (name.front() == '?') {
       if (stack.empty() && tag.text != nullptr) return "Data found before tag <" + std::string(name) + ">";
       haveCdata = false;

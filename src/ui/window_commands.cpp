@@ -10,6 +10,7 @@
 #include "access/port_names.h"
 #include "access/virtual_line.h"
 #include "analysis/coordinate_text.h"
+#include "analysis/statistics_text.h"
 #include "formats/file_io.h"
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
@@ -22,36 +23,6 @@
 
 namespace skylode {
 
-std::string TrackPointsClipboardText(const std::vector<TrackPoint>& points) {
-  // Speeds between the copied points, as the list shows them between rows.
-  TrackLog copy;
-  copy.points = points;
-  std::string text;
-  text.reserve(points.size() * 64);
-  for (size_t i = 0; i < points.size(); ++i) {
-    const TrackPoint& p = points[i];
-    const CalendarTime t = SecondsToDateTime(p.time);
-    char head[48];
-    std::snprintf(head, sizeof head, "%4d-%02d-%02d, %02d:%02d:%02d, ", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
-    const int32_t h = p.gpsHeight;
-    const int64_t magnitude = h < 0 ? -static_cast<int64_t>(h) : h;
-    char height[32];
-    std::snprintf(height, sizeof height, "%c%lld.%lld", h < 0 ? '-' : '+', static_cast<long long>(magnitude / 10),
-                  static_cast<long long>(magnitude % 10));
-    text += head;
-    text += FormatFixed(SemicirclesToDegrees(p.latitude), 6);
-    text += ", ";
-    text += FormatFixed(SemicirclesToDegrees(p.longitude), 6);
-    text += ", ";
-    text += height;
-    text += ", ";
-    text += FormatFixed(SpeedFromPrevious(copy, static_cast<int32_t>(i)), 1);
-    text += "\r\n";
-  }
-  return text;
-}
-
 namespace {
 
 void CopyTrackPoints(AppState& app) {
@@ -62,7 +33,7 @@ void CopyTrackPoints(AppState& app) {
     app.ShowMessage(Caption{caption}, "No position(s) selected");
     return;
   }
-  const std::string text = TrackPointsClipboardText(points);
+  const std::string text = BuildTrackClipboardText(points);
   QClipboard* clipboard = QApplication::clipboard();
   if (!clipboard) {
     app.ShowMessage(Caption{caption}, "Failed to open clipboard");

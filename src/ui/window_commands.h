@@ -18,8 +18,4 @@ class MainWindow;
 // transfer.
 void RegisterWindowCommands(AppState& app, MainWindow& window, Dispatcher& dispatcher);
 
-// The clipboard text of track points: one line per point,
-// "2026-07-14, 11:02:03, 45.812345, 6.251234, +1523.4, 12.3" and CR LF.
-std::string TrackPointsClipboardText(const std::vector<TrackPoint>& points);
-
 }  // namespace skylode

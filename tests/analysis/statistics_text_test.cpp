@@ -66,5 +66,29 @@ TEST(StatisticsText, ClipboardLinesIgnoreTheLocale) {
   EXPECT_EQ(FixedDecimals(1e300, 1).size(), 303u);  // no fixed line buffer to overrun
 }
 
+// The speed is the 60-second mean that ends at the point, not the speed from
+// the point before; a height has a blank or '-' before it, never '+'.
+TEST(StatisticsText, ClipboardSpeedIsTheSixtySecondMean) {
+  std::vector<TrackPoint> p(3);
+  p[0].time = *CalendarToTime({2026, 7, 14, 11, 0, 0, 0});
+  p[0].latitude = *DegreesToLatitude(45.8);
+  p[0].longitude = *DegreesToLongitude(6.25);
+  p[0].gpsHeight = 12345;
+  p[1] = p[0];
+  p[1].time += 10;
+  p[1].latitude = *DegreesToLatitude(45.801);
+  p[1].gpsHeight = -15;
+  p[2] = p[1];
+  p[2].time += 10;
+  p[2].latitude = *DegreesToLatitude(45.802);
+  p[2].gpsHeight = 0;
+  // 0.001 degree of latitude at 45.8 N is 111.14 m: 40 km/h from one point
+  // to the next, but 111.14 m and 222.28 m over the 60-second window.
+  EXPECT_EQ(BuildTrackClipboardText(p),
+            "2026-07-14, 11:00:00, 45.800000, 6.250000,  1234.5, 0.0\r\n"
+            "2026-07-14, 11:00:10, 45.801000, 6.250000, -1.5, 6.7\r\n"
+            "2026-07-14, 11:00:20, 45.802000, 6.250000,  0.0, 13.3\r\n");
+}
+
 }  // namespace
 }  // namespace skylode

@@ -105,6 +105,21 @@ TEST(KmlTrackReader, LongestInstrumentTextStillVerifies) {
   EXPECT_TRUE(ReadKmlTrack(WrapKmlDocument(quoted.text()))->signatureValid);
 }
 
+// An instrument text with a Latin-1 byte is written as UTF-8; the hash covers
+// what is written, so the file verifies. UTF-8 text verifies as it is.
+TEST(KmlTrackReader, NonAsciiInstrumentTextVerifies) {
+  FlightStatistics s = Statistics(Track(6));
+  for (const std::string& instrument : {std::string("eTrex L\xE9gende"), std::string("eTrex L\xC3\xA9gende")}) {
+    SCOPED_TRACE(instrument);
+    TextOutputBuffer out;
+    ASSERT_TRUE(BuildKmlTrackFolder(out, s, "", {instrument, 800}).ok());
+    EXPECT_NE(out.text().find("instrument=\"eTrex L\xC3\xA9gende\""), std::string::npos);
+    const Result<KmlTrack> r = ReadKmlTrack(WrapKmlDocument(out.text()));
+    ASSERT_TRUE(r.ok()) << r.error().text;
+    EXPECT_TRUE(r->signatureValid);
+  }
+}
+
 TEST(KmlTrackReader, BadFilesGiveTheirMessage) {
   struct Case {
     std::string text, message;
@@ -149,6 +164,28 @@ TEST(KmlTrackReader, BadFilesGiveTheirMessage) {
     EXPECT_EQ(r.error().kind, ErrorKind::kBadContent);
     EXPECT_EQ(r.error().text, c.message);
   }
+}
+
+// A document type declaration is passed over, internal subset and all; an
+// entity it declares is never expanded.
+TEST(KmlTrackReader, DocumentTypeDeclarationIsSkipped) {
+  const std::string file = TrackFile(6);
+  // After the XML declaration, before the root element.
+  const size_t declaration = file.find("?>");
+  const size_t root = declaration == std::string::npos ? 0 : file.find('<', declaration);
+  for (const std::string& doctype : {std::string("<!DOCTYPE kml>\r\n"),
+                                    std::string("<!DOCTYPE kml [\r\n  <!ENTITY big \"<x>lots</x>\">\r\n]>\n")}) {
+    SCOPED_TRACE(doctype);
+    const Result<KmlTrack> r = ReadKmlTrack(std::string(file).insert(root, doctype));
+    ASSERT_TRUE(r.ok()) << r.error().text;
+    EXPECT_TRUE(r->signatureValid);
+    EXPECT_EQ(r->points.size(), 6u);
+  }
+  const Result<KmlTrack> inside = ReadKmlTrack("<Document><!DOCTYPE kml></Document>");
+  ASSERT_FALSE(inside.ok());
+  const Result<KmlTrack> open = ReadKmlTrack("<!DOCTYPE kml [ <!ENTITY a \"b\"> ");
+  ASSERT_FALSE(open.ok());
+  EXPECT_EQ(open.error().text, "End-of-file encountered within a tag");
 }
 
 TEST(KmlTrackReader, Utf8ByteOrderMarkIsSkipped) {

@@ -314,17 +314,5 @@ TEST(TrackPictureTest, NorthUpSameScaleCentred) {
   EXPECT_TRUE(bmp.Pixel(leftmost, bottommost)) << "the start (south-west) is at the bottom left";
 }
 
-TEST(ClipboardTextTest, OneLinePerPointWithSignedHeight) {
-  auto points = PointsAt({{45.8, 6.25}, {45.801, 6.25}});
-  points[0].time = *CalendarToTime({2026, 7, 14, 11, 0, 0, 0});
-  points[1].time = points[0].time + 10;
-  points[0].gpsHeight = 12345;
-  points[1].gpsHeight = -15;
-  // 0.001 degree of latitude at 45.8 N is 111.14 m: 40.0 km/h over 10 s.
-  EXPECT_EQ(TrackPointsClipboardText(points),
-            "2026-07-14, 11:00:00, 45.800000, 6.250000, +1234.5, 0.0\r\n"
-            "2026-07-14, 11:00:10, 45.801000, 6.250000, -1.5, 40.0\r\n");
-}
-
 }  // namespace
 }  // namespace skylode

@@ -5,6 +5,7 @@
 
 #include "analysis/coordinate_text.h"
 #include "analysis/geodesy.h"
+#include "analysis/measured_heights.h"
 #include "records/angles.h"
 #include "records/calendar.h"
 #include "records/numeric.h"
@@ -97,12 +98,17 @@ std::string TrackRowText(const TrackLog& log, int32_t row, int32_t column, bool 
     }
     case 2: return utm ? std::string() : Latitude(p.latitude);
     case 3: return utm ? std::string() : Longitude(p.longitude);
-    case 4: return Format("%d", GpsHeightMetres(p));
+    // A height that was not measured is shown as the analysis takes it.
+    case 4: {
+      const int32_t dm = MeasuredGpsHeight(log.points, static_cast<size_t>(row), log.hasBaroHeight);
+      return Format("%d", DivRoundHalfAway(dm, 10));
+    }
     case 5: {
       if (!log.hasBaroHeight) return {};
       // Barometric metres against GPS decimetres, in 64 bits so that no
       // instrument value can overflow, then rounded like the GPS height.
-      const int64_t dm = static_cast<int64_t>(p.baroHeight) * 10 - p.gpsHeight;
+      const int64_t dm = static_cast<int64_t>(p.baroHeight) * 10 -
+                         MeasuredGpsHeight(log.points, static_cast<size_t>(row), log.hasBaroHeight);
       const int64_t m = dm >= 0 ? (dm + 5) / 10 : -((5 - dm) / 10);
       return Format("%lld", static_cast<long long>(m));
     }
