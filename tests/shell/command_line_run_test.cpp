@@ -100,14 +100,35 @@ TEST_F(CommandLineRunTest, IgcFolderWithAllNumbersTakenFails) {
   EXPECT_EQ(hiddenMessages.back(), "Save IGC log: No free flight number available");
 }
 
-TEST_F(CommandLineRunTest, IgcFolderWithOverwriteReplacesNumberOne) {
+// OVERWRITE replaces a numbered file only when it holds this very flight
+// (the same download again); another flight of the day keeps its number.
+TEST_F(CommandLineRunTest, IgcFolderWithOverwriteReplacesOnlyTheSameFlight) {
   const std::string out = dir / "out/";
   fs::create_directories(out);
-  WriteText(out + "2010-05-05-xkl-000-01.igc", "old");
+  WriteText(out + "2010-05-05-xkl-000-01.igc", "the morning flight");
   Run({"/GPS=GARMIN", "/IGC_LOG=" + out, "/WIN=0", "/OVERWRITE"}, TrackResult(Flight(), TrackLogSource::kGarmin));
-  EXPECT_EQ(runner->exitCode(), 0);
-  EXPECT_NE(Read(out + "2010-05-05-xkl-000-01.igc").substr(0, 1), "o");
-  EXPECT_FALSE(fs::exists(out + "2010-05-05-xkl-000-02.igc"));
+  EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
+  EXPECT_EQ(Read(out + "2010-05-05-xkl-000-01.igc"), "the morning flight");
+  const std::string second = Read(out + "2010-05-05-xkl-000-02.igc");
+  ASSERT_FALSE(second.empty());
+  NextRun();
+
+  // The same flight again, with a changed last fix: number 2 is replaced.
+  std::vector<TrackPoint> again = Flight(25);
+  Run({"/GPS=GARMIN", "/IGC_LOG=" + out, "/WIN=0", "/OVERWRITE"}, TrackResult(again, TrackLogSource::kGarmin));
+  EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
+  EXPECT_NE(Read(out + "2010-05-05-xkl-000-02.igc"), second);
+  EXPECT_NE(report.str().find("25 positions written"), std::string::npos) << report.str();
+  EXPECT_FALSE(fs::exists(out + "2010-05-05-xkl-000-03.igc"));
+  NextRun();
+
+  // A later flight the same day, from the same recorder: a new number.
+  std::vector<TrackPoint> later = Flight();
+  for (TrackPoint& p : later) p.time += 3 * 3600;
+  Run({"/GPS=GARMIN", "/IGC_LOG=" + out, "/WIN=0", "/OVERWRITE"}, TrackResult(later, TrackLogSource::kGarmin));
+  EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
+  EXPECT_TRUE(fs::exists(out + "2010-05-05-xkl-000-03.igc"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 3);
 }
 
 TEST_F(CommandLineRunTest, ExistingFileIsLeftAloneWithoutOverwrite) {
@@ -120,7 +141,11 @@ TEST_F(CommandLineRunTest, ExistingFileIsLeftAloneWithoutOverwrite) {
     EXPECT_EQ(runner->exitCode(), 1) << keyword;
     EXPECT_EQ(Read(named), "precious") << keyword;
     EXPECT_TRUE(ui.MessageTexts().empty()) << "a hidden run shows nothing";
-    EXPECT_NE(::testing::PrintToString(hiddenMessages).find("File already exists, overwrite ?"), std::string::npos);
+    // What happened, not the window's question.
+    ASSERT_FALSE(hiddenMessages.empty());
+    EXPECT_NE(hiddenMessages.back().find(named + " exists, not replaced; use /OVERWRITE"), std::string::npos)
+        << hiddenMessages.back();
+    EXPECT_EQ(::testing::PrintToString(hiddenMessages).find("overwrite ?"), std::string::npos);
     NextRun();
 
     Run({"/GPS=GARMIN", keyword + path, "/WIN=0", "/OVERWRITE"}, TrackResult(Flight(), TrackLogSource::kGarmin));

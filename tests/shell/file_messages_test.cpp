@@ -76,9 +76,11 @@ TEST_F(FileMessagesTest, IgcSaveFailures) {
       {"no points", none.error(), false, {"Write IGC track log file", "No position(s) selected", BoxIcon::kError}},
       {"no raw log", noRaw.error(), true, {"Save IGC log", "No raw IGC log stored", BoxIcon::kError}},
       {"no memory", Error::NoMemory(), false, {"Encoding .igc file", "Memory allocation error", BoxIcon::kError}},
+      // One prefix (the caption), then the file and the system's reason.
       {"no folder", noFolder.error(), false,
-       {"Error opening file", SystemErrorText(ENOENT), BoxIcon::kInformation}},
-      {"disk full", full, false, {"File write error", SystemErrorText(ENOSPC), BoxIcon::kInformation}},
+       {"Error opening file", Path("missing/x.igc") + ": " + SystemErrorText(ENOENT), BoxIcon::kInformation}},
+      {"disk full", full, false,
+       {"File write error", Path("x.igc") + ": " + SystemErrorText(ENOSPC), BoxIcon::kInformation}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -159,13 +161,21 @@ TEST(FileMessages, StatusLinesAndQuestions) {
   EXPECT_EQ(WaypointExistsQuestion(w), "Waypoint A already exists, overwrite ?");
 }
 
-TEST_F(FileMessagesTest, GoogleEarthTrackNeedsFivePositionsAndRespectsExistingFiles) {
+// As after a download, a short track is written; only an empty one is refused.
+TEST_F(FileMessagesTest, GoogleEarthTrackWritesShortTracksAndRespectsExistingFiles) {
   const std::vector<TrackPoint> points = Track(12);
-  const auto few = WriteGoogleEarthTrack(Path("g.kml"), std::span(points).first(4), {});
-  ASSERT_TRUE(few);
-  EXPECT_EQ(few->caption, "Write GoogleEarth file");
-  EXPECT_EQ(few->text, "Too few track positions");
+  const auto none = WriteGoogleEarthTrack(Path("g.kml"), std::span(points).first(0), {});
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->caption, "Write GoogleEarth file");
+  EXPECT_EQ(none->text, "Too few track positions");
   EXPECT_FALSE(fs::exists(Path("g.kml")));
+  for (size_t count : {1u, 4u}) {
+    const std::string name = Path("short" + std::to_string(count) + ".kml");
+    ASSERT_FALSE(WriteGoogleEarthTrack(name, std::span(points).first(count), {}));
+    const Result<KmlTrack> back = ReadKmlTrack(Slurp(name));
+    ASSERT_TRUE(back.ok()) << back.error().text;
+    EXPECT_EQ(back->points.size(), count);
+  }
 
   GoogleEarthTrackRequest request;
   request.hashWanted = true;
@@ -181,11 +191,29 @@ TEST_F(FileMessagesTest, GoogleEarthTrackNeedsFivePositionsAndRespectsExistingFi
 
   const auto exists = WriteGoogleEarthTrack(Path("g.kml"), points, request);
   ASSERT_TRUE(exists);
-  EXPECT_EQ(exists->text, "File already exists");
+  EXPECT_EQ(exists->text, Path("g.kml") + " exists, not replaced; use /OVERWRITE");
   request.overwrite = true;
   request.hashWanted = false;
   EXPECT_FALSE(WriteGoogleEarthTrack(Path("g.kml"), points, request));
   EXPECT_EQ(Slurp(Path("g.kml")).find("hash="), std::string::npos);
+
+  // A folder that cannot take a file says which and why.
+  const auto missing = WriteGoogleEarthTrack(Path("missing/g.kml"), points, request);
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->caption, "File creation error");
+  EXPECT_EQ(missing->text, Path("missing/g.kml") + ": " + SystemErrorText(ENOENT));
+}
+
+TEST(TerminalText, ControlCharactersBecomeBlanks) {
+  struct Case {
+    std::string in, out;
+  } cases[] = {
+      {"plain L\xC3\xA9gende", "plain L\xC3\xA9gende"},
+      {"\x1B[31mred\x1B[0m", " [31mred [0m"},
+      {"bell\a and\r\nbreak\tand\x7F", "bell  and  break and "},
+      {std::string("nul\0in", 6), "nul in"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PrintableText(c.in), c.out);
 }
 
 TEST(IgcDialogChecks, InOrder) {

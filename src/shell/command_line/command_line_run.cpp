@@ -10,6 +10,7 @@
 #include "access/dispatcher.h"
 #include "protocols/family.h"
 #include "analysis/flight_statistics.h"
+#include "analysis/statistics_text.h"
 #include "analysis/track_split.h"
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
@@ -56,6 +57,34 @@ std::string Degrees(int32_t semicircles) {
 bool CarriesInstrumentIgc(const TrackLog& log) {
   const TrackLogRules* rules = TrackLogRulesOf(log.source);
   return rules && rules->ownIgcText;
+}
+
+// Who wrote a flight and where it began: a numbered file that says the same
+// holds this flight and may be replaced; any other is another flight.
+struct FlightIdentity {
+  std::string recorder;  // manufacturer and serial of the A record
+  uint32_t firstTime = 0;
+  int32_t firstLatitude = 0;
+  int32_t firstLongitude = 0;
+  friend bool operator==(const FlightIdentity&, const FlightIdentity&) = default;
+};
+
+std::optional<FlightIdentity> IdentityOfText(std::string_view igc) {
+  const Result<IgcParse> parsed = ParseIgcText(igc);
+  if (!parsed.ok()) return std::nullopt;
+  const TrackPoint& first = parsed->points.front();
+  return FlightIdentity{parsed->manufacturer + parsed->serial, first.time, first.latitude, first.longitude};
+}
+
+// What a built file will say: the first fix as its B record reads back.
+FlightIdentity IdentityOfBuilt(const TrackPoint& first, const std::string& serial) {
+  FlightIdentity id{std::string(kIgcManufacturer) + serial, first.time, first.latitude, first.longitude};
+  if (const Result<IgcBRecord> b = ParseIgcBRecord(std::string_view(FormatIgcBRecord(first, false)).substr(1));
+      b.ok()) {
+    id.firstLatitude = b->latitude;
+    id.firstLongitude = b->longitude;
+  }
+  return id;
 }
 
 }  // namespace
@@ -181,25 +210,45 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
   return false;
 }
 
+void CommandLineRunner::SelectPartsToSave(std::vector<TrackPoint>& points) {
+  // A person watching the run picks the flights of a log that holds several.
+  if (run_.noSplit || run_.hidden()) return;
+  UiInterface& ui = app_.ui();
+  const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kTrackGapTime));
+  const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
+    SplitLogRequest request;
+    request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), "");
+    for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
+    auto chosen = ui.ChooseSplitParts(request);
+    if (!chosen) return false;
+    for (int pos : *chosen) {
+      if (pos >= 0 && static_cast<size_t>(pos) < parts.size())
+        parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
+    }
+    return true;
+  });
+  points.resize(kept);
+}
+
+bool CommandLineRunner::ConfirmReplace(const std::string& path, std::string_view caption) {
+  if (run_.overwrite) return true;
+  // Nobody to ask: say what happened and how to have it otherwise.
+  if (run_.hidden()) {
+    Fail(ExistsNotReplacedText(path), caption);
+    return false;
+  }
+  if (app_.ShowMessage(Caption{kIgcFileExistsCaption}, kIgcFileExistsText, BoxIcon::kQuestion,
+                       MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes)
+    return true;
+  Fail("File not written: " + path, caption);
+  return false;
+}
+
+void CommandLineRunner::Report(const std::string& line) { report_ << PrintableText(line) << '\n'; }
+
 void CommandLineRunner::SaveKml() {
   std::vector<TrackPoint> points = app_.trackLog.points;
-  if (!run_.noSplit && !run_.hidden()) {
-    UiInterface& ui = app_.ui();
-    const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kTrackGapTime));
-    const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
-      SplitLogRequest request;
-      request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), "");
-      for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
-      auto chosen = ui.ChooseSplitParts(request);
-      if (!chosen) return false;
-      for (int pos : *chosen) {
-        if (pos >= 0 && static_cast<size_t>(pos) < parts.size())
-          parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
-      }
-      return true;
-    });
-    points.resize(kept);
-  }
+  SelectPartsToSave(points);
   if (points.empty()) return Fail("No positions", kCaptionSaveKml);
   const auto path = ReplaceDate(run_.fileName, points.front().time);
   if (!path) return Fail("Too long file name", kCaptionSaveKml);
@@ -218,14 +267,10 @@ void CommandLineRunner::SaveKml() {
   std::snprintf(description, sizeof description, "%d-%02d-%02d", day.year, day.month, day.day);
   const SaveEnd saved = SaveAerodiaryFile(
       app_, *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap}, [&] {
-        if (run_.overwrite) return ExistingFileChoice::kOverwrite;
-        // In a hidden run the default answer (Cancel) leaves the file alone.
-        return app_.ShowMessage(Caption{kIgcFileExistsCaption}, kIgcFileExistsText, BoxIcon::kQuestion,
-                                MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes
-                   ? ExistingFileChoice::kOverwrite
-                   : ExistingFileChoice::kCancel;
+        return ConfirmReplace(*path, kCaptionSaveKml) ? ExistingFileChoice::kOverwrite
+                                                      : ExistingFileChoice::kCancel;
       });
-  if (saved == SaveEnd::kCancelled) return Fail("File not written: " + *path, kCaptionSaveKml);
+  if (saved == SaveEnd::kCancelled) return;  // said by ConfirmReplace
   if (saved == SaveEnd::kFailed) {
     failed_ = true;  // the message has been shown
     return;
@@ -234,14 +279,20 @@ void CommandLineRunner::SaveKml() {
   const std::string written = Printf("%d positions written", static_cast<long long>(points.size()));
   app_.ui().SetStatusLine(written);
   Notify(written);
-  report_ << "Saved " << *path << ": " << written << '\n' << FlightSummary(points) << '\n';
+  Report("Saved " + *path + ": " + written);
+  Report(FlightSummary(points));
 }
 
 void CommandLineRunner::SaveIgc() {
   const bool raw = CarriesInstrumentIgc(app_.trackLog);
   if (raw && app_.rawIgc.empty()) return Fail("No log stored", kCaptionSaveIgc);
   if (!raw && app_.trackLog.empty()) return Fail("No positions", kCaptionSaveIgc);
-  const std::vector<TrackPoint>& points = app_.trackLog.points;
+  // The instrument's own text is saved whole; a built file holds the flights chosen.
+  std::vector<TrackPoint> points = app_.trackLog.points;
+  if (!raw) {
+    SelectPartsToSave(points);
+    if (points.empty()) return Fail("No positions", kCaptionSaveIgc);
+  }
   const uint32_t time = raw ? app_.rawIgc.flightTime : points.front().time;
 
   IgcSaveParameters parameters;
@@ -268,6 +319,11 @@ void CommandLineRunner::SaveIgc() {
     std::string folder = run_.fileName;
     if (folder.back() == '\\') folder.back() = '/';
     bool placed = false;
+    // With OVERWRITE only a file of this very flight is replaced (the same
+    // download again); another flight of the day keeps its number.
+    std::optional<FlightIdentity> ours;
+    if (run_.overwrite)
+      ours = raw ? IdentityOfText(app_.rawIgc.text) : IdentityOfBuilt(points.front(), parameters.frSerial);
     // Each number is claimed by creating its file exclusively, so two
     // stations writing into one folder never take the same number.
     for (int flight = kIgcFlightNumberMin; flight <= kIgcFlightNumberMax && !placed; ++flight) {
@@ -276,9 +332,15 @@ void CommandLineRunner::SaveIgc() {
                     day.year, day.month, day.day, serial.c_str(), flight);
       path = JoinPath(folder, name);
       if (path.size() >= kCmdFileNameMax) return Fail("Too long file name", kCaptionSaveIgc);
-      result = save(path, run_.overwrite);
+      result = save(path, false);
       placed = !exists(result);
-      if (run_.overwrite) break;
+      if (!placed && ours) {
+        const Result<std::string> there = ReadWholeFile(path);
+        if (there.ok() && IdentityOfText(*there) == ours) {
+          result = save(path, true);
+          placed = true;
+        }
+      }
     }
     if (!placed) return Fail("No free flight number available", kCaptionSaveIgc);
   } else {
@@ -287,10 +349,7 @@ void CommandLineRunner::SaveIgc() {
     path = *named;
     result = save(path, run_.overwrite);
     if (exists(result)) {
-      // In a hidden run the default answer (No) leaves the file alone.
-      if (app_.ShowMessage(Caption{kIgcFileExistsCaption}, kIgcFileExistsText, BoxIcon::kQuestion, MessageButtons::kYesNo,
-                           MessageAnswer::kNo) != MessageAnswer::kYes)
-        return Fail("File not written: " + path, kCaptionSaveIgc);
+      if (!ConfirmReplace(path, kCaptionSaveIgc)) return;
       result = save(path, true);
     }
   }
@@ -303,7 +362,8 @@ void CommandLineRunner::SaveIgc() {
   const std::string written = IgcPositionsWrittenStatus(count);
   app_.ui().SetStatusLine(written);
   Notify(written);
-  report_ << "Saved " << path << ": " << written << '\n' << FlightSummary(points) << '\n';
+  Report("Saved " + path + ": " + written);
+  Report(FlightSummary(points));
 }
 
 void CommandLineRunner::ReadLog() {
@@ -318,6 +378,7 @@ void CommandLineRunner::ReadLog() {
       const FileMessage failure = IgcReadFailure(r.error());
       return Fail(failure.text, failure.caption);
     }
+    if (!r->warning.empty()) app_.ShowMessage(Caption{kIgcReadCaption}, r->warning, BoxIcon::kWarning);
     points = r->points;
     app_.trackLog = MakeIgcFileTrackLog(std::move(r->points));
     app_.rawIgc.clear();
@@ -343,7 +404,8 @@ void CommandLineRunner::ReadLog() {
   const std::string read = Printf("%d positions read (Signature ignored)", static_cast<long long>(points.size()));
   app_.ui().SetStatusLine(read);
   app_.SetViewMode(ViewMode::kTrackLog, true);
-  report_ << "Read " << name << ": " << read << '\n' << FlightSummary(points) << '\n';
+  Report("Read " + name + ": " + read);
+  Report(FlightSummary(points));
 }
 
 // --- Conversions without a window ------------------------------------------------------
@@ -351,7 +413,8 @@ void CommandLineRunner::ReadLog() {
 std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::span<const TrackPoint> points,
                                                  const GoogleEarthTrackRequest& request) {
   constexpr char kCaption[] = "Write GoogleEarth file";
-  if (points.size() < 5) return FileMessage{kCaption, "Too few track positions"};
+  // The same rule as a download's KML: any track with a position is written.
+  if (points.empty()) return FileMessage{kCaption, "Too few track positions"};
   if (path.size() > 257) return FileMessage{kCaption, "File name too long"};
   FlightStatistics stats;
   try {
@@ -384,44 +447,53 @@ std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::s
                                              request.overwrite ? WriteMode::kReplace : WriteMode::kCreateNew);
   if (written.ok()) return std::nullopt;
   const Error& e = written.error();
-  if (e.kind == ErrorKind::kExists) return FileMessage{kCaption, "File already exists"};
-  if (e.kind == ErrorKind::kCannotCreate) return FileMessage{kCaption, "File creation error"};
-  std::string text = "File write error";
-  if (!e.osText.empty()) text += ": " + e.osText;
-  return FileMessage{kCaption, std::move(text)};
+  if (e.kind == ErrorKind::kExists) return FileMessage{kCaption, ExistsNotReplacedText(path)};
+  // The program's message over the file and the system's reason.
+  if (e.kind == ErrorKind::kCannotCreate) return FileMessage{"File creation error", FileAndReason(e)};
+  return FileMessage{"File write error", FileAndReason(e)};
 }
 
-int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& errors) {
+int ConvertIgcToKml(const CmdRun& run, const SettingsStore& settings, std::ostream& report, std::ostream& errors) {
+  auto say = [](std::ostream& to, std::string_view caption, std::string_view text) {
+    to << PrintableText(caption) << ": " << PrintableText(text) << '\n';
+  };
   std::string base = run.fileName;
   if (HasExtension(base, ".igc")) base.resize(base.size() - FileExtension(base).size());
   Result<IgcParse> r = ReadIgcFile(base);
   if (!r.ok()) {
     const FileMessage failure = IgcReadFailure(r.error());
-    errors << failure.caption << ": " << failure.text << '\n';
+    say(errors, failure.caption, failure.text);
     return 1;
   }
+  // The same warnings as after a download or an opened file: the track is
+  // written all the same.
+  if (!r->warning.empty()) say(errors, kIgcReadCaption, r->warning);
+  if (const std::string backwards = BackwardsTimeWarning(CheckTimeOrder(r->points)); !backwards.empty())
+    say(errors, "Analyze track", backwards);
   // The security record says whether the file is still as we wrote it.
   // Only our own records can be checked here: an instrument signs its own
   // files with its maker's key.
   if (r->manufacturer == kIgcManufacturer) {
     if (Result<std::string> text = ReadWholeFile(base + ".igc"); text.ok()) {
       const FileMessage check = IgcVerifyMessage(VerifyIgcText(*text));
-      report << check.caption << ": " << check.text << '\n';
+      say(report, check.caption, check.text);
     }
   } else {
-    report << "Security record: written by the instrument (" << r->manufacturer << "), not checked here\n";
+    report << "Security record: written by the instrument (" << PrintableText(r->manufacturer)
+           << "), not checked here\n";
   }
   GoogleEarthTrackRequest request;
   request.hashWanted = true;
   request.utcFlag = true;
   request.pressureFlag = true;
   request.overwrite = run.overwrite;
+  request.loopFlightGap = static_cast<uint32_t>(settings.Number(SettingId::kLoopFlightGap));
   const std::string target = base + ".kml";
   if (const auto failure = WriteGoogleEarthTrack(target, r->points, request)) {
-    errors << failure->caption << ": " << failure->text << '\n';
+    say(errors, failure->caption, failure->text);
     return 1;
   }
-  report << "Saved " << target << ": " << r->points.size() << " positions written\n"
+  report << PrintableText("Saved " + target) << ": " << r->points.size() << " positions written\n"
          << FlightSummary(r->points) << '\n';
   return 0;
 }
@@ -430,10 +502,15 @@ int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& error
 
 int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostream& report,
                          std::ostream& errors) {
-  if (run.operation == CmdOperation::kIgcToKml) return ConvertIgcToKml(run, report, errors);
+  // The settings are loaded for every run, the conversion included.
+  SettingsStore settings(options.settingsPaths);
+  if (run.operation == CmdOperation::kIgcToKml) {
+    const int code = ConvertIgcToKml(run, settings, report, errors);
+    // A report that could not be written (a closed pipe) is a failed run.
+    return report.flush() ? code : 1;
+  }
   if (options.registerVirtualInstruments) options.registerVirtualInstruments();
 
-  SettingsStore settings(options.settingsPaths);
   HeadlessUi ui(errors);
   ShellDispatcherHost host(ui);
   Dispatcher dispatcher(host);
@@ -445,7 +522,7 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
   RegisterInstrumentWorkers(dispatcher, options.tuning);
   RegisterFileCommands(app);
   app.hiddenLog = [&errors](std::string_view caption, std::string_view text) {
-    errors << caption << ": " << text << '\n';
+    errors << PrintableText(caption) << ": " << PrintableText(text) << '\n';
     errors.flush();
   };
 
@@ -458,7 +535,9 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
   // Whatever was still posted (a last status line) goes out before the end.
   ui.RunPosted();
   app.Exit();
-  report.flush();
+  // A report that could not be written (a closed pipe) is a failed run; the
+  // files were saved before it was written.
+  if (!report.flush()) return 1;
   return runner.exitCode();
 }
 

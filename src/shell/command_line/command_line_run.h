@@ -54,6 +54,13 @@ class CommandLineRunner {
   void SaveKml();
   void SaveIgc();
   void ReadLog();
+  // Lets a person watching the run choose among the flights of the log.
+  void SelectPartsToSave(std::vector<TrackPoint>& points);
+  // Whether an existing file at `path` is to be replaced: OVERWRITE, or the
+  // person's answer; a hidden run says why it was not (the run then fails).
+  bool ConfirmReplace(const std::string& path, std::string_view caption);
+  // One line for the terminal, control characters blanked.
+  void Report(const std::string& line);
   void NotifyPosition(const TrackPoint& point);
 
   AppState& app_;
@@ -82,13 +89,16 @@ struct GoogleEarthTrackRequest {
 
 // Analyses the points (statistics and trip search) and writes a one-folder
 // track file. Nothing on success, else the caption and text of the failure
-// ("Too few track positions" below 5 points).
+// ("Too few track positions" without points: as after a download, a short
+// track is written).
 std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::span<const TrackPoint> points,
                                                  const GoogleEarthTrackRequest& request);
 
 // IGC2KML: reads <name>.igc (".igc" may be given), checks its security
-// record when it has one, writes <name>.kml. The exit code.
-int ConvertIgcToKml(const CmdRun& run, std::ostream& report, std::ostream& errors);
+// record when it has one, writes <name>.kml with the settings' loop flight
+// gap. Warns as a download does (a cut-off last record, time running
+// backwards). The exit code.
+int ConvertIgcToKml(const CmdRun& run, const SettingsStore& settings, std::ostream& report, std::ostream& errors);
 
 struct HiddenRunOptions {
   SettingsPaths settingsPaths = SettingsPaths::FromEnvironment();

@@ -14,12 +14,30 @@ namespace {
 
 bool IsAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The program's message as caption over the system's reason.
+// The program's message as caption over the file and the system's reason.
 FileMessage SystemFailure(std::string message, const Error& error) {
-  return {std::move(message), error.SystemText(), BoxIcon::kInformation};
+  return {std::move(message), FileAndReason(error), BoxIcon::kInformation};
 }
 
 }  // namespace
+
+std::string FileAndReason(const Error& error) {
+  if (error.osText.empty() || error.path.empty()) return error.SystemText();
+  return error.path + ": " + error.osText;
+}
+
+std::string PrintableText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = ' ';
+  }
+  return out;
+}
+
+std::string ExistsNotReplacedText(const std::string& path) {
+  return path + " exists, not replaced; use /OVERWRITE";
+}
 
 void ShowFileMessage(AppState& app, const FileMessage& message) {
   app.ShowMessage(Caption{message.caption}, message.text, message.icon);

@@ -18,6 +18,19 @@ namespace skylode {
 class AppState;
 struct KmlTrack;
 
+// The text under a save's or read's caption: the file and the system's
+// reason ("/data/a.igc: Read-only file system"), or the error's own account
+// when the system gave none.
+std::string FileAndReason(const Error& error);
+
+// `text` for a terminal: control characters (escape sequences, bells, line
+// breaks inside a product text or a file name) become blanks.
+std::string PrintableText(std::string_view text);
+
+// What a run without a person says where the window would ask whether to
+// replace a file: "<path> exists, not replaced; use /OVERWRITE".
+std::string ExistsNotReplacedText(const std::string& path);
+
 // A box to show: caption, text and icon.
 struct FileMessage {
   std::string caption;

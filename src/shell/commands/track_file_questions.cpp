@@ -9,12 +9,8 @@ namespace skylode {
 
 namespace {
 
-std::string WithSystemText(std::string text, const Error& e) {
-  if (!e.osText.empty()) text += ": " + e.osText;
-  return text;
-}
-
-FileMessage Failure(const char* message, const Error& e) { return {message, WithSystemText(message, e)}; }
+// The program's message as caption, the file and the system's reason below.
+FileMessage Failure(const char* message, const Error& e) { return {message, FileAndReason(e)}; }
 
 // A failed write of the Aerodiary file, by the way it was written.
 FileMessage AerodiaryWriteFailure(const Error& e, AerodiaryWrite how) {
