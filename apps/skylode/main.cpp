@@ -3,6 +3,7 @@
 // The choice between the window and a hidden command-line run (or the help
 // text) is made before anything of Qt exists: a run on a competition server
 // without a display must never load a platform plugin.
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -28,6 +29,10 @@ void RegisterSimulators() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A closed pipe (`skylode ... | head -c 10`) or the file size limit must be
+  // a failed write, not the end of the run before its download is saved.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> arguments(argv + 1, argv + argc);
   const skylode::CmdParseResult parsed = skylode::ParseCommandLine(arguments);
   if (!parsed.ok()) {
@@ -43,7 +48,9 @@ int main(int argc, char** argv) {
   if (parsed.run && (parsed.run->hidden() || parsed.run->operation == skylode::CmdOperation::kIgcToKml)) {
     skylode::HiddenRunOptions options;
     options.registerVirtualInstruments = RegisterSimulators;
-    return skylode::RunHiddenCommandLine(*parsed.run, options, std::cout, std::cerr);
+    const int code = skylode::RunHiddenCommandLine(*parsed.run, options, std::cout, std::cerr);
+    // A report that never reached the terminal or the pipe is a failure.
+    return std::fflush(stdout) == 0 && std::cout ? code : 1;
   }
   if (parsed.run && !skylode::IsOperationAvailable(parsed.run->operation)) {
     std::cerr << "Command line: " << skylode::kTextNotAvailable << '\n';

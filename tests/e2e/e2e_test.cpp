@@ -1,6 +1,7 @@
 // The program as organisers' scripts run it: hidden, no display, against
 // the virtual instruments, with the notify listener beside it.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -40,7 +42,9 @@ class E2eTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // Starts a program with no display, its output in files.
-  pid_t Spawn(const std::string& exe, const std::vector<std::string>& args, const std::string& outName) {
+  // `inChild` runs in the new process just before the program starts.
+  pid_t Spawn(const std::string& exe, const std::vector<std::string>& args, const std::string& outName,
+              const std::function<void()>& inChild = {}) {
     const std::string out = Path(outName + ".out"), err = Path(outName + ".err");
     const std::string runtime = Path("runtime"), config = Path("config");
     const pid_t pid = ::fork();
@@ -55,6 +59,7 @@ class E2eTest : public ::testing::Test {
       const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(o, 1);
       ::dup2(e, 2);
+      if (inChild) inChild();
       std::vector<char*> argv{const_cast<char*>(exe.c_str())};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
@@ -177,9 +182,40 @@ TEST_F(E2eTest, ExistingFileWithoutOverwriteIsNotTouched) {
   std::ofstream(Path("keep.kml")) << "precious";
   ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=keep.kml", "/WIN=0", "/EXIT"}), 1);
   EXPECT_EQ(Text("keep.kml"), "precious");
-  EXPECT_NE(Text("skylode.err").find("File already exists"), std::string::npos) << Text("skylode.err");
+  EXPECT_NE(Text("skylode.err").find("keep.kml exists, not replaced; use /OVERWRITE"), std::string::npos)
+      << Text("skylode.err");
   ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=keep.kml", "/WIN=0", "/EXIT", "/OVERWRITE"}), 0);
   EXPECT_NE(Text("keep.kml"), "precious");
+}
+
+// A closed pipe on stdout (`skylode ... | head -c 10`) must not lose the
+// download: the file is saved, and the run ends with 1 for the lost report.
+TEST_F(E2eTest, ClosedStdoutKeepsTheDownloadAndEndsWithOne) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  ::close(fds[0]);
+  const int writeEnd = fds[1];
+  const pid_t pid = Spawn(SKYLODE_EXE, {"/GPS=GARMIN", "/PORT=sim:garmin", "/IGC_LOG=piped.igc", "/WIN=0", "/EXIT"},
+                          "piped", [writeEnd] { ::dup2(writeEnd, 1); });
+  ::close(writeEnd);
+  EXPECT_EQ(Wait(pid), 1) << Text("piped.err");
+  EXPECT_TRUE(Text("piped.igc").starts_with("A")) << Text("piped.err");
+}
+
+// The file size limit is a write error with the file's name, not the end of
+// the run; nothing is left beside the target.
+TEST_F(E2eTest, FileSizeLimitIsAWriteError) {
+  fs::create_directories(dir_ / "small");
+  const pid_t pid = Spawn(SKYLODE_EXE, {"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=small/big.kml", "/WIN=0", "/EXIT"},
+                          "limited", [] {
+                            struct rlimit limit {};
+                            ::getrlimit(RLIMIT_FSIZE, &limit);
+                            limit.rlim_cur = 2048;
+                            ::setrlimit(RLIMIT_FSIZE, &limit);
+                          });
+  EXPECT_EQ(Wait(pid), 1);
+  EXPECT_NE(Text("limited.err").find("small/big.kml: File too large"), std::string::npos) << Text("limited.err");
+  EXPECT_TRUE(Files("small").empty());
 }
 
 TEST_F(E2eTest, AbsentInstrumentFailsWithinTheTimeout) {
