@@ -238,4 +238,28 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   }
 }
 
+TEST_F(E2eTest, GarminWaypointsDownloadedToFilesAndUploadedFromOne) {
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/RD_WPT=down.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  const std::string ozi = Text("down.wpt");
+  EXPECT_TRUE(ozi.starts_with("OziExplorer Waypoint File Version 1.0\r\n")) << ozi;
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/RD_GEO_WPT=down.geo", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  EXPECT_TRUE(Text("down.geo").starts_with("$FormatGEO\r\n"));
+  EXPECT_NE(Text("skylode.out").find(" waypoints written"), std::string::npos) << Text("skylode.out");
+
+  // The downloaded file goes back up, and so does a SeeYou file.
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT=down.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  std::ofstream(Path("task.cup"))
+      << "name,code,country,lat,lon,elev,style,rwdir,rwlen,freq,desc\r\n"
+         "\"Monte Grappa, north\",GRAPPA,IT,4552.000N,01142.500E,1700.0m,7,,,,\r\n";
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT2=task.cup", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  // A file that is no waypoint file fails the run before any transfer.
+  std::ofstream(Path("bad.wpt")) << "$FormatGEO\r\nX N 99 00 00.00 E 008 00 00.00 0\r\n";
+  EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT=bad.wpt", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_NE(Text("skylode.err").find("Bad line 2"), std::string::npos) << Text("skylode.err");
+}
+
 }  // namespace
