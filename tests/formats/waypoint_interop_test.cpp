@@ -3,6 +3,8 @@
 // unicsv and back, and every GPX file we write is valid by the GPX 1.1
 // schema.
 #include <gtest/gtest.h>
+
+#include "interop_support.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,37 +27,9 @@ namespace skylode {
 namespace {
 
 namespace fs = std::filesystem;
+using interop::RunCommand;
 
-std::string RunCommand(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int rc = pclose(p);
-  if (status) *status = rc;
-  return out;
-}
 
-bool HaveTool(const std::string& name) {
-  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// scripts/install-deps installs the tools: in CI a missing one is a fault of
-// the machine, and a skip there would hide it.
-bool InCi() {
-  const char* ci = std::getenv("CI");
-  return ci && *ci && std::string(ci) != "0" && std::string(ci) != "false";
-}
-
-#define REQUIRE_TOOL(name)                                                            \
-  do {                                                                                \
-    if (!HaveTool(name)) {                                                            \
-      if (InCi()) FAIL() << name " not installed (scripts/install-deps installs it)"; \
-      GTEST_SKIP() << name " not installed";                                          \
-    }                                                                                 \
-  } while (0)
 
 // unicsv rows by column name; fields in double quotes may hold commas.
 std::vector<std::map<std::string, std::string>> ParseUnicsv(const std::string& csv) {
