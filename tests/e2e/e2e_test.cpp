@@ -228,7 +228,7 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   const std::vector<Case> cases = {
       {{"/GPS=GARMIN", "/KML_LOG=a.kml", "stray"}, "Error at position 28"},
       {{"/COM=0"}, "Bad COM port"},
-      {{"/GPS=GARMIN", "/RD_WPT=w.wpt", "/WIN=0"}, "not available in this build"},
+      {{"/DAT2KML=a.dat", "/WIN=0"}, "not available in this build"},
       {{"/GPS=GARMIN", "/OZI_LOG=w.plt"}, "not available in this build"},
       {{"/IGC2KML=missing"}, "Error opening file"},
   };
