@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   const skylode::CmdParseResult parsed = skylode::ParseCommandLine(arguments);
   if (!parsed.ok()) {
-    std::cerr << skylode::kCaptionParsing << ": " << parsed.error << '\n';
+    std::cerr << skylode::kCaptionParsing << ": " << skylode::PrintableText(parsed.error) << '\n';
     return 1;
   }
   if (parsed.help) {
