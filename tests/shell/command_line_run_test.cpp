@@ -61,6 +61,7 @@ class CommandLineRunTest : public AppFixture {
   void NextRun() {
     app.EndCommandLineRun();
     ClearTrackLog(app.trackLog, app.rawIgc);
+    app.competition = CompetitionState{};
   }
 
   static std::string Read(const std::string& path) {
