@@ -55,5 +55,12 @@ function(skylode_test name dir)
     endif()
   endforeach()
   target_link_libraries(test_${name} PRIVATE ${_deps} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  # The reference searches the fast ones are held against run many times
+  # slower under the sanitizers.
+  if(SKYLODE_SANITIZE)
+    set(_timeout 900)
+  else()
+    set(_timeout 300)
+  endif()
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${_timeout})
 endfunction()

@@ -357,7 +357,8 @@ TEST_F(FlytecTransfer, AbortInTheMiddleOfADownload) {
   ASSERT_TRUE(host.PumpUntil([&] { return screen.SawStatus("Receiving track log"); }));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(dispatcher.AbortTransfer(), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1200ms);
+  // The one second of grace, and room for a loaded machine to switch threads.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
   EXPECT_FALSE(dispatcher.transferBusy());
   EXPECT_TRUE(dispatcher.transferFailed());
   // The worker notices within a read slice and leaves nothing behind.
