@@ -74,6 +74,15 @@ int main(int argc, char** argv) {
     options.registerVirtualInstruments = RegisterSimulators;
     return skylode::RunHiddenCommandLine(*parsed.run, options, std::cout, std::cerr);
   }
+  if (parsed.run && !skylode::IsOperationAvailable(parsed.run->operation)) {
+    // Scripts read stderr; a person at a screen also sees it in the window.
+    std::cerr << "Command line: " << skylode::kTextNotAvailable << '\n';
+#ifdef SKYLODE_HAVE_GUI
+    if (!HasDisplay()) return 1;
+#else
+    return 1;
+#endif
+  }
 #ifdef SKYLODE_HAVE_GUI
   QApplication application(argc, argv);
   SetUpApplication();

@@ -389,6 +389,21 @@ TEST_F(CommandsTest, CopySelectedTrackPointsCutsAtGapsAndKeepsTheChosenParts) {
   EXPECT_TRUE(app.CopySelectedTrackPoints().empty());
 }
 
+TEST_F(CommandsTest, TheSplitDialogNamesTheInstrumentTheLogCameFrom) {
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kFlytec, 57600), 0);
+  TransferResult result = TrackResult({Point(1000), Point(1010), Point(5000)}, TrackLogSource::kFlytec);
+  auto& log = std::get<TrackLogPayload>(result.payload).log;
+  log.modelName = "Compeo+";
+  log.identification = "Compeo+:10342";
+  Deliver(std::move(result));
+  EXPECT_EQ(app.trackLog.identification, "Compeo+:10342");
+  ui.selection[ViewMode::kTrackLog] = {0, 1, 2};
+  ui.splitAnswers = {std::nullopt};
+  app.CopySelectedTrackPoints();
+  ASSERT_EQ(ui.splitRequests.size(), 1u);
+  EXPECT_EQ(ui.splitRequests[0].title, "Split track (COM1, Compeo+)");
+}
+
 // --- File questions ---
 
 TEST_F(CommandsTest, SaveFileAppendsExtensionAndStoresFolderAndFilter) {

@@ -33,7 +33,9 @@ TEST(WindowPlacement, PositionsAreKeptOnTheScreen) {
   for (const auto& c : cases) {
     WindowPosition at;
     EXPECT_EQ(PlaceWindow(c.x, c.y, window, screen, at), c.placed) << c.x << "," << c.y;
-    if (c.placed) EXPECT_EQ(at, c.at) << c.x << "," << c.y;
+    if (c.placed) {
+      EXPECT_EQ(at, c.at) << c.x << "," << c.y;
+    }
   }
 }
 

@@ -17,7 +17,6 @@ TransferResult GarminReadWaypoints(TransferContext& ctx, GarminTimeouts timeouts
   if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
   WaypointList list;
   if (Status o = GarminDownloadWaypoints(s, WaypointScanMode::kList, &list); !o.ok()) return FromStatus(o);
-  list.sourceText = s.description().substr(0, kInstrumentTextMax);
   TransferResult r = TransferResult::Waypoints(std::move(list));
   // The shell keeps the unit's description as the source of the waypoints.
   r.kind = static_cast<int32_t>(TrackLogSource::kGarmin);
