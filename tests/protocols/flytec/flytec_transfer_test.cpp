@@ -254,32 +254,34 @@ TEST_F(FlytecTransfer, AFlightCutOffKeepsItsCompleteRecords) {
   }
 }
 
-TEST_F(FlytecTransfer, AFlightCutBeforeItsFirstFixHasNoPoints) {
+TEST_F(FlytecTransfer, FlightsThatEndWithoutAWholeFixFail) {
   FlytecSimConfig config = ThreeFlights();
   sim::FlytecInstrument replies(config);
+  const std::string flight = replies.FlightReply(0);
   const size_t before = replies.ProductReply().size() + replies.TrackListReply().size();
-  InstrumentOptions options;
-  options.faults.silenceFrom = before + replies.FlightReply(0).find("B120000") + 10;
-  screen.selection = std::vector<int32_t>{0};
-  const RunOutcome out = ReadTrackLog(Serve(config, options));
-  EXPECT_FALSE(out.result.succeeded());
-  ASSERT_EQ(screen.Messages().size(), 1u);
-  EXPECT_EQ(screen.Messages()[0].text, "No points detected");
-}
-
-TEST_F(FlytecTransfer, AHangUpInTheMiddleOfAFlightIsAReadError) {
-  FlytecSimConfig config = ThreeFlights();
-  sim::FlytecInstrument replies(config);
-  const size_t before = replies.ProductReply().size() + replies.TrackListReply().size();
-  InstrumentOptions options;
-  options.faults.hangUpAt = before + replies.FlightReply(0).find("B120019") + 17;
-  screen.selection = std::vector<int32_t>{0};
-  const RunOutcome out = ReadTrackLog(Serve(config, options));
-
-  EXPECT_TRUE(out.delivered);
-  EXPECT_FALSE(out.result.succeeded());
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(out.result.payload));
-  EXPECT_TRUE(ShowedMessage("Read GPS track log", "E203 COM port read error"));
+  const struct {
+    bool hangUp;
+    size_t at;
+    const char* message;
+  } cases[] = {
+      // Cut inside the first fix: nothing complete came.
+      {false, flight.find("B120000") + 10, "No points detected"},
+      // The line itself died: a read that failed.
+      {true, flight.find("B120019") + 17, "E203 COM port read error"},
+  };
+  for (const auto& c : cases) {
+    InstrumentOptions options;
+    (c.hangUp ? options.faults.hangUpAt : options.faults.silenceFrom) = before + c.at;
+    screen.Reset();
+    screen.selection = std::vector<int32_t>{0};
+    const RunOutcome out = ReadTrackLog(Serve(config, options));
+    EXPECT_TRUE(out.delivered) << c.message;
+    EXPECT_FALSE(out.result.succeeded()) << c.message;
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(out.result.payload)) << c.message;
+    ASSERT_EQ(screen.Messages().size(), 1u) << c.message;
+    EXPECT_EQ(screen.Messages()[0].text, c.message);
+    UnregisterVirtualInstrument("flytec-FlightsThatEndWithoutAWholeFixFail");
+  }
 }
 
 TEST_F(FlytecTransfer, ProductDataAttemptsAreHalfTheConnectionRetries) {
