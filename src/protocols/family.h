@@ -74,6 +74,9 @@ struct CommandLineName {
   uint32_t trackLogBaudRate = 0;         // 0: the protocol's own speed
   std::optional<ProtocolType> usb{};       // the column with /USB; nothing: no USB
   bool igcLog = true;                    // IGC_LOG may save its download
+  // The instrument shows names only: WR_WPT copies the ID into every empty
+  // name, WR_WPT2 makes every name "ID name" (cut to the name's length).
+  bool uploadNamesCarryIds = false;
 };
 
 // How a downloaded track log of the family is taken.

@@ -3,6 +3,7 @@
 #include "shell/commands/analysis_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
+#include "shell/commands/waypoint_commands.h"
 
 namespace skylode {
 
@@ -11,10 +12,12 @@ void RegisterInstrumentWorkers(Dispatcher& dispatcher, const WorkerTuning& tunin
 }
 
 void RegisterFileCommands(AppState& app) {
-  // The KML commands come last: their Open log reads both .kml and .igc and
-  // replaces the IGC-only one.
+  // The KML commands come last: their Open log reads .kml, .igc and .gpx and
+  // replaces the IGC-only one; the waypoint commands offer every waypoint
+  // format, so KML's own waypoint commands stay out.
   RegisterIgcCommands(app);
   RegisterAnalysisCommands(app);
+  RegisterWaypointCommands(app);
   RegisterKmlCommands(app);
 }
 

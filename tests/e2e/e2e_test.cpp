@@ -253,7 +253,7 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   const std::vector<Case> cases = {
       {{"/GPS=GARMIN", "/KML_LOG=a.kml", "stray"}, "Error at position 28"},
       {{"/COM=0"}, "Bad COM port"},
-      {{"/GPS=GARMIN", "/RD_WPT=w.wpt", "/WIN=0"}, "not available in this build"},
+      {{"/DAT2KML=a.dat", "/WIN=0"}, "not available in this build"},
       {{"/GPS=GARMIN", "/OZI_LOG=w.plt"}, "not available in this build"},
       {{"/IGC2KML=missing"}, "Error opening file"},
   };
@@ -261,6 +261,30 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
     EXPECT_EQ(Skylode(c.args), 1) << c.args[0];
     EXPECT_NE(Text("skylode.err").find(c.message), std::string::npos) << Text("skylode.err");
   }
+}
+
+TEST_F(E2eTest, GarminWaypointsDownloadedToFilesAndUploadedFromOne) {
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/RD_WPT=down.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  const std::string ozi = Text("down.wpt");
+  EXPECT_TRUE(ozi.starts_with("OziExplorer Waypoint File Version 1.0\r\n")) << ozi;
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/RD_GEO_WPT=down.geo", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  EXPECT_TRUE(Text("down.geo").starts_with("$FormatGEO\r\n"));
+  EXPECT_NE(Text("skylode.out").find(" waypoints written"), std::string::npos) << Text("skylode.out");
+
+  // The downloaded file goes back up, and so does a SeeYou file.
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT=down.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  std::ofstream(Path("task.cup"))
+      << "name,code,country,lat,lon,elev,style,rwdir,rwlen,freq,desc\r\n"
+         "\"Monte Grappa, north\",GRAPPA,IT,4552.000N,01142.500E,1700.0m,7,,,,\r\n";
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT2=task.cup", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  // A file that is no waypoint file fails the run before any transfer.
+  std::ofstream(Path("bad.wpt")) << "$FormatGEO\r\nX N 99 00 00.00 E 008 00 00.00 0\r\n";
+  EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT=bad.wpt", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_NE(Text("skylode.err").find("Bad line 2"), std::string::npos) << Text("skylode.err");
 }
 
 }  // namespace

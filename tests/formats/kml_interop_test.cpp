@@ -1,6 +1,8 @@
 // Other programs must read what we write: Debian's gpsbabel reads our track
 // files, and the waypoint file is valid KML by the schema.
 #include <gtest/gtest.h>
+
+#include "interop_support.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,18 +20,7 @@ namespace skylode {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string RunCommand(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int rc = pclose(p);
-  if (status) *status = rc;
-  return out;
-}
+using interop::RunCommand;
 
 class KmlInterop : public ::testing::Test {
  protected:
@@ -41,25 +32,6 @@ class KmlInterop : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
   fs::path dir_;
 };
-
-bool HaveTool(const std::string& name) {
-  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// scripts/install-deps installs the tools: in CI a missing one is a fault of
-// the machine, and a skip there would hide it.
-bool InCi() {
-  const char* ci = std::getenv("CI");
-  return ci && *ci && std::string(ci) != "0" && std::string(ci) != "false";
-}
-
-#define REQUIRE_TOOL(name)                                                              \
-  do {                                                                                  \
-    if (!HaveTool(name)) {                                                              \
-      if (InCi()) FAIL() << name " not installed (scripts/install-deps installs it)";   \
-      GTEST_SKIP() << name " not installed";                                            \
-    }                                                                                   \
-  } while (false)
 
 TEST_F(KmlInterop, GpsbabelSeesTheTrackPositions) {
   REQUIRE_TOOL("gpsbabel");

@@ -166,7 +166,7 @@ TEST_F(CommandLineRunTest, FailuresEndWithExitCodeOne) {
   EXPECT_EQ(runner->exitCode(), 1);
   NextRun();
   // An operation this build does not carry out.
-  Run({"/GPS=GARMIN", "/RD_WPT=" + (dir / "w.wpt"), "/WIN=0"}, std::nullopt);
+  Run({"/GPS=GARMIN", "/OZI_LOG=" + (dir / "w.plt"), "/WIN=0"}, std::nullopt);
   EXPECT_EQ(startResult, -1);
   EXPECT_EQ(runner->exitCode(), 1);
   EXPECT_EQ(hiddenMessages.back(), "Command line: Operation not available in this build");

@@ -204,9 +204,9 @@ TEST_F(KmlCommandsTest, OpenLogReadsKmlAndReplacesTheLog) {
   ASSERT_FALSE(ui.statusLines.empty());
   EXPECT_EQ(ui.statusLines.back(), "12 positions read (Signature ok)");
   EXPECT_EQ(app.viewMode(), ViewMode::kTrackLog);
-  // The dialog offers both track formats.
+  // The dialog offers the three track formats read here.
   ASSERT_FALSE(ui.fileQuestions.empty());
-  EXPECT_EQ(ui.fileQuestions.back().filters.size(), 4u);
+  EXPECT_EQ(ui.fileQuestions.back().filters.size(), 6u);
 }
 
 TEST_F(KmlCommandsTest, BrokenKmlShowsReadersMessageAndKeepsTheLog) {

@@ -17,7 +17,7 @@ constexpr TrackLogRules kTrackLogs[] = {
     {.source = TrackLogSource::kFlytec, .ownIgcText = true, .extraData = false, .utcTimes = true, .signedFiles = SignedFiles::kWhenInstrumentSigned},
 };
 constexpr CommandLineName kNames[] = {
-    {.name = "IQCOMPEO", .protocol = P::kFlytec},
+    {.name = "IQCOMPEO", .protocol = P::kFlytec, .uploadNamesCarryIds = true},
 };
 constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kReadCompeo, .menu = M::kLogs, .position = 200, .text = "Read IQ-Compeo(+)/Competino(+)", .shortcut = "Ctrl+E", .access = A::kReadTrackLog, .protocol = P::kFlytec, .button = "Compeo/Competino", .buttonPosition = 30},

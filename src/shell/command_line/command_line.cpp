@@ -606,6 +606,10 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kIgcLog:
     case CmdOperation::kIgcToKml:
     case CmdOperation::kReadLog:
+    case CmdOperation::kReadWaypoints:
+    case CmdOperation::kReadGeoWaypoints:
+    case CmdOperation::kWriteWaypoints:
+    case CmdOperation::kWriteWaypoints2:
       return true;
     default:
       return false;

@@ -1,4 +1,5 @@
 #include "shell/command_line/command_line_run.h"
+#include "shell/command_line/waypoint_steps.h"
 
 #include <charconv>
 #include <chrono>
@@ -172,6 +173,11 @@ int CommandLineRunner::RunCommandLine() {
       Notify("Transfer started");
       return 0;
     }
+    case CmdOperation::kReadWaypoints:
+    case CmdOperation::kReadGeoWaypoints:
+    case CmdOperation::kWriteWaypoints:
+    case CmdOperation::kWriteWaypoints2:
+      return StartWaypointTransfer();
     case CmdOperation::kReadLog:
       ReadLog();
       Finish(!failed_);
@@ -191,9 +197,41 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
     SaveKml();
   } else if (run_.operation == CmdOperation::kIgcLog) {
     SaveIgc();
+  } else if (run_.operation == CmdOperation::kReadWaypoints || run_.operation == CmdOperation::kReadGeoWaypoints) {
+    const WaypointSaveOutcome saved = SaveDownloadedWaypoints(app_, run_);
+    if (saved.failure) {
+      Fail(saved.failure->text, saved.failure->caption);
+    } else {
+      app_.ui().SetStatusLine(saved.written);
+      Notify(saved.written);
+      report_ << "Saved " << run_.fileName << ": " << saved.written << '\n';
+    }
   }
   Finish(!failed_);
   return run_.exitWhenDone || run_.hidden();
+}
+
+int CommandLineRunner::StartWaypointTransfer() {
+  const bool upload =
+      run_.operation == CmdOperation::kWriteWaypoints || run_.operation == CmdOperation::kWriteWaypoints2;
+  if (upload) {
+    if (const auto failure = PrepareWaypointUpload(app_, run_)) {
+      Fail(failure->text, failure->caption);
+      Finish(false);
+      return -1;
+    }
+  }
+  const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+  const int started = !target ? -1
+                      : upload ? app_.transfers().UploadWaypoints(target->protocol, 0)
+                               : app_.transfers().DownloadWaypoints(target->protocol);
+  if (started != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
 }
 
 void CommandLineRunner::SaveKml() {

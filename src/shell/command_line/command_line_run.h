@@ -53,6 +53,7 @@ class CommandLineRunner {
  private:
   void Fail(std::string_view text, std::string_view caption);
   void Finish(bool ok);
+  int StartWaypointTransfer();
   void SaveKml();
   void SaveIgc();
   void ReadLog();

@@ -152,4 +152,30 @@ std::optional<std::string> CheckIgcSaveParameters(std::string_view pilot, std::s
   return std::nullopt;
 }
 
+FileMessage WaypointFileReadFailure(const Error& error) {
+  switch (error.kind) {
+    case ErrorKind::kEmpty: return {kReadWaypointsCaption, "File is empty"};
+    case ErrorKind::kNoMemory:
+    case ErrorKind::kTooLarge: return {"File buffer memory allocation", error.SystemText(), BoxIcon::kInformation};
+    case ErrorKind::kCannotOpen: return {"Error opening waypoint file", error.SystemText(), BoxIcon::kInformation};
+    default: return {"Waypoint file read error", error.SystemText(), BoxIcon::kInformation};
+  }
+}
+
+FileMessage WaypointDecodeFailure(const Error& error, WaypointFileKind kind) {
+  const char* caption = "Decoding waypoint file";
+  if (kind == WaypointFileKind::kWinPilot) caption = "Decoding WinPilot file";
+  if (kind == WaypointFileKind::kGpx || kind == WaypointFileKind::kKml) caption = "Parsing waypoint file";
+  return {caption, error.text.empty() ? error.Describe() : error.text};
+}
+
+FileMessage WaypointSaveFailure(const Error& error, std::string_view caption) {
+  if (error.kind == ErrorKind::kNoMemory) return {std::string(caption), "Memory allocation error"};
+  if (error.kind == ErrorKind::kCannotCreate || error.kind == ErrorKind::kExists)
+    return {"Error opening file", error.SystemText(), BoxIcon::kInformation};
+  std::string text = "File write error";
+  if (!error.osText.empty()) text += ": " + error.osText;
+  return {std::string(caption), std::move(text)};
+}
+
 }  // namespace skylode

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "formats/igc_reader.h"
+#include "formats/waypoint_files.h"
 #include "records/error.h"
 #include "records/waypoint.h"
 #include "shell/interface/ui_interface.h"
@@ -98,5 +99,15 @@ std::string WaypointExistsQuestion(const Waypoint& existing);
 inline constexpr char kCaptionReadingTrackFile[] = "Reading track log file";
 // The file could not be read: empty, or the system's reason.
 FileMessage TrackFileReadFailure(const Error& error);
+
+// --- Waypoint and GPX files ---
+inline constexpr char kReadWaypointsCaption[] = "Read waypoint file";
+inline constexpr char kSaveWaypointsCaption[] = "Save waypoints";
+// Reading the file itself failed.
+FileMessage WaypointFileReadFailure(const Error& error);
+// A reader refused the file; the caption names the reader that ran.
+FileMessage WaypointDecodeFailure(const Error& error, WaypointFileKind kind);
+// A writer's bytes could not be saved.
+FileMessage WaypointSaveFailure(const Error& error, std::string_view caption);
 
 }  // namespace skylode

@@ -22,6 +22,7 @@
 #include "shell/commands/menu_table.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/commands/igc_commands.h"
+#include "shell/commands/waypoint_commands.h"
 #include "records/calendar.h"
 
 namespace skylode {
@@ -171,7 +172,7 @@ void OpenTrackLogCommand(AppState& app) {
   }
   FileDialogSpec spec;
   spec.title = "Read track log file";
-  spec.formats = {{"Aerodiary", ".kml"}, {"IGC", ".igc"}};
+  spec.formats = {{"Aerodiary", ".kml"}, {"IGC", ".igc"}, {"GPX", ".gpx"}};
   spec.folderSetting = SettingId::kTrackLogDir;
   spec.filterSetting = SettingId::kLogImportExt;
   const auto file = app.AskOpenFile(spec);
@@ -181,6 +182,8 @@ void OpenTrackLogCommand(AppState& app) {
     OpenKmlTrackLog(app, file->path);
   } else if (HasExtension(file->path, ".igc")) {
     OpenIgcTrackLog(app, file->path);
+  } else if (HasExtension(file->path, ".gpx")) {
+    OpenGpxTrackLog(app, file->path);
   } else {
     app.ShowMessage(Caption{kCaptionReadTrackFile}, "Unsupported track log file extension");
   }

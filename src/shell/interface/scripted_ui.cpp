@@ -84,6 +84,12 @@ ExistingFileAnswer ScriptedUi::AskExistingFile(std::string_view path) {
   return Next(existingFileAnswers, ExistingFileAnswer::kCancel);
 }
 
+ModifyIdAnswer ScriptedUi::AskModifyWaypointId(std::string_view id) {
+  std::lock_guard lock(lock_);
+  modifyIdQuestions.emplace_back(id);
+  return Next(modifyIdAnswers, ModifyIdAnswer::kYes);
+}
+
 void ScriptedUi::SetListSize(ListSize size) {
   std::lock_guard lock(lock_);
   listSizes.push_back(size);

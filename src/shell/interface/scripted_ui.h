@@ -23,6 +23,7 @@ class ScriptedUi : public UiInterface {
   std::deque<std::optional<IgcSaveForm>> igcAnswers;
   std::deque<std::optional<RotateTrackForm>> rotateAnswers;
   std::deque<ExistingFileAnswer> existingFileAnswers;
+  std::deque<ModifyIdAnswer> modifyIdAnswers;
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
 
@@ -36,6 +37,7 @@ class ScriptedUi : public UiInterface {
   std::vector<IgcSaveRequest> igcRequests;
   std::vector<RotateTrackForm> rotateRequests;
   std::vector<std::string> existingFileQuestions;
+  std::vector<std::string> modifyIdQuestions;
   int statisticsDialogs = 0;
   std::vector<ListSize> listSizes;
   std::vector<std::string> statusLines;
@@ -57,6 +59,7 @@ class ScriptedUi : public UiInterface {
   std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
+  ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/waypoint_files.h"
 #include "records/waypoint.h"
 #include "shell/interface/view_mode.h"
 
@@ -138,6 +139,10 @@ class UiInterface {
   virtual void ShowFlightStatistics(FlightStatisticsSession& /*session*/) {}
   // "File already exists" with Append, Overwrite and Cancel.
   virtual ExistingFileAnswer AskExistingFile(std::string_view /*path*/) { return ExistingFileAnswer::kCancel; }
+
+  // "Modify waypoint ID": a waypoint file holds an ID the strict check
+  // refuses. Without a dialog of its own the answer is the default button.
+  virtual ModifyIdAnswer AskModifyWaypointId(std::string_view /*id*/) { return ModifyIdAnswer::kYes; }
 
   virtual void SetStatusLine(std::string_view text) = 0;
   virtual void SetProductLine(std::string_view text) = 0;

@@ -1,0 +1,280 @@
+#include "shell/commands/waypoint_commands.h"
+
+#include <span>
+
+#include "formats/ctr_outline.h"
+#include "formats/file_io.h"
+#include "formats/gpx_reader.h"
+#include "formats/gpx_writer.h"
+#include "formats/kml_writer.h"
+#include "formats/waypoint_insert.h"
+#include "records/calendar.h"
+#include "shell/app_state.h"
+#include "shell/command_line/command_line.h"
+#include "shell/commands/command_ids.h"
+#include "shell/commands/file_messages.h"
+#include "shell/commands/track_file_questions.h"
+
+namespace skylode {
+namespace {
+
+constexpr char kCaptionSaveLogAs[] = "Save track log";
+constexpr char kCaptionSaveGpxTrack[] = "Save GPX track log file";
+constexpr char kCaptionSaveCtrGpx[] = "Save CTR(s) in .gpx file";
+
+struct WaypointExportRow {
+  const char* name;
+  const char* extension;
+  WaypointFileFormat format;
+};
+
+// The save dialog's rows, in the order the WptExportExt setting counts them.
+constexpr WaypointExportRow kExportRows[] = {
+    {"Ozi", ".wpt", WaypointFileFormat::kOzi},
+    {"UTM", ".wpt", WaypointFileFormat::kUtm},
+    {"Geographical", ".wpt", WaypointFileFormat::kGeographical},
+    {"MapSource", ".mps", WaypointFileFormat::kMapSource},
+    {"SeeYou", ".cup", WaypointFileFormat::kSeeYou},
+    {"GPX", ".gpx", WaypointFileFormat::kGpx},
+    {"GoogleEarth", ".kml", WaypointFileFormat::kGoogleEarth},
+    {"WinPilot", ".dat", WaypointFileFormat::kWinPilot},
+};
+
+FileDialogSpec ExportSpec() {
+  FileDialogSpec spec;
+  spec.title = kSaveWaypointsCaption;
+  for (const auto& row : kExportRows) spec.formats.push_back({row.name, row.extension});
+  spec.folderSetting = SettingId::kWaypointDir;
+  spec.filterSetting = SettingId::kWptExportExt;
+  return spec;
+}
+
+FileDialogSpec ImportSpec() {
+  FileDialogSpec spec;
+  spec.title = "Read waypoints";
+  spec.formats = {{"Ozi/Skylode", ".wpt"}, {"MapSource", ".mps"}, {"SeeYou", ".cup"},
+                  {"GPS exchange", ".gpx"}, {"GoogleEarth", ".kml"}, {"WinPilot", ".dat"}};
+  spec.folderSetting = SettingId::kWaypointDir;
+  spec.filterSetting = SettingId::kWptImportExt;
+  return spec;
+}
+
+std::vector<Waypoint> SelectedWaypoints(AppState& app) {
+  std::vector<Waypoint> chosen;
+  for (int32_t row : app.ui().SelectedRows(ViewMode::kWaypoints))
+    if (row >= 0 && row < app.waypoints.count()) chosen.push_back(app.waypoints.items[static_cast<size_t>(row)]);
+  return chosen;
+}
+
+}  // namespace
+
+std::optional<std::string> BuildWaypointFile(WaypointFileFormat format, const WaypointList& list) {
+  switch (format) {
+    case WaypointFileFormat::kOzi: return BuildOziWaypointFile(list);
+    case WaypointFileFormat::kUtm: return BuildUtmWaypointFile(list);
+    case WaypointFileFormat::kGeographical: return BuildGeographicalWaypointFile(list);
+    case WaypointFileFormat::kSeeYou: return BuildSeeYouWaypointFile(list);
+    case WaypointFileFormat::kGpx: return BuildGpxWaypoints(list, CurrentTime());
+    case WaypointFileFormat::kGoogleEarth: return BuildKmlWaypointDocument(list);
+    case WaypointFileFormat::kWinPilot: return BuildWinPilotWaypointFile(list);
+    case WaypointFileFormat::kMapSource: break;
+  }
+  return std::nullopt;
+}
+
+void SaveWaypointsAsCommand(AppState& app) {
+  if (app.IsBusyOrWrongView(kSaveWaypointsCaption, ViewMode::kWaypoints) != 0) return;
+  if (app.waypoints.empty()) {
+    app.ShowMessage(Caption{kSaveWaypointsCaption}, "No waypoints");
+    return;
+  }
+  WaypointList list;
+  list.items = SelectedWaypoints(app);
+  if (list.empty()) {
+    app.ShowMessage(Caption{kSaveWaypointsCaption}, "No waypoints selected");
+    return;
+  }
+  const auto file = app.AskSaveFile(ExportSpec());
+  if (!file) return;
+  const auto bytes = BuildWaypointFile(kExportRows[file->format].format, list);
+  if (!bytes) {
+    app.ShowMessage(Caption{kSaveWaypointsCaption}, kTextNotAvailable);
+    return;
+  }
+  if (app.CreateNewFile(file->path, *bytes) != 0) return;
+  app.ui().SetStatusLine(std::to_string(list.items.size()) + " waypoints written");
+  app.ui().SetProductLine("File written");
+}
+
+std::optional<WaypointList> ReadWaypointFile(AppState& app, const std::string& path) {
+  Result<std::string> file = ReadWholeFile(path);
+  if (!file.ok()) {
+    ShowFileMessage(app, WaypointFileReadFailure(file.error()));
+    return std::nullopt;
+  }
+  WaypointReadOptions options;
+  options.now = CurrentTime();
+  // A hidden run has nobody to ask; it takes the dialog's default.
+  if (!app.hiddenRun()) options.askModifyId = [&app](std::string_view id) { return app.ui().AskModifyWaypointId(id); };
+  Result<WaypointList> read = ReadWaypointText(*file, options);
+  if (!read.ok()) {
+    ShowFileMessage(app, WaypointDecodeFailure(read.error(), RecogniseWaypointFile(*file)));
+    return std::nullopt;
+  }
+  return std::move(*read);
+}
+
+int OpenWaypointFile(AppState& app, const std::string& path) {
+  if (app.transferBusy()) {
+    app.ShowMessage(Caption{kReadWaypointsCaption}, kTextBusy);
+    return -1;
+  }
+  auto list = ReadWaypointFile(app, path);
+  if (!list) return -1;
+  const size_t count = list->items.size();
+  app.ui().SetStatusLine(std::to_string(count) + " waypoints read");
+  const bool append = !app.waypoints.empty() &&
+                      app.ShowMessage(Caption{kReadWaypointsCaption}, "Append new waypoints to existing list ?",
+                                      BoxIcon::kQuestion, MessageButtons::kYesNo,
+                                      MessageAnswer::kYes) == MessageAnswer::kYes;
+  if (append) {
+    // Built on a copy: the list on screen changes only once all answers are in.
+    WaypointList merged = app.waypoints;
+    const WaypointOverwriteQuestion ask = [&app](const Waypoint& existing) {
+      return app.ShowMessage(Caption{kInsertWaypointCaption}, WaypointExistsQuestion(existing), BoxIcon::kQuestion,
+                             MessageButtons::kYesNo, MessageAnswer::kNo) == MessageAnswer::kYes;
+    };
+    for (const Waypoint& w : list->items) InsertWaypoint(merged, w, ask);
+    app.waypoints = std::move(merged);
+  } else {
+    app.waypoints = std::move(*list);
+  }
+  app.SetViewMode(ViewMode::kWaypoints, true);
+  app.ui().RefreshList(ViewMode::kWaypoints, app.waypoints.count());
+  app.ui().SetProductLine(path);
+  return 0;
+}
+
+void OpenWaypointsCommand(AppState& app) {
+  if (app.transferBusy()) {
+    app.ShowMessage(Caption{kReadWaypointsCaption}, kTextBusy);
+    return;
+  }
+  const auto file = app.AskOpenFile(ImportSpec());
+  if (!file) return;
+  OpenWaypointFile(app, file->path);
+}
+
+int OpenGpxTrackLog(AppState& app, const std::string& path) {
+  if (app.transferBusy()) {
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
+    return -1;
+  }
+  Result<std::string> file = ReadWholeFile(path);
+  if (!file.ok()) {
+    ShowFileMessage(app, TrackFileReadFailure(file.error()));
+    return -1;
+  }
+  GpxTrackHooks hooks;
+  hooks.chooseTrack = [&app](const std::vector<std::string>& labels) -> std::optional<size_t> {
+    TrackListRequest request;
+    request.title = "Track List";
+    request.entries = labels;
+    request.multiple = false;
+    const auto chosen = app.ui().ChooseTracks(request);
+    if (!chosen || chosen->empty()) return std::nullopt;
+    const int first = chosen->front();
+    if (first < 0 || static_cast<size_t>(first) >= labels.size()) return std::nullopt;
+    return static_cast<size_t>(first);
+  };
+  Result<std::vector<TrackPoint>> read = ReadGpxTrack(*file, hooks);
+  if (read.cancelled()) return -1;
+  if (!read.ok()) {
+    app.ShowMessage(Caption{kKmlTrackCaption}, read.error().text.empty() ? read.error().Describe() : read.error().text);
+    return -1;
+  }
+  if (!app.trackLog.empty() && !app.trackLog.saved &&
+      app.ShowMessage(Caption{"Unsaved track log"}, "Continue without saving current track log ?", BoxIcon::kWarning,
+                      MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
+    return -1;
+  std::vector<TrackPoint> points = std::move(*read);
+  const size_t count = points.size();
+  OfferTimeOrderRepair(app, points);
+  ClearTrackLog(app.trackLog, app.rawIgc);
+  TrackLog log;
+  log.points = std::move(points);
+  log.source = TrackLogSource::kFile;
+  app.trackLog = std::move(log);
+  app.SetViewMode(ViewMode::kTrackLog, true);
+  app.ui().SetStatusLine(std::to_string(count) + " positions read");
+  app.ui().SetProductLine(path);
+  return 0;
+}
+
+void SaveLogAsCommand(AppState& app) {
+  if (app.IsBusyOrWrongView(kCaptionSaveLogAs, ViewMode::kTrackLog) != 0) return;
+  if (app.trackLog.empty()) {
+    app.ShowMessage(Caption{kCaptionSaveLogAs}, "No positions");
+    return;
+  }
+  std::vector<TrackPoint> points = app.CopySelectedTrackPoints();
+  if (points.empty()) {
+    app.ShowMessage(Caption{kCaptionSaveLogAs}, "No position(s) selected");
+    return;
+  }
+  FileDialogSpec spec;
+  spec.title = kCaptionSaveLogAs;
+  // The other rows' writers come with the other track formats; the order is
+  // the one the LogExportExt setting counts.
+  spec.formats = {{"Ozi", ".plt"}, {"MapSource", ".mps"}, {"TopNavigator", ".tnc"}, {"GPX", ".gpx"}, {"CSV", ".csv"}};
+  spec.folderSetting = SettingId::kTrackLogDir;
+  spec.filterSetting = SettingId::kLogExportExt;
+  const auto file = app.AskSaveFile(spec);
+  if (!file) return;
+  if (spec.formats[static_cast<size_t>(file->format)].extension != ".gpx") {
+    app.ShowMessage(Caption{kCaptionSaveLogAs}, kTextNotAvailable);
+    return;
+  }
+  if (app.CreateNewFile(file->path, BuildGpxTrack(points, CurrentTime())) != 0) return;
+  app.trackLog.saved = true;
+  app.ui().SetStatusLine(std::to_string(points.size()) + " positions written");
+  app.ui().SetProductLine(file->path);
+}
+
+void WriteCtrGpxCommand(AppState& app) {
+  if (app.IsBusyOrWrongView(kCaptionSaveCtrGpx, ViewMode::kCtr) != 0) return;
+  std::vector<CtrOutline> outlines;
+  for (int32_t row : app.ui().SelectedRows(ViewMode::kCtr)) {
+    if (row < 0 || row >= app.ctrs.count()) continue;
+    const CtrArea& area = app.ctrs.areas[static_cast<size_t>(row)];
+    Result<std::vector<LatLonDegrees>> points = ExpandCtrOutline(area);
+    if (!points.ok()) {
+      app.ShowMessage(Caption{"CTR list action"}, "Program error");
+      return;
+    }
+    outlines.push_back({area.name, area.ceiling, area.floor, std::move(*points)});
+  }
+  if (outlines.empty()) {
+    app.ShowMessage(Caption{kCaptionSaveCtrGpx}, "No CTR selected");
+    return;
+  }
+  FileDialogSpec spec;
+  spec.title = "Save CTR(s)";
+  spec.formats = {{"CTR files", ".gpx"}};
+  spec.folderSetting = SettingId::kCtrDir;
+  const auto file = app.AskSaveFile(spec);
+  if (!file) return;
+  if (app.CreateNewFile(file->path, BuildGpxCtrs(outlines, CurrentTime())) != 0) return;
+  app.ui().SetStatusLine(std::to_string(outlines.size()) + " CTR(s) written");
+  app.ui().SetProductLine(file->path);
+}
+
+void RegisterWaypointCommands(AppState& app) {
+  AppState* a = &app;
+  app.RegisterCommand(cmd::kSaveWaypointsAs, [a] { SaveWaypointsAsCommand(*a); });
+  app.RegisterCommand(cmd::kOpenWaypoints, [a] { OpenWaypointsCommand(*a); });
+  app.RegisterCommand(cmd::kSaveLogAs, [a] { SaveLogAsCommand(*a); });
+  app.RegisterCommand(cmd::kWriteCtrGpx, [a] { WriteCtrGpxCommand(*a); });
+}
+
+}  // namespace skylode
