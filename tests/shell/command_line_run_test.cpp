@@ -215,7 +215,7 @@ TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
   } cases[] = {
       {"opened by double-click", {dir / "a.igc"}, 0, false},
       {"read log", {"/RD_LOG=" + (dir / "a.igc"), "/PORT=/dev/ttyRun"}, 0, false},
-      {"not available", {"/RD_WPT=" + (dir / "w.wpt"), "/PORT=/dev/ttyRun"}, 0, false},
+      {"not available", {"/GPS=GARMIN", "/OZI_LOG=" + (dir / "o.plt"), "/PORT=/dev/ttyRun"}, 0, false},
       {"start refused", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "r.kml"), "/PORT=/dev/ttyRun"}, -1, false},
       {"download", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "k.kml"), "/PORT=/dev/ttyRun", "/NOSPLIT"}, 0, true},
   };
