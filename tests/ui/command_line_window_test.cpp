@@ -82,7 +82,9 @@ TEST_F(CommandLineWindowTest, WindowShowAndPosition) {
     program_->ShowForCommandLine(run_);
     EXPECT_EQ(window().isMinimized(), c.minimised);
     EXPECT_TRUE(window().isVisible());
-    if (c.at) EXPECT_EQ(window().pos(), area.topLeft() + *c.at);
+    if (c.at) {
+      EXPECT_EQ(window().pos(), area.topLeft() + *c.at);
+    }
     program_.reset();
     runner_.reset();
   }
