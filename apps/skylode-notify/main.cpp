@@ -1,7 +1,8 @@
 // skylode-notify <name> [--once]: prints every message a command-line run
 // sends to the notify channel <name>, one line each: the tag, a blank, the
 // text. Organisers' scripts read these lines; --once ends after the first
-// run has closed its channel.
+// run has closed its channel. Every run connected at the same time is
+// served at once, so one that never closes holds up no other.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,12 +34,11 @@ int main(int argc, char** argv) {
   // A script waiting for this line knows the channel is open.
   std::printf("listening on %s\n", skylode::NotifySocketPath(name).c_str());
   std::fflush(stdout);
-  do {
-    const bool served = listener.ServeOne([](const skylode::NotifyMessage& m) {
-      std::printf("%u %s\n", m.tag, m.text.c_str());
-      std::fflush(stdout);
-    });
-    if (!served) return 1;
-  } while (!once);
-  return 0;
+  const bool served = listener.Serve(
+      [](const skylode::NotifyMessage& m) {
+        std::printf("%u %s\n", m.tag, m.text.c_str());
+        std::fflush(stdout);
+      },
+      once);
+  return served ? 0 : 1;
 }

@@ -6,7 +6,9 @@
 #include <csignal>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,25 @@ void RegisterSimulators() {
   skylode::sim::RegisterVirtualInstruments();
 }
 
+#ifdef SKYLODE_HAVE_GUI
+// Qt can reach a screen: a person may be watching.
+bool HasDisplay() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] != '\0') return true;
+  }
+  return false;
+}
+
+void SetUpApplication() {
+  QApplication::setApplicationName(QStringLiteral("Skylode"));
+  QApplication::setApplicationVersion(QStringLiteral("4.49"));
+  // Qt has set the process locale from the desktop; numbers in files and
+  // sentences must keep a '.' whatever the person's language.
+  std::setlocale(LC_NUMERIC, "C");
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,7 +57,15 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   const skylode::CmdParseResult parsed = skylode::ParseCommandLine(arguments);
   if (!parsed.ok()) {
+    // Scripts read stderr; a person who started the window sees a box.
     std::cerr << skylode::kCaptionParsing << ": " << skylode::PrintableText(parsed.error) << '\n';
+#ifdef SKYLODE_HAVE_GUI
+    if (!skylode::ArgumentsAskForNoWindow(arguments) && HasDisplay()) {
+      QApplication application(argc, argv);
+      SetUpApplication();
+      skylode::ShowStartupError(skylode::kCaptionParsing, parsed.error);
+    }
+#endif
     return 1;
   }
   if (parsed.help) {
@@ -53,27 +82,38 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 && std::cout ? code : 1;
   }
   if (parsed.run && !skylode::IsOperationAvailable(parsed.run->operation)) {
+    // Scripts read stderr; a person at a screen also sees it in the window.
     std::cerr << "Command line: " << skylode::kTextNotAvailable << '\n';
+#ifdef SKYLODE_HAVE_GUI
+    if (!HasDisplay()) return 1;
+#else
     return 1;
+#endif
   }
 #ifdef SKYLODE_HAVE_GUI
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Skylode"));
-  QApplication::setApplicationVersion(QStringLiteral("4.49"));
-  // Qt has set the process locale from the desktop; numbers in files and
-  // sentences must keep a '.' whatever the person's language.
-  std::setlocale(LC_NUMERIC, "C");
-  skylode::WindowProgram program;
-  if (!parsed.run) return program.Run();
+  SetUpApplication();
+  if (!parsed.run) {
+    skylode::WindowProgram program;
+    return program.Run();
+  }
   // WIN=1 or 2: the window shows the run and stays for the person unless
-  // EXIT was given.
-  skylode::CommandLineRunner runner(program.app(), *parsed.run, std::cout);
-  runner.endProgram = [](int code) { QApplication::exit(code); };
-  runner.Begin();
-  runner.RunCommandLine();
-  if (runner.done() && parsed.run->exitWhenDone) return runner.exitCode();
+  // EXIT was given. The run begins before start-up restores anything, so it
+  // works with its own values, not the person's.
+  std::optional<skylode::CommandLineRunner> runner;
+  skylode::WindowProgramOptions options;
+  options.beforeInitialise = [&](skylode::AppState& app) {
+    runner.emplace(app, *parsed.run, std::cout);
+    runner->endProgram = [](int code) { QApplication::exit(code); };
+    runner->Begin();
+  };
+  skylode::WindowProgram program(options);
+  program.ShowForCommandLine(*parsed.run);
+  // Its refusals ("not available" included) are shown in the window.
+  runner->RunCommandLine();
+  if (runner->done() && parsed.run->exitWhenDone) return runner->exitCode();
   const int code = program.Run();
-  return runner.done() && parsed.run->exitWhenDone ? runner.exitCode() : code;
+  return runner->done() && parsed.run->exitWhenDone ? runner->exitCode() : code;
 #else
   std::fputs("Skylode 4.49 was built without the window\n", stderr);
   return 0;

@@ -56,8 +56,11 @@ PortOpenResult SerialPort::Open(const std::string& devicePath, const std::string
   PortOpenResult result;
   const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    result.failure = OpenFailure::kCannotOpen;
-    result.error = SystemText(devicePath.c_str(), errno);
+    const int err = errno;
+    // EBUSY: another program set the line exclusive.
+    result.failure = err == EBUSY ? OpenFailure::kBusy : OpenFailure::kCannotOpen;
+    result.error = SystemText(devicePath.c_str(), err);
+    if (err == EBUSY) result.holder = FindPortHolder(devicePath);
     return result;
   }
   // TIOCEXCL keeps other programs out, but root ignores it; the lock keeps a
@@ -65,8 +68,9 @@ PortOpenResult SerialPort::Open(const std::string& devicePath, const std::string
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     ::close(fd);
-    result.failure = OpenFailure::kCannotOpen;
+    result.failure = err == EWOULDBLOCK ? OpenFailure::kBusy : OpenFailure::kCannotOpen;
     result.error = SystemText(devicePath.c_str(), err == EWOULDBLOCK ? EBUSY : err);
+    if (err == EWOULDBLOCK) result.holder = FindPortHolder(devicePath);
     return result;
   }
   ::ioctl(fd, TIOCEXCL);
@@ -216,6 +220,10 @@ IoResult SerialPort::Write(std::span<const uint8_t> bytes, const CancelToken& ca
 
 void SerialPort::Close() {
   if (fd_ >= 0) {
+    // The flag belongs to the line, not to this descriptor: left set, it
+    // keeps every later open out (every user but root) for as long as the
+    // line exists, which for a pseudo-terminal is as long as its master.
+    ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
   }

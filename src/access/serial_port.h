@@ -6,9 +6,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "access/port.h"
+#include "access/port_holder.h"
 
 namespace skylode {
 
@@ -16,7 +18,8 @@ class VirtualLine;
 
 enum class OpenFailure {
   kNone,
-  kCannotOpen,       // absent, busy or refused: worth another attempt
+  kCannotOpen,       // absent or refused: worth another attempt
+  kBusy,             // another program has it open: worth another attempt
   kCannotConfigure,  // opened but the line settings failed: give up
 };
 
@@ -24,6 +27,8 @@ struct PortOpenResult {
   std::unique_ptr<Port> port;
   OpenFailure failure = OpenFailure::kNone;
   std::string error;  // the system's text when it failed
+  // Who has the line open, for kBusy, when the system tells.
+  std::optional<PortHolder> holder;
 };
 
 class SerialPort final : public Port {

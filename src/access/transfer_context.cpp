@@ -108,6 +108,7 @@ bool TransferContext::OpenPort(uint32_t baud, bool softwareFlow) {
   ClosePort();
   const int32_t attempts = ConnectAttempts();
   OpenFailure failure = OpenFailure::kCannotOpen;
+  std::optional<PortHolder> holder;
   for (int32_t i = 0; i < attempts; ++i) {
     if (aborted()) {
       Status("Transfer aborted");
@@ -130,6 +131,9 @@ bool TransferContext::OpenPort(uint32_t baud, bool softwareFlow) {
       failure = r.failure;
       break;
     }
+    // What the last attempt found is what the person is told.
+    failure = r.failure;
+    holder = std::move(r.holder);
     Progress(kConnectingStatus, attempts - i);
     Pause(1000);
   }
@@ -137,8 +141,10 @@ bool TransferContext::OpenPort(uint32_t baud, bool softwareFlow) {
     Status("Transfer aborted");
     return false;
   }
-  ShowMessage("Connecting to GPS on " + request_.portName,
-              failure == OpenFailure::kCannotOpen ? kCannotOpenText : kCannotInitText, MessageIcon::kError);
+  const std::string text = failure == OpenFailure::kBusy          ? PortInUseText(holder)
+                           : failure == OpenFailure::kCannotConfigure ? std::string(kCannotInitText)
+                                                                      : std::string(kCannotOpenText);
+  ShowMessage("Connecting to GPS on " + request_.portName, text, MessageIcon::kError);
   return false;
 }
 

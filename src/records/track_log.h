@@ -59,6 +59,10 @@ struct TrackLog {
   bool hasBaroHeight = false;
   ProtocolType sourceProtocol = ProtocolType::kGarminSerial;
   std::string instrumentText;  // at most kInstrumentTextMax characters
+  // The instrument's model ("Compeo+", "Garmin") and its identification
+  // ("Compeo+:12345"), as the download found them; empty for files.
+  std::string modelName;
+  std::string identification;
   CalendarTime downloadTime{};
   // Per-flight extra data some instruments deliver beside the points (XC Trainer / Top Navigator).
   std::vector<uint8_t> extraData;

@@ -26,6 +26,8 @@ struct Waypoint {
 
 struct WaypointList {
   std::vector<Waypoint> items;
+  // The unit's own description when the list came from an instrument.
+  std::string sourceText;
   int32_t count() const { return static_cast<int32_t>(items.size()); }
   bool empty() const { return items.empty(); }
 };

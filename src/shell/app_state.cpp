@@ -58,6 +58,7 @@ void AppState::BeginCommandLineRun(CommandLineRun run) {
 void AppState::EndCommandLineRun() {
   if (!cmdRun_) return;
   cmdRun_.reset();
+  settings_.DiscardChanges();
   settings_.SetReadOnly(false);
   // Whatever the run set (competition window, output folder, special
   // variant) was for the run only.
@@ -128,9 +129,16 @@ void AppState::SetViewMode(ViewMode view, bool force) {
   ui_.ShowView(view, utm_, RowCount(view));
 }
 
-void AppState::SetUtmDisplay(bool utm) {
+bool AppState::SetUtmDisplay(bool utm) {
+  const bool shown = view_ == ViewMode::kWaypoints || view_ == ViewMode::kTrackLog;
+  // Cells and headers change together or not at all.
+  if (shown && transferBusy()) {
+    ShowMessage(Caption{"Change view mode"}, kTextBusy);
+    return false;
+  }
   utm_ = utm;
-  if (view_ == ViewMode::kWaypoints || view_ == ViewMode::kTrackLog) SetViewMode(view_, true);
+  if (shown) SetViewMode(view_, true);
+  return true;
 }
 
 int32_t AppState::RowCount(ViewMode view) const {

@@ -144,7 +144,9 @@ class AppState {
   bool utmDisplay() const { return utm_; }
   // "Busy GPS driver" (caption "Change view mode") during a transfer.
   void SetViewMode(ViewMode view, bool force);
-  void SetUtmDisplay(bool utm);
+  // False, after "Busy GPS driver", while a transfer runs and the view shows
+  // positions: nothing changed and the box must be set back.
+  bool SetUtmDisplay(bool utm);
   int32_t RowCount(ViewMode view) const;
   // The cell text, or "" for a row or column that does not exist (the view
   // may ask for a row of a list that was just cleared).

@@ -152,7 +152,10 @@ void MainWindow::BuildCentre() {
   side->setSpacing(6);
   utm_ = new QCheckBox(QStringLiteral("UTM"), centre);
   connect(utm_, &QCheckBox::toggled, this, [this](bool on) {
-    app_.SetUtmDisplay(on);
+    if (!app_.SetUtmDisplay(on)) {
+      const QSignalBlocker block(utm_);
+      utm_->setChecked(!on);
+    }
     UpdateCommands();
   });
   abort_ = new QPushButton(QStringLiteral("Abort transfer"), centre);

@@ -4,9 +4,12 @@
 // one; the window tests make their own with a private settings file.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "protocols/family.h"
+#include "shell/command_line/command_line.h"
 #include "shell/settings/settings.h"
 
 namespace skylode {
@@ -24,6 +27,10 @@ struct WindowProgramOptions {
   // Start-up registers the virtual instruments under "sim:"; tests that put
   // their own instrument there say no.
   bool registerVirtualInstruments = true;
+  // Runs before the application state is initialised: a command-line run
+  // begins here, so that start-up knows it is one (it must not take on the
+  // person's competition state).
+  std::function<void(AppState& app)> beforeInitialise;
 };
 
 class WindowProgram {
@@ -37,6 +44,9 @@ class WindowProgram {
   // Shows the window and runs the event loop until Exit. The exit code: 1
   // when the last transfer failed, 0 otherwise.
   int Run();
+  // Shows the window as a visible command-line run asks: minimised for
+  // WIN=1, at POSX and POSY (kept on the screen) when both are given.
+  void ShowForCommandLine(const CmdRun& run);
 
   AppState& app() { return *app_; }
   MainWindow& window() { return *window_; }
@@ -52,5 +62,9 @@ class WindowProgram {
   std::unique_ptr<AppState> app_;
   std::unique_ptr<MainWindow> window_;
 };
+
+// A message for the person before there is a window (a command line that
+// cannot be read): a box of its own.
+void ShowStartupError(std::string_view caption, std::string_view text);
 
 }  // namespace skylode

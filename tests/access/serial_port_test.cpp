@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -156,10 +159,42 @@ TEST(SerialPort, ALineIsOpenedOnlyOnce) {
   ASSERT_TRUE(first);
   auto second = SerialPort::Open(instrument->SlavePath(), "again", 57600, false);
   EXPECT_FALSE(second.port);
-  EXPECT_EQ(second.failure, OpenFailure::kCannotOpen);
+  EXPECT_EQ(second.failure, OpenFailure::kBusy);
+  ASSERT_TRUE(second.holder.has_value());
+  EXPECT_EQ(second.holder->pid, ::getpid());
   first->Close();
   EXPECT_FALSE(first->IsOpen());
   EXPECT_TRUE(SerialPort::Open(instrument->SlavePath(), "again", 57600, false).port);
+}
+
+TEST(SerialPort, EveryCloseClearsTheExclusiveFlag) {
+  // Root passes the flag by; everyone else finds the line closed to them for
+  // as long as it stays set, so it is read back directly.
+  auto exclusive = [](const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return errno == EBUSY ? 1 : -1;
+    int flag = -1;
+    if (::ioctl(fd, TIOCGEXCL, &flag) != 0) flag = -1;
+    ::close(fd);
+    return flag;
+  };
+  auto instrument = Start(std::make_unique<sim::EchoInstrument>());
+  const std::string path = instrument->SlavePath();
+  {
+    auto port = OpenLine(*instrument);
+    ASSERT_TRUE(port);
+    EXPECT_EQ(exclusive(path), 1);
+    port->Close();  // closed on purpose
+    EXPECT_EQ(exclusive(path), 0);
+  }
+  {
+    auto port = OpenLine(*instrument);
+    ASSERT_TRUE(port);
+  }  // closed by its end
+  EXPECT_EQ(exclusive(path), 0);
+  // A line that opened but refused its settings is closed on the way out.
+  EXPECT_FALSE(SerialPort::Open(path, "odd speed", 12345, false).port);
+  EXPECT_EQ(exclusive(path), 0);
 }
 
 // --- Opening through the transfer context ----------------------------------------
@@ -171,6 +206,21 @@ TransferRequest RequestFor(std::string port, int32_t attempts) {
   r.portName = std::move(port);
   r.settings.connectAttempts = attempts;
   return r;
+}
+
+TEST(OpenPort, ABusyPortSaysWhoHasIt) {
+  auto instrument = Start(std::make_unique<sim::EchoInstrument>());
+  auto first = OpenLine(*instrument);
+  ASSERT_TRUE(first);
+  std::string self;
+  std::getline(std::ifstream("/proc/self/comm"), self);
+  testing::RecordingCallbacks calls;
+  TransferContext ctx(RequestFor(instrument->SlavePath(), 1), calls.Make());
+  EXPECT_FALSE(ctx.OpenPort(57600, false));
+  ASSERT_EQ(calls.messages().size(), 1u);
+  EXPECT_EQ(calls.messages()[0].text,
+            "Serial port in use by " + self + " (process " + std::to_string(::getpid()) + ")");
+  EXPECT_EQ(PortInUseText(std::nullopt), "Serial port in use by another program");
 }
 
 TEST(OpenPort, AnAbsentPortIsTriedNTimesThenReported) {

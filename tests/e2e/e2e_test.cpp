@@ -161,6 +161,31 @@ TEST_F(E2eTest, FlytecIgcIntoFolderWithNotify) {
   EXPECT_NE(Text("convert.out").find("max height"), std::string::npos);
 }
 
+TEST_F(E2eTest, AStoppedListenerNeverKeepsARunPastItsTimeOut) {
+  fs::create_directories(dir_ / "out");
+  const pid_t listener = StartListener("stopped");
+  ASSERT_EQ(::kill(listener, SIGSTOP), 0);
+  const int code = Skylode({"/GPS=IQCOMPEO", "/PORT=sim:flytec", "/IGC_LOG=out/", "/WIN=0", "/EXIT",
+                            "/NOTIFY=stopped", "/SENDLOG=0", "/TIMEOUT=10"});
+  ::kill(listener, SIGCONT);
+  ::kill(listener, SIGTERM);
+  Wait(listener);
+  ASSERT_EQ(code, 0) << Text("skylode.err");
+  EXPECT_EQ(Files("out").size(), 1u);
+  EXPECT_NE(Text("skylode.err").find("Notify listener stopped stopped reading"), std::string::npos)
+      << Text("skylode.err");
+}
+
+TEST_F(E2eTest, ASecondListenerForTheSameNameIsRefused) {
+  const pid_t first = StartListener("twice");
+  EXPECT_EQ(Wait(Spawn(SKYLODE_NOTIFY_EXE, {"twice"}, "second"), std::chrono::seconds(10)), 1);
+  EXPECT_NE(Text("second.err").find("in use"), std::string::npos) << Text("second.err");
+  // The first keeps its socket.
+  EXPECT_TRUE(fs::exists(dir_ / "runtime/twice"));
+  ::kill(first, SIGTERM);
+  Wait(first);
+}
+
 TEST_F(E2eTest, GarminKmlWithDateAndIgcWithOwnSecurityRecord) {
   ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=flight $date.kml", "/WIN=0", "/EXIT"}), 0)
       << Text("skylode.err");

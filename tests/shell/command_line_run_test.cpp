@@ -7,6 +7,11 @@
 #include <filesystem>
 #include <sstream>
 #include <thread>
+#include <mutex>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "app_fixture.h"
 #include "formats/file_io.h"
@@ -56,6 +61,7 @@ class CommandLineRunTest : public AppFixture {
   void NextRun() {
     app.EndCommandLineRun();
     ClearTrackLog(app.trackLog, app.rawIgc);
+    app.competition = CompetitionState{};
   }
 
   static std::string Read(const std::string& path) {
@@ -222,6 +228,78 @@ TEST_F(CommandLineRunTest, ReadLogByExtension) {
   EXPECT_NE(report.str().find("2 positions read (Signature ignored)"), std::string::npos);
 }
 
+TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
+  fs::create_directories(dir / "config");
+  WriteText(dir / "config/settings.ini", "[Skylode]\r\nPortName=/dev/ttyUser\r\nCompMode=1\r\n");
+  WriteText(dir / "a.igc", "AXKL000\r\nHFDTE050510\r\nB1100004714567N00800123EA0100001200\r\n");
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    int startResult;  // of the transfer, when one is started
+    bool delivered;
+  } cases[] = {
+      {"opened by double-click", {dir / "a.igc"}, 0, false},
+      {"read log", {"/RD_LOG=" + (dir / "a.igc"), "/PORT=/dev/ttyRun"}, 0, false},
+      {"not available", {"/GPS=GARMIN", "/OZI_LOG=" + (dir / "o.plt"), "/PORT=/dev/ttyRun"}, 0, false},
+      {"start refused", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "r.kml"), "/PORT=/dev/ttyRun"}, -1, false},
+      {"download", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "k.kml"), "/PORT=/dev/ttyRun", "/NOSPLIT"}, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    transfers.startResult = c.startResult;
+    Run(c.args, c.delivered ? std::optional(TrackResult(Flight(), TrackLogSource::kGarmin)) : std::nullopt);
+    if (c.delivered) {
+      ASSERT_EQ(transfers.started.size(), 1u);
+      // The run worked with its own port and without the person's
+      // competition mode.
+      EXPECT_EQ(transfers.started[0].request.portName, "/dev/ttyRun");
+      EXPECT_FALSE(transfers.started[0].request.settings.competitionMode);
+    }
+    EXPECT_TRUE(runner->done());
+    // The window is the person's now: their settings and competition state.
+    EXPECT_FALSE(app.commandLineRunActive());
+    EXPECT_TRUE(app.settings().writable());
+    EXPECT_EQ(app.settings().Text(SettingId::kPortName), "/dev/ttyUser");
+    EXPECT_TRUE(app.competition.competitionMode);
+    EXPECT_FALSE(endedWith.has_value());
+    // A second end (a late transfer message) changes nothing.
+    EXPECT_FALSE(runner->NextCommandLineStep(false));
+    EXPECT_EQ(runner->exitCode(), c.startResult == 0 && std::string(c.what) != "not available" ? 0 : 1);
+    transfers.started.clear();
+    NextRun();
+  }
+  app.Exit();
+  EXPECT_NE(Read(dir / "config/settings.ini").find("PortName=/dev/ttyUser"), std::string::npos);
+}
+
+TEST_F(CommandLineRunTest, TheOutputFolderIsCheckedBeforeTheDownload) {
+  WriteText(dir / "plain", "x");
+  const struct {
+    std::string value;
+    std::string message;
+  } cases[] = {
+      {"/IGC_LOG=" + (dir / "missing/"), "Save IGC log: Output folder " + (dir / "missing/") + " does not exist"},
+      {"/IGC_LOG=" + (dir / "missing/a.igc"), "Save IGC log: Output folder " + (dir / "missing") + " does not exist"},
+      {"/KML_LOG=" + (dir / "missing/a.kml"),
+       "Save log for Aerodiary: Output folder " + (dir / "missing") + " does not exist"},
+      {"/KML_LOG=" + (dir / "plain/a.kml"), "Save log for Aerodiary: Output folder " + (dir / "plain") + " is not a folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    hiddenMessages.clear();
+    Run({"/GPS=GARMIN", c.value, "/WIN=0", "/EXIT"}, std::nullopt);
+    EXPECT_EQ(startResult, -1);
+    EXPECT_TRUE(transfers.started.empty());
+    EXPECT_EQ(runner->exitCode(), 1);
+    EXPECT_EQ(hiddenMessages, std::vector<std::string>{c.message});
+    NextRun();
+  }
+  // A folder that is there lets the download start.
+  Run({"/GPS=GARMIN", "/IGC_LOG=" + dir.str() + "/", "/WIN=0"}, std::nullopt);
+  EXPECT_EQ(startResult, 0);
+  EXPECT_EQ(transfers.started.size(), 1u);
+}
+
 class NotifyEnvironment {
  public:
   explicit NotifyEnvironment(const std::string& folder) {
@@ -289,6 +367,179 @@ TEST(CommandLineNotify, RecordsRoundTrip) {
   }
   for (const char* bad : {"", " text", "12", "x1 text", "99999999999 text"})
     EXPECT_FALSE(DecodeNotifyMessage(bad).has_value()) << bad;
+}
+
+// A listener that took the connection's place in its backlog and never
+// reads: what a stopped or stalled scoring program looks like.
+class StalledListener {
+ public:
+  explicit StalledListener(const std::string& name) {
+    fd_ = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = NotifySocketPath(name);
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(fd_, 1), 0);
+  }
+  ~StalledListener() { ::close(fd_); }
+
+ private:
+  int fd_ = -1;
+};
+
+TEST_F(CommandLineRunTest, AStalledListenerCostsTheRunOnlyItsTimeOut) {
+  NotifyEnvironment env(dir.str());
+  StalledListener stalled("stall");
+  CmdParseResult parsed = ParseCommandLine(
+      std::vector<std::string>{"/GPS=GARMIN", "/KML_LOG=" + (dir / "s.kml"), "/WIN=0", "/NOTIFY=stall", "/SENDLOG=0"});
+  ASSERT_TRUE(parsed.ok());
+  runner = std::make_unique<CommandLineRunner>(app, *parsed.run, report);
+  runner->notifyLimits.timeout = std::chrono::milliseconds(300);
+  const auto start = std::chrono::steady_clock::now();
+  runner->Begin();
+  app.Initialise();
+  ASSERT_EQ(runner->RunCommandLine(), 0);
+  // A long flight reported point by point.
+  const TransferCallbacks& cb = transfers.started[0].callbacks;
+  for (uint32_t t = 0; t < 40000; ++t) cb.notifyPosition(Point(Day() + t, 1000));
+  Deliver(TrackResult(Flight(), TrackLogSource::kGarmin));
+  ui.RunPosted();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(runner->done());
+  EXPECT_EQ(runner->exitCode(), 0);
+  EXPECT_TRUE(fs::exists(dir / "s.kml"));
+  // Said once, with what was lost.
+  size_t said = 0;
+  for (const std::string& m : hiddenMessages) {
+    if (m.rfind("Command line: Notify listener stall stopped reading: channel dropped, ", 0) == 0) ++said;
+  }
+  EXPECT_EQ(said, 1u) << ::testing::PrintToString(hiddenMessages);
+}
+
+TEST(CommandLineNotify, SendsNeverWaitAndTheChannelIsDroppedOnce) {
+  TempDir dir;
+  NotifyEnvironment env(dir.str());
+  StalledListener stalled("stalled");
+  NotifySender sender;
+  std::vector<std::string> dropped;
+  sender.onDropped = [&](std::string_view text) { dropped.emplace_back(text); };
+  NotifyLimits limits;
+  limits.timeout = std::chrono::milliseconds(200);
+  ASSERT_TRUE(sender.Connect("stalled", limits));
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 2000; ++i) sender.Send(1, "Pos=47.250000,8.000000,1235");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150));
+  EXPECT_TRUE(sender.connected());
+  EXPECT_GT(sender.queued(), 0u);
+  sender.Flush();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_FALSE(sender.connected());
+  sender.Send(1, "after the drop");
+  sender.Flush();
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_NE(dropped[0].find("messages not sent"), std::string::npos) << dropped[0];
+
+  // A queue that outgrows its bound drops the channel at once.
+  NotifySender small;
+  limits.maxQueued = 50;
+  limits.timeout = std::chrono::seconds(60);
+  dropped.clear();
+  small.onDropped = [&](std::string_view text) { dropped.emplace_back(text); };
+  ASSERT_TRUE(small.Connect("stalled", limits));
+  for (int i = 0; i < 500; ++i) small.Send(2, "Progress 1/?");
+  EXPECT_FALSE(small.connected());
+  EXPECT_EQ(dropped.size(), 1u);
+}
+
+TEST(CommandLineNotify, OneStuckSenderHoldsUpNoOther) {
+  TempDir dir;
+  NotifyEnvironment env(dir.str());
+  NotifyListener listener;
+  ASSERT_FALSE(listener.Listen("station").has_value());
+  std::vector<std::string> received;
+  std::mutex mutex;
+  std::thread serving([&] {
+    listener.ServeOne([&](const NotifyMessage& m) {
+      std::lock_guard lock(mutex);
+      received.push_back(m.text);
+    });
+  });
+  NotifySender stuck;
+  ASSERT_TRUE(stuck.Connect("station"));
+  stuck.Send(1, "stuck run started");
+  {
+    NotifySender other;
+    ASSERT_TRUE(other.Connect("station"));
+    other.Send(2, "other run finished");
+  }  // closes: the first run to end
+  serving.join();
+  std::lock_guard lock(mutex);
+  EXPECT_NE(std::find(received.begin(), received.end(), "other run finished"), received.end());
+}
+
+TEST(CommandLineNotify, ANameHeldByALiveListenerIsRefused) {
+  TempDir dir;
+  NotifyEnvironment env(dir.str());
+  NotifyListener first;
+  ASSERT_FALSE(first.Listen("scoring").has_value());
+  NotifyListener second;
+  const auto refused = second.Listen("scoring");
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_NE(refused->find("in use"), std::string::npos) << *refused;
+  {
+    // A listener that holds the socket without our lock is just as alive.
+    StalledListener other("other");
+    NotifyListener third;
+    EXPECT_TRUE(third.Listen("other").has_value());
+  }
+  // The socket of a listener that died is taken over.
+  NotifyListener heir;
+  EXPECT_FALSE(heir.Listen("other").has_value());
+  std::string got;
+  std::thread serving([&] { heir.ServeOne([&](const NotifyMessage& m) { got = m.text; }); });
+  {
+    NotifySender sender;
+    ASSERT_TRUE(sender.Connect("other"));
+    sender.Send(3, "reached the heir");
+  }
+  serving.join();
+  EXPECT_EQ(got, "reached the heir");
+}
+
+TEST(CommandLineNotify, TheFallbackFolderMustBeOurOwnAndPrivate) {
+  TempDir dir;
+  const std::string made = dir / "made";
+  EXPECT_FALSE(PrepareNotifyFolder(made, true).has_value());
+  struct stat st;
+  ASSERT_EQ(::stat(made.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  const std::string open = dir / "open";
+  ::mkdir(open.c_str(), 0700);
+  ::chmod(open.c_str(), 0777);
+  const std::string link = dir / "link";
+  ASSERT_EQ(::symlink(made.c_str(), link.c_str()), 0);
+  const std::string file = dir / "file";
+  WriteText(file, "x");
+  const std::string foreign = dir / "foreign";
+  ::mkdir(foreign.c_str(), 0700);
+  const bool canGiveAway = ::chown(foreign.c_str(), ::getuid() + 1, static_cast<gid_t>(-1)) == 0;
+  const struct {
+    std::string path;
+    std::string says;
+  } refused[] = {
+      {open, "open to other users"},
+      {link, "is a link"},
+      {file, "not a folder"},
+      {foreign, "another user"},
+  };
+  for (const auto& c : refused) {
+    if (c.path == foreign && !canGiveAway) continue;  // only root can hand a folder to someone else
+    const auto text = PrepareNotifyFolder(c.path, true);
+    ASSERT_TRUE(text.has_value()) << c.path;
+    EXPECT_NE(text->find(c.says), std::string::npos) << *text;
+  }
 }
 
 }  // namespace

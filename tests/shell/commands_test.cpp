@@ -60,6 +60,31 @@ TEST_F(CommandsTest, GuardsRefuseWithTheCommandsCaption) {
   }
 }
 
+TEST_F(CommandsTest, UtmDuringATransferChangesNothing) {
+  app.trackLog.points = {Point(1), Point(2)};
+  for (const ViewMode view : {ViewMode::kTrackLog, ViewMode::kWaypoints}) {
+    SCOPED_TRACE(static_cast<int>(view));
+    app.SetViewMode(view, true);
+    const std::string cell = app.CellText(view, 0, 2);
+    StartBusy();
+    ui.messages.clear();
+    const size_t shown = ui.shownViews.size();
+    EXPECT_FALSE(app.SetUtmDisplay(true));
+    // Cells and column headers stay as they were: the same form.
+    EXPECT_FALSE(app.utmDisplay());
+    EXPECT_EQ(app.CellText(view, 0, 2), cell);
+    EXPECT_EQ(ui.shownViews.size(), shown);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Busy GPS driver");
+    EXPECT_EQ(ui.messages[0].caption, "Change view mode");
+    Deliver(TransferResult::Failure());
+  }
+  // Once the transfer is over the box works again.
+  app.SetViewMode(ViewMode::kTrackLog, true);
+  EXPECT_TRUE(app.SetUtmDisplay(true));
+  EXPECT_TRUE(app.utmDisplay());
+}
+
 TEST_F(CommandsTest, InstrumentCommandsStartTheirTransfer) {
   struct Case {
     int id;
@@ -362,6 +387,21 @@ TEST_F(CommandsTest, CopySelectedTrackPointsCutsAtGapsAndKeepsTheChosenParts) {
   EXPECT_EQ(ui.splitRequests.size(), 2u);
   ui.selection[ViewMode::kTrackLog] = {};
   EXPECT_TRUE(app.CopySelectedTrackPoints().empty());
+}
+
+TEST_F(CommandsTest, TheSplitDialogNamesTheInstrumentTheLogCameFrom) {
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kFlytec, 57600), 0);
+  TransferResult result = TrackResult({Point(1000), Point(1010), Point(5000)}, TrackLogSource::kFlytec);
+  auto& log = std::get<TrackLogPayload>(result.payload).log;
+  log.modelName = "Compeo+";
+  log.identification = "Compeo+:10342";
+  Deliver(std::move(result));
+  EXPECT_EQ(app.trackLog.identification, "Compeo+:10342");
+  ui.selection[ViewMode::kTrackLog] = {0, 1, 2};
+  ui.splitAnswers = {std::nullopt};
+  app.CopySelectedTrackPoints();
+  ASSERT_EQ(ui.splitRequests.size(), 1u);
+  EXPECT_EQ(ui.splitRequests[0].title, "Split track (COM1, Compeo+)");
 }
 
 // --- File questions ---

@@ -81,6 +81,20 @@ IgcByteResult IgcFlightReceiver::Feed(uint8_t byte) {
   return {};
 }
 
+bool IgcFlightReceiver::EndCutLine() {
+  if (line_.empty()) return false;
+  // A record is judged on what it would have held: the CR of an unfinished
+  // line end is not part of it.
+  std::string line = std::move(line_);
+  line_.clear();
+  if (line.back() == '\r') line.pop_back();
+  // A fix shorter than its fields, or a cut header, would read as a
+  // different value than the instrument recorded.
+  if (line[0] == 'B' && line.size() < 35) return false;
+  if (line[0] == 'H' && line.size() < 11) return false;
+  return ParseLine(line) == 0;
+}
+
 int IgcFlightReceiver::ParseLine(std::string_view line) {
   if (line.empty()) return 0;
   switch (line[0]) {

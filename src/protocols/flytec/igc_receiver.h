@@ -47,6 +47,11 @@ class IgcFlightReceiver {
 
   // A line has begun and its LF has not come yet.
   bool InLine() const { return !line_.empty(); }
+  size_t pendingLength() const { return line_.size(); }
+  // The text ended inside a line: the line still counts when it holds a
+  // whole record (only its line end is missing); one cut inside its fields
+  // is dropped. Whether it was kept; the line is gone either way.
+  bool EndCutLine();
 
   const std::vector<TrackPoint>& points() const { return points_; }
   std::vector<TrackPoint> TakePoints() { return std::move(points_); }

@@ -119,10 +119,28 @@ Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const Flig
     ctx.ShowMessage(kCaptionTrackLog, error.Message());
     return Step::kFailed;
   }
-  // A flight whose last line never ended was cut off, not finished.
-  if (end == ReceiveEnd::kReadError || receiver.InLine()) {
+  if (end == ReceiveEnd::kReadError) {
     ctx.ShowMessage(kCaptionTrackLog, "E203 COM port read error");
     return Step::kFailed;
+  }
+  // A flight whose last line never ended was cut off, not finished: the
+  // records that came whole are the flight as far as it goes.
+  if (receiver.InLine()) {
+    const size_t partial = receiver.pendingLength();
+    const bool kept = receiver.EndCutLine();
+    if (raw != nullptr) {
+      if (kept) {
+        if (raw->back() != '\r') raw->push_back('\r');
+        raw->push_back('\n');
+      } else {
+        raw->resize(raw->size() - std::min(partial, raw->size()));
+      }
+    }
+    if (!receiver.points().empty())
+      ctx.ShowMessage(kCaptionTrackLog,
+                      FormatProgress("Flight cut off: % complete points kept",
+                                     static_cast<int64_t>(receiver.points().size())),
+                      MessageIcon::kWarning);
   }
   return Step::kOk;
 }
@@ -196,6 +214,8 @@ TransferResult FlytecReadTrackLog(TransferContext& ctx, const FlytecTiming& timi
     payload.log.hasBaroHeight = true;
     payload.log.sourceProtocol = ctx.protocol();
     payload.log.instrumentText.clear();
+    payload.log.modelName = info.model;
+    payload.log.identification = InstrumentIdentification(info.model, info.product.serialNumber);
     return TransferResult::Track(std::move(payload), code);
   } catch (const std::bad_alloc&) {
     ctx.ShowMessage("E201 Track log memory allocation", std::strerror(ENOMEM), MessageIcon::kInfo);

@@ -90,6 +90,8 @@ static Status DownloadTrackLog(GarminSession& s, TrackLog& out) {
   out.hasBaroHeight = false;
   out.sourceProtocol = ctx.protocol();
   out.instrumentText = s.description().substr(0, kInstrumentTextMax);
+  out.modelName = "Garmin";
+  out.identification = s.identification();
   return {};
 }
 

@@ -116,7 +116,10 @@ static Status UploadWaypoints(GarminSession& s, const WaypointList& list) {
 }
 
 Status GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out) {
-  return Report(s, kCaptionRead, DownloadWaypoints(s, mode, out));
+  Status done = Report(s, kCaptionRead, DownloadWaypoints(s, mode, out));
+  // The unit's text goes with its list, serial or USB alike.
+  if (done.ok() && out != nullptr) out->sourceText = s.description().substr(0, kInstrumentTextMax);
+  return done;
 }
 
 Status GarminUploadWaypoints(GarminSession& s, const WaypointList& list) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -550,6 +551,20 @@ std::string CommandLineHelp() {
   }
   out += "\n";
   return out;
+}
+
+bool ArgumentsAskForNoWindow(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments) {
+    if (argument.size() < 2 || argument[0] != '/') continue;
+    const size_t equals = argument.find('=');
+    std::string keyword = argument.substr(1, equals == std::string::npos ? std::string::npos : equals - 1);
+    for (char& c : keyword) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string_view value =
+        equals == std::string::npos ? std::string_view() : std::string_view(argument).substr(equals + 1);
+    if (keyword == "WIN" && value == "0") return true;
+    if (keyword == "IGC2KML" || keyword == "DAT2KML") return true;
+  }
+  return false;
 }
 
 std::optional<std::string> ReplaceDate(std::string_view name, uint32_t time, size_t maxLength) {

@@ -125,6 +125,11 @@ CmdParseResult ParseCommandLine(std::string_view text);
 // blanks.
 CmdParseResult ParseCommandLine(const std::vector<std::string>& arguments);
 
+// Whether the arguments ask for a run nobody watches (WIN=0) or a
+// conversion without a window, read without the rest of the line: one that
+// cannot be parsed still tells whether a person should see why.
+bool ArgumentsAskForNoWindow(const std::vector<std::string>& arguments);
+
 // Every occurrence of "$date" replaced by "%d%02d%02d" of `time`. Nothing
 // when the result would be longer than `maxLength`.
 std::optional<std::string> ReplaceDate(std::string_view name, uint32_t time, size_t maxLength = 259);

@@ -127,7 +127,10 @@ void CommandLineRunner::NotifyPosition(const TrackPoint& point) {
 }
 
 void CommandLineRunner::Begin() {
-  if (!run_.notifyName.empty()) notify_.Connect(run_.notifyName);
+  notify_.onDropped = [this](std::string_view text) {
+    app_.ShowMessage(Caption{kCaptionCommandLine}, text, BoxIcon::kWarning);
+  };
+  if (!run_.notifyName.empty()) notify_.Connect(run_.notifyName, notifyLimits);
   CommandLineRun r;
   r.hidden = run_.hidden();
   r.exitWhenDone = run_.exitWhenDone;
@@ -158,8 +161,16 @@ void CommandLineRunner::Fail(std::string_view text, std::string_view caption) {
 }
 
 void CommandLineRunner::Finish(bool ok) {
+  if (done_) return;
   if (!ok) failed_ = true;
   done_ = true;
+  // The last reports go out before the run lets go, within the channel's
+  // time-out.
+  notify_.Flush();
+  // A visible run that goes on as the person's window hands over here, on
+  // every path: from now on transfers are the person's own and the settings
+  // are theirs to keep. EXIT and hidden runs end the program instead.
+  if (!run_.exitWhenDone && !run_.hidden()) app_.EndCommandLineRun();
 }
 
 int CommandLineRunner::RunCommandLine() {
@@ -176,6 +187,12 @@ int CommandLineRunner::RunCommandLine() {
   switch (run_.operation) {
     case CmdOperation::kKmlLog:
     case CmdOperation::kIgcLog: {
+      // Found out now, not after a download the instrument may not give twice.
+      if (auto refused = CheckOutputFolder(run_)) {
+        Fail(*refused, run_.operation == CmdOperation::kIgcLog ? kCaptionSaveIgc : kCaptionSaveKml);
+        Finish(false);
+        return -1;
+      }
       const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
       if (!target || app_.transfers().DownloadTrackLog(target->protocol, target->baudRate) != 0) {
         Finish(false);
@@ -220,9 +237,7 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
     }
   }
   Finish(!failed_);
-  if (run_.exitWhenDone || run_.hidden()) return true;
-  app_.EndCommandLineRun();
-  return false;
+  return run_.exitWhenDone || run_.hidden();
 }
 
 void CommandLineRunner::SelectPartsToSave(std::vector<TrackPoint>& points) {
@@ -232,7 +247,7 @@ void CommandLineRunner::SelectPartsToSave(std::vector<TrackPoint>& points) {
   const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kTrackGapTime));
   const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
     SplitLogRequest request;
-    request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), "");
+    request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), app_.trackLog.modelName);
     for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
     auto chosen = ui.ChooseSplitParts(request);
     if (!chosen) return false;

@@ -47,6 +47,8 @@ class CommandLineRunner {
   std::function<void(int exitCode)> endProgram;
 
   void Notify(std::string_view text);
+  // The notify channel's time-out and queue; tests shorten them.
+  NotifyLimits notifyLimits;
 
  private:
   void Fail(std::string_view text, std::string_view caption);
@@ -75,6 +77,11 @@ class CommandLineRunner {
   bool anyReported_ = false;
   int64_t lastWaypointNotice_ = -1;
 };
+
+// The folder a download's file goes to exists and takes new files: the
+// refusal's text, or nothing. A folder named with "$date" is judged after
+// the download.
+std::optional<std::string> CheckOutputFolder(const CmdRun& run);
 
 // One line of key figures: date, duration, points, max height, distance.
 std::string FlightSummary(const std::vector<TrackPoint>& points);

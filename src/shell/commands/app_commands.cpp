@@ -249,7 +249,7 @@ std::vector<TrackPoint> AppState::CopySelectedTrackPoints() {
   if (!hiddenRun() && !(cmdRun_ && cmdRun_->noSplit)) {
     chooser = [this, &points](std::vector<TrackPart>& parts) {
       SplitLogRequest request;
-      request.title = SplitDialogTitle(settings_.Text(SettingId::kPortName), "");
+      request.title = SplitDialogTitle(settings_.Text(SettingId::kPortName), trackLog.modelName);
       // Newest first.
       for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
       auto chosen = ui_.ChooseSplitParts(request);

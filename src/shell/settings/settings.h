@@ -81,6 +81,9 @@ class SettingsStore {
 
   // Whether the value differs from what was loaded.
   bool Changed(SettingId id) const;
+  // Every value back to what was loaded: what a command-line run set (its
+  // port, say) is not the person's to keep.
+  void DiscardChanges() { values_ = shadows_; }
   bool loaded() const { return loaded_; }
   bool firstRun() const { return created_; }
   bool writable() const { return usable_ && !readOnly_; }

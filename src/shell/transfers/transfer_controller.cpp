@@ -318,6 +318,8 @@ void TransferController::AcceptTrackLog(uint64_t generation, TransferResult&& re
     trackLog.hasBaroHeight = in.hasBaroHeight;
     trackLog.sourceProtocol = in.sourceProtocol;
     trackLog.instrumentText = in.instrumentText.substr(0, kInstrumentTextMax);
+    trackLog.modelName = std::move(in.modelName);
+    trackLog.identification = std::move(in.identification);
     trackLog.saved = false;
     if (rules) {
       trackLog.sourceClassFlag = rules->utcTimes;

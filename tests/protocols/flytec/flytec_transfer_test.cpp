@@ -71,6 +71,9 @@ TEST_F(FlytecTransfer, OneFlightFromTheTrackList) {
   EXPECT_TRUE(track.log.hasBaroHeight);
   EXPECT_EQ(track.log.sourceProtocol, ProtocolType::kFlytec);
   EXPECT_TRUE(track.log.instrumentText.empty());
+  // The shell names the instrument in the split dialog with these.
+  EXPECT_EQ(track.log.modelName, "Compeo+");
+  EXPECT_EQ(track.log.identification, "Compeo+:10342");
   EXPECT_EQ(track.raw.text, instrument->FlightReply(1));
   EXPECT_EQ(track.raw.manufacturer, "FLY");
   EXPECT_EQ(track.raw.loggerSerial, "S01");
@@ -210,24 +213,74 @@ TEST_F(FlytecTransfer, BadChecksumInTheTrackList) {
   EXPECT_TRUE(screen.dialogTitles.empty());
 }
 
-TEST_F(FlytecTransfer, SilenceAndHangUpInTheMiddleOfAFlight) {
-  for (const bool hangUp : {false, true}) {
-    FlytecSimConfig config = ThreeFlights();
-    sim::FlytecInstrument replies(config);
-    const size_t before = replies.ProductReply().size() + replies.TrackListReply().size();
-    // Halfway through the 20th fix.
-    const size_t offset = before + replies.FlightReply(0).find("B120019") + 17;
+TEST_F(FlytecTransfer, AFlightCutOffKeepsItsCompleteRecords) {
+  FlytecSimConfig config = ThreeFlights();
+  sim::FlytecInstrument replies(config);
+  const size_t before = replies.ProductReply().size() + replies.TrackListReply().size();
+  const std::string flight = replies.FlightReply(0);
+  const size_t fix20 = flight.find("B120019");
+  const size_t lastLineEnd = flight.rfind("\r\n");
+  const struct {
+    const char* what;
+    size_t silenceAt;   // offset in the flight's reply
+    size_t points;      // kept
+    std::string raw;    // the instrument's text as kept
+  } cases[] = {
+      // Halfway through the 20th fix: the 19 before it are whole.
+      {"cut mid-line", fix20 + 17, 19, flight.substr(0, fix20)},
+      // The last line whole, only its CR LF missing.
+      {"no final line end", lastLineEnd, 40, flight},
+      {"final LF missing", lastLineEnd + 1, 40, flight},
+  };
+  for (const auto& c : cases) {
     InstrumentOptions options;
-    (hangUp ? options.faults.hangUpAt : options.faults.silenceFrom) = offset;
+    options.faults.silenceFrom = before + c.silenceAt;
     screen.Reset();
     screen.selection = std::vector<int32_t>{0};
     const RunOutcome out = ReadTrackLog(Serve(config, options));
 
-    EXPECT_TRUE(out.delivered);
-    EXPECT_FALSE(out.result.succeeded()) << hangUp;
-    EXPECT_TRUE(std::holds_alternative<std::monostate>(out.result.payload));
-    EXPECT_TRUE(ShowedMessage("Read GPS track log", "E203 COM port read error")) << hangUp;
-    UnregisterVirtualInstrument("flytec-SilenceAndHangUpInTheMiddleOfAFlight");
+    ASSERT_TRUE(out.delivered) << c.what;
+    ASSERT_TRUE(out.result.succeeded()) << c.what;
+    const auto& track = std::get<TrackLogPayload>(out.result.payload);
+    ExpectSamePoints(track.log.points,
+                     std::vector<TrackPoint>(config.flights[0].points.begin(),
+                                             config.flights[0].points.begin() + static_cast<ptrdiff_t>(c.points)));
+    EXPECT_EQ(track.raw.text, c.raw) << c.what;
+    EXPECT_TRUE(ShowedMessage("Read GPS track log",
+                              "Flight cut off: " + std::to_string(c.points) + " complete points kept"))
+        << c.what;
+    EXPECT_FALSE(ShowedMessage("Read GPS track log", "E203 COM port read error")) << c.what;
+    UnregisterVirtualInstrument("flytec-AFlightCutOffKeepsItsCompleteRecords");
+  }
+}
+
+TEST_F(FlytecTransfer, FlightsThatEndWithoutAWholeFixFail) {
+  FlytecSimConfig config = ThreeFlights();
+  sim::FlytecInstrument replies(config);
+  const std::string flight = replies.FlightReply(0);
+  const size_t before = replies.ProductReply().size() + replies.TrackListReply().size();
+  const struct {
+    bool hangUp;
+    size_t at;
+    const char* message;
+  } cases[] = {
+      // Cut inside the first fix: nothing complete came.
+      {false, flight.find("B120000") + 10, "No points detected"},
+      // The line itself died: a read that failed.
+      {true, flight.find("B120019") + 17, "E203 COM port read error"},
+  };
+  for (const auto& c : cases) {
+    InstrumentOptions options;
+    (c.hangUp ? options.faults.hangUpAt : options.faults.silenceFrom) = before + c.at;
+    screen.Reset();
+    screen.selection = std::vector<int32_t>{0};
+    const RunOutcome out = ReadTrackLog(Serve(config, options));
+    EXPECT_TRUE(out.delivered) << c.message;
+    EXPECT_FALSE(out.result.succeeded()) << c.message;
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(out.result.payload)) << c.message;
+    ASSERT_EQ(screen.Messages().size(), 1u) << c.message;
+    EXPECT_EQ(screen.Messages()[0].text, c.message);
+    UnregisterVirtualInstrument("flytec-FlightsThatEndWithoutAWholeFixFail");
   }
 }
 

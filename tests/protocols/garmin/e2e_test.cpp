@@ -52,6 +52,8 @@ TEST(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
     EXPECT_EQ(rec.products.front(), "");  // cleared first
     EXPECT_EQ(rec.products.back(), description);
     const auto& list = std::get<WaypointList>(r.payload);
+    // The unit's text goes with its waypoints.
+    EXPECT_EQ(list.sourceText, description);
     ASSERT_EQ(list.count(), 5);
     EXPECT_EQ(list.items[0].id, "LAUNCH");
     EXPECT_EQ(list.items[0].name, "VIRTUAL WAYPOINT");
@@ -145,6 +147,10 @@ TEST(GarminEndToEnd, LongTrackWithMissingAltitudesAndTimes) {
   ASSERT_EQ(log.count(), kPoints);
   EXPECT_EQ(log.source, TrackLogSource::kGarmin);
   EXPECT_EQ(log.instrumentText, sim::FindVirtualGarminProfile("d109")->description);
+  // What the split dialog's title names.
+  EXPECT_EQ(log.modelName, "Garmin");
+  EXPECT_EQ(log.identification,
+            ("Garmin: " + sim::FindVirtualGarminProfile("d109")->description).substr(0, 50));
   EXPECT_FALSE(log.hasBaroHeight);
   for (int i = 0; i < kPoints; ++i) {
     const TrackPoint& p = log.points[static_cast<size_t>(i)];
