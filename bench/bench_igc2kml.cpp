@@ -23,6 +23,7 @@
 #include "formats/igc_writer.h"
 #include "formats/kml_writer.h"
 #include "shell/command_line/command_line_run.h"
+#include "shell/settings/settings.h"
 
 namespace skylode {
 namespace {
@@ -81,9 +82,14 @@ void BM_Igc2Kml(benchmark::State& state) {
   run.operation = CmdOperation::kIgcToKml;
   run.fileName = igc.string();
   run.overwrite = true;
+  // The program's defaults, as on a first run.
+  SettingsPaths paths;
+  paths.userFile = (BenchDir() / "settings.ini").string();
+  paths.documentsDir = BenchDir().string();
+  const SettingsStore settings(paths);
   for (auto _ : state) {
     std::ostringstream report, errors;
-    if (ConvertIgcToKml(run, report, errors) != 0) state.SkipWithError(errors.str().c_str());
+    if (ConvertIgcToKml(run, settings, report, errors) != 0) state.SkipWithError(errors.str().c_str());
   }
   state.SetLabel(kTracks[which].name);
   state.counters["fixes"] = static_cast<double>(kTracks[which].fixes);
