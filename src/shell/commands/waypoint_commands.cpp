@@ -19,7 +19,6 @@ namespace skylode {
 namespace {
 
 constexpr char kCaptionSaveLogAs[] = "Save track log";
-constexpr char kCaptionSaveGpxTrack[] = "Save GPX track log file";
 constexpr char kCaptionSaveCtrGpx[] = "Save CTR(s) in .gpx file";
 
 struct WaypointExportRow {
