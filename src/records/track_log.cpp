@@ -21,6 +21,12 @@ TimeOrderResult CheckTimeOrder(const TrackPoint* points, size_t count) {
 
 namespace skylode {
 
+void DetachFromInstrument(TrackLog& log) {
+  log.source = TrackLogSource::kFile;
+  log.instrumentText.clear();
+  log.gRecordValid = false;
+}
+
 void ClearTrackLog(TrackLog& log, RawIgcBuffer& raw) {
   log.points.clear();
   log.points.shrink_to_fit();

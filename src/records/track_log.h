@@ -71,6 +71,11 @@ struct TrackLog {
   bool empty() const { return points.empty(); }
 };
 
+// The log is no longer what its instrument delivered (its positions were
+// changed): it counts as read from a file, names no instrument and is never
+// signed.
+void DetachFromInstrument(TrackLog& log);
+
 struct TimeOrderResult {
   int32_t badPoints = 0;
   int32_t firstBadIndex = -1;  // 0-based; -1 when none

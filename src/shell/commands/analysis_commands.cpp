@@ -243,11 +243,9 @@ void RotateTrackCommand(AppState& app, RotationPositions& positions) {
   ClearTrackLog(app.trackLog, app.rawIgc);
   app.trackLog.points = std::move(points);
   app.trackLog.hasBaroHeight = hasBaro;
-  app.trackLog.source = TrackLogSource::kFile;
-  app.trackLog.instrumentText.clear();
   // Moved positions are no longer what the instrument recorded: a security
   // record over them would vouch for a track nobody flew.
-  app.trackLog.gRecordValid = false;
+  DetachFromInstrument(app.trackLog);
   app.trackLog.saved = false;
   app.SetViewMode(ViewMode::kTrackLog, true);
 }

@@ -152,7 +152,6 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
   ClearTrackLog(app.trackLog, app.rawIgc);
   TrackLog log;
   log.points = std::move(result.points);
-  log.source = TrackLogSource::kFile;
   log.sourceClassFlag = result.timesUtc;
   log.hasBaroHeight = result.hasPressure;
   log.gRecordValid = false;

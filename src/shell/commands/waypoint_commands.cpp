@@ -202,7 +202,6 @@ int OpenGpxTrackLog(AppState& app, const std::string& path) {
   ClearTrackLog(app.trackLog, app.rawIgc);
   TrackLog log;
   log.points = std::move(points);
-  log.source = TrackLogSource::kFile;
   app.trackLog = std::move(log);
   app.SetViewMode(ViewMode::kTrackLog, true);
   app.ui().SetStatusLine(std::to_string(count) + " positions read");
