@@ -39,6 +39,7 @@ struct SweepRun {
   TransferResult result;
   std::vector<Shown> messages;
   std::vector<sim::GarminRecord> stored;  // the unit's waypoints afterwards
+  std::vector<std::vector<sim::GarminRecord>> tracks;  // the tracks it took
 };
 
 // One run of `worker` against a unit with the fault at `at`.
@@ -59,6 +60,7 @@ SweepRun RunOnce(const sim::VirtualGarminOptions& options, std::optional<std::pa
   run.result = rig.Run(worker, rig.Request(access, std::move(input)), rec, nullptr, FastTimeouts(kSweepTimeoutMs));
   run.messages = rec.messages;
   run.stored = rig.unit().Waypoints();
+  run.tracks = rig.unit().UploadedTracks();
   if (bytesSent) *bytesSent = rig.instrument().BytesSent();
   return run;
 }
@@ -143,6 +145,43 @@ TEST(GarminFaultSweep, WaypointUploadEndsWithAMessageOrAllWaypointsStored) {
       const GarminPacket sent = GarminWaypointToPacket(108, list.items[k]);
       EXPECT_EQ(run.stored[k].data, std::vector<uint8_t>(sent.payload().begin(), sent.payload().end()));
     }
+  }
+}
+
+// Two airspaces as two logs: a run ends with a message, or with both
+// outlines in the unit; a failure never claims success for what got through.
+TEST(GarminFaultSweep, CtrUploadEndsWithAMessageOrEveryAreaStored) {
+  CtrList list;
+  for (int k = 0; k < 2; ++k) {
+    CtrArea a;
+    a.name = k == 0 ? "ONE" : "TWO";
+    a.selected = true;
+    // A triangle: four points with the closing one, a short upload.
+    for (const LatLonDegrees& p : {LatLonDegrees{47.0 + k, 8}, {47.01 + k, 8}, {47.0 + k, 8.01}}) {
+      CtrSegment s;
+      s.centre = p;
+      a.segments.push_back(s);
+    }
+    list.areas.push_back(a);
+  }
+  const sim::VirtualGarminOptions options = ProfileOptions("d109");
+  size_t total = 0;
+  const SweepRun clean = RunOnce(options, std::nullopt, AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs, &total);
+  ASSERT_TRUE(clean.result.succeeded());
+  ASSERT_EQ(clean.tracks.size(), 2u);
+  const auto runs = Sweep(total, [&](Fault f, size_t at) {
+    return RunOnce(options, std::pair{f, at}, AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs);
+  });
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE((i < total ? "hang-up at " : "corrupt at ") + std::to_string(i % total));
+    const SweepRun& run = runs[i];
+    if (!run.result.succeeded()) {
+      ExpectFailureShown(run);
+      continue;
+    }
+    EXPECT_GE(i, total);
+    EXPECT_TRUE(run.messages.empty());
+    EXPECT_EQ(run.tracks, clean.tracks);
   }
 }
 
