@@ -10,6 +10,7 @@
 #include "formats/file_io.h"
 #include "formats/openair.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/waypoint_commands.h"
 
 namespace skylode::test {
 namespace {
@@ -204,6 +205,22 @@ TEST_F(CtrCommandsTest, ShowAsWaypointsAppendsOrReplaces) {
   ui.messageAnswers = {MessageAnswer::kNo};
   app.RunCommand(cmd::kShowCtrAsWaypoints);
   EXPECT_EQ(app.waypoints.count(), 37);
+}
+
+// The GPX airspace file: names and heights escaped, every outline drawn.
+TEST_F(CtrCommandsTest, GpxOutputEscapesTextsAndDrawsTheOutline) {
+  Open(File("a.txt", "AN A & <B> \"C\"\r\nAL 1000 ft <AGL>\r\nAH FL100\r\nV X=46:00:00 N 7:00:00 E\r\nDC 2\r\n"));
+  app.RunCommand(cmd::kReadCtrFile);
+  Select({0});
+  ui.saveAnswers.push_back(FileAnswer{dir / "air.gpx", 1});
+  WriteCtrGpxCommand(app);
+  Result<std::string> gpx = ReadWholeFile(dir / "air.gpx");
+  ASSERT_TRUE(gpx.ok());
+  EXPECT_NE(gpx->find("<name>A &amp; &lt;B&gt; &quot;C&quot;</name>"), std::string::npos);
+  EXPECT_EQ(gpx->find("<B>"), std::string::npos);
+  size_t points = 0;
+  for (size_t at = gpx->find("<trkpt "); at != std::string::npos; at = gpx->find("<trkpt ", at + 1)) ++points;
+  EXPECT_EQ(points, 37u);
 }
 
 }  // namespace
