@@ -449,43 +449,19 @@ TEST_F(CtrEndToEnd, DownloadThroughXoffBurstsAndCutOffLists) {
 TransferResult RunDirect(const FlytecSimConfig& config, const InstrumentOptions& options, TransferCallbacks cb,
                          AccessType access, TransferInput input, std::shared_ptr<sim::FlytecSimLog> log,
                          std::shared_ptr<AbortSignal> abort = nullptr) {
-  std::string error;
-  auto instrument = sim::StartVirtualFlytec(config, options, error, log);
-  if (!instrument) {
-    ADD_FAILURE() << error;
-    return TransferResult::Failure();
-  }
-  PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:sweep", 57600, true);
-  if (!opened.port) {
-    ADD_FAILURE() << opened.error;
-    return TransferResult::Failure();
-  }
   TransferRequest req;
   req.access = access;
-  req.protocol = ProtocolType::kFlytec;
-  req.portName = "sim:sweep";
   req.settings.connectAttempts = 2;
   req.input = std::move(input);
-  TransferContext ctx(std::move(req), std::move(cb), std::move(abort));
-  ctx.SetTrace(nullptr);
-  ctx.AttachPort(std::move(opened.port));
+  std::optional<DirectLine> line = OpenDirect(config, options, std::move(req), std::move(cb), std::move(abort), log);
+  if (!line) return TransferResult::Failure();
   FlytecTiming t = CtrTiming();
   t.productReplyWindow = 150ms;
   t.ctrAckSilence = 150ms;
   t.ctrListSilence = 150ms;
-  if (access == AccessType::kUploadAirspaces) return FlytecSendCtrs(ctx, t);
-  if (access == AccessType::kSendWaypoints) return FlytecSendWaypoints(ctx, t);
-  return FlytecReadCtrs(ctx, t);
-}
-
-void ForEachInParallel(size_t count, const std::function<void(size_t)>& run) {
-  std::atomic<size_t> next{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t)
-    threads.emplace_back([&] {
-      for (size_t i = next++; i < count; i = next++) run(i);
-    });
-  for (auto& t : threads) t.join();
+  if (access == AccessType::kUploadAirspaces) return FlytecSendCtrs(*line->ctx, t);
+  if (access == AccessType::kSendWaypoints) return FlytecSendWaypoints(*line->ctx, t);
+  return FlytecReadCtrs(*line->ctx, t);
 }
 
 CtrList ShortList() {
@@ -563,12 +539,7 @@ TEST(FlytecCtrSweep, AbortAtEveryStep) {
     ForEachInParallel(steps - 1, [&](size_t k) {
       Screen screen;
       auto abort = std::make_shared<AbortSignal>();
-      TransferCallbacks cb = screen.Callbacks();
-      auto shown = std::make_shared<size_t>(0);
-      cb.onStatus = [k, abort, shown, status = cb.onStatus](std::string_view t) {
-        status(t);
-        if ((*shown)++ == k) abort->Request();
-      };
+      TransferCallbacks cb = AbortAtStatus(screen, k, abort);
       const TransferResult r =
           RunDirect(config, {}, cb, access, input, std::make_shared<sim::FlytecSimLog>(), abort);
       EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << static_cast<int>(access) << " at " << k;
