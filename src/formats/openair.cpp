@@ -383,9 +383,12 @@ const std::string_view kNewCtrTemplate =
 
 std::string CutCtrText(std::string_view text, size_t max) {
   if (text.size() <= max) return std::string(text);
-  size_t n = max;
-  // Back off over continuation bytes to the start of the cut sequence.
-  while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  const auto byte = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+  // A sequence that the cut would split goes whole; stray continuation
+  // bytes (no UTF-8 at all) are cut where they stand.
+  size_t k = max;
+  while (k > 0 && max - k < 3 && (byte(k) & 0xC0) == 0x80) --k;
+  const size_t n = (byte(max) & 0xC0) == 0x80 && (byte(k) & 0xC0) == 0xC0 ? k : max;
   return std::string(text.substr(0, n));
 }
 

@@ -229,6 +229,10 @@ TEST(OpenAirReader, LongTextsAreCutOnACharacterBoundary) {
   const CtrList list = Read("AN " + name + "\nDP 47:00:00 N 8:00:00 E\n");
   ASSERT_EQ(list.count(), 1);
   EXPECT_EQ(list.areas[0].name, std::string(49, 'x'));
+  // Bytes that are no UTF-8 are cut where they stand, never to nothing.
+  const CtrList stray = Read("AN " + std::string(60, '\xB2') + "\nDP 47:00:00 N 8:00:00 E\n");
+  ASSERT_EQ(stray.count(), 1);
+  EXPECT_EQ(stray.areas[0].name, std::string(50, '\xB2'));
 }
 
 CtrArea ArcArea() {
