@@ -64,11 +64,14 @@ std::optional<Columns> FindColumns(std::string_view header, char separator) {
   Columns c;
   c.separator = separator;
   const std::vector<std::string_view> names = SplitFields(header, separator);
+  size_t dateOnly = kNone, timeOnly = kNone;
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string name = Upper(Unquoted(names[i]));
     const auto has = [&name](std::string_view piece) { return name.find(piece) != std::string::npos; };
-    if (c.time == kNone && (has("TIME") || has("DATE"))) {
-      c.time = i;
+    if (has("TIME") || has("DATE")) {
+      if (c.time == kNone) c.time = i;
+      if (dateOnly == kNone && !has("TIME")) dateOnly = i;
+      if (timeOnly == kNone && !has("DATE")) timeOnly = i;
     } else if (c.latitude == kNone && has("LATITUDE")) {
       c.latitude = i;
     } else if (c.longitude == kNone && has("LONGITUDE")) {
@@ -77,14 +80,15 @@ std::optional<Columns> FindColumns(std::string_view header, char separator) {
       c.height = i;
     } else if (c.baro == kNone && name == "H-BARO") {
       c.baro = i;
-    } else if (c.clock == kNone && c.time != kNone && has("TIME") && !has("DATE")) {
-      c.clock = i;
     }
   }
   if (c.time == kNone || c.latitude == kNone || c.longitude == kNone) return std::nullopt;
-  // A separate time column counts only beside a date alone ("Date" and
-  // "Time", as column programs write them).
-  if (c.clock != kNone && Upper(Unquoted(names[c.time])).find("TIME") != std::string::npos) c.clock = kNone;
+  // A date alone and a time of day alone ("Date" and "Time", as column
+  // programs write them) make the time together.
+  if (dateOnly != kNone && timeOnly != kNone && (c.time == dateOnly || c.time == timeOnly)) {
+    c.time = dateOnly;
+    c.clock = timeOnly;
+  }
   for (size_t column : {c.time, c.clock, c.latitude, c.longitude, c.height, c.baro})
     if (column != kNone) c.needed = std::max(c.needed, column + 1);
   return c;

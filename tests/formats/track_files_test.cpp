@@ -104,6 +104,9 @@ TEST(CsvTrack, OtherProgramsColumns) {
       {"date and time columns, quoted names, other columns between",
        Lines({"No,\"Latitude\",Longitude,Altitude,Name,Date,Time", "1,46.5,7.25,1500.0,A,2010/05/05,12:00:00",
               "   ", "2,46.501,7.251,-12.3,B,2010/05/05,12:00:05"})},
+      {"time column before the date column",
+       Lines({"Time;Date;Latitude;Longitude;Altitude", "12:00:00;2010-05-05;46,5;7,25;1500",
+              "12:00:05;2010-05-05;46,501;7,251;-12,3"})},
       {"byte-order mark, LF lines, height in a 'Height' column",
        "\xEF\xBB\xBFtime,LATITUDE,longitude,height\n2010-05-05T14:00:00+02:00,46.5,7.25,1500\n\n"
        "2010-05-05T12:00:05,46.501,7.251,-12.3\n"},
