@@ -2,26 +2,16 @@
 // never a crash, a read outside the bytes or a huge allocation.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string_view>
 
-#include "formats/track_files.h"
+#include "track_result_check.h"
 
 using namespace skylode;
-
-namespace {
-
-template <typename T>
-void Check(const Result<T>& r, size_t count) {
-  if (r.ok() && count == 0) abort();
-  if (!r.ok() && r.error().text.empty()) abort();
-}
-
-}  // namespace
+using fuzz::CheckTrackResult;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Result<std::vector<TrackPoint>> mps = ReadMapSourceTrack(std::span<const uint8_t>(data, size));
-  Check(mps, mps.ok() ? mps->size() : 0);
+  CheckTrackResult(mps, mps.ok() ? mps->size() : 0);
   return 0;
 }
