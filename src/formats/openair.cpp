@@ -117,6 +117,15 @@ bool Comma(std::string_view s, size_t& i) {
   return true;
 }
 
+// "km" or "KM" at s[i] (after blanks): moves past it.
+bool Kilometres(std::string_view s, size_t& i) {
+  size_t j = i;
+  SkipBlanks(s, j);
+  if (j + 1 >= s.size() || !((s[j] == 'k' && s[j + 1] == 'm') || (s[j] == 'K' && s[j + 1] == 'M'))) return false;
+  i = j + 2;
+  return true;
+}
+
 std::optional<int32_t> RadiusMetres(double value, bool kilometres) {
   if (!(value > 0) || value >= 10000) return std::nullopt;
   const auto metres = static_cast<int32_t>(value * (kilometres ? kKilometre : kNauticalMile) + 0.5);
@@ -271,13 +280,7 @@ class Reader {
       SkipBlanks(arg, i);
       const std::optional<double> r = ParseNumber(arg, i, false);
       std::optional<int32_t> radius;
-      if (r) {
-        size_t j = i;
-        SkipBlanks(arg, j);
-        const bool km = j + 1 < arg.size() && ((arg[j] == 'k' && arg[j + 1] == 'm') || (arg[j] == 'K' && arg[j + 1] == 'M'));
-        if (km) i = j + 2;
-        radius = RadiusMetres(*r, km);
-      }
+      if (r) radius = RadiusMetres(*r, Kilometres(arg, i));
       std::optional<double> from, to;
       if (radius && Comma(arg, i) && (from = ParseNumber(arg, i, false)) && Comma(arg, i) &&
           (to = ParseNumber(arg, i, false)) && AtValueEnd(arg, i) && *from <= 360 && *to <= 360) {
@@ -439,12 +442,7 @@ std::optional<int32_t> ParseOpenAirRadius(std::string_view s) {
   SkipBlanks(s, i);
   const std::optional<double> value = ParseNumber(s, i, true);
   if (!value) return std::nullopt;
-  SkipBlanks(s, i);
-  bool km = false;
-  if (i + 1 < s.size() && ((s[i] == 'k' && s[i + 1] == 'm') || (s[i] == 'K' && s[i + 1] == 'M'))) {
-    km = true;
-    i += 2;
-  }
+  const bool km = Kilometres(s, i);
   if (!AtValueEnd(s, i)) return std::nullopt;
   return RadiusMetres(*value, km);
 }

@@ -149,7 +149,9 @@ std::string InstrumentField(std::string_view text, size_t width) {
 
 std::string WaypointSentence(const Waypoint& w, int mode) {
   const GeoPosition g = SemicirclesToRadians(w.latitude, w.longitude);
-  const auto milli = [](double radians) { return static_cast<int64_t>(std::fabs(radians) * kRadiansToMilliMinutes + 0.5); };
+  const auto milli = [](double radians) {
+    return static_cast<int64_t>(std::fabs(radians) * kRadiansToMilliMinutes + 0.5);
+  };
   const int64_t lat = milli(g.latitude), lon = milli(g.longitude);
   std::string text = mode == 3 ? w.id : mode == 2 ? w.id + " " + w.name : w.name;
   char body[96];

@@ -87,6 +87,33 @@ void ExpectFailureShown(const SweepRun& run) {
   EXPECT_TRUE(KnownFailureText(run.messages[0].text)) << run.messages[0].text;
 }
 
+// A clean run of the upload, then the sweep: each run fails with one of the
+// operation's messages or passes `check` on what the unit took (with the
+// clean run beside it). Returns the clean run.
+SweepRun SweepUpload(const sim::VirtualGarminOptions& options, AccessType access, const TransferInput& input,
+                     TransferResult (*worker)(TransferContext&, GarminTimeouts),
+                     const std::function<void(const SweepRun& run, const SweepRun& clean)>& check) {
+  size_t total = 0;
+  SweepRun clean = RunOnce(options, std::nullopt, access, input, worker, &total);
+  EXPECT_TRUE(clean.result.succeeded());
+  if (!clean.result.succeeded()) return clean;
+  const auto runs =
+      Sweep(total, [&](Fault f, size_t at) { return RunOnce(options, std::pair{f, at}, access, input, worker); });
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE((i < total ? "hang-up at " : "corrupt at ") + std::to_string(i % total));
+    const SweepRun& run = runs[i];
+    if (!run.result.succeeded()) {
+      ExpectFailureShown(run);
+      continue;
+    }
+    // After a hang-up nothing can come through.
+    EXPECT_GE(i, total);
+    EXPECT_TRUE(run.messages.empty());
+    check(run, clean);
+  }
+  return clean;
+}
+
 TEST(GarminFaultSweep, TrackDownloadEndsWithAMessageOrTheRightPoints) {
   const sim::VirtualGarminOptions options = ProfileOptions("d109", 3);
   size_t total = 0;
@@ -125,27 +152,14 @@ TEST(GarminFaultSweep, WaypointUploadEndsWithAMessageOrAllWaypointsStored) {
   WaypointList list;
   list.items.push_back({1000, 2000, 30, "A1", "FIRST", 0, 5});
   list.items.push_back({3000, 4000, 40, "B2", "SECOND", 0, 6});
-  const sim::VirtualGarminOptions options = ProfileOptions("d108");
-  size_t total = 0;
-  ASSERT_TRUE(RunOnce(options, std::nullopt, AccessType::kSendWaypoints, list, GarminSendWaypoints, &total)
-                  .result.succeeded());
-  const auto runs = Sweep(total, [&](Fault f, size_t at) {
-    return RunOnce(options, std::pair{f, at}, AccessType::kSendWaypoints, list, GarminSendWaypoints);
-  });
-  for (size_t i = 0; i < runs.size(); ++i) {
-    SCOPED_TRACE((i < total ? "hang-up at " : "corrupt at ") + std::to_string(i % total));
-    const SweepRun& run = runs[i];
-    if (!run.result.succeeded()) {
-      ExpectFailureShown(run);
-      continue;
-    }
-    EXPECT_TRUE(run.messages.empty());
+  const auto check = [&](const SweepRun& run, const SweepRun&) {
     ASSERT_EQ(run.stored.size(), 2u);
     for (size_t k = 0; k < 2; ++k) {
       const GarminPacket sent = GarminWaypointToPacket(108, list.items[k]);
       EXPECT_EQ(run.stored[k].data, std::vector<uint8_t>(sent.payload().begin(), sent.payload().end()));
     }
-  }
+  };
+  SweepUpload(ProfileOptions("d108"), AccessType::kSendWaypoints, list, GarminSendWaypoints, check);
 }
 
 // Two airspaces as two logs: a run ends with a message, or with both
@@ -164,25 +178,10 @@ TEST(GarminFaultSweep, CtrUploadEndsWithAMessageOrEveryAreaStored) {
     }
     list.areas.push_back(a);
   }
-  const sim::VirtualGarminOptions options = ProfileOptions("d109");
-  size_t total = 0;
-  const SweepRun clean = RunOnce(options, std::nullopt, AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs, &total);
-  ASSERT_TRUE(clean.result.succeeded());
-  ASSERT_EQ(clean.tracks.size(), 2u);
-  const auto runs = Sweep(total, [&](Fault f, size_t at) {
-    return RunOnce(options, std::pair{f, at}, AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs);
-  });
-  for (size_t i = 0; i < runs.size(); ++i) {
-    SCOPED_TRACE((i < total ? "hang-up at " : "corrupt at ") + std::to_string(i % total));
-    const SweepRun& run = runs[i];
-    if (!run.result.succeeded()) {
-      ExpectFailureShown(run);
-      continue;
-    }
-    EXPECT_GE(i, total);
-    EXPECT_TRUE(run.messages.empty());
-    EXPECT_EQ(run.tracks, clean.tracks);
-  }
+  const SweepRun clean =
+      SweepUpload(ProfileOptions("d109"), AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs,
+                  [](const SweepRun& run, const SweepRun& clean) { EXPECT_EQ(run.tracks, clean.tracks); });
+  EXPECT_EQ(clean.tracks.size(), 2u);
 }
 
 }  // namespace
