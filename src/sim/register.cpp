@@ -4,6 +4,7 @@
 #include "sim/echo_instrument.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/mtk/mtk_instrument.h"
 #include "sim/virtual_instrument.h"
 
 namespace skylode::sim {
@@ -24,6 +25,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualMtk();
 }
 
 }  // namespace skylode::sim
