@@ -71,7 +71,14 @@ void MtkSession::ReadLoop() {
       const char c = static_cast<char>(buffer[i]);
       switch (state) {
         case State::kSkipToLf:
-          if (c == '\n') state = State::kLineStart;
+          // A '$' starts a sentence here too: a line end lost on the line
+          // must not cost the next reply as well. The checksum still judges it.
+          if (c == '\n') {
+            state = State::kLineStart;
+          } else if (c == '$') {
+            line.clear();
+            state = State::kSentence;
+          }
           break;
         case State::kLineStart:
           if (c == '$') {

@@ -216,6 +216,8 @@ TransferResult MtkReadTrackLog(TransferContext& ctx, const MtkTiming& timing) {
     identification = run.identification;
     run.session.Stop();  // joined before the port and the image go
   }
+  // An abort that came while logging was put back still wins.
+  if (code == 0 && ctx.aborted()) code = kAborted;
   if (code != 0) {
     ShowError(ctx, code);
     return code == kAborted || ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
@@ -230,7 +232,10 @@ TransferResult MtkReadTrackLog(TransferContext& ctx, const MtkTiming& timing) {
     ctx.ShowMessage("Parse log data", "No points detected", MessageIcon::kWarning);
     return TransferResult::Failure();
   }
-  if (ctx.aborted()) return TransferResult::Cancelled();
+  if (ctx.aborted()) {
+    ctx.Status("Transfer aborted");
+    return TransferResult::Cancelled();
+  }
   TrackLogPayload payload;
   payload.log.points = std::move(parsed.points);
   payload.log.source = TrackLogSource::kMtk;
@@ -263,6 +268,7 @@ TransferResult MtkEraseLog(TransferContext& ctx, const MtkTiming& timing) {
     if (code == 0) code = restore;
     run.session.Stop();
   }
+  if (code == 0 && ctx.aborted()) code = kAborted;
   if (code != 0) {
     ShowError(ctx, code);
     return code == kAborted || ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
