@@ -4,6 +4,7 @@
 #include "sim/echo_instrument.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/magellan/magellan_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
 #include "sim/virtual_instrument.h"
 
@@ -26,6 +27,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
   RegisterVirtualMtk();
+  RegisterVirtualMagellan();
 }
 
 }  // namespace skylode::sim
