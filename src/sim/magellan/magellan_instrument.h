@@ -34,6 +34,10 @@ struct MagellanSimLog {
     std::lock_guard lock(mutex);
     return received;
   }
+  bool UploadEnded() const {
+    std::lock_guard lock(mutex);
+    return uploadEnded;
+  }
   std::vector<std::string> Faults() const {
     std::lock_guard lock(mutex);
     return faults;
