@@ -93,6 +93,13 @@ void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatistic
 
 ExistingFileAnswer QtUi::AskExistingFile(std::string_view p) { return AskExistingFileBox(Owner(), p); }
 
+ModifyIdAnswer QtUi::AskModifyWaypointId(std::string_view id) {
+  ModifyWaypointIdDialog dialog(id, Owner());
+  // Closed without a button: the read stops, as Cancel.
+  if (dialog.exec() != QDialog::Accepted) return ModifyIdAnswer::kCancel;
+  return dialog.Answer();
+}
+
 QWidget* QtUi::Owner() const {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;
   return window_;
