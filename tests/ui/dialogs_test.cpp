@@ -211,7 +211,7 @@ TEST_F(DialogTest, ModifyWaypointIdAsksAboutEachRefusedId) {
   Start();
   ModalWatcher watcher;
   WaypointList file;
-  for (const char* id : {"forcla", "GOOD", "planfait"}) {
+  for (const char* id : {"TOOLONG", "GOOD", "A.B"}) {
     Waypoint w;
     w.id = id;
     w.name = "SOMEWHERE";
@@ -228,10 +228,10 @@ TEST_F(DialogTest, ModifyWaypointIdAsksAboutEachRefusedId) {
     std::vector<std::string> shownIds;
     std::vector<std::string> ids;  // the list afterwards; empty: nothing read
   } cases[] = {
-      {"yes, yes", {ModifyIdAnswer::kYes, ModifyIdAnswer::kYes}, {"forcla", "planfait"}, {"FORCLA", "GOOD", "PLANFA"}},
-      {"yes to all", {ModifyIdAnswer::kYesToAll}, {"forcla"}, {"FORCLA", "GOOD", "PLANFA"}},
-      {"skip, yes", {ModifyIdAnswer::kSkip, ModifyIdAnswer::kYes}, {"forcla", "planfait"}, {"GOOD", "PLANFA"}},
-      {"cancel", {ModifyIdAnswer::kCancel}, {"forcla"}, {}},
+      {"yes, yes", {ModifyIdAnswer::kYes, ModifyIdAnswer::kYes}, {"TOOLONG", "A.B"}, {"TOOLON", "GOOD", "A-B"}},
+      {"yes to all", {ModifyIdAnswer::kYesToAll}, {"TOOLONG"}, {"TOOLON", "GOOD", "A-B"}},
+      {"skip, yes", {ModifyIdAnswer::kSkip, ModifyIdAnswer::kYes}, {"TOOLONG", "A.B"}, {"GOOD", "A-B"}},
+      {"cancel", {ModifyIdAnswer::kCancel}, {"TOOLONG"}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -134,6 +134,14 @@ TEST_F(FlytecTransfer, ThreeFlightsNewestFirstAreMerged) {
   EXPECT_TRUE(screen.SawStatus("95 points received"));
 }
 
+FlightStatistics StatisticsOf(const TrackLog& log) {
+  FlightStatistics stats;
+  stats.points = log.points;
+  stats.pressureFlag = log.hasBaroHeight;
+  ComputeFlightStatistics(stats);
+  return stats;
+}
+
 TEST_F(FlytecTransfer, FixesWithoutA3DPositionAreMarked) {
   // Two flights with fixes the receiver logged without a 3-D position (GNSS
   // altitude 0): in the middle of one, at the start of the other, which is
@@ -160,10 +168,7 @@ TEST_F(FlytecTransfer, FixesWithoutA3DPositionAreMarked) {
   EXPECT_NE(track.raw.text.find("EV0125000000\r\n"), std::string::npos) << "the instrument's text is kept";
 
   // What the analysis makes of it: no height the instrument did not measure.
-  FlightStatistics stats;
-  stats.points = track.log.points;
-  stats.pressureFlag = track.log.hasBaroHeight;
-  ComputeFlightStatistics(stats);
+  const FlightStatistics stats = StatisticsOf(track.log);
   EXPECT_GE(stats.minHeight, 1250);
   EXPECT_LT(stats.maxClimb, 5.0);
   EXPECT_GT(stats.minClimb, -5.0);
@@ -192,10 +197,7 @@ TEST_F(FlytecTransfer, RealFlightWithUnmeasuredFixes) {
   int unmeasured = 0;
   for (const TrackPoint& p : track.log.points) unmeasured += (p.flags & kTrackPointNoGpsHeight) != 0;
   EXPECT_EQ(unmeasured, 34);
-  FlightStatistics stats;
-  stats.points = track.log.points;
-  stats.pressureFlag = track.log.hasBaroHeight;
-  ComputeFlightStatistics(stats);
+  const FlightStatistics stats = StatisticsOf(track.log);
   EXPECT_GT(stats.minHeight, 50);
   EXPECT_LE(stats.maxClimb, 20.0);
   EXPECT_GE(stats.minClimb, -20.0);
