@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 
+#include "ui/ctr_dialogs.h"
 #include "ui/dialogs.h"
 #include "ui/igc_dialogs.h"
 #include "ui/rotate_dialog.h"
@@ -98,6 +99,17 @@ ModifyIdAnswer QtUi::AskModifyWaypointId(std::string_view id) {
   // Closed without a button: the read stops, as Cancel.
   if (dialog.exec() != QDialog::Accepted) return ModifyIdAnswer::kCancel;
   return dialog.Answer();
+}
+
+bool QtUi::EditCtr(const CtrEditRequest& request) {
+  EditCtrDialog dialog(Owner(), request);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtUi::NotifyCtr(std::string_view text) {
+  CtrNotificationDialog dialog(Owner(), Q(text));
+  dialog.exec();
+  return dialog.skipFurther();
 }
 
 QWidget* QtUi::Owner() const {

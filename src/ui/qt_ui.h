@@ -53,6 +53,8 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
+  bool EditCtr(const CtrEditRequest& request) override;
+  bool NotifyCtr(std::string_view text) override;
 
   // DispatcherHost
   void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override;
