@@ -68,7 +68,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       {{"/GPS=MLRC", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/GPS=TOPNAV", "/IGC_LOG=out/"}, "Unsupported GPS for IGC track log download"},
       {{"/GPS=GRAVITER", "/IGC_LOG=out/"}, "Unsupported GPS for IGC track log download"},
-      {{"/GPS=MAGELLAN", "/RD_WPT=w.wpt"}, "Unsupported GPS for waypoint download"},
+      {{"/GPS=LOGIT", "/RD_WPT=w.wpt"}, "Unsupported GPS for waypoint download"},
       {{"/GPS=MTK", "/WR_WPT=w.wpt"}, "Unsupported GPS for track log upload"},
       {{"/GPS=FLYMASTER", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/GPS=GARMIN", "/USERNAME=Jo"}, "Unsupported GPS for username upload"},
