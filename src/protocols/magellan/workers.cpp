@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "access/sentence.h"
+#include "protocols/family.h"
 #include "protocols/magellan/sentences.h"
 #include "records/calendar.h"
 
@@ -141,7 +142,7 @@ ReadEnd ReadSentences(TransferContext& ctx, const MagellanTiming& timing, std::s
 MagellanTiming ScaledTiming(double scale) {
   MagellanTiming t;
   for (milliseconds* d : {&t.productWindow, &t.afterProduct, &t.silence, &t.waypointPause})
-    *d = milliseconds(static_cast<int64_t>(static_cast<double>(d->count()) * scale + 0.5));
+    *d = ScaledWait(*d, scale);
   return t;
 }
 

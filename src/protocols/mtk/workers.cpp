@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "protocols/family.h"
 #include "protocols/mtk/log_parser.h"
 #include "protocols/mtk/session.h"
 
@@ -164,7 +165,7 @@ bool Open(TransferContext& ctx) { return ctx.hasPort() || ctx.OpenPort(115200, f
 MtkTiming ScaledTiming(double scale) {
   MtkTiming t;
   for (milliseconds* d : {&t.productWait, &t.replyWait, &t.afterProduct, &t.betweenSteps, &t.eraseStep})
-    *d = milliseconds(static_cast<int64_t>(static_cast<double>(d->count()) * scale + 0.5));
+    *d = ScaledWait(*d, scale);
   return t;
 }
 
