@@ -137,6 +137,34 @@ ReadEnd ReadSentences(TransferContext& ctx, const MagellanTiming& timing, std::s
   return ReadEnd::kDone;
 }
 
+// Asks for the waypoints. With `identify` (competition mode) each goes to
+// the pilot identification instead of into `list`.
+ReadEnd DownloadWaypoints(TransferContext& ctx, const MagellanTiming& timing, bool identify, WaypointList& list) {
+  constexpr const char* kCaption = "Read GPS track log";
+  if (!Send(ctx, kWaypointCommand)) {
+    if (ctx.aborted()) return ReadEnd::kAborted;
+    ctx.ShowMessage(kCaption, "E302 COM port write error");
+    return ReadEnd::kFailed;
+  }
+  const uint32_t now = CurrentTime();
+  int32_t count = 0;
+  const ReadEnd end = ReadSentences(ctx, timing, kCaption, "E303 COM port read error", "E304 Format error %",
+                                    "E305 Format error %", [&](std::span<const std::string_view> f) {
+                                      Waypoint w;
+                                      bool has = false;
+                                      const int code = ParseMagellanWaypointSentence(f, w, has);
+                                      if (has) {
+                                        ++count;
+                                        w.time = now;
+                                        if (identify) ctx.IdentifyPilot(w);
+                                        else list.items.push_back(std::move(w));
+                                      }
+                                      return code;
+                                    });
+  if (end == ReadEnd::kDone) ctx.Progress("% waypoints received", count);
+  return end;
+}
+
 }  // namespace
 
 MagellanTiming ScaledTiming(double scale) {
@@ -157,6 +185,12 @@ TransferResult MagellanReadTrackLog(TransferContext& ctx, const MagellanTiming& 
   if (product->id == 30 && product->version < 201) {
     ctx.ShowMessage(kCaption, "E200 Model does not support date in track log");
     return TransferResult::Failure();
+  }
+  if (ctx.settings().competitionMode) {
+    WaypointList unused;
+    const ReadEnd scan = DownloadWaypoints(ctx, timing, true, unused);
+    if (scan == ReadEnd::kAborted) return Aborted(ctx);
+    if (scan == ReadEnd::kFailed) return TransferResult::Failure();
   }
   ctx.Status("Requesting track log");
   if (!Send(ctx, kTrackCommand)) {
@@ -198,29 +232,10 @@ TransferResult MagellanReadTrackLog(TransferContext& ctx, const MagellanTiming& 
 TransferResult MagellanReadWaypoints(TransferContext& ctx, const MagellanTiming& timing) {
   const auto product = ReadProduct(ctx, timing);
   if (!product) return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
-  constexpr const char* kCaption = "Read GPS track log";
-  if (!Send(ctx, kWaypointCommand)) {
-    if (ctx.aborted()) return Aborted(ctx);
-    ctx.ShowMessage(kCaption, "E302 COM port write error");
-    return TransferResult::Failure();
-  }
   WaypointList list;
-  const uint32_t now = CurrentTime();
-  const ReadEnd end = ReadSentences(ctx, timing, kCaption, "E303 COM port read error", "E304 Format error %",
-                                    "E305 Format error %", [&](std::span<const std::string_view> f) {
-                                      Waypoint w;
-                                      bool has = false;
-                                      const int code = ParseMagellanWaypointSentence(f, w, has);
-                                      if (has) {
-                                        w.time = now;
-                                        list.items.push_back(std::move(w));
-                                      }
-                                      return code;
-                                    });
+  const ReadEnd end = DownloadWaypoints(ctx, timing, false, list);
   if (end == ReadEnd::kAborted) return Aborted(ctx);
-  if (end == ReadEnd::kFailed) return TransferResult::Failure();
-  ctx.Progress("% waypoints received", list.count());
-  if (list.empty()) return TransferResult::Failure();
+  if (end == ReadEnd::kFailed || list.empty()) return TransferResult::Failure();
   list.sourceText = product->description;
   TransferResult r = TransferResult::Waypoints(std::move(list));
   r.kind = static_cast<int32_t>(TrackLogSource::kMagellan);

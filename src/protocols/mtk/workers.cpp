@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 
 #include "protocols/family.h"
@@ -117,7 +118,11 @@ int ReadMemory(Run& run, std::vector<uint8_t>& image) {
   if (used == 0) return 18;
   if (used > kMaxUsed) return 19;
   const size_t total = (used + kChunkSize - 1) / kChunkSize * kChunkSize;
-  image.assign((used + kSectorSize - 1) / kSectorSize * kSectorSize, 0xFF);
+  try {
+    image.assign((used + kSectorSize - 1) / kSectorSize * kSectorSize, 0xFF);
+  } catch (const std::bad_alloc&) {
+    return 20;
+  }
 
   const auto start = std::chrono::steady_clock::now();
   int64_t shownSecond = 0;

@@ -37,7 +37,7 @@ struct MagellanRun {
 MagellanRun RunMagellan(const sim::MagellanSimConfig& config, AccessType access, TransferCallbacks callbacks,
                         TransferInput input = {}, const sim::InstrumentOptions& options = {},
                         std::shared_ptr<AbortSignal> abort = nullptr,
-                        std::shared_ptr<sim::MagellanSimLog> log = nullptr) {
+                        std::shared_ptr<sim::MagellanSimLog> log = nullptr, bool competition = false) {
   MagellanRun run;
   if (log) run.log = log;
   std::string error;
@@ -56,6 +56,7 @@ MagellanRun RunMagellan(const sim::MagellanSimConfig& config, AccessType access,
   req.protocol = ProtocolType::kMagellan;
   req.portName = "sim:magellan";
   req.settings.connectAttempts = 4;
+  req.settings.competitionMode = competition;
   req.input = std::move(input);
   TransferContext ctx(std::move(req), std::move(callbacks), std::move(abort));
   ctx.SetTrace(nullptr);
@@ -102,6 +103,22 @@ TEST(MagellanTransfer, DownloadsTheTrackLog) {
   EXPECT_EQ(screen.products.back(), "Magellan: 27");
   EXPECT_TRUE(screen.SawStatus("25 points received"));
   EXPECT_TRUE(screen.Messages().empty());
+}
+
+// In competition mode the unit's waypoints go to the pilot identification
+// before the track is read.
+TEST(MagellanTransfer, CompetitionModeScansTheWaypointsFirst) {
+  Screen screen;
+  const MagellanRun run = RunMagellan(sim::DemoMagellanConfig(), AccessType::kReadTrackLog, screen.Callbacks(), {},
+                                      {}, nullptr, nullptr, true);
+  ASSERT_TRUE(run.result.succeeded());
+  EXPECT_EQ(std::get<TrackLogPayload>(run.result.payload).log.points.size(), 25u);
+  ASSERT_EQ(screen.identified.size(), 2u);
+  EXPECT_EQ(screen.identified[0].id, "FORCLA");
+  const auto commands = run.log->Commands();
+  ASSERT_EQ(commands.size(), 3u);
+  EXPECT_EQ(commands[1], "PMGNCMD,WAYPOINT");
+  EXPECT_EQ(commands[2], "PMGNCMD,TRACK,2");
 }
 
 TEST(MagellanTransfer, OldFirmwareRefusesTheTrackDownload) {
