@@ -62,7 +62,63 @@ bool IsEnd(std::span<const std::string_view> f) {
   return false;
 }
 
+int HexValue(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 }  // namespace
+
+int MagellanSentenceReader::Feed(uint8_t byte) {
+  auto fail = [this](int code) {
+    state_ = State::kWaitDollar;
+    return code;
+  };
+  switch (state_) {
+    case State::kWaitDollar:
+      if (byte == '$') {
+        text_.clear();
+        text_.push_back('$');
+        xor_ = 0;
+        state_ = State::kText;
+      }
+      return 1;
+    case State::kText:
+      if (byte == '*') {
+        state_ = State::kDigit1;
+        return 1;
+      }
+      xor_ ^= byte;
+      if (text_.size() < kMaxKept + 1) text_.push_back(static_cast<char>(byte));
+      return 1;
+    case State::kDigit1:
+    case State::kDigit2: {
+      const int v = HexValue(byte);
+      if (v < 0) return fail(2);
+      received_ = static_cast<uint8_t>(state_ == State::kDigit1 ? v << 4 : received_ | v);
+      state_ = state_ == State::kDigit1 ? State::kDigit2 : State::kCr;
+      return 1;
+    }
+    case State::kCr:
+      if (byte != '\r' || received_ != xor_) return fail(3);
+      state_ = State::kLf;
+      return 1;
+    case State::kLf:
+      if (byte != '\n') return fail(4);
+      state_ = State::kWaitDollar;
+      fields_.clear();
+      for (size_t start = 0;;) {
+        const size_t comma = text_.find(',', start);
+        fields_.push_back(std::string_view(text_).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+      }
+      return 0;
+  }
+  return 1;
+}
 
 int ParseMagellanTrackSentence(std::span<const std::string_view> f, TrackPoint& point, bool& hasPoint) {
   hasPoint = false;

@@ -23,6 +23,28 @@ inline constexpr int kDownloadEnd = 0;    // "$PMGNCMD,END"
 int ParseMagellanTrackSentence(std::span<const std::string_view> fields, TrackPoint& point, bool& hasPoint);
 int ParseMagellanWaypointSentence(std::span<const std::string_view> fields, Waypoint& waypoint, bool& hasWaypoint);
 
+// The unit's byte-driven reader: '$' starts a sentence, up to 100
+// characters are kept (later ones still count in the checksum), '*' ends
+// the text, two check digits of either case, CR and LF follow.
+class MagellanSentenceReader {
+ public:
+  static constexpr size_t kMaxKept = 100;
+  // 1 byte taken, 0 a sentence is complete (fields() holds it until the
+  // next byte), or the reader error: 2 bad check digit, 3 no CR or a wrong
+  // checksum, 4 no LF. After an error the reader waits for the next '$'.
+  int Feed(uint8_t byte);
+  // Field 0 is the name with its '$'; fields end at commas.
+  const std::vector<std::string_view>& fields() const { return fields_; }
+
+ private:
+  enum class State { kWaitDollar, kText, kDigit1, kDigit2, kCr, kLf };
+  State state_ = State::kWaitDollar;
+  std::string text_;
+  std::vector<std::string_view> fields_;
+  uint8_t xor_ = 0, received_ = 0;
+  bool sumBad_ = false;
+};
+
 // "$PMGNWPL,DDMM.mmm,N,DDDMM.mmm,E,hhhh,M,ID,NAME*HH\r\n".
 std::string MagellanWaypointSentence(const Waypoint& waypoint);
 

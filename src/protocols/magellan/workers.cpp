@@ -18,7 +18,6 @@ constexpr std::string_view kTrackCommand = "$PMGNCMD,TRACK,2*23\r\n";
 constexpr std::string_view kWaypointCommand = "$PMGNCMD,WAYPOINT*71\r\n";
 constexpr std::string_view kStopCommand = "$PMGNCMD,STOP*6A\r\n";
 constexpr std::string_view kEndCommand = "$PMGNCMD,END*3D\r\n";
-constexpr int kMaxFields = 20;
 
 struct Product {
   int32_t id = 0;
@@ -44,12 +43,12 @@ std::optional<Product> ReadProduct(TransferContext& ctx, const MagellanTiming& t
       if (!ctx.aborted()) ctx.ShowMessage("Requesting GPS product data", "COM port write error");
       return std::nullopt;
     }
-    SentenceLineReader reader("$PMGNVER,", kMaxFields);
+    MagellanSentenceReader reader;
     std::optional<Product> found;
     const IoResult r = ReadUntilSilence(
         ctx.port(),
         [&](uint8_t b) {
-          if (!reader.Feed(b) || !reader.checked() || reader.fields().size() < 2) return true;
+          if (reader.Feed(b) != 0 || reader.fields()[0] != "$PMGNVER" || reader.fields().size() < 2) return true;
           const auto id = ReadDecimal(reader.fields()[1]);
           if (!id || reader.fields()[1].empty()) return true;
           Product p;
@@ -97,15 +96,16 @@ enum class ReadEnd { kDone, kAborted, kFailed };
 ReadEnd ReadSentences(TransferContext& ctx, const MagellanTiming& timing, std::string_view caption,
                       const char* readError, const char* readerFormat, const char* parseFormat,
                       const std::function<int(std::span<const std::string_view>)>& take) {
-  SentenceLineReader reader("", kMaxFields);
+  MagellanSentenceReader reader;
   int readerError = 0, parseError = 0;
   bool ended = false;
   const IoResult r = ReadUntilSilence(
       ctx.port(),
       [&](uint8_t b) {
-        if (!reader.Feed(b)) return true;
-        if (!reader.checked()) {
-          readerError = -reader.check();
+        const int read = reader.Feed(b);
+        if (read == 1) return true;
+        if (read != 0) {
+          readerError = read;
           return false;
         }
         const int code = take(reader.fields());

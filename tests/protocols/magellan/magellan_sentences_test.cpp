@@ -116,6 +116,37 @@ TEST(MagellanWaypointSentence, ReadsIdentifierAndCommentThroughTheNameRules) {
   }
 }
 
+TEST(MagellanReader, KeepsAHundredCharactersAndNamesEachBrokenFrame) {
+  const std::string longName(120, 'x');
+  std::string good = "$PMGNWPL,4548.774,N,00614.754,E,0100,M,ABC," + longName;
+  AppendChecksum(good);
+  std::string lower = "$PMGNCMD,END*3d\r\n";
+  struct Case {
+    std::string bytes;
+    int result;  // of the last byte
+  };
+  const Case cases[] = {
+      {good, 0},
+      {lower, 0},
+      {"$PMGNCMD,END*3G", 2},
+      {"$PMGNCMD,END*3D\n", 3},
+      {"$PMGNCMD,END*3C\r", 3},
+      {"$PMGNCMD,END*3D\rX", 4},
+  };
+  for (const Case& c : cases) {
+    MagellanSentenceReader reader;
+    int last = 1;
+    for (char ch : c.bytes) last = reader.Feed(static_cast<uint8_t>(ch));
+    EXPECT_EQ(last, c.result) << c.bytes;
+  }
+  MagellanSentenceReader reader;
+  for (char ch : good) reader.Feed(static_cast<uint8_t>(ch));
+  ASSERT_EQ(reader.fields().size(), 9u);
+  EXPECT_EQ(reader.fields()[0], "$PMGNWPL");
+  // 100 characters after the '$' are kept.
+  EXPECT_EQ(reader.fields()[8].size(), 100u - std::string("PMGNWPL,4548.774,N,00614.754,E,0100,M,ABC,").size());
+}
+
 TEST(MagellanWaypointSentence, SendsMinutesHeightAndChecksum) {
   Waypoint w;
   w.latitude = *DegreesToLatitude(45 + 48.774 / 60);

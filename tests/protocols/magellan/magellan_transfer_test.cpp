@@ -153,8 +153,10 @@ TEST(MagellanTransfer, UploadedWaypointsComeBackOnDownload) {
   WaypointList list;
   Waypoint a{.latitude = *DegreesToLatitude(45.5), .longitude = *DegreesToLongitude(-6.25), .height = 620,
              .id = "TAKEOF", .name = "Take off", .time = 0, .symbol = 0};
+  // A description of the full 40 characters makes a sentence longer than
+  // most instruments' lines.
   Waypoint b{.latitude = *DegreesToLatitude(-33.25), .longitude = *DegreesToLongitude(151.125), .height = -20,
-             .id = "LAND", .name = "Beach", .time = 0, .symbol = 0};
+             .id = "LAND", .name = "Beach landing next to the surf club 1234", .time = 0, .symbol = 0};
   list.items = {a, b};
   auto log = std::make_shared<sim::MagellanSimLog>();
   Screen up;
@@ -181,6 +183,7 @@ TEST(MagellanTransfer, UploadedWaypointsComeBackOnDownload) {
   EXPECT_NEAR(got[2].longitude, a.longitude, 20000);
   EXPECT_EQ(got[2].height, 620);
   EXPECT_EQ(got[3].height, 0);
+  EXPECT_EQ(got[3].name, b.name);
   EXPECT_LT(got[3].latitude, 0);
   EXPECT_TRUE(down.SawStatus("4 waypoints received"));
 }
