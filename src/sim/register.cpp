@@ -5,6 +5,7 @@
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/virtual_instrument.h"
+#include "sim/xctrainer/xctrainer_instrument.h"
 
 namespace skylode::sim {
 
@@ -24,6 +25,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualXcTrainer();
 }
 
 }  // namespace skylode::sim
