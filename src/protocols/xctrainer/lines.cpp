@@ -1,33 +1,11 @@
 #include "protocols/xctrainer/lines.h"
 
-#include <array>
 #include <cmath>
 
 #include "records/numeric.h"
 
 namespace skylode::xctrainer {
 namespace {
-
-constexpr std::array<uint8_t, 256> MakeDigitTable() {
-  std::array<uint8_t, 256> t{};
-  for (auto& v : t) v = 99;
-  for (int c = '0'; c <= '9'; ++c) t[static_cast<size_t>(c)] = static_cast<uint8_t>(c - '0');
-  for (int c = 'A'; c <= 'F'; ++c) t[static_cast<size_t>(c)] = static_cast<uint8_t>(c - 'A' + 10);
-  for (int c = 'a'; c <= 'f'; ++c) t[static_cast<size_t>(c)] = static_cast<uint8_t>(c - 'a' + 10);
-  return t;
-}
-constexpr std::array<uint8_t, 256> kDigits = MakeDigitTable();
-
-std::optional<uint32_t> Field(std::string_view field, uint32_t base) {
-  if (field.empty() || field.size() > 8) return std::nullopt;
-  uint32_t v = 0;
-  for (char c : field) {
-    const uint32_t d = static_cast<uint32_t>(HexDigitValue(c));
-    if (d >= base) return std::nullopt;
-    v = v * base + d;
-  }
-  return v;
-}
 
 std::optional<int32_t> ToSemicircles(int32_t value, double perDegree, double limitDegrees,
                                      double semicirclesPerUnit) {
@@ -39,21 +17,6 @@ std::optional<int32_t> ToSemicircles(int32_t value, double perDegree, double lim
 }
 
 }  // namespace
-
-int HexDigitValue(char c) { return kDigits[static_cast<uint8_t>(c)]; }
-
-std::optional<uint32_t> HexField(std::string_view field) { return Field(field, 16); }
-std::optional<uint32_t> DecimalField(std::string_view field) { return Field(field, 10); }
-
-std::optional<int32_t> SignedHexField(std::string_view field) {
-  const auto v = HexField(field);
-  if (!v) return std::nullopt;
-  const unsigned bits = static_cast<unsigned>(field.size()) * 4;
-  if (bits >= 32) return static_cast<int32_t>(*v);
-  const int64_t full = int64_t{1} << bits;
-  const int64_t s = *v >= static_cast<uint64_t>(full / 2) ? static_cast<int64_t>(*v) - full : static_cast<int64_t>(*v);
-  return static_cast<int32_t>(s);
-}
 
 ChecksumCheck CheckLineChecksum(std::string_view covered, std::string_view digits) {
   const auto want = HexField(digits);

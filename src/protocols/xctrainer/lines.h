@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "formats/tnc_log.h"
+
 namespace skylode::xctrainer {
 
 inline constexpr uint8_t kXon = 0x11;
@@ -16,15 +18,11 @@ inline constexpr uint8_t kXoff = 0x13;
 // A line this long is never a record of either instrument.
 inline constexpr size_t kMaxLineLength = 100;
 
-// 0-15 for 0-9, A-F and a-f; 99 for every other byte.
-int HexDigitValue(char c);
-
-// The whole field as an unsigned hexadecimal or decimal number; nothing when
-// any character is not a digit of the base (or the field is empty).
-std::optional<uint32_t> HexField(std::string_view field);
-std::optional<uint32_t> DecimalField(std::string_view field);
-// Two's complement of the field's width (4 bits per digit, up to 8 digits).
-std::optional<int32_t> SignedHexField(std::string_view field);
+// The fields themselves are read as the log files' (formats/tnc_log.h).
+using skylode::DecimalField;
+using skylode::HexDigitValue;
+using skylode::HexField;
+using skylode::SignedHexField;
 
 // The XOR of the characters, compared with two hexadecimal digits.
 enum class ChecksumCheck { kOk, kBadFormat, kMismatch };
