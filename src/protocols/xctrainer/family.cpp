@@ -32,8 +32,8 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kSendWptXcTrainer, .menu = M::kWpts, .position = 208, .text = "Send to XC Trainer", .access = A::kSendWaypoints, .protocol = P::kXcTrainer},
 };
 
-void RegisterWorkers(DeviceAccessTable& table, [[maybe_unused]] const WorkerTuning& tuning) {
-  RegisterXcTrainerWorkers(table);
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterXcTrainerWorkers(table, tuning.waitScale);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 namespace skylode {
 
-void RegisterXcTrainerWorkers(DeviceAccessTable& table);
+// `waitScale` shortens the waypoint waits (tests against virtual instruments).
+void RegisterXcTrainerWorkers(DeviceAccessTable& table, double waitScale = 1.0);
 
 }  // namespace skylode

@@ -22,9 +22,9 @@ using namespace std::chrono_literals;
 
 // One transfer on `port` through a dispatcher with the family's workers.
 inline RunOutcome RunTransfer(PumpingHost& host, Screen& screen, AccessType access, ProtocolType protocol,
-                              const std::string& port, TransferInput input = {}) {
+                              const std::string& port, TransferInput input = {}, double waitScale = 0.02) {
   Dispatcher d(host);
-  RegisterXcTrainerWorkers(d.table());
+  RegisterXcTrainerWorkers(d.table(), waitScale);
   TransferRequest req;
   req.access = access;
   req.protocol = protocol;
