@@ -173,6 +173,15 @@ TEST_F(E2eTest, XcTrainerMxpLogSignedIgcAfterThePilotStarts) {
   EXPECT_NE(igc.find("\nG"), std::string::npos);
 }
 
+TEST_F(E2eTest, TopNavigatorTncLogAsKml) {
+  // At 9600 baud the virtual Top Navigator sends its TNC log.
+  ASSERT_EQ(Skylode({"/GPS=TOPNAV", "/PORT=sim:topnav", "/KML_LOG=tn.kml", "/WIN=0", "/EXIT", "/TIMEOUT=10"}), 0)
+      << Text("skylode.err");
+  const std::string kml = Text("tn.kml");
+  EXPECT_NE(kml.find("<coordinates>"), std::string::npos) << kml.substr(0, 400);
+  EXPECT_NE(kml.find("6.24"), std::string::npos);
+}
+
 TEST_F(E2eTest, AStoppedListenerNeverKeepsARunPastItsTimeOut) {
   fs::create_directories(dir_ / "out");
   const pid_t listener = StartListener("stopped");
