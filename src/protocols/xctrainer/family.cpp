@@ -12,7 +12,7 @@ using P = ProtocolType;
 using M = FamilyMenu;
 
 constexpr ProtocolType kProtocols[] = {P::kTopNavigatorTncm, P::kXcTrainer, P::kTopNavigatorMxp, P::kXcTrainerMxp};
-constexpr uint32_t kSpeeds[] = {57600};
+constexpr uint32_t kSpeeds[] = {57600, 9600};
 constexpr TrackLogRules kTrackLogs[] = {
     {.source = TrackLogSource::kXcTrainer, .ownIgcText = false, .extraData = true, .utcTimes = false, .signedFiles = SignedFiles::kAlways},
 };
