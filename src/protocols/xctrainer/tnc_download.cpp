@@ -39,7 +39,9 @@ TransferResult TncReadTrackLog(TransferContext& ctx) {
       if (error != 0) return false;
       const size_t n = decoder.points().size();
       if (n > before) {
-        ctx.NotifyPosition(decoder.points().back());
+        // Points arrive a block at a time, when the next block line or
+        // "@EOF" closes their block.
+        for (size_t k = before; k < n; ++k) ctx.NotifyPosition(decoder.points()[k]);
         ctx.Progress("% points received", static_cast<int64_t>(n));
         ctx.Notify(FormatProgress("Progress %/?", static_cast<int64_t>(n)));
       }
