@@ -206,6 +206,35 @@ TEST(TncFaultSweep, HangUpAndCorruptionAtEveryByte) {
   for (auto& t : threads) t.join();
 }
 
+// Aborted while waiting, and as each of the points of a two-block log
+// arrives: nothing is delivered, nothing is shown but the abort.
+TEST(TncFaultSweep, AbortAtEveryStageDeliversNothing) {
+  XcTrainerSimConfig config = TncFlight(false, 35);
+  for (int stage = 0; stage <= 35; stage += stage < 3 ? 1 : 8) {
+    Screen screen;
+    auto abort = std::make_shared<AbortSignal>();
+    TransferCallbacks cb = screen.Callbacks();
+    auto count = std::make_shared<int>(0);
+    if (stage == 0) {
+      auto status = cb.onStatus;
+      cb.onStatus = [status, abort](std::string_view t) {
+        status(t);
+        if (t == "Waiting for data") abort->Request();
+      };
+    } else {
+      cb.notifyPosition = [abort, count, stage](const TrackPoint&) {
+        if (++*count == stage) abort->Request();
+      };
+    }
+    DirectRun run = OpenDirect(config, {}, AccessType::kReadTrackLog, ProtocolType::kXcTrainer, 57600, true,
+                               std::move(cb), abort);
+    ASSERT_TRUE(run.ctx);
+    const TransferResult r = TncReadTrackLog(*run.ctx);
+    EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << stage;
+    EXPECT_TRUE(screen.Messages().empty()) << stage;
+  }
+}
+
 TEST(TncDownload, AbortWhileWaitingForThePilot) {
   XcTrainerSimConfig config = TncFlight(true, 5);
   config.startDelay = std::chrono::hours(1);
