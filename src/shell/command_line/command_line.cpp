@@ -613,6 +613,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kReadGeoWaypoints:
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
+    case CmdOperation::kWriteCtr:
       return true;
     default:
       return false;

@@ -1,5 +1,6 @@
 #include "shell/command_line/command_line_run.h"
 #include "shell/command_line/waypoint_steps.h"
+#include "shell/commands/ctr_commands.h"
 
 #include <charconv>
 #include <chrono>
@@ -213,6 +214,8 @@ int CommandLineRunner::RunCommandLine() {
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
       return StartWaypointTransfer();
+    case CmdOperation::kWriteCtr:
+      return StartCtrUpload();
     case CmdOperation::kReadLog:
       ReadLog();
       Finish(!failed_);
@@ -299,6 +302,19 @@ int CommandLineRunner::StartWaypointTransfer() {
                       : upload ? app_.transfers().UploadWaypoints(target->protocol, 0)
                                : app_.transfers().DownloadWaypoints(target->protocol);
   if (started != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
+}
+
+int CommandLineRunner::StartCtrUpload() {
+  const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+  if (!target || LoadCtrFileForUpload(app_, run_.fileName, !run_.exitWhenDone) != 0 ||
+      app_.transfers().UploadCtr(target->protocol) != 0) {
+    failed_ = true;
     Finish(false);
     return -1;
   }
