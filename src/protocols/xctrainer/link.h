@@ -28,6 +28,10 @@ std::string_view ModelName(ProtocolType protocol);
 // given, unless a port is attached already. False after the context showed
 // why (or on an abort).
 bool OpenLine(TransferContext& ctx, uint32_t baud, bool softwareFlow);
+// What a worker gives when OpenLine failed: cancelled after an abort.
+inline TransferResult NotOpened(TransferContext& ctx) {
+  return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
+}
 
 enum class ListenEnd {
   kStopped,    // the sink asked to stop

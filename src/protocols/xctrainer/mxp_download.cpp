@@ -16,8 +16,7 @@ TransferResult MxpReadTrackLog(TransferContext& ctx) {
   const ProtocolType protocol = ctx.protocol();
   const bool xcTrainer = protocol == ProtocolType::kXcTrainerMxp;
   try {
-    if (!OpenLine(ctx, kMxpBaud, UsesSoftwareFlow(protocol))) return ctx.aborted() ? TransferResult::Cancelled()
-                                                                                    : TransferResult::Failure();
+    if (!OpenLine(ctx, kMxpBaud, UsesSoftwareFlow(protocol))) return NotOpened(ctx);
     const std::string model(ModelName(protocol));
     std::string raw;
     raw.reserve(1000);

@@ -14,8 +14,7 @@ TransferResult TncReadTrackLog(TransferContext& ctx) {
   const ProtocolType protocol = ctx.protocol();
   const bool xcTrainer = protocol == ProtocolType::kXcTrainer;
   try {
-    if (!OpenLine(ctx, xcTrainer ? kMxpBaud : kWaypointBaud, UsesSoftwareFlow(protocol)))
-      return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
+    if (!OpenLine(ctx, xcTrainer ? kMxpBaud : kWaypointBaud, UsesSoftwareFlow(protocol))) return NotOpened(ctx);
     const std::string model(ModelName(protocol));
     ctx.Product(xcTrainer ? "XC Trainer" : "Top Navigator");
     std::string raw;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -136,20 +137,35 @@ std::string BuildUploadRecord(const Waypoint& w) {
   return r;
 }
 
-TransferResult XcTrainerReadWaypoints(TransferContext& ctx, const WaypointTiming& timing) {
+namespace {
+
+// The frame both waypoint downloads share: the line opened without XON/XOFF
+// (the XC Trainer's records are binary: 0x11 and 0x13 are data there,
+// whatever its track logs use), the instrument line, the list, and running
+// out of memory.
+TransferResult ReadWaypointList(TransferContext& ctx, std::string_view product,
+                                const std::function<TransferResult(WaypointList& list, uint32_t now)>& receive) {
   try {
-    // The records are binary: 0x11 and 0x13 are data here, so the line runs
-    // without XON/XOFF whatever the instrument's track logs use.
-    if (!OpenLine(ctx, kWaypointBaud, false))
-      return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
-    ctx.Product("XC Trainer");
-    const uint32_t now = CurrentTime();
+    if (!OpenLine(ctx, kWaypointBaud, false)) return NotOpened(ctx);
+    ctx.Product(product);
     WaypointList list;
     list.items.reserve(30);
+    list.sourceText = std::string(product);
+    ctx.Status("Waiting for data");
+    return receive(list, CurrentTime());
+  } catch (const std::bad_alloc&) {
+    ctx.ShowMessage("E303 Waypoint memory allocation", std::strerror(ENOMEM), MessageIcon::kInfo);
+    return TransferResult::Failure();
+  }
+}
+
+}  // namespace
+
+TransferResult XcTrainerReadWaypoints(TransferContext& ctx, const WaypointTiming& timing) {
+  return ReadWaypointList(ctx, "XC Trainer", [&](WaypointList& list, uint32_t now) {
     std::string record;
     int error = 0;
     bool writeFailed = false;
-    ctx.Status("Waiting for data");
     const ListenEnd end = Listen(ctx, false, timing.silence, [&](uint8_t b) {
       record.push_back(static_cast<char>(b));
       if (record.size() < kXcTrainerRecordSize) return true;
@@ -184,26 +200,15 @@ TransferResult XcTrainerReadWaypoints(TransferContext& ctx, const WaypointTiming
       return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
     }
     ctx.Progress("% waypoints received", list.count());
-    list.sourceText = "XC Trainer";
     return TransferResult::Waypoints(std::move(list));
-  } catch (const std::bad_alloc&) {
-    ctx.ShowMessage("E303 Waypoint memory allocation", std::strerror(ENOMEM), MessageIcon::kInfo);
-    return TransferResult::Failure();
-  }
+  });
 }
 
 TransferResult TopNavReadWaypoints(TransferContext& ctx) {
-  try {
-    if (!OpenLine(ctx, kWaypointBaud, false))
-      return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
-    ctx.Product("Top Navigator");
-    const uint32_t now = CurrentTime();
-    WaypointList list;
-    list.items.reserve(30);
+  return ReadWaypointList(ctx, "Top Navigator", [&](WaypointList& list, uint32_t now) {
     LineAssembler line;
     bool ended = false;
     bool writeFailed = false;
-    ctx.Status("Waiting for data");
     const ListenEnd end = Listen(ctx, true, std::chrono::milliseconds(0), [&](uint8_t b) {
       const LineAssembler::Feed f = line.Add(b);
       if (f == LineAssembler::Feed::kMore) return true;
@@ -237,12 +242,8 @@ TransferResult TopNavReadWaypoints(TransferContext& ctx) {
       return TransferResult::Failure();
     }
     ctx.Progress("% waypoints received", list.count());
-    list.sourceText = "Top Navigator";
     return TransferResult::Waypoints(std::move(list));
-  } catch (const std::bad_alloc&) {
-    ctx.ShowMessage("E303 Waypoint memory allocation", std::strerror(ENOMEM), MessageIcon::kInfo);
-    return TransferResult::Failure();
-  }
+  });
 }
 
 TransferResult WaypointRecordUpload(TransferContext& ctx, const WaypointTiming& timing) {
@@ -250,8 +251,7 @@ TransferResult WaypointRecordUpload(TransferContext& ctx, const WaypointTiming& 
   const std::vector<Waypoint> none;
   const std::vector<Waypoint>& items = input ? input->items : none;
   // Binary records again: XON/XOFF would take their 0x11 and 0x13 bytes.
-  if (!OpenLine(ctx, kWaypointBaud, false))
-    return ctx.aborted() ? TransferResult::Cancelled() : TransferResult::Failure();
+  if (!OpenLine(ctx, kWaypointBaud, false)) return NotOpened(ctx);
   const auto total = static_cast<int64_t>(items.size());
   for (int64_t i = 0; i < total; ++i) {
     if (ctx.aborted()) {

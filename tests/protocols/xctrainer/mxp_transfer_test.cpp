@@ -25,11 +25,6 @@ XcTrainerSimConfig Flight(bool topNavigator, int points, char variant = '2') {
   return c;
 }
 
-void Register(const std::string& name, const XcTrainerSimConfig& config) {
-  RegisterVirtualInstrument(name, [config](std::string& error) -> std::unique_ptr<VirtualLine> {
-    return sim::StartVirtualXcTrainer(config, {}, error);
-  });
-}
 
 TEST(MxpDownload, BothInstrumentsDeliverTheirLog) {
   struct Case {
@@ -47,7 +42,7 @@ TEST(MxpDownload, BothInstrumentsDeliverTheirLog) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.product);
     const XcTrainerSimConfig config = Flight(c.topNavigator, 230, c.variant);
-    Register("xct-test", config);
+    RegisterSim("xct-test", config);
     PumpingHost host;
     Screen screen;
     const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, c.protocol, "sim:xct-test");
@@ -85,7 +80,7 @@ TEST(MxpDownload, BothInstrumentsDeliverTheirLog) {
 }
 
 TEST(MxpDownload, HeaderOfNoPositionsEndsAtOnceWithAnEmptyLog) {
-  Register("xct-test", Flight(false, 0));
+  RegisterSim("xct-test", Flight(false, 0));
   PumpingHost host;
   Screen screen;
   const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kXcTrainerMxp, "sim:xct-test");
@@ -119,7 +114,7 @@ TEST(MxpDownload, InstrumentErrorsFailWithTheirMessage) {
     XcTrainerSimConfig config = Flight(false, 5);
     config.lines = sim::MxpLogLines(config);
     c.edit(config.lines);
-    Register("xct-test", config);
+    RegisterSim("xct-test", config);
     PumpingHost host;
     Screen screen;
     const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, c.protocol, "sim:xct-test");
@@ -133,15 +128,11 @@ TEST(MxpDownload, InstrumentErrorsFailWithTheirMessage) {
 }
 
 TEST(MxpDownload, InstrumentSwitchedOffMidwayIsAReadError) {
-  XcTrainerSimConfig config = Flight(true, 20);
-  Register("xct-test", config);
-  PumpingHost host;
-  Screen screen;
   sim::InstrumentOptions options;
   options.faults.hangUpAt = 200;
-  RegisterVirtualInstrument("xct-test", [config, options](std::string& error) -> std::unique_ptr<VirtualLine> {
-    return sim::StartVirtualXcTrainer(config, options, error);
-  });
+  RegisterSim("xct-test", Flight(true, 20), options);
+  PumpingHost host;
+  Screen screen;
   const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kTopNavigatorMxp, "sim:xct-test");
   EXPECT_FALSE(out.result.succeeded());
   const auto shown = screen.Messages();

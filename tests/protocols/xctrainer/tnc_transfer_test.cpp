@@ -27,12 +27,6 @@ XcTrainerSimConfig TncFlight(bool topNavigator, int points, char variant = '2') 
   return c;
 }
 
-void Register(const std::string& name, const XcTrainerSimConfig& config, sim::InstrumentOptions options = {}) {
-  RegisterVirtualInstrument(name, [config, options](std::string& error) -> std::unique_ptr<VirtualLine> {
-    return sim::StartVirtualXcTrainer(config, options, error);
-  });
-}
-
 int32_t Semicircles(int32_t centiMinutes) { return static_cast<int32_t>(centiMinutes * 1988.410785185 + 0.5); }
 
 TEST(TncDownload, BothInstrumentsDeliverTheirLog) {
@@ -51,7 +45,7 @@ TEST(TncDownload, BothInstrumentsDeliverTheirLog) {
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.protocol));
     const XcTrainerSimConfig config = TncFlight(c.topNavigator, 75, c.variant);
-    Register("xct-tnc", config);
+    RegisterSim("xct-tnc", config);
     PumpingHost host;
     Screen screen;
     const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, c.protocol, "sim:xct-tnc");
@@ -84,7 +78,7 @@ TEST(TncDownload, BlockWithABadFirstRecordIsCountedAndEndAligned) {
   // block: the second block keeps 20 records, the first of them bad.
   config.lines[33] = "not a position";
   config.lines.erase(config.lines.begin() + 53, config.lines.begin() + 63);
-  Register("xct-tnc", config);
+  RegisterSim("xct-tnc", config);
   PumpingHost host;
   Screen screen;
   const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kTopNavigatorTncm, "sim:xct-tnc");
@@ -117,7 +111,7 @@ TEST(TncDownload, FormatErrorsAndLongLines) {
     XcTrainerSimConfig config = TncFlight(true, 40);
     config.lines = sim::TncLogLines(config);
     c.edit(config.lines);
-    Register("xct-tnc", config);
+    RegisterSim("xct-tnc", config);
     PumpingHost host;
     Screen screen;
     const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kTopNavigatorTncm, "sim:xct-tnc");
@@ -233,24 +227,6 @@ TEST(TncFaultSweep, AbortAtEveryStageDeliversNothing) {
     EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << stage;
     EXPECT_TRUE(screen.Messages().empty()) << stage;
   }
-}
-
-TEST(TncDownload, AbortWhileWaitingForThePilot) {
-  XcTrainerSimConfig config = TncFlight(true, 5);
-  config.startDelay = std::chrono::hours(1);
-  Screen screen;
-  auto abort = std::make_shared<AbortSignal>();
-  DirectRun run = OpenDirect(config, {}, AccessType::kReadTrackLog, ProtocolType::kTopNavigatorTncm, 9600, false,
-                             screen.Callbacks(), abort);
-  ASSERT_TRUE(run.ctx);
-  std::thread aborter([&] {
-    std::this_thread::sleep_for(200ms);
-    abort->Request();
-  });
-  const TransferResult r = TncReadTrackLog(*run.ctx);
-  aborter.join();
-  EXPECT_EQ(r.outcome, TransferOutcome::kCancelled);
-  EXPECT_TRUE(screen.Messages().empty());
 }
 
 }  // namespace

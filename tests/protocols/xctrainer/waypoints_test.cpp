@@ -124,13 +124,6 @@ TEST(WaypointUploadRecord, LayoutAndClamps) {
   }
 }
 
-void Register(const std::string& name, const XcTrainerSimConfig& config, sim::InstrumentOptions options = {},
-              std::shared_ptr<sim::XcTrainerSimLog> log = nullptr) {
-  RegisterVirtualInstrument(name, [config, options, log](std::string& error) -> std::unique_ptr<VirtualLine> {
-    return sim::StartVirtualXcTrainer(config, options, error, log);
-  });
-}
-
 XcTrainerSimConfig WithWaypoints(bool topNavigator) {
   XcTrainerSimConfig c;
   c.topNavigator = topNavigator;
@@ -143,7 +136,7 @@ XcTrainerSimConfig WithWaypoints(bool topNavigator) {
 
 TEST(XcTrainerWaypointDownload, EveryRecordAcknowledgedFlowBytesIncluded) {
   auto log = std::make_shared<sim::XcTrainerSimLog>();
-  Register("xct-wpt", WithWaypoints(false), {}, log);
+  RegisterSim("xct-wpt", WithWaypoints(false), {}, log);
   PumpingHost host;
   Screen screen;
   const RunOutcome out = RunTransfer(host, screen, AccessType::kReadWaypoints, ProtocolType::kXcTrainer, "sim:xct-wpt");
@@ -170,7 +163,7 @@ TEST(XcTrainerWaypointDownload, ListCutInsideARecordIsAnError) {
     } else {
       options.faults.silenceFrom = kXcTrainerRecordSize + 10;
     }
-    Register("xct-wpt", config, options);
+    RegisterSim("xct-wpt", config, options);
     PumpingHost host;
     Screen screen;
     const RunOutcome out = RunTransfer(host, screen, AccessType::kReadWaypoints, ProtocolType::kXcTrainer, "sim:xct-wpt");
@@ -185,7 +178,7 @@ TEST(XcTrainerWaypointDownload, ListCutInsideARecordIsAnError) {
 TEST(XcTrainerWaypointDownload, SilenceAfterWholeRecordsEndsWithSuccessNothingIsAbort) {
   XcTrainerSimConfig config = WithWaypoints(false);
   config.waypoints.resize(1);
-  Register("xct-wpt", config);
+  RegisterSim("xct-wpt", config);
   PumpingHost host;
   Screen screen;
   RunOutcome out = RunTransfer(host, screen, AccessType::kReadWaypoints, ProtocolType::kXcTrainer, "sim:xct-wpt");
@@ -193,7 +186,7 @@ TEST(XcTrainerWaypointDownload, SilenceAfterWholeRecordsEndsWithSuccessNothingIs
   EXPECT_EQ(std::get<WaypointList>(out.result.payload).count(), 1);
 
   config.waypoints.clear();
-  Register("xct-wpt", config);
+  RegisterSim("xct-wpt", config);
   Screen quiet;
   out = RunTransfer(host, quiet, AccessType::kReadWaypoints, ProtocolType::kXcTrainer, "sim:xct-wpt");
   EXPECT_FALSE(out.result.succeeded());
@@ -204,7 +197,7 @@ TEST(TopNavWaypointDownload, EveryLineAcknowledgedUntilEof) {
   auto log = std::make_shared<sim::XcTrainerSimLog>();
   XcTrainerSimConfig config = WithWaypoints(true);
   config.waypoints.insert(config.waypoints.begin() + 1, XcSimWaypoint{"BAD", 0, 0, 0});
-  Register("xct-wpt", config, {}, log);
+  RegisterSim("xct-wpt", config, {}, log);
   PumpingHost host;
   Screen screen;
   const RunOutcome out = RunTransfer(host, screen, AccessType::kReadWaypoints, ProtocolType::kTopNavigatorTncm, "sim:xct-wpt");
@@ -224,7 +217,7 @@ TEST(WaypointUpload, BothInstrumentsTakeTheRecords) {
     auto log = std::make_shared<sim::XcTrainerSimLog>();
     XcTrainerSimConfig config;
     config.sends = sim::PilotSends::kReceiveWaypoints;
-    Register("xct-up", config, {}, log);
+    RegisterSim("xct-up", config, {}, log);
     WaypointList list;
     Waypoint a;
     a.id = "FORCLA";

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "access/serial_port.h"
+#include "access/virtual_line.h"
 #include "protocols/flytec/flytec_harness.h"
 #include "protocols/xctrainer/register.h"
 #include "sim/xctrainer/xctrainer_instrument.h"
@@ -70,6 +71,14 @@ inline DirectRun OpenDirect(const sim::XcTrainerSimConfig& config, const sim::In
   run.ctx->SetTrace(nullptr);
   run.ctx->AttachPort(std::move(opened.port));
   return run;
+}
+
+// Makes "sim:<name>" start a virtual instrument with `config`.
+inline void RegisterSim(const std::string& name, const sim::XcTrainerSimConfig& config,
+                        sim::InstrumentOptions options = {}, std::shared_ptr<sim::XcTrainerSimLog> log = nullptr) {
+  RegisterVirtualInstrument(name, [config, options, log](std::string& error) -> std::unique_ptr<VirtualLine> {
+    return sim::StartVirtualXcTrainer(config, options, error, log);
+  });
 }
 
 inline const TrackLogPayload* TrackOf(const RunOutcome& out) {
