@@ -52,6 +52,7 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
+  ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
 
