@@ -7,6 +7,7 @@
 #include "sim/magellan/magellan_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
 #include "sim/virtual_instrument.h"
+#include "sim/xctrainer/xctrainer_instrument.h"
 
 namespace skylode::sim {
 
@@ -26,6 +27,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualXcTrainer();
   RegisterVirtualMtk();
   RegisterVirtualMagellan();
 }
