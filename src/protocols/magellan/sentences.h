@@ -42,7 +42,6 @@ class MagellanSentenceReader {
   std::string text_;
   std::vector<std::string_view> fields_;
   uint8_t xor_ = 0, received_ = 0;
-  bool sumBad_ = false;
 };
 
 // "$PMGNWPL,DDMM.mmm,N,DDDMM.mmm,E,hhhh,M,ID,NAME*HH\r\n".
