@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "access/transfer_context.h"
+#include "competition/check_in.h"
 #include "records/caption.h"
 #include "protocols/family.h"
 #include "records/ctr_list.h"
@@ -103,6 +104,11 @@ class AppState {
 
   CompetitionState competition;
   OptionFlags options;
+  // The pilot being checked in and the IDs the instrument's waypoints gave;
+  // both start empty with every track download, so one pilot's identity
+  // never reaches the next pilot's file.
+  CheckInPilot checkInPilot;
+  PilotIds instrumentPilotIds;
 
   // --- Start and end ---
   // Loads the settings (the one message when that fails), sets the check

@@ -1,6 +1,7 @@
 #include "shell/program_setup.h"
 
 #include "shell/commands/analysis_commands.h"
+#include "shell/commands/competition_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
 #include "shell/commands/waypoint_commands.h"
@@ -19,6 +20,7 @@ void RegisterFileCommands(AppState& app) {
   RegisterAnalysisCommands(app);
   RegisterWaypointCommands(app);
   RegisterKmlCommands(app);
+  RegisterCompetitionCommands(app);
 }
 
 }  // namespace skylode

@@ -610,6 +610,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kReadGeoWaypoints:
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
+    case CmdOperation::kCompetitionLog:
       return true;
     default:
       return false;

@@ -22,6 +22,7 @@
 #include "formats/kml_writer.h"
 #include "formats/text_output_buffer.h"
 #include "shell/app_state.h"
+#include "shell/commands/competition_commands.h"
 #include "shell/commands/file_messages.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/interface/headless_ui.h"
@@ -207,6 +208,8 @@ int CommandLineRunner::RunCommandLine() {
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
       return StartWaypointTransfer();
+    case CmdOperation::kCompetitionLog:
+      return StartCheckIn();
     case CmdOperation::kReadLog:
       ReadLog();
       Finish(!failed_);
@@ -226,6 +229,8 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
     SaveKml();
   } else if (run_.operation == CmdOperation::kIgcLog) {
     SaveIgc();
+  } else if (run_.operation == CmdOperation::kCompetitionLog) {
+    SaveCheckIn();
   } else if (run_.operation == CmdOperation::kReadWaypoints || run_.operation == CmdOperation::kReadGeoWaypoints) {
     const WaypointSaveOutcome saved = SaveDownloadedWaypoints(app_, run_);
     if (saved.failure) {
@@ -417,6 +422,64 @@ void CommandLineRunner::SaveIgc() {
   Notify(written);
   Report("Saved " + path + ": " + written);
   Report(FlightSummary(points));
+}
+
+int CommandLineRunner::StartCheckIn() {
+  CompetitionState& comp = app_.competition;
+  // A check-in identifies pilots by the IDs in their instruments, so the
+  // instrument's waypoints are read whether or not a pilot list was given.
+  comp.competitionMode = true;
+  comp.compSpecial = run_.compSpecial;
+  if (run_.filterStart != 0 || run_.filterStop != 0) {
+    comp.compStart = run_.filterStart;
+    comp.compStop = run_.filterStop;
+  }
+  if (!run_.compDir.empty()) comp.trackLogFolder = run_.compDir;
+  if (!run_.compPilotFile.empty() && ReadPilotListInto(app_, run_.compPilotFile, false) != 0) {
+    Finish(false);
+    return -1;
+  }
+  // Found out now, not after a download the instrument may not give twice.
+  const std::string& folder = comp.trackLogFolder;
+  std::error_code ec;
+  if (folder.empty()) {
+    Fail("No competition output folder", kCaptionSaveCompetition);
+  } else if (!std::filesystem::is_directory(folder, ec)) {
+    Fail("Missing competition directory " + folder, kCaptionSaveCompetition);
+  }
+  const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+  if (failed_ || !target || app_.transfers().DownloadTrackLog(target->protocol, target->baudRate) != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
+}
+
+void CommandLineRunner::SaveCheckIn() {
+  UnattendedIdentification in;
+  in.instrument = app_.instrumentPilotIds;
+  in.commandLine = {run_.compId, run_.civlId};
+  in.commandLineName = run_.pilotName;
+  in.pilots = app_.pilots.empty() ? nullptr : &app_.pilots;
+  app_.checkInPilot = IdentifyUnattended(in);
+  Notify(PilotNotifyText(app_.checkInPilot));
+
+  CheckInSave how;
+  how.createNew = true;
+  how.writeIgc = run_.compIgc || app_.options.addIgcToCompOut;
+  how.speedCheck = !run_.noCheck;
+  // Nobody is there to pick flights in a hidden run: every part is kept.
+  how.keepAllParts = run_.noSplit || run_.hidden();
+  how.folder = app_.competition.trackLogFolder;
+  const CompetitionSaveOutcome saved = skylode::SaveCheckIn(app_, how);
+  if (saved.end != CompetitionSaveEnd::kSaved) {
+    failed_ = true;
+    return;
+  }
+  if (!saved.igcPath.empty()) Report("Saved " + saved.igcPath);
+  Report("Saved " + saved.kmlPath);
 }
 
 void CommandLineRunner::ReadLog() {

@@ -56,6 +56,8 @@ class CommandLineRunner {
   int StartWaypointTransfer();
   void SaveKml();
   void SaveIgc();
+  int StartCheckIn();
+  void SaveCheckIn();
   void ReadLog();
   // Lets a person watching the run choose among the flights of the log.
   void SelectPartsToSave(std::vector<TrackPoint>& points);

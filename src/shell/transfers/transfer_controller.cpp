@@ -181,6 +181,8 @@ int TransferController::DownloadTrackLog(ProtocolType protocol, uint32_t baudRat
                          MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
       return -1;
   }
+  app_.checkInPilot = {};
+  app_.instrumentPilotIds = {};
   // Cleared before the worker starts, but kept aside: a start that is refused
   // (port in use, no such instrument) must not cost the user the log.
   TrackLog keptLog = trackLog;
