@@ -10,6 +10,7 @@
 #include "formats/file_io.h"
 #include "formats/igc_writer.h"
 #include "formats/kml_writer.h"
+#include "formats/pilot_list_file.h"
 #include "formats/text_output_buffer.h"
 #include "formats/xml_text.h"
 #include "records/calendar.h"
@@ -98,14 +99,71 @@ CheckInPilot IdentifyUnattended(const UnattendedIdentification& in) {
       if (pilot.civlId < 0) pilot.civlId = p->civlId;
     }
   }
-  // The rule's name field holds 60 characters; cut without splitting one.
-  size_t characters = 0, i = 0;
-  for (; i < pilot.name.size() && characters < kCheckInPilotNameMax; ++characters) {
-    uint32_t cp = 0;
-    const size_t n = Utf8SequenceLength(pilot.name, i, cp);
-    i += n == 0 ? 1 : n;
+  // The rule's name field holds 60 characters; what a list or a script
+  // brings in is cut there, control characters dropped.
+  pilot.name = CleanPilotText(pilot.name, kCheckInPilotNameMax);
+  return pilot;
+}
+
+std::string PilotChoiceText(const PilotEntry& p) {
+  char ids[64] = "";
+  if (p.compId >= 0 && p.civlId >= 0)
+    std::snprintf(ids, sizeof ids, " (comp. %d, CIVL %d)", static_cast<int>(p.compId), static_cast<int>(p.civlId));
+  else if (p.civlId >= 0)
+    std::snprintf(ids, sizeof ids, " (CIVL %d)", static_cast<int>(p.civlId));
+  else if (p.compId >= 0)
+    std::snprintf(ids, sizeof ids, " (comp. %d)", static_cast<int>(p.compId));
+  return p.name + ids;
+}
+
+PilotFields FieldsOfPilot(const PilotList& list, int row) {
+  PilotFields f;
+  if (row < 0 || static_cast<size_t>(row) >= list.items.size()) return f;
+  const PilotEntry& p = list.items[static_cast<size_t>(row)];
+  f.compId = p.compId >= 0 ? std::to_string(p.compId) : "";
+  f.civlId = p.civlId >= 0 ? std::to_string(p.civlId) : "";
+  f.name = p.name;
+  f.row = row;
+  return f;
+}
+
+std::optional<PilotFields> FieldsAfterIdEdit(const PilotList& list, const PilotFields& now, bool compEdited) {
+  if (list.empty()) return std::nullopt;
+  const std::string& other = compEdited ? now.civlId : now.compId;
+  if (const auto n = ParsePilotId(other)) {
+    bool listed = false;
+    for (const PilotEntry& p : list.items) listed = listed || (compEdited ? p.civlId : p.compId) == *n;
+    if (!listed) return std::nullopt;
   }
-  pilot.name.resize(i);
+  const auto typed = ParsePilotId(compEdited ? now.compId : now.civlId);
+  for (size_t i = 0; typed && i < list.items.size(); ++i) {
+    const PilotEntry& p = list.items[i];
+    if ((compEdited ? p.compId : p.civlId) != *typed) continue;
+    PilotFields f = FieldsOfPilot(list, static_cast<int>(i));
+    // The field being typed in stays as typed.
+    (compEdited ? f.compId : f.civlId) = compEdited ? now.compId : now.civlId;
+    return f;
+  }
+  PilotFields cleared = now;
+  (compEdited ? cleared.civlId : cleared.compId).clear();
+  cleared.name.clear();
+  cleared.row = -1;
+  return cleared;
+}
+
+Result<CheckInPilot> CheckPilotFields(const PilotFields& fields) {
+  CheckInPilot pilot;
+  if (!fields.compId.empty()) {
+    const auto n = ParsePilotId(fields.compId);
+    if (!n) return Error::Content("Bad comp. pilot ID");
+    pilot.compId = *n;
+  }
+  if (!fields.civlId.empty()) {
+    const auto n = ParsePilotId(fields.civlId);
+    if (!n) return Error::Content("Bad CIVL pilot ID");
+    pilot.civlId = *n;
+  }
+  pilot.name = CleanPilotText(fields.name, kCheckInPilotNameMax);
   return pilot;
 }
 

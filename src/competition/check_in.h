@@ -65,6 +65,26 @@ struct UnattendedIdentification {
 };
 CheckInPilot IdentifyUnattended(const UnattendedIdentification& in);
 
+// The identification dialog's fields as typed.
+struct PilotFields {
+  std::string compId;
+  std::string civlId;
+  std::string name;
+  int row = -1;  // the pilot chosen in the list, -1 for none
+};
+// "%s (comp. %d, CIVL %d)", "%s (CIVL %d)", "%s (comp. %d)" or the name.
+std::string PilotChoiceText(const PilotEntry& pilot);
+// The fields of the list's pilot at `row`.
+PilotFields FieldsOfPilot(const PilotList& list, int row);
+// An ID field was edited (`compEdited`: the COMP ID field, else the CIVL ID
+// field): the listed pilot with that ID fills in the other ID and the name;
+// with none, they are cleared. Nothing changes while the other field holds a
+// number no listed pilot has (the person is typing a pilot of their own).
+std::optional<PilotFields> FieldsAfterIdEdit(const PilotList& list, const PilotFields& now, bool compEdited);
+// Checks the typed fields: "Bad comp. pilot ID" / "Bad CIVL pilot ID", or
+// the pilot to store (empty IDs are -1).
+Result<CheckInPilot> CheckPilotFields(const PilotFields& fields);
+
 // "Pilot [%d] <name>", at most 79 characters.
 std::string PilotNotifyText(const CheckInPilot& pilot);
 // "Comp ID = %d, CIVL ID = %d", "Comp ID = %d" or "CIVL ID = %d"; empty

@@ -99,6 +99,45 @@ TEST(CheckInIdentification, WhoFlew) {
   EXPECT_EQ(FoundIdsStatus({17, -1}), "Comp ID = 17");
 }
 
+TEST(CheckInIdentification, DialogFieldsFollowTheList) {
+  PilotList list;
+  list.items = {PilotEntry{"Anna", 12345, 17, {}}, PilotEntry{"Jo Lee", -1, 101, {}}};
+  auto fields = [](std::string comp, std::string civl, std::string name) {
+    return PilotFields{std::move(comp), std::move(civl), std::move(name), -1};
+  };
+  // Typing a listed competition ID fills the rest.
+  auto f = FieldsAfterIdEdit(list, fields("17", "", ""), true);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->civlId, "12345");
+  EXPECT_EQ(f->name, "Anna");
+  EXPECT_EQ(f->row, 0);
+  f = FieldsAfterIdEdit(list, fields("", "12345", "x"), false);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->compId, "17");
+  // An unlisted one clears the other fields.
+  f = FieldsAfterIdEdit(list, fields("18", "12345", "Anna"), true);
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->civlId, "");
+  EXPECT_EQ(f->name, "");
+  EXPECT_EQ(f->row, -1);
+  // A CIVL ID no listed pilot has: the person types a pilot of their own.
+  EXPECT_FALSE(FieldsAfterIdEdit(list, fields("17", "999", "Guest"), true));
+  EXPECT_FALSE(FieldsAfterIdEdit(PilotList{}, fields("17", "", ""), true));
+
+  EXPECT_EQ(PilotChoiceText(list.items[0]), "Anna (comp. 17, CIVL 12345)");
+  EXPECT_EQ(PilotChoiceText(list.items[1]), "Jo Lee (comp. 101)");
+  EXPECT_EQ(PilotChoiceText(PilotEntry{"C", 5, -1, {}}), "C (CIVL 5)");
+  EXPECT_EQ(PilotChoiceText(PilotEntry{"D", -1, -1, {}}), "D");
+
+  const Result<CheckInPilot> ok = CheckPilotFields(fields(" 17 ", "", "Anna\n"));
+  ASSERT_TRUE(ok.ok());
+  EXPECT_EQ(ok->compId, 17);
+  EXPECT_EQ(ok->civlId, -1);
+  EXPECT_EQ(ok->name, "Anna");
+  EXPECT_EQ(CheckPilotFields(fields("1o", "", "")).error().text, "Bad comp. pilot ID");
+  EXPECT_EQ(CheckPilotFields(fields("", "-4", "")).error().text, "Bad CIVL pilot ID");
+}
+
 TEST(CheckInWindow, Boundaries) {
   std::vector<TrackPoint> points(6);
   const uint32_t times[] = {100, 0, 200, 0xFFFFFFFFu, 300, 0x7FFFFFFFu};

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sstream>
+
 #include "app_fixture.h"
 #include "formats/file_io.h"
 #include "formats/pilot_list_file.h"
+#include "shell/command_line/command_line_run.h"
 #include "shell/commands/command_ids.h"
 #include "shell/program_setup.h"
 
@@ -86,6 +90,142 @@ TEST_F(CompetitionCommandsTest, PilotListReadShownAndSaved) {
   app.pilots = {};
   app.RunCommand(cmd::kSavePilotListCsv);
   EXPECT_FALSE(ui.messages.empty());
+}
+
+TEST_F(CompetitionCommandsTest, WaypointUploadCarriesTheGivenIds) {
+  const std::string file = dir / "task.wpt";
+  WriteText(file,
+            "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n"
+            "1,LAUNCH,45.800000,6.200000,40000.0,0,1,3,0,65535,,0,0,0,1500,6,0,17\r\n");
+  std::ostringstream report;
+  auto run = [&](std::vector<std::string> args) {
+    CmdParseResult parsed = ParseCommandLine(args);
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    CommandLineRunner runner(app, *parsed.run, report);
+    runner.Begin();
+    const int started = runner.RunCommandLine();
+    app.EndCommandLineRun();
+    return started;
+  };
+  ASSERT_EQ(run({"/GPS=GARMIN", "/WR_WPT=" + file, "/COMPID=17", "/CIVLID=12345", "/WIN=0"}), 0);
+  ASSERT_EQ(transfers.started.size(), 1u);
+  const auto* sent = std::get_if<WaypointList>(&transfers.started.back().request.input);
+  ASSERT_NE(sent, nullptr);
+  ASSERT_EQ(sent->items.size(), 3u);
+  EXPECT_EQ(ReadPilotIdFromWaypoint(sent->items[1], false).compId, 17);
+  EXPECT_EQ(ReadPilotIdFromWaypoint(sent->items[2], false).civlId, 12345);
+  Deliver(TransferResult::Done());
+
+  // A number no position can spell is refused before anything is sent.
+  EXPECT_EQ(run({"/GPS=GARMIN", "/WR_WPT=" + file, "/COMPID=18000000", "/WIN=0"}), -1);
+  EXPECT_EQ(transfers.started.size(), 1u);
+  EXPECT_EQ(hiddenMessages.back(), "Upload waypoints: COMPID too large for an ID waypoint");
+}
+
+TEST_F(CompetitionCommandsTest, CompetitionModeDialogReadsTheListAndSetsTheWindow) {
+  app.competition.competitionMode = false;
+  const std::string csv = dir / "pilots.csv";
+  WriteText(csv, "Anna,17,12345\r\nJo Lee,101,\r\n");
+  ui.openAnswers.push_back(FileAnswer{csv, 2});
+  ui.competitionTimesAnswers = {CompetitionTimesForm{"2026-07-05 25:00:00", ""},
+                                CompetitionTimesForm{"2026-07-05 12:00:00", "2026-07-05 11:00:00"},
+                                CompetitionTimesForm{" 2026-07-05 10:00:00", "2026-07-05 19:30:00"}};
+  std::vector<std::string> shown;
+  ui.competitionModeScript = [&](const CompetitionModeRequest& r) -> std::optional<bool> {
+    shown.push_back(r.pilotsText);
+    shown.push_back(r.readPilotList());
+    const auto [start, stop] = r.setTimes();
+    shown.push_back(start);
+    shown.push_back(stop);
+    return true;
+  };
+  app.RunCommand(cmd::kCompetitionMode);
+  EXPECT_EQ(shown, (std::vector<std::string>{"", "2 pilots", "2026-07-05  10:00:00", "2026-07-05  19:30:00"}));
+  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"Bad start time", "Stop time before start time"}));
+  EXPECT_TRUE(app.competition.competitionMode);
+  EXPECT_EQ(app.competition.compStop - app.competition.compStart, 9u * 3600 + 1800);
+  EXPECT_NE(app.Title().find("Competition mode"), std::string::npos);
+  EXPECT_EQ(app.viewMode(), ViewMode::kPilots);
+  EXPECT_EQ(ui.statusLines.back(), "2 pilots registered");
+
+  // Cancel keeps the flag as it was.
+  ui.competitionModeScript = [](const CompetitionModeRequest&) -> std::optional<bool> { return std::nullopt; };
+  app.RunCommand(cmd::kCompetitionMode);
+  EXPECT_TRUE(app.competition.competitionMode);
+  // Blank fields are no limit.
+  ui.competitionTimesAnswers = {CompetitionTimesForm{"", " "}};
+  EXPECT_TRUE(SetCompetitionTimes(app));
+  EXPECT_EQ(app.competition.compStart, 0u);
+  EXPECT_EQ(app.competition.compStop, 0u);
+}
+
+TEST_F(CompetitionCommandsTest, PersonsDownloadIdentifiedSavedAndIdsOffered) {
+  const std::string out = dir / "out";
+  std::filesystem::create_directories(out);
+  WriteText(dir / "pilots.csv", "Anna,17,12345\r\nJo Lee,101,\r\n");
+  ASSERT_EQ(ReadPilotListInto(app, dir / "pilots.csv", false), 0);
+  app.competition.compStart = 0;
+
+  // The instrument holds no IDs: the person types them, a bad one first.
+  std::vector<IdentifyPilotRequest> requests;
+  int answers = 0;
+  ui.identifyPilotScript = [&](const IdentifyPilotRequest& r) -> std::optional<IdentifyPilotForm> {
+    requests.push_back(r);
+    IdentifyPilotForm f = r.initial;
+    if (answers++ == 0) {
+      f.pilot.compId = "1o1";
+      return f;
+    }
+    // Typing 101 finds Jo Lee.
+    f.pilot.compId = "101";
+    f.pilot = *r.idEdited(f.pilot, true);
+    f.folder = out;
+    return f;
+  };
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kGarminSerial), 0);
+  std::vector<TrackPoint> points;
+  for (uint32_t i = 0; i < 60; ++i) {
+    TrackPoint p = Point(1000000000u + i * 5, 10000);
+    p.latitude += static_cast<int32_t>(i) * 3000;
+    points.push_back(p);
+  }
+  TransferResult result = TrackResult(points, TrackLogSource::kGarmin);
+  std::get<TrackLogPayload>(result.payload).log.modelName = "eTrex";
+  std::get<TrackLogPayload>(result.payload).log.sourceProtocol = ProtocolType::kGarminSerial;
+  ui.messageAnswers = {MessageAnswer::kOk /* the bad ID */, MessageAnswer::kOk /* upload the IDs */};
+  Deliver(std::move(result));
+  ui.RunPosted();
+
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].pilotRows, (std::vector<std::string>{"Anna (comp. 17, CIVL 12345)", "Jo Lee (comp. 101)"}));
+  EXPECT_EQ(requests[0].initial.pilot.compId, "");
+  EXPECT_EQ(requests[1].initial.pilot.compId, "1o1");  // reopened as typed
+  const std::vector<std::string> texts = ui.MessageTexts();
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Bad comp. pilot ID");
+  EXPECT_NE(texts.back().find("The GPS did not contain any COMPID or CIVLID."), std::string::npos);
+
+  EXPECT_EQ(app.checkInPilot.name, "Jo Lee");
+  EXPECT_EQ(app.checkInPilot.compId, 101);
+  size_t kml = 0;
+  for (const auto& e : std::filesystem::directory_iterator(out)) {
+    const std::string name = e.path().filename().string();
+    kml += name.starts_with("Jo_Lee.") && name.ends_with(".[CIVLID].101.kml");
+  }
+  EXPECT_EQ(kml, 1u);
+
+  // The ID upload went to the instrument that delivered the log; once it is
+  // done the instrument joins the pilot's devices.
+  ASSERT_EQ(transfers.started.size(), 2u);
+  EXPECT_EQ(transfers.started[1].request.access, AccessType::kSendWaypoints);
+  const auto* ids = std::get_if<WaypointList>(&transfers.started[1].request.input);
+  ASSERT_NE(ids, nullptr);
+  ASSERT_EQ(ids->items.size(), 1u);
+  EXPECT_EQ(ReadPilotIdFromWaypoint(ids->items[0], false).compId, 101);
+  Deliver(TransferResult::Done());
+  EXPECT_EQ(app.pilots.items[1].devices[0], "eTrex");
+  AddDeviceToPilot(app, "eTrex");  // once only
+  EXPECT_EQ(app.pilots.items[1].devices[1], "");
 }
 
 }  // namespace

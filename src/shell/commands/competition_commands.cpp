@@ -1,8 +1,14 @@
 #include "shell/commands/competition_commands.h"
 
+#include <cstdio>
+#include <filesystem>
+
 #include "analysis/track_split.h"
+#include "records/calendar.h"
+#include "shell/commands/kml_commands.h"
 #include "formats/file_io.h"
 #include "formats/pilot_list_file.h"
+#include "protocols/family.h"
 #include "shell/app_state.h"
 #include "shell/commands/command_ids.h"
 
@@ -17,21 +23,50 @@ void OnInstrumentWaypoint(AppState& app, const Waypoint& waypoint) {
   app.ui().SetStatusLine(FoundIdsStatus(app.instrumentPilotIds));
 }
 
-// A person saving the arrived track: the same identification as a run
-// nobody watches (the IDs from the instrument, the name from the list), and
-// the file replaced when saved again.
-void OnTrackArrived(AppState& app, bool success) {
-  if (!success) return;
-  UnattendedIdentification in;
-  in.instrument = app.instrumentPilotIds;
-  in.pilots = &app.pilots;
-  app.checkInPilot = IdentifyUnattended(in);
+CheckInSave InteractiveSave(AppState& app) {
   CheckInSave how;
-  how.createNew = false;
+  how.createNew = false;  // a person saving again replaces the file
   how.writeIgc = app.competition.compSpecial || app.options.addIgcToCompOut;
   how.speedCheck = app.settings().Number(SettingId::kLogFilter) != 0;
   how.folder = app.competition.trackLogFolder;
-  SaveCheckIn(app, how);
+  return how;
+}
+
+// The arrived track of a person's download: who flew, the save, and the
+// offer to write the IDs into an instrument that had none.
+void OnTrackArrived(AppState& app, bool success) {
+  if (!success) return;
+  const bool instrumentHadIds = app.instrumentPilotIds.any();
+  if (IdentifyPilot(app) != 0) return;
+  SaveCheckIn(app, InteractiveSave(app));
+  if (!instrumentHadIds) OfferPilotIdUpload(app);
+}
+
+// File > Save log in competition mode: the selected positions.
+void SaveCompetitionSelection(AppState& app) {
+  if (app.IsBusyOrWrongView(kCaptionSaveCompetition, ViewMode::kTrackLog) != 0) return;
+  const std::vector<int32_t> rows = app.ui().SelectedRows(ViewMode::kTrackLog);
+  if (rows.empty()) {
+    app.ShowMessage(Caption{kCaptionSaveCompetition}, "No position(s) selected");
+    return;
+  }
+  if (IdentifyPilot(app) != 0) return;
+  std::vector<TrackPoint> selected;
+  for (int32_t r : rows) {
+    if (r >= 0 && static_cast<size_t>(r) < app.trackLog.points.size())
+      selected.push_back(app.trackLog.points[static_cast<size_t>(r)]);
+  }
+  SaveCheckIn(app, InteractiveSave(app), &selected);
+}
+
+std::string PilotsText(const PilotList& list) {
+  return list.empty() ? std::string() : std::to_string(list.items.size()) + " pilots";
+}
+
+std::vector<std::string> PilotRows(const PilotList& list) {
+  std::vector<std::string> rows;
+  for (const PilotEntry& p : list.items) rows.push_back(PilotChoiceText(p));
+  return rows;
 }
 
 }  // namespace
@@ -76,7 +111,7 @@ int ReadPilotListInto(AppState& app, const std::string& path, bool ask) {
   return 0;
 }
 
-CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how) {
+CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how, const std::vector<TrackPoint>* points) {
   CompetitionSaveEvents events;
   events.message = [&app](std::string_view text, bool warning) {
     app.ShowMessage(Caption{kCaptionSaveCompetition}, text, warning ? BoxIcon::kWarning : BoxIcon::kError);
@@ -86,7 +121,7 @@ CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how) {
   if (const CommandLineRun* run = app.commandLineRun(); run && run->notify) events.notify = run->notify;
 
   SelectedPositions selected = SelectCompetitionPositions(
-      app.trackLog.points, {app.competition.compStart, app.competition.compStop});
+      points ? *points : app.trackLog.points, {app.competition.compStart, app.competition.compStop});
   if (!selected.points.empty() && !how.keepAllParts) {
     const uint32_t gap = static_cast<uint32_t>(app.settings().Number(SettingId::kTrackGapTime));
     std::vector<TrackPoint>& points = selected.points;
@@ -141,12 +176,252 @@ void SavePilotListCommand(AppState& app) {
   app.ui().SetProductLine(file->path);
 }
 
+void ReadPilotListCommand(AppState& app) {
+  FileDialogSpec spec;
+  spec.title = std::string(kCaptionReadPilotList);
+  spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
+  spec.folderSetting = SettingId::kPilotListDir;
+  const auto file = app.AskOpenFile(spec);
+  if (!file) return;
+  if (ReadPilotListInto(app, file->path, true) != 0) return;
+  app.SetViewMode(ViewMode::kPilots, true);
+}
+
+std::optional<uint32_t> ParseCompetitionTime(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  // "YYYY-MM-DD HH:MM:SS": digits where the pattern has '9'.
+  constexpr std::string_view kPattern = "9999-99-99 99:99:99";
+  if (text.size() != kPattern.size()) return std::nullopt;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kPattern[i] == '9' ? !digit : text[i] != kPattern[i]) return std::nullopt;
+  }
+  auto num = [&](size_t at, size_t n) {
+    int v = 0;
+    for (size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
+    return v;
+  };
+  CalendarTime t{};
+  t.year = static_cast<uint16_t>(num(0, 4));
+  t.month = static_cast<uint16_t>(num(5, 2));
+  t.day = static_cast<uint16_t>(num(8, 2));
+  t.hour = static_cast<uint16_t>(num(11, 2));
+  t.minute = static_cast<uint16_t>(num(14, 2));
+  t.second = static_cast<uint16_t>(num(17, 2));
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month) || t.hour > 23 ||
+      t.minute > 59 || t.second > 59)
+    return std::nullopt;
+  return CalendarToTime(t);
+}
+
+std::string CompetitionTimeText(uint32_t time, std::string_view none) {
+  if (time == 0) return std::string(none);
+  const CalendarTime t = SecondsToDateTime(time);
+  char text[48];
+  std::snprintf(text, sizeof text, "%d-%02d-%02d  %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return text;
+}
+
+bool SetCompetitionTimes(AppState& app) {
+  constexpr Caption kCaption{"Read comp. time"};
+  auto field = [](uint32_t time) {
+    std::string text = CompetitionTimeText(time, "");
+    if (const size_t gap = text.find("  "); gap != std::string::npos) text.erase(gap, 1);
+    return text;
+  };
+  CompetitionTimesForm form{field(app.competition.compStart), field(app.competition.compStop)};
+  for (;;) {
+    const auto answer = app.ui().AskCompetitionTimes(form);
+    if (!answer) return false;
+    form = *answer;
+    const bool hasStart = form.start.find_first_not_of(' ') != std::string::npos;
+    const bool hasStop = form.stop.find_first_not_of(' ') != std::string::npos;
+    const auto start = hasStart ? ParseCompetitionTime(form.start) : std::optional<uint32_t>(0);
+    const auto stop = hasStop ? ParseCompetitionTime(form.stop) : std::optional<uint32_t>(0);
+    if (!start) {
+      app.ShowMessage(kCaption, "Bad start time");
+      continue;
+    }
+    if (!stop) {
+      app.ShowMessage(kCaption, "Bad stop time");
+      continue;
+    }
+    if (*start != 0 && *stop != 0 && *stop <= *start) {
+      app.ShowMessage(kCaption, "Stop time before start time");
+      continue;
+    }
+    app.competition.compStart = *start;
+    app.competition.compStop = *stop;
+    return true;
+  }
+}
+
+void CompetitionModeCommand(AppState& app) {
+  const size_t pilotsBefore = app.pilots.items.size();
+  const std::string listBefore = app.competition.pilotListFile;
+  bool listRead = false;
+  CompetitionModeRequest request;
+  request.enabled = app.competition.competitionMode;
+  request.pilotsText = PilotsText(app.pilots);
+  request.startText = CompetitionTimeText(app.competition.compStart, "No start time");
+  request.stopText = CompetitionTimeText(app.competition.compStop, "No stop time");
+  request.readPilotList = [&app, &listRead] {
+    FileDialogSpec spec;
+    spec.title = std::string(kCaptionReadPilotList);
+    spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
+    spec.folderSetting = SettingId::kPilotListDir;
+    if (const auto file = app.AskOpenFile(spec); file && ReadPilotListInto(app, file->path, true) == 0)
+      listRead = true;
+    return PilotsText(app.pilots);
+  };
+  request.setTimes = [&app] {
+    SetCompetitionTimes(app);
+    return std::pair{CompetitionTimeText(app.competition.compStart, "No start time"),
+                     CompetitionTimeText(app.competition.compStop, "No stop time")};
+  };
+  // Cancel keeps the flag; a list or window set meanwhile stays.
+  if (const auto enabled = app.ui().AskCompetitionMode(request)) app.competition.competitionMode = *enabled;
+  app.RefreshTitle();
+  if (listRead || app.pilots.items.size() != pilotsBefore || app.competition.pilotListFile != listBefore) {
+    app.SetViewMode(ViewMode::kPilots, true);
+    app.ui().SetStatusLine(std::to_string(app.pilots.items.size()) + " pilots registered");
+  }
+}
+
+int IdentifyPilot(AppState& app) {
+  // What the instrument said is where a person starts from.
+  CheckInPilot& pilot = app.checkInPilot;
+  if (app.instrumentPilotIds.compId >= 0) pilot.compId = app.instrumentPilotIds.compId;
+  if (app.instrumentPilotIds.civlId >= 0) pilot.civlId = app.instrumentPilotIds.civlId;
+  if (pilot.name.empty() && pilot.identified()) {
+    if (const PilotEntry* p = FindListedPilot(app.pilots, {pilot.compId, pilot.civlId})) pilot.name = p->name;
+  }
+  IdentifyPilotRequest request;
+  const std::string port = app.settings().Text(SettingId::kPortName);
+  request.title = app.trackLog.modelName.empty() ? "Save competition log (" + port + ")"
+                                                 : "Save competition log (" + port + ", " + app.trackLog.modelName + ")";
+  request.initial.pilot.compId = pilot.compId >= 0 ? std::to_string(pilot.compId) : "";
+  request.initial.pilot.civlId = pilot.civlId >= 0 ? std::to_string(pilot.civlId) : "";
+  request.initial.pilot.name = pilot.name;
+  if (const PilotEntry* p = FindListedPilot(app.pilots, {pilot.compId, pilot.civlId}))
+    request.initial.pilot.row = static_cast<int>(p - app.pilots.items.data());
+  request.initial.folder = app.competition.trackLogFolder;
+  request.pilotListFile = app.competition.pilotListFile;
+  request.pilotRows = PilotRows(app.pilots);
+  request.browsePilotList = [&app]() -> std::optional<std::pair<std::vector<std::string>, std::string>> {
+    FileDialogSpec spec;
+    spec.title = std::string(kCaptionReadPilotList);
+    spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
+    spec.folderSetting = SettingId::kPilotListDir;
+    const auto file = app.AskOpenFile(spec);
+    if (!file || ReadPilotListInto(app, file->path, true) != 0) return std::nullopt;
+    return std::pair{PilotRows(app.pilots), app.competition.pilotListFile};
+  };
+  request.browseFolder = [&app](const std::string&) -> std::optional<std::string> {
+    FileDialogSpec spec;
+    spec.title = "Get track log folder";
+    spec.formats = {{"Comp. files", ".kml"}};
+    spec.folderSetting = SettingId::kCompDir;
+    spec.defaultName = "<Name>.<Time>.<CIVLID>.<COMPID>";
+    const auto file = app.AskSaveFile(spec);
+    if (!file) return std::nullopt;
+    return std::filesystem::path(file->path).parent_path().string();
+  };
+  request.pilotChosen = [&app](int row) { return FieldsOfPilot(app.pilots, row); };
+  request.idEdited = [&app](const PilotFields& now, bool compEdited) {
+    return FieldsAfterIdEdit(app.pilots, now, compEdited);
+  };
+
+  IdentifyPilotForm form = request.initial;
+  for (;;) {
+    const auto answer = app.ui().AskIdentifyPilot(request);
+    if (!answer) return -1;
+    form = *answer;
+    const Result<CheckInPilot> checked = CheckPilotFields(form.pilot);
+    if (!checked.ok()) {
+      app.ShowMessage(Caption{"Pilot parameter check"}, checked.error().text);
+      request.initial = form;
+      request.pilotRows = PilotRows(app.pilots);
+      continue;
+    }
+    pilot = *checked;
+    app.competition.trackLogFolder = form.folder;
+    if (const CommandLineRun* run = app.commandLineRun(); run && run->notify) run->notify(PilotNotifyText(pilot));
+    return 0;
+  }
+}
+
+void AddDeviceToPilot(AppState& app, std::string_view instrument) {
+  if (instrument.empty()) return;
+  for (PilotEntry& p : app.pilots.items) {
+    if (p.name != app.checkInPilot.name) continue;
+    for (const std::string& d : p.devices) {
+      if (d == instrument) return;
+    }
+    for (std::string& d : p.devices) {
+      if (d.empty()) {
+        d = std::string(instrument.substr(0, kPilotDeviceMax));
+        app.RefreshIfShown(ViewMode::kPilots);
+        return;
+      }
+    }
+    return;
+  }
+}
+
+void OfferPilotIdUpload(AppState& app) {
+  const CheckInPilot& pilot = app.checkInPilot;
+  if (pilot.compId < 0 && pilot.civlId < 0) return;
+  const ProtocolType protocol = app.trackLog.sourceProtocol;
+  // Only instruments that take waypoints can carry the IDs.
+  if (!app.transfers().Has(AccessType::kSendWaypoints, protocol)) return;
+  const uint32_t now = CurrentTime();
+  WaypointList ids;
+  if (auto w = MakePilotIdWaypoint(kCompIdWord, pilot.compId, now)) ids.items.push_back(*w);
+  if (auto w = MakePilotIdWaypoint(kCivlIdWord, pilot.civlId, now)) ids.items.push_back(*w);
+  if (app.competition.uploadDashId) {
+    if (auto w = MakeDashIdWaypoint(pilot.compId, now)) ids.items.push_back(*w);
+  }
+  if (ids.empty()) return;
+  auto id = [](int32_t v) { return v >= 0 ? std::to_string(v) : std::string("-"); };
+  const std::string text = "The GPS did not contain any COMPID or CIVLID.\r\nDo you want to upload the following ID(s) ?\r\n\r\n" +
+                           pilot.name + "\r\n" + app.trackLog.modelName + "\r\nCOMPID: " + id(pilot.compId) +
+                           "\r\nCIVLID: " + id(pilot.civlId);
+  if (app.ShowMessage(Caption{"No pilot ID"}, text, BoxIcon::kQuestion, MessageButtons::kOkCancel,
+                      MessageAnswer::kCancel) != MessageAnswer::kOk)
+    return;
+  const std::string instrument = app.trackLog.modelName;
+  AppState* a = &app;
+  app.transfers().Start(AccessType::kSendWaypoints, protocol, std::move(ids), [a, instrument](TransferResult&& r) {
+    if (r.succeeded()) AddDeviceToPilot(*a, instrument);
+    return r.succeeded();
+  });
+}
+
 void RegisterCompetitionCommands(AppState& app) {
   AppState* a = &app;
   app.identifyPilot = [a](const Waypoint& w) { OnInstrumentWaypoint(*a, w); };
   app.competitionTrackArrived = [a](bool success) { OnTrackArrived(*a, success); };
   app.readPilotList = [a](const std::string& path) { ReadPilotListInto(*a, path, false); };
   app.RegisterCommand(cmd::kSavePilotListCsv, [a] { SavePilotListCommand(*a); });
+  app.RegisterCommand(cmd::kCompetitionMode, [a] { CompetitionModeCommand(*a); });
+  // Save log writes the competition output while competition mode is on.
+  app.RegisterCommand(cmd::kSaveLog, [a] {
+    if (a->competition.competitionMode) {
+      SaveCompetitionSelection(*a);
+    } else {
+      SaveAerodiaryLogCommand(*a);
+    }
+  });
+  app.competitionUploadDone = [a](ProtocolType protocol) {
+    const InstrumentFamily* family = FamilyOfProtocol(protocol);
+    // The model the last download named, when it came from the same family.
+    const bool sameInstrument = !a->trackLog.modelName.empty() && a->trackLog.sourceProtocol == protocol;
+    AddDeviceToPilot(*a, sameInstrument ? a->trackLog.modelName
+                         : family       ? std::string(family->displayName)
+                                        : std::string());
+  };
 }
 
 }  // namespace skylode

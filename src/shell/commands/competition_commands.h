@@ -3,7 +3,11 @@
 // download.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "competition/check_in.h"
 #include "records/error.h"
@@ -41,8 +45,29 @@ struct CheckInSave {
   bool keepAllParts = false;
   std::string folder;
 };
-CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how);
+// `points`: the positions to save instead of the whole track log.
+CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how,
+                                   const std::vector<TrackPoint>* points = nullptr);
 
 void SavePilotListCommand(AppState& app);
+void ReadPilotListCommand(AppState& app);
+
+// "YYYY-MM-DD HH:MM:SS" (blanks around allowed); nothing when it is no time.
+std::optional<uint32_t> ParseCompetitionTime(std::string_view text);
+// "%d-%02d-%02d  %02d:%02d:%02d", or `none` for 0.
+std::string CompetitionTimeText(uint32_t time, std::string_view none);
+
+// "Set Competition Times": asks again after a refusal. True when stored.
+bool SetCompetitionTimes(AppState& app);
+// Misc > Competition Mode.
+void CompetitionModeCommand(AppState& app);
+// "Save competition log": who flew and where the files go. 0, or -1 when
+// the person cancelled (nothing is stored then).
+int IdentifyPilot(AppState& app);
+// After a successful waypoint upload in competition mode: the instrument
+// joins the current pilot's devices (the first free of four).
+void AddDeviceToPilot(AppState& app, std::string_view instrument);
+// An instrument that gave no ID: offers to write the pilot's IDs into it.
+void OfferPilotIdUpload(AppState& app);
 
 }  // namespace skylode

@@ -24,6 +24,10 @@ class ScriptedUi : public UiInterface {
   std::deque<std::optional<RotateTrackForm>> rotateAnswers;
   std::deque<ExistingFileAnswer> existingFileAnswers;
   std::deque<ModifyIdAnswer> modifyIdAnswers;
+  // Play the person at the competition dialogs; unset cancels them.
+  std::function<std::optional<bool>(const CompetitionModeRequest&)> competitionModeScript;
+  std::deque<std::optional<CompetitionTimesForm>> competitionTimesAnswers;
+  std::function<std::optional<IdentifyPilotForm>(const IdentifyPilotRequest&)> identifyPilotScript;
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
 
@@ -39,6 +43,8 @@ class ScriptedUi : public UiInterface {
   std::vector<std::string> existingFileQuestions;
   std::vector<std::string> modifyIdQuestions;
   int statisticsDialogs = 0;
+  std::vector<CompetitionTimesForm> competitionTimesRequests;
+  std::vector<std::string> identifyPilotTitles;
   std::vector<ListSize> listSizes;
   std::vector<std::string> statusLines;
   std::vector<std::string> productLines;
@@ -60,6 +66,9 @@ class ScriptedUi : public UiInterface {
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
+  std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
+  std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;
+  std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;
