@@ -203,6 +203,9 @@ class AppState {
   // After a successful waypoint upload in competition mode: adds the
   // instrument to the current pilot's devices.
   std::function<void(ProtocolType protocol)> competitionUploadDone;
+  // A waypoint upload in competition mode (`mode` as the upload's): the
+  // list to send, the pilot's ID waypoints with it, or nothing to cancel.
+  std::function<std::optional<WaypointList>(int32_t mode)> competitionUploadList;
   // Reads the pilot list named in the competition state at start-up.
   std::function<void(const std::string& file)> readPilotList;
   // Competition mode: each waypoint of an instrument's scan, for the pilot

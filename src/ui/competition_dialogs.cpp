@@ -97,6 +97,12 @@ std::optional<IdentifyPilotForm> RunIdentifyPilotDialog(QWidget* parent, const I
   QDialog dialog(parent);
   dialog.setWindowTitle(Q(request.title));
   auto* layout = new QVBoxLayout(&dialog);
+  const bool upload = request.selectForUpload;
+  if (upload) {
+    auto* text = new QLabel("Running in competition mode. Type your CIVL and/or pilot ID, or select from a list.");
+    text->setWordWrap(true);
+    layout->addWidget(text);
+  }
   auto* form = new QFormLayout;
   auto* comp = new QLineEdit(Q(request.initial.pilot.compId));
   comp->setObjectName("compId");
@@ -107,9 +113,17 @@ std::optional<IdentifyPilotForm> RunIdentifyPilotDialog(QWidget* parent, const I
   auto* name = new QLineEdit(Q(request.initial.pilot.name));
   name->setObjectName("pilotName");
   name->setMaxLength(static_cast<int>(kCheckInPilotNameMax));
-  form->addRow("COMP ID", comp);
-  form->addRow("CIVL ID", civl);
+  auto* dash = new QCheckBox("-NNN");
+  dash->setObjectName("dashId");
+  dash->setChecked(request.initial.dashId);
+  if (upload) form->addRow(new QLabel("Pilot ID(s) to be uploaded as waypoint(s):"));
+  form->addRow(upload ? "COMPID" : "COMP ID", comp);
+  form->addRow(upload ? "CIVLID" : "CIVL ID", civl);
   form->addRow("Pilot name", name);
+  form->addRow(dash);
+  // One layout for both dialogs: the rows the other one needs are hidden.
+  form->setRowVisible(name, !upload);
+  form->setRowVisible(dash, upload);
 
   auto* listRow = new QHBoxLayout;
   auto* listFile = new QLineEdit(Q(request.pilotListFile));
@@ -144,6 +158,7 @@ std::optional<IdentifyPilotForm> RunIdentifyPilotDialog(QWidget* parent, const I
   folderRow->addWidget(folder, 1);
   folderRow->addWidget(browseFolder);
   form->addRow("Track log folder", folderRow);
+  if (upload) form->setRowVisible(form->rowCount() - 1, false);
   layout->addLayout(form);
 
   auto current = [&]() {
@@ -185,7 +200,7 @@ std::optional<IdentifyPilotForm> RunIdentifyPilotDialog(QWidget* parent, const I
 
   layout->addWidget(OkCancel(&dialog));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return IdentifyPilotForm{current(), folder->text().toStdString()};
+  return IdentifyPilotForm{current(), folder->text().toStdString(), dash->isChecked()};
 }
 
 }  // namespace skylode

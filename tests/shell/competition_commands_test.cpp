@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app_fixture.h"
+#include "family_commands.h"
 #include "formats/file_io.h"
 #include "formats/pilot_list_file.h"
 #include "shell/command_line/command_line_run.h"
@@ -226,6 +227,50 @@ TEST_F(CompetitionCommandsTest, PersonsDownloadIdentifiedSavedAndIdsOffered) {
   EXPECT_EQ(app.pilots.items[1].devices[0], "eTrex");
   AddDeviceToPilot(app, "eTrex");  // once only
   EXPECT_EQ(app.pilots.items[1].devices[1], "");
+}
+
+TEST_F(CompetitionCommandsTest, SelectPilotBeforeAWaypointUpload) {
+  app.waypoints.items = {Wpt("LAUNCH", "Launch")};
+  WriteText(dir / "pilots.csv", "Anna,17,12345\r\n");
+  ASSERT_EQ(ReadPilotListInto(app, dir / "pilots.csv", false), 0);
+  // A bad ID, one the position cannot spell, then Anna from the list with
+  // the "-NNN" waypoint.
+  std::vector<IdentifyPilotForm> answers(3);
+  answers[0].pilot.compId = "x";
+  answers[1].pilot.civlId = "18000000";
+  answers[2].pilot = FieldsOfPilot(app.pilots, 0);
+  answers[2].dashId = true;
+  size_t asked = 0;
+  ui.identifyPilotScript = [&](const IdentifyPilotRequest& r) -> std::optional<IdentifyPilotForm> {
+    EXPECT_TRUE(r.selectForUpload);
+    EXPECT_EQ(r.pilotRows, std::vector<std::string>{"Anna (comp. 17, CIVL 12345)"});
+    return asked < answers.size() ? std::optional(answers[asked++]) : std::nullopt;
+  };
+  app.RunCommand(cmd::kSendWptCompeoIdName);
+  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"Bad comp. ID", "Bad CIVL ID"}));
+  ASSERT_EQ(transfers.started.size(), 1u);
+  EXPECT_EQ(transfers.started[0].request.parameter, 2);
+  const auto* sent = std::get_if<WaypointList>(&transfers.started[0].request.input);
+  ASSERT_NE(sent, nullptr);
+  ASSERT_EQ(sent->items.size(), 4u);
+  EXPECT_EQ(ReadPilotIdFromWaypoint(sent->items[1], false).compId, 17);
+  EXPECT_EQ(ReadPilotIdFromWaypoint(sent->items[2], false).civlId, 12345);
+  EXPECT_EQ(sent->items[3].id, "-17");
+  EXPECT_EQ(app.waypoints.items.size(), 1u);  // the list itself keeps only its own
+  Deliver(TransferResult::Done());
+  EXPECT_FALSE(app.pilots.items[0].devices[0].empty());
+
+  // Both fields empty: "Exit ?" Yes sends the waypoints alone; Cancel sends nothing.
+  answers = {IdentifyPilotForm{}};
+  asked = 0;
+  ui.messageAnswers = {MessageAnswer::kYes};
+  app.RunCommand(cmd::kSendWptCompeoIdName);
+  ASSERT_EQ(transfers.started.size(), 2u);
+  EXPECT_EQ(std::get<WaypointList>(transfers.started[1].request.input).items.size(), 1u);
+  Deliver(TransferResult::Done());
+  answers.clear();
+  app.RunCommand(cmd::kSendWptCompeoIdName);
+  EXPECT_EQ(transfers.started.size(), 2u);
 }
 
 }  // namespace

@@ -57,6 +57,30 @@ TEST(CompetitionDialogs, IdentifyPilotFollowsTheList) {
   EXPECT_EQ(form->folder, "/tmp/out");
 }
 
+TEST(CompetitionDialogs, SelectPilotShowsTheIdsAndTheDashBox) {
+  IdentifyPilotRequest request;
+  request.title = "Select pilot (sim:flytec)";
+  request.selectForUpload = true;
+  request.initial.pilot.compId = "17";
+  ModalWatcher watcher;
+  bool nameShown = true, dashShown = false, folderShown = true;
+  watcher.onDialog = [&](QDialog& dialog) {
+    nameShown = dialog.findChild<QLineEdit*>("pilotName")->isVisible();
+    folderShown = dialog.findChild<QLineEdit*>("folder")->isVisible();
+    auto* dash = dialog.findChild<QCheckBox*>("dashId");
+    dashShown = dash->isVisible();
+    dash->setChecked(true);
+    dialog.accept();
+  };
+  const auto form = RunIdentifyPilotDialog(nullptr, request);
+  ASSERT_TRUE(form);
+  EXPECT_FALSE(nameShown);
+  EXPECT_FALSE(folderShown);
+  EXPECT_TRUE(dashShown);
+  EXPECT_TRUE(form->dashId);
+  EXPECT_EQ(form->pilot.compId, "17");
+}
+
 TEST(CompetitionDialogs, ModeButtonsActAtOnce) {
   CompetitionModeRequest request;
   request.enabled = false;

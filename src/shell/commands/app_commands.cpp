@@ -120,7 +120,14 @@ void AppState::RunFamilyCommand(const FamilyCommand& c) {
   switch (c.access) {
     case AccessType::kReadTrackLog: transfers_.DownloadTrackLog(protocol, c.baudRate); break;
     case AccessType::kReadWaypoints: transfers_.DownloadWaypoints(protocol); break;
-    case AccessType::kSendWaypoints: transfers_.UploadWaypoints(protocol, c.parameter); break;
+    case AccessType::kSendWaypoints:
+      if (competition.competitionMode && competitionUploadList) {
+        // The pilot's IDs go along; nothing is sent when the person cancels.
+        if (auto list = competitionUploadList(c.parameter)) transfers_.UploadWaypoints(protocol, c.parameter, std::move(*list));
+      } else {
+        transfers_.UploadWaypoints(protocol, c.parameter);
+      }
+      break;
     case AccessType::kEraseTrackLog: transfers_.EraseTrackLog(protocol); break;
     case AccessType::kWriteSettings: {
       if (transferBusy()) {

@@ -352,6 +352,75 @@ int IdentifyPilot(AppState& app) {
   }
 }
 
+std::optional<WaypointList> SelectPilotForUpload(AppState& app, int32_t mode) {
+  if (mode != 2 && mode != 3) return app.waypoints;
+  constexpr Caption kCaption{"Check ID"};
+  IdentifyPilotRequest request;
+  request.selectForUpload = true;
+  const std::string port = app.settings().Text(SettingId::kPortName);
+  request.title = app.trackLog.modelName.empty() ? "Select pilot (" + port + ")"
+                                                 : "Select pilot (" + port + ", " + app.trackLog.modelName + ")";
+  const CheckInPilot& pilot = app.checkInPilot;
+  request.initial.pilot.compId = pilot.compId >= 0 ? std::to_string(pilot.compId) : "";
+  request.initial.pilot.civlId = pilot.civlId >= 0 ? std::to_string(pilot.civlId) : "";
+  request.initial.pilot.name = pilot.name;
+  request.initial.dashId = app.competition.uploadDashId;
+  request.pilotListFile = app.competition.pilotListFile;
+  request.pilotRows = PilotRows(app.pilots);
+  request.browsePilotList = [&app]() -> std::optional<std::pair<std::vector<std::string>, std::string>> {
+    FileDialogSpec spec;
+    spec.title = std::string(kCaptionReadPilotList);
+    spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
+    spec.folderSetting = SettingId::kPilotListDir;
+    const auto file = app.AskOpenFile(spec);
+    if (!file || ReadPilotListInto(app, file->path, true) != 0) return std::nullopt;
+    return std::pair{PilotRows(app.pilots), app.competition.pilotListFile};
+  };
+  request.pilotChosen = [&app](int row) { return FieldsOfPilot(app.pilots, row); };
+  request.idEdited = [&app](const PilotFields& now, bool compEdited) {
+    return FieldsAfterIdEdit(app.pilots, now, compEdited);
+  };
+  for (;;) {
+    const auto answer = app.ui().AskIdentifyPilot(request);
+    if (!answer) return std::nullopt;
+    request.initial = *answer;
+    const PilotFields& f = answer->pilot;
+    const auto blank = [](const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; };
+    if (blank(f.compId) && blank(f.civlId)) {
+      if (app.ShowMessage(kCaption, "Both IDs missing. Exit ?", BoxIcon::kQuestion, MessageButtons::kYesNo,
+                          MessageAnswer::kNo) == MessageAnswer::kYes)
+        return app.waypoints;
+      continue;
+    }
+    // An ID the waypoint position cannot spell is as bad as a typing error:
+    // it would come back as another pilot's.
+    const auto comp = ParsePilotId(f.compId);
+    if (!blank(f.compId) && (!comp || *comp > kPilotIdCodeMax)) {
+      app.ShowMessage(kCaption, "Bad comp. ID");
+      continue;
+    }
+    const auto civl = ParsePilotId(f.civlId);
+    if (!blank(f.civlId) && (!civl || *civl > kPilotIdCodeMax)) {
+      app.ShowMessage(kCaption, "Bad CIVL ID");
+      continue;
+    }
+    app.competition.uploadDashId = answer->dashId;
+    CheckInPilot chosen;
+    chosen.compId = comp.value_or(-1);
+    chosen.civlId = civl.value_or(-1);
+    chosen.name = CleanPilotText(f.name, kCheckInPilotNameMax);
+    app.checkInPilot = chosen;
+    WaypointList list = app.waypoints;
+    const uint32_t now = CurrentTime();
+    if (auto w = MakePilotIdWaypoint(kCompIdWord, chosen.compId, now)) list.items.push_back(*w);
+    if (auto w = MakePilotIdWaypoint(kCivlIdWord, chosen.civlId, now)) list.items.push_back(*w);
+    if (answer->dashId) {
+      if (auto w = MakeDashIdWaypoint(chosen.compId, now)) list.items.push_back(*w);
+    }
+    return list;
+  }
+}
+
 void AddDeviceToPilot(AppState& app, std::string_view instrument) {
   if (instrument.empty()) return;
   for (PilotEntry& p : app.pilots.items) {
@@ -414,6 +483,7 @@ void RegisterCompetitionCommands(AppState& app) {
       SaveAerodiaryLogCommand(*a);
     }
   });
+  app.competitionUploadList = [a](int32_t mode) { return SelectPilotForUpload(*a, mode); };
   app.competitionUploadDone = [a](ProtocolType protocol) {
     const InstrumentFamily* family = FamilyOfProtocol(protocol);
     // The model the last download named, when it came from the same family.

@@ -67,6 +67,10 @@ int IdentifyPilot(AppState& app);
 // After a successful waypoint upload in competition mode: the instrument
 // joins the current pilot's devices (the first free of four).
 void AddDeviceToPilot(AppState& app, std::string_view instrument);
+// "Select pilot" before a waypoint upload with IDs (modes 2 and 3): the
+// waypoints with the pilot's ID waypoints after them, the list alone when
+// the person goes on without IDs, nothing when cancelled.
+std::optional<WaypointList> SelectPilotForUpload(AppState& app, int32_t mode);
 // An instrument that gave no ID: offers to write the pilot's IDs into it.
 void OfferPilotIdUpload(AppState& app);
 

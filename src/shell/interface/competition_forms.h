@@ -34,10 +34,14 @@ struct CompetitionTimesForm {
 struct IdentifyPilotForm {
   PilotFields pilot;
   std::string folder;
+  bool dashId = false;  // "Select pilot": also the "-NNN" waypoint
 };
 
 struct IdentifyPilotRequest {
   std::string title;
+  // "Select pilot" before a waypoint upload: the IDs and the "-NNN" box,
+  // no name or folder.
+  bool selectForUpload = false;
   IdentifyPilotForm initial;
   std::string pilotListFile;
   std::vector<std::string> pilotRows;  // empty: the drop-down is disabled

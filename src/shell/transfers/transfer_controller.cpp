@@ -215,6 +215,10 @@ int TransferController::UploadWaypoints(ProtocolType protocol, int32_t mode) {
                         &TransferController::AcceptUpload);
 }
 
+int TransferController::UploadWaypoints(ProtocolType protocol, int32_t mode, WaypointList list) {
+  return StartOperation(AccessType::kSendWaypoints, protocol, 0, mode, std::move(list), &TransferController::AcceptUpload);
+}
+
 int TransferController::EraseTrackLog(ProtocolType protocol) {
   const std::string_view caption = OperationCaption(AccessType::kEraseTrackLog);
   if (busy_) {
