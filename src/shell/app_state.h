@@ -225,6 +225,9 @@ class AppState {
   // selection (the user picks the flights to keep). Empty when nothing is
   // selected or nothing is kept.
   std::vector<TrackPoint> CopySelectedTrackPoints();
+  // The flights of `points` the person keeps when they hold several (Split
+  // Log); a hidden run and NOSPLIT keep them all without asking.
+  void SelectPartsToKeep(std::vector<TrackPoint>& points);
 
   // --- Gap settings ---
   void SetLoopFlightGapCommand();

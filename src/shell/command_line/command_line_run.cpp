@@ -247,22 +247,7 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
 
 void CommandLineRunner::SelectPartsToSave(std::vector<TrackPoint>& points) {
   // A person watching the run picks the flights of a log that holds several.
-  if (run_.noSplit || run_.hidden()) return;
-  UiInterface& ui = app_.ui();
-  const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kTrackGapTime));
-  const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
-    SplitLogRequest request;
-    request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), app_.trackLog.modelName);
-    for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
-    auto chosen = ui.ChooseSplitParts(request);
-    if (!chosen) return false;
-    for (int pos : *chosen) {
-      if (pos >= 0 && static_cast<size_t>(pos) < parts.size())
-        parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
-    }
-    return true;
-  });
-  points.resize(kept);
+  app_.SelectPartsToKeep(points);
 }
 
 bool CommandLineRunner::ConfirmReplace(const std::string& path, std::string_view caption) {

@@ -249,8 +249,12 @@ std::vector<TrackPoint> AppState::CopySelectedTrackPoints() {
   std::vector<TrackPoint> points;
   points.reserve(rows.size());
   for (int32_t r : rows) points.push_back(trackLog.points[static_cast<size_t>(r)]);
-  if (points.empty()) return points;
+  SelectPartsToKeep(points);
+  return points;
+}
 
+void AppState::SelectPartsToKeep(std::vector<TrackPoint>& points) {
+  if (points.empty()) return;
   TrackPartChooser chooser;
   // A hidden run, or NOSPLIT, keeps every part without asking.
   if (!hiddenRun() && !(cmdRun_ && cmdRun_->noSplit)) {
@@ -269,7 +273,6 @@ std::vector<TrackPoint> AppState::CopySelectedTrackPoints() {
   }
   const uint32_t gap = static_cast<uint32_t>(settings_.Number(SettingId::kTrackGapTime));
   SelectTrackParts(points, gap, chooser);
-  return points;
 }
 
 // --- Gap settings -------------------------------------------------------------------

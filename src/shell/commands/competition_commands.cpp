@@ -69,6 +69,39 @@ std::vector<std::string> PilotRows(const PilotList& list) {
   return rows;
 }
 
+// Asks for a pilot list file and reads it: true when the list was replaced.
+bool BrowsePilotList(AppState& app) {
+  FileDialogSpec spec;
+  spec.title = std::string(kCaptionReadPilotList);
+  spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
+  spec.folderSetting = SettingId::kPilotListDir;
+  const auto file = app.AskOpenFile(spec);
+  return file && ReadPilotListInto(app, file->path, true) == 0;
+}
+
+// What both pilot dialogs start from: the current pilot and the list.
+IdentifyPilotRequest PilotRequest(AppState& app, const std::string& what) {
+  IdentifyPilotRequest request;
+  const std::string port = app.settings().Text(SettingId::kPortName);
+  request.title = app.trackLog.modelName.empty() ? what + " (" + port + ")"
+                                                 : what + " (" + port + ", " + app.trackLog.modelName + ")";
+  const CheckInPilot& pilot = app.checkInPilot;
+  request.initial.pilot.compId = pilot.compId >= 0 ? std::to_string(pilot.compId) : "";
+  request.initial.pilot.civlId = pilot.civlId >= 0 ? std::to_string(pilot.civlId) : "";
+  request.initial.pilot.name = pilot.name;
+  request.pilotListFile = app.competition.pilotListFile;
+  request.pilotRows = PilotRows(app.pilots);
+  request.browsePilotList = [&app]() -> std::optional<std::pair<std::vector<std::string>, std::string>> {
+    if (!BrowsePilotList(app)) return std::nullopt;
+    return std::pair{PilotRows(app.pilots), app.competition.pilotListFile};
+  };
+  request.pilotChosen = [&app](int row) { return FieldsOfPilot(app.pilots, row); };
+  request.idEdited = [&app](const PilotFields& now, bool compEdited) {
+    return FieldsAfterIdEdit(app.pilots, now, compEdited);
+  };
+  return request;
+}
+
 }  // namespace
 
 Result<PilotList> LoadPilotListFile(const std::string& path, PilotListFailure* failure) {
@@ -122,23 +155,7 @@ CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how, const 
 
   SelectedPositions selected = SelectCompetitionPositions(
       points ? *points : app.trackLog.points, {app.competition.compStart, app.competition.compStop});
-  if (!selected.points.empty() && !how.keepAllParts) {
-    const uint32_t gap = static_cast<uint32_t>(app.settings().Number(SettingId::kTrackGapTime));
-    std::vector<TrackPoint>& points = selected.points;
-    const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
-      SplitLogRequest request;
-      request.title = SplitDialogTitle(app.settings().Text(SettingId::kPortName), app.trackLog.modelName);
-      for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
-      auto chosen = app.ui().ChooseSplitParts(request);
-      if (!chosen) return false;
-      for (int pos : *chosen) {
-        if (pos >= 0 && static_cast<size_t>(pos) < parts.size())
-          parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
-      }
-      return true;
-    });
-    points.resize(kept);
-  }
+  if (!how.keepAllParts) app.SelectPartsToKeep(selected.points);
   if (selected.points.empty()) {
     const std::string text = NoPositionsText(selected);
     events.message(text, false);
@@ -267,12 +284,7 @@ void CompetitionModeCommand(AppState& app) {
   request.startText = CompetitionTimeText(app.competition.compStart, "No start time");
   request.stopText = CompetitionTimeText(app.competition.compStop, "No stop time");
   request.readPilotList = [&app, &listRead] {
-    FileDialogSpec spec;
-    spec.title = std::string(kCaptionReadPilotList);
-    spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
-    spec.folderSetting = SettingId::kPilotListDir;
-    if (const auto file = app.AskOpenFile(spec); file && ReadPilotListInto(app, file->path, true) == 0)
-      listRead = true;
+    listRead = BrowsePilotList(app) || listRead;
     return PilotsText(app.pilots);
   };
   request.setTimes = [&app] {
@@ -294,30 +306,11 @@ int IdentifyPilot(AppState& app) {
   CheckInPilot& pilot = app.checkInPilot;
   if (app.instrumentPilotIds.compId >= 0) pilot.compId = app.instrumentPilotIds.compId;
   if (app.instrumentPilotIds.civlId >= 0) pilot.civlId = app.instrumentPilotIds.civlId;
-  if (pilot.name.empty() && pilot.identified()) {
-    if (const PilotEntry* p = FindListedPilot(app.pilots, {pilot.compId, pilot.civlId})) pilot.name = p->name;
-  }
-  IdentifyPilotRequest request;
-  const std::string port = app.settings().Text(SettingId::kPortName);
-  request.title = app.trackLog.modelName.empty() ? "Save competition log (" + port + ")"
-                                                 : "Save competition log (" + port + ", " + app.trackLog.modelName + ")";
-  request.initial.pilot.compId = pilot.compId >= 0 ? std::to_string(pilot.compId) : "";
-  request.initial.pilot.civlId = pilot.civlId >= 0 ? std::to_string(pilot.civlId) : "";
-  request.initial.pilot.name = pilot.name;
-  if (const PilotEntry* p = FindListedPilot(app.pilots, {pilot.compId, pilot.civlId}))
-    request.initial.pilot.row = static_cast<int>(p - app.pilots.items.data());
+  const PilotEntry* listed = FindListedPilot(app.pilots, {pilot.compId, pilot.civlId});
+  if (pilot.name.empty() && listed) pilot.name = listed->name;
+  IdentifyPilotRequest request = PilotRequest(app, "Save competition log");
+  if (listed) request.initial.pilot.row = static_cast<int>(listed - app.pilots.items.data());
   request.initial.folder = app.competition.trackLogFolder;
-  request.pilotListFile = app.competition.pilotListFile;
-  request.pilotRows = PilotRows(app.pilots);
-  request.browsePilotList = [&app]() -> std::optional<std::pair<std::vector<std::string>, std::string>> {
-    FileDialogSpec spec;
-    spec.title = std::string(kCaptionReadPilotList);
-    spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
-    spec.folderSetting = SettingId::kPilotListDir;
-    const auto file = app.AskOpenFile(spec);
-    if (!file || ReadPilotListInto(app, file->path, true) != 0) return std::nullopt;
-    return std::pair{PilotRows(app.pilots), app.competition.pilotListFile};
-  };
   request.browseFolder = [&app](const std::string&) -> std::optional<std::string> {
     FileDialogSpec spec;
     spec.title = "Get track log folder";
@@ -327,10 +320,6 @@ int IdentifyPilot(AppState& app) {
     const auto file = app.AskSaveFile(spec);
     if (!file) return std::nullopt;
     return std::filesystem::path(file->path).parent_path().string();
-  };
-  request.pilotChosen = [&app](int row) { return FieldsOfPilot(app.pilots, row); };
-  request.idEdited = [&app](const PilotFields& now, bool compEdited) {
-    return FieldsAfterIdEdit(app.pilots, now, compEdited);
   };
 
   IdentifyPilotForm form = request.initial;
@@ -355,31 +344,9 @@ int IdentifyPilot(AppState& app) {
 std::optional<WaypointList> SelectPilotForUpload(AppState& app, int32_t mode) {
   if (mode != 2 && mode != 3) return app.waypoints;
   constexpr Caption kCaption{"Check ID"};
-  IdentifyPilotRequest request;
+  IdentifyPilotRequest request = PilotRequest(app, "Select pilot");
   request.selectForUpload = true;
-  const std::string port = app.settings().Text(SettingId::kPortName);
-  request.title = app.trackLog.modelName.empty() ? "Select pilot (" + port + ")"
-                                                 : "Select pilot (" + port + ", " + app.trackLog.modelName + ")";
-  const CheckInPilot& pilot = app.checkInPilot;
-  request.initial.pilot.compId = pilot.compId >= 0 ? std::to_string(pilot.compId) : "";
-  request.initial.pilot.civlId = pilot.civlId >= 0 ? std::to_string(pilot.civlId) : "";
-  request.initial.pilot.name = pilot.name;
   request.initial.dashId = app.competition.uploadDashId;
-  request.pilotListFile = app.competition.pilotListFile;
-  request.pilotRows = PilotRows(app.pilots);
-  request.browsePilotList = [&app]() -> std::optional<std::pair<std::vector<std::string>, std::string>> {
-    FileDialogSpec spec;
-    spec.title = std::string(kCaptionReadPilotList);
-    spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
-    spec.folderSetting = SettingId::kPilotListDir;
-    const auto file = app.AskOpenFile(spec);
-    if (!file || ReadPilotListInto(app, file->path, true) != 0) return std::nullopt;
-    return std::pair{PilotRows(app.pilots), app.competition.pilotListFile};
-  };
-  request.pilotChosen = [&app](int row) { return FieldsOfPilot(app.pilots, row); };
-  request.idEdited = [&app](const PilotFields& now, bool compEdited) {
-    return FieldsAfterIdEdit(app.pilots, now, compEdited);
-  };
   for (;;) {
     const auto answer = app.ui().AskIdentifyPilot(request);
     if (!answer) return std::nullopt;
