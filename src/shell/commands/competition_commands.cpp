@@ -5,6 +5,7 @@
 
 #include "analysis/track_split.h"
 #include "records/calendar.h"
+#include "shell/command_line/command_line.h"
 #include "shell/commands/kml_commands.h"
 #include "formats/file_io.h"
 #include "formats/pilot_list_file.h"
@@ -193,17 +194,6 @@ void SavePilotListCommand(AppState& app) {
   app.ui().SetProductLine(file->path);
 }
 
-void ReadPilotListCommand(AppState& app) {
-  FileDialogSpec spec;
-  spec.title = std::string(kCaptionReadPilotList);
-  spec.formats = {{"FS Database files", ".fsdb"}, {"Pilot list files", ".csv"}};
-  spec.folderSetting = SettingId::kPilotListDir;
-  const auto file = app.AskOpenFile(spec);
-  if (!file) return;
-  if (ReadPilotListInto(app, file->path, true) != 0) return;
-  app.SetViewMode(ViewMode::kPilots, true);
-}
-
 std::optional<uint32_t> ParseCompetitionTime(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -214,22 +204,11 @@ std::optional<uint32_t> ParseCompetitionTime(std::string_view text) {
     const bool digit = text[i] >= '0' && text[i] <= '9';
     if (kPattern[i] == '9' ? !digit : text[i] != kPattern[i]) return std::nullopt;
   }
-  auto num = [&](size_t at, size_t n) {
-    int v = 0;
-    for (size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
-    return v;
-  };
-  CalendarTime t{};
-  t.year = static_cast<uint16_t>(num(0, 4));
-  t.month = static_cast<uint16_t>(num(5, 2));
-  t.day = static_cast<uint16_t>(num(8, 2));
-  t.hour = static_cast<uint16_t>(num(11, 2));
-  t.minute = static_cast<uint16_t>(num(14, 2));
-  t.second = static_cast<uint16_t>(num(17, 2));
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > DaysInMonth(t.year, t.month) || t.hour > 23 ||
-      t.minute > 59 || t.second > 59)
-    return std::nullopt;
-  return CalendarToTime(t);
+  std::string digits;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return ParseFilterTime(digits);
 }
 
 std::string CompetitionTimeText(uint32_t time, std::string_view none) {

@@ -50,7 +50,6 @@ CompetitionSaveOutcome SaveCheckIn(AppState& app, const CheckInSave& how,
                                    const std::vector<TrackPoint>* points = nullptr);
 
 void SavePilotListCommand(AppState& app);
-void ReadPilotListCommand(AppState& app);
 
 // "YYYY-MM-DD HH:MM:SS" (blanks around allowed); nothing when it is no time.
 std::optional<uint32_t> ParseCompetitionTime(std::string_view text);
