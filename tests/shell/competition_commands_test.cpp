@@ -273,5 +273,49 @@ TEST_F(CompetitionCommandsTest, SelectPilotBeforeAWaypointUpload) {
   EXPECT_EQ(transfers.started.size(), 2u);
 }
 
+TEST_F(CompetitionCommandsTest, AVisibleCheckInAsksWhoFlew) {
+  const std::string out = dir / "out";
+  std::filesystem::create_directories(out);
+  WriteText(dir / "pilots.csv", "Anna,17,12345\r\n");
+  std::vector<TrackPoint> points;
+  for (uint32_t i = 0; i < 40; ++i) {
+    TrackPoint p = Point(1000000000u + i * 5, 10000);
+    p.latitude += static_cast<int32_t>(i) * 3000;
+    points.push_back(p);
+  }
+  std::vector<PilotFields> shown;
+  bool confirm = false;
+  ui.identifyPilotScript = [&](const IdentifyPilotRequest& r) -> std::optional<IdentifyPilotForm> {
+    shown.push_back(r.initial.pilot);
+    if (!confirm) return std::nullopt;
+    return r.initial;
+  };
+  auto checkIn = [&] {
+    CmdParseResult parsed = ParseCommandLine(std::vector<std::string>{
+        "/GPS=GARMIN", "/COMP_LOG=KML", "/COMP_DIR=" + out, "/COMP_FS=" + (dir / "pilots.csv"), "/CIVLID=999"});
+    EXPECT_TRUE(parsed.ok()) << parsed.error;
+    std::ostringstream report;
+    CommandLineRunner runner(app, *parsed.run, report);
+    runner.Begin();
+    EXPECT_EQ(runner.RunCommandLine(), 0);
+    // The instrument says 17; the command line's CIVL ID stays.
+    transfers.started.back().callbacks.identifyPilot(*MakePilotIdWaypoint(kCompIdWord, 17, 0));
+    Deliver(TrackResult(points, TrackLogSource::kGarmin));
+    ui.RunPosted();
+    return runner.exitCode();
+  };
+  EXPECT_EQ(checkIn(), 1);  // cancelled: nothing saved
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].compId, "17");
+  EXPECT_EQ(shown[0].civlId, "999");
+  EXPECT_EQ(shown[0].name, "Anna");
+  EXPECT_TRUE(std::filesystem::is_empty(out));
+  confirm = true;
+  app.trackLog.saved = true;  // the last pilot's log is not asked about
+  EXPECT_EQ(checkIn(), 0);
+  ASSERT_FALSE(std::filesystem::is_empty(out));
+  EXPECT_TRUE(std::filesystem::directory_iterator(out)->path().filename().string().ends_with(".999.17.kml"));
+}
+
 }  // namespace
 }  // namespace skylode::test

@@ -449,7 +449,17 @@ void CommandLineRunner::SaveCheckIn() {
   in.commandLineName = run_.pilotName;
   in.pilots = app_.pilots.empty() ? nullptr : &app_.pilots;
   app_.checkInPilot = IdentifyUnattended(in);
-  Notify(PilotNotifyText(app_.checkInPilot));
+  if (!run_.hidden() && !app_.pilots.empty()) {
+    // A person at the station confirms or corrects who flew (the dialog
+    // reports the pilot); a cancel saves nothing.
+    if (IdentifyPilot(app_) != 0) {
+      Notify(RefusalNotifyText("Pilot identification cancelled"));
+      failed_ = true;
+      return;
+    }
+  } else {
+    Notify(PilotNotifyText(app_.checkInPilot));
+  }
 
   CheckInSave how;
   how.createNew = true;

@@ -281,10 +281,11 @@ void CompetitionModeCommand(AppState& app) {
 }
 
 int IdentifyPilot(AppState& app) {
-  // What the instrument said is where a person starts from.
+  // What the instrument said is where a person starts from, unless the
+  // command line said otherwise.
   CheckInPilot& pilot = app.checkInPilot;
-  if (app.instrumentPilotIds.compId >= 0) pilot.compId = app.instrumentPilotIds.compId;
-  if (app.instrumentPilotIds.civlId >= 0) pilot.civlId = app.instrumentPilotIds.civlId;
+  if (pilot.compId < 0) pilot.compId = app.instrumentPilotIds.compId;
+  if (pilot.civlId < 0) pilot.civlId = app.instrumentPilotIds.civlId;
   const PilotEntry* listed = FindListedPilot(app.pilots, {pilot.compId, pilot.civlId});
   if (pilot.name.empty() && listed) pilot.name = listed->name;
   IdentifyPilotRequest request = PilotRequest(app, "Save competition log");
