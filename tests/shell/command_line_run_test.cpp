@@ -191,7 +191,7 @@ TEST_F(CommandLineRunTest, FailuresEndWithExitCodeOne) {
   EXPECT_EQ(runner->exitCode(), 1);
   NextRun();
   // An operation this build does not carry out.
-  Run({"/GPS=GARMIN", "/OZI_LOG=" + (dir / "w.plt"), "/WIN=0"}, std::nullopt);
+  Run({"/GPS=GARMIN", "/COMP_LOG=KML", "/WIN=0"}, std::nullopt);
   EXPECT_EQ(startResult, -1);
   EXPECT_EQ(runner->exitCode(), 1);
   EXPECT_EQ(hiddenMessages.back(), "Command line: Operation not available in this build");
@@ -240,7 +240,7 @@ TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
   } cases[] = {
       {"opened by double-click", {dir / "a.igc"}, 0, false},
       {"read log", {"/RD_LOG=" + (dir / "a.igc"), "/PORT=/dev/ttyRun"}, 0, false},
-      {"not available", {"/GPS=GARMIN", "/OZI_LOG=" + (dir / "o.plt"), "/PORT=/dev/ttyRun"}, 0, false},
+      {"not available", {"/GPS=GARMIN", "/COMP_LOG=KML", "/PORT=/dev/ttyRun"}, 0, false},
       {"start refused", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "r.kml"), "/PORT=/dev/ttyRun"}, -1, false},
       {"download", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "k.kml"), "/PORT=/dev/ttyRun", "/NOSPLIT"}, 0, true},
   };

@@ -602,8 +602,11 @@ bool IsOperationAvailable(CmdOperation operation) {
   switch (operation) {
     case CmdOperation::kNone:
     case CmdOperation::kKmlLog:
+    case CmdOperation::kOziLog:
+    case CmdOperation::kMpsLog:
     case CmdOperation::kIgcLog:
     case CmdOperation::kIgcToKml:
+    case CmdOperation::kDatToKml:
     case CmdOperation::kReadLog:
     case CmdOperation::kReadWaypoints:
     case CmdOperation::kReadGeoWaypoints:

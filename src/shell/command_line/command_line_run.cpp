@@ -24,6 +24,7 @@
 #include "shell/app_state.h"
 #include "shell/commands/competition_commands.h"
 #include "shell/commands/file_messages.h"
+#include "shell/commands/track_file_commands.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/interface/headless_ui.h"
 #include "shell/program_setup.h"
@@ -38,6 +39,7 @@ namespace {
 constexpr std::string_view kCaptionSaveIgc = "Save IGC log";
 constexpr std::string_view kCaptionSaveKml = "Save log for Aerodiary";
 constexpr std::string_view kCaptionReadLog = "Read track log file";
+constexpr std::string_view kCaptionSaveTrack = "Save track log";
 constexpr std::string_view kCaptionCommandLine = "Command line";
 
 std::string Printf(const char* format, long long value) {
@@ -187,10 +189,14 @@ int CommandLineRunner::RunCommandLine() {
   }
   switch (run_.operation) {
     case CmdOperation::kKmlLog:
+    case CmdOperation::kOziLog:
+    case CmdOperation::kMpsLog:
     case CmdOperation::kIgcLog: {
       // Found out now, not after a download the instrument may not give twice.
       if (auto refused = CheckOutputFolder(run_)) {
-        Fail(*refused, run_.operation == CmdOperation::kIgcLog ? kCaptionSaveIgc : kCaptionSaveKml);
+        Fail(*refused, run_.operation == CmdOperation::kIgcLog   ? kCaptionSaveIgc
+                       : run_.operation == CmdOperation::kKmlLog ? kCaptionSaveKml
+                                                                 : kCaptionSaveTrack);
         Finish(false);
         return -1;
       }
@@ -231,6 +237,8 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
     SaveIgc();
   } else if (run_.operation == CmdOperation::kCompetitionLog) {
     SaveCheckIn();
+  } else if (run_.operation == CmdOperation::kOziLog || run_.operation == CmdOperation::kMpsLog) {
+    SaveTrackFile();
   } else if (run_.operation == CmdOperation::kReadWaypoints || run_.operation == CmdOperation::kReadGeoWaypoints) {
     const WaypointSaveOutcome saved = SaveDownloadedWaypoints(app_, run_);
     if (saved.failure) {
@@ -506,8 +514,18 @@ void CommandLineRunner::ReadLog() {
     log.saved = true;
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
+  } else if (const auto other = OtherTrackFormatOf(name)) {
+    OtherTrackReadOutcome r = ReadOtherTrackFile(name, *other);
+    if (!r.read) return Fail(r.failure.text, r.failure.caption);
+    points = r.read->points;
+    TrackLog log;
+    log.points = std::move(r.read->points);
+    log.hasBaroHeight = r.read->hasBaroHeight;
+    log.saved = true;
+    app_.trackLog = std::move(log);
+    app_.rawIgc.clear();
   } else {
-    for (std::string_view known : {".plt", ".dat", ".tnc", ".mps", ".log", ".gpx", ".csv"}) {
+    for (std::string_view known : {".tnc", ".gpx"}) {
       if (HasExtension(name, known)) return Fail(kTextNotAvailable, kCaptionReadLog);
     }
     return Fail("Unsupported track log file extension", kCaptionReadLog);
@@ -615,8 +633,9 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
                          std::ostream& errors) {
   // The settings are loaded for every run, the conversion included.
   SettingsStore settings(options.settingsPaths);
-  if (run.operation == CmdOperation::kIgcToKml) {
-    const int code = ConvertIgcToKml(run, settings, report, errors);
+  if (run.operation == CmdOperation::kIgcToKml || run.operation == CmdOperation::kDatToKml) {
+    const int code = run.operation == CmdOperation::kIgcToKml ? ConvertIgcToKml(run, settings, report, errors)
+                                                              : ConvertDatToKml(run, settings, report, errors);
     // A report that could not be written (a closed pipe) is a failed run.
     return report.flush() ? code : 1;
   }
