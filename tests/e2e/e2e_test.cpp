@@ -337,7 +337,7 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
       {{"/GPS=GARMIN", "/KML_LOG=a.kml", "stray"}, "Error at position 28"},
       {{"/COM=0"}, "Bad COM port"},
       {{"/DAT2KML=a.dat", "/WIN=0"}, "Error opening .dat Log File"},
-      {{"/GPS=GARMIN", "/COMP_LOG=KML"}, "not available in this build"},
+      {{"/GPS=GARMIN", "/COMP_LOG=KML", "/WIN=0"}, "No competition output folder"},
       {{"/IGC2KML=missing"}, "Error opening file"},
   };
   for (const Case& c : cases) {
