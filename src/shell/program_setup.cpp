@@ -2,6 +2,7 @@
 
 #include "shell/commands/analysis_commands.h"
 #include "shell/commands/competition_commands.h"
+#include "shell/commands/ctr_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
 #include "shell/commands/waypoint_commands.h"
@@ -19,6 +20,7 @@ void RegisterFileCommands(AppState& app) {
   RegisterIgcCommands(app);
   RegisterAnalysisCommands(app);
   RegisterWaypointCommands(app);
+  RegisterCtrCommands(app);
   RegisterKmlCommands(app);
   RegisterCompetitionCommands(app);
 }

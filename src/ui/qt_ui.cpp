@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "ui/competition_dialogs.h"
+#include "ui/ctr_dialogs.h"
 #include "ui/dialogs.h"
 #include "ui/igc_dialogs.h"
 #include "ui/rotate_dialog.h"
@@ -105,6 +106,17 @@ std::optional<RotateTrackForm> QtUi::AskRotateTrack(const RotateTrackForm& f) {
 void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatisticsDialog(Owner(), s); }
 
 ExistingFileAnswer QtUi::AskExistingFile(std::string_view p) { return AskExistingFileBox(Owner(), p); }
+
+bool QtUi::EditCtr(const CtrEditRequest& request) {
+  EditCtrDialog dialog(Owner(), request);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtUi::NotifyCtr(std::string_view text) {
+  CtrNotificationDialog dialog(Owner(), Q(text));
+  dialog.exec();
+  return dialog.skipFurther();
+}
 
 QWidget* QtUi::Owner() const {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;

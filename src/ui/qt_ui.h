@@ -55,6 +55,8 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
   std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;
   std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
+  bool EditCtr(const CtrEditRequest& request) override;
+  bool NotifyCtr(std::string_view text) override;
 
   // DispatcherHost
   void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override;

@@ -518,4 +518,19 @@ TEST_F(CheckInTest, RefusedBeforeTheDownload) {
   EXPECT_TRUE(Files("out").empty());
 }
 
+// An OpenAir file goes up to both instrument kinds; one that does not
+// parse fails the run before any transfer.
+TEST_F(E2eTest, AirspacesUploadedFromAnOpenAirFile) {
+  std::ofstream(Path("air.txt")) << "AC D\r\nAN Circle\r\nAL GND\r\nAH FL95\r\nV X=46:00:00 N 7:00:00 E\r\nDC 2\r\n"
+                                    "AN Triangle\r\nDP 46:00:00 N 7:00:00 E\r\nDP 46:10:00 N 7:00:00 E\r\n"
+                                    "DP 46:10:00 N 7:10:00 E\r\n";
+  for (const char* gps : {"/GPS=IQCOMPEO", "/GPS=GARMIN"}) {
+    const std::string port = std::string(gps) == "/GPS=GARMIN" ? "/PORT=sim:garmin" : "/PORT=sim:flytec";
+    ASSERT_EQ(Skylode({gps, port, "/WR_CTR=air.txt", "/WIN=0", "/EXIT"}), 0) << gps << Text("skylode.err");
+  }
+  std::ofstream(Path("bad.txt")) << "AN A\r\nDP 46:00:00 N\r\n";
+  EXPECT_EQ(Skylode({"/GPS=IQCOMPEO", "/PORT=sim:flytec", "/WR_CTR=bad.txt", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_NE(Text("skylode.err").find("Bad position format on line 2"), std::string::npos) << Text("skylode.err");
+}
+
 }  // namespace

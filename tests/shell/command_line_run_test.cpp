@@ -545,5 +545,34 @@ TEST(CommandLineNotify, TheFallbackFolderMustBeOurOwnAndPrivate) {
   }
 }
 
+// WR_CTR reads the file, marks every area for the upload and starts it on
+// the instrument's column; a file that does not parse starts nothing.
+TEST_F(CommandLineRunTest, WriteCtrUploadsEveryAreaOfTheFile) {
+  const std::string file = dir / "air.txt";
+  WriteText(file, "AN A\r\nDP 47:00:00 N 8:00:00 E\r\nAN A\r\nV X=46:00:00 N 7:00:00 E\r\nDC 2\r\n");
+  for (const char* gps : {"/GPS=IQCOMPEO", "/GPS=GARMIN"}) {
+    transfers.started.clear();
+    Run({gps, "/WR_CTR=" + file, "/WIN=0"}, TransferResult::Done());
+    ASSERT_EQ(transfers.started.size(), 1u) << gps;
+    const TransferRequest& req = transfers.started[0].request;
+    EXPECT_EQ(req.access, AccessType::kUploadAirspaces);
+    EXPECT_EQ(req.protocol, std::string(gps) == "/GPS=GARMIN" ? ProtocolType::kGarminSerial : ProtocolType::kFlytec);
+    const CtrList& sent = std::get<CtrList>(req.input);
+    ASSERT_EQ(sent.count(), 2);
+    EXPECT_TRUE(sent.areas[0].selected && sent.areas[1].selected);
+    // Equal names are fixed the way the window's default answer has it.
+    EXPECT_EQ(sent.areas[1].name, "A(1)");
+    EXPECT_EQ(endedWith, 0);
+    NextRun();
+  }
+  transfers.started.clear();
+  WriteText(file, "AN A\r\nDP 47:00:00 N\r\n");
+  Run({"/GPS=IQCOMPEO", "/WR_CTR=" + file, "/WIN=0"}, std::nullopt);
+  EXPECT_TRUE(transfers.started.empty());
+  EXPECT_NE(startResult, 0);
+  ASSERT_FALSE(hiddenMessages.empty());
+  EXPECT_EQ(hiddenMessages.back(), "Parsing CTR buffer: Bad position format on line 2");
+}
+
 }  // namespace
 }  // namespace skylode::test

@@ -613,6 +613,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
     case CmdOperation::kCompetitionLog:
+    case CmdOperation::kWriteCtr:
       return true;
     default:
       return false;

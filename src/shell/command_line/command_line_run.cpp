@@ -1,5 +1,6 @@
 #include "shell/command_line/command_line_run.h"
 #include "shell/command_line/waypoint_steps.h"
+#include "shell/commands/ctr_commands.h"
 
 #include <charconv>
 #include <chrono>
@@ -216,6 +217,8 @@ int CommandLineRunner::RunCommandLine() {
       return StartWaypointTransfer();
     case CmdOperation::kCompetitionLog:
       return StartCheckIn();
+    case CmdOperation::kWriteCtr:
+      return StartCtrUpload();
     case CmdOperation::kReadLog:
       ReadLog();
       Finish(!failed_);
@@ -289,6 +292,19 @@ int CommandLineRunner::StartWaypointTransfer() {
                       : upload ? app_.transfers().UploadWaypoints(target->protocol, 0)
                                : app_.transfers().DownloadWaypoints(target->protocol);
   if (started != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
+}
+
+int CommandLineRunner::StartCtrUpload() {
+  const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+  if (!target || LoadCtrFileForUpload(app_, run_.fileName, !run_.exitWhenDone) != 0 ||
+      app_.transfers().UploadCtr(target->protocol) != 0) {
+    failed_ = true;
     Finish(false);
     return -1;
   }

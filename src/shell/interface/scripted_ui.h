@@ -28,6 +28,10 @@ class ScriptedUi : public UiInterface {
   std::function<std::optional<bool>(const CompetitionModeRequest&)> competitionModeScript;
   std::deque<std::optional<CompetitionTimesForm>> competitionTimesAnswers;
   std::function<std::optional<IdentifyPilotForm>(const IdentifyPilotRequest&)> identifyPilotScript;
+  // Each form is typed and "OK" pressed until one is accepted; nothing (or
+  // an empty queue) is "Cancel".
+  std::deque<std::optional<CtrEditForm>> ctrEditAnswers;
+  std::deque<bool> ctrNotifyAnswers;  // "Skip further notifications" ticked
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
 
@@ -42,6 +46,8 @@ class ScriptedUi : public UiInterface {
   std::vector<RotateTrackForm> rotateRequests;
   std::vector<std::string> existingFileQuestions;
   std::vector<std::string> modifyIdQuestions;
+  std::vector<CtrEditForm> ctrEditDialogs;  // what each Edit CTR dialog opened with
+  std::vector<std::string> ctrNotifications;
   int statisticsDialogs = 0;
   std::vector<CompetitionTimesForm> competitionTimesRequests;
   std::vector<std::string> identifyPilotTitles;
@@ -69,6 +75,8 @@ class ScriptedUi : public UiInterface {
   std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
   std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;
   std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
+  bool EditCtr(const CtrEditRequest& request) override;
+  bool NotifyCtr(std::string_view text) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;
