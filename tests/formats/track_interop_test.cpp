@@ -205,25 +205,5 @@ TEST_F(TrackInterop, WeReadGpsbabelsFiles) {
   }
 }
 
-// The installed gpsbabel may no longer offer MapSource files; when it does,
-// it must read ours.
-TEST_F(TrackInterop, GpsbabelReadsOurMapSourceFile) {
-  if (RunCommand("gpsbabel -^2 2>/dev/null").find("\tmapsource\t") == std::string::npos)
-    GTEST_SKIP() << "this gpsbabel has no MapSource format";
-  const std::vector<TrackPoint> points = Track();
-  const std::vector<uint8_t> bytes = BuildMapSourceTrack(points);
-  const std::string path = Write("ours.mps", std::string(bytes.begin(), bytes.end()));
-  int status = 0;
-  const std::string csv = RunCommand("gpsbabel -t -i mapsource -f '" + path + "' -o unicsv,utc=0 -F - 2>&1", &status);
-  ASSERT_EQ(status, 0) << csv;
-  const std::vector<Fix> fixes = ParseUnicsv(csv);
-  ASSERT_EQ(fixes.size(), points.size()) << csv;
-  for (size_t i = 0; i < points.size(); ++i) {
-    EXPECT_NEAR(fixes[i].lat, SemicirclesToDegrees(points[i].latitude), 1e-6);
-    EXPECT_NEAR(fixes[i].lon, SemicirclesToDegrees(points[i].longitude), 1e-6);
-    EXPECT_NEAR(std::strtod(fixes[i].altitude.c_str(), nullptr), points[i].gpsHeight / 10.0, 0.05);
-  }
-}
-
 }  // namespace
 }  // namespace skylode
