@@ -8,6 +8,7 @@
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/virtual_instrument.h"
+#include "sim/xctrainer/xctrainer_instrument.h"
 
 namespace skylode::sim {
 
@@ -53,6 +54,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualXcTrainer();
   RegisterPilotInstruments();
 }
 

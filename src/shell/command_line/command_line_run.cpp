@@ -556,9 +556,7 @@ void CommandLineRunner::ReadLog() {
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
   } else {
-    for (std::string_view known : {".tnc", ".gpx"}) {
-      if (HasExtension(name, known)) return Fail(kTextNotAvailable, kCaptionReadLog);
-    }
+    if (HasExtension(name, ".gpx")) return Fail(kTextNotAvailable, kCaptionReadLog);
     return Fail("Unsupported track log file extension", kCaptionReadLog);
   }
   const std::string read = Printf("%d positions read (Signature ignored)", static_cast<long long>(points.size()));
