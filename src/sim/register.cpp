@@ -4,6 +4,7 @@
 #include "sim/echo_instrument.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/mlr/mlr_instrument.h"
 #include "sim/virtual_instrument.h"
 #include "sim/xctrainer/xctrainer_instrument.h"
 
@@ -25,6 +26,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualMlr();
   RegisterVirtualXcTrainer();
 }
 
