@@ -35,6 +35,7 @@ MlrTiming MlrTiming::Scaled(double scale) {
   t.productReplyWindow = Scale(t.productReplyWindow, scale);
   t.dataSilence = Scale(t.dataSilence, scale);
   t.beforeStop = Scale(t.beforeStop, scale);
+  t.betweenWaypoints = Scale(t.betweenWaypoints, scale);
   return t;
 }
 
@@ -109,7 +110,7 @@ ListenEnd Listen(TransferContext& ctx, std::chrono::milliseconds silence, const 
   auto lastByte = Clock::now();
   for (;;) {
     if (ctx.aborted()) return ListenEnd::kAborted;
-    if (Clock::now() - lastByte >= silence) return ListenEnd::kSilence;
+    if (silence.count() > 0 && Clock::now() - lastByte >= silence) return ListenEnd::kSilence;
     const IoResult r = ctx.port().ReadAvailable(chunk);
     if (r.status == IoStatus::kCancelled) return ListenEnd::kAborted;
     if (!r.ok()) return ListenEnd::kReadError;

@@ -27,6 +27,7 @@ struct MlrTiming {
   std::chrono::milliseconds dataSilence{10000};
   std::chrono::milliseconds afterCommand{300};  // before the purge that drops the echo of the cycle
   std::chrono::milliseconds beforeStop{200};
+  std::chrono::milliseconds betweenWaypoints{500};
   static MlrTiming Scaled(double scale);
 };
 
@@ -72,7 +73,7 @@ bool SendText(TransferContext& ctx, std::string_view text);
 
 enum class ListenEnd { kStopped, kAborted, kReadError, kSilence };
 // Reads until the sink says stop, an abort, a read failure or `silence`
-// without a byte.
+// without a byte (none when zero).
 ListenEnd Listen(TransferContext& ctx, std::chrono::milliseconds silence, const std::function<bool(uint8_t)>& sink);
 
 }  // namespace skylode::mlr

@@ -1,6 +1,7 @@
 #include "protocols/digifly/register.h"
 
 #include "protocols/digifly/mlr_download.h"
+#include "protocols/digifly/mlr_waypoints.h"
 
 namespace skylode {
 
@@ -12,6 +13,10 @@ void RegisterDigiflyWorkers(DeviceAccessTable& table, double waitScale) {
     table.Register(A::kReadTrackLog, p, [timing](TransferContext& ctx) { return mlr::MlrReadTrackLog(ctx, timing); });
   table.Register(A::kReadWaypoints, P::kMlrFast,
                  [timing](TransferContext& ctx) { return mlr::MlrReadWaypointsFast(ctx, timing); });
+  table.Register(A::kReadWaypoints, P::kMlrNmea,
+                 [timing](TransferContext& ctx) { return mlr::MlrReadWaypointSentences(ctx, timing); });
+  for (P p : {P::kMlrNmea, P::kMlrFast})
+    table.Register(A::kSendWaypoints, p, [timing](TransferContext& ctx) { return mlr::MlrSendWaypoints(ctx, timing); });
 }
 
 }  // namespace skylode
