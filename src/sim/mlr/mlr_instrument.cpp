@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "access/virtual_line.h"
+#include "sim/mlr/graviter_instrument.h"
 
 namespace skylode::sim {
 
@@ -192,6 +193,18 @@ void RegisterVirtualMlr() {
     InstrumentOptions options;
     options.pace = true;
     return StartVirtualMlr(config, options, error);
+  });
+  GraviterSimConfig graviter;
+  GraviterTrack type2;
+  type2.type = 2;
+  GraviterTrack flight;
+  flight.hour = 12;
+  flight.records = DemoGraviterRecords(900);
+  graviter.tracks = {type2, flight};
+  RegisterVirtualInstrument("graviter", [graviter](std::string& error) -> std::unique_ptr<VirtualLine> {
+    InstrumentOptions options;
+    options.pace = true;
+    return StartVirtualGraviter(graviter, options, error);
   });
 }
 

@@ -101,7 +101,8 @@ class MlrInstrument final : public InstrumentBehaviour {
 std::unique_ptr<VirtualInstrument> StartVirtualMlr(MlrSimConfig config, InstrumentOptions options,
                                                    std::string& error, std::shared_ptr<MlrSimLog> log = nullptr);
 
-// "sim:mlr" with a demo flight and waypoints.
+// "sim:mlr" with a demo flight and waypoints, and "sim:graviter" with a
+// track without points and a flight.
 void RegisterVirtualMlr();
 
 }  // namespace skylode::sim
