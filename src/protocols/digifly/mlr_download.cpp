@@ -100,11 +100,7 @@ Download FastDownload(TransferContext& ctx, const MlrTiming& timing, bool waypoi
 TransferResult Run(TransferContext& ctx, const MlrTiming& timing, bool waypoints) {
   try {
     MlrProduct product;
-    switch (MlrReadProductData(ctx, timing, product)) {
-      case Step::kOk: break;
-      case Step::kAborted: return TransferResult::Cancelled();
-      case Step::kFailed: return TransferResult::Failure();
-    }
+    if (const Step step = MlrReadProductData(ctx, timing, product); step != Step::kOk) return EndedEarly(step);
     Download d = FastDownload(ctx, timing, waypoints);
     if (d.outcome == TransferOutcome::kCancelled) return TransferResult::Cancelled();
     if (d.outcome != TransferOutcome::kSuccess) return TransferResult::Failure();

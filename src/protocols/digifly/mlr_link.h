@@ -65,6 +65,11 @@ enum class Step { kOk, kFailed, kAborted };
 // shown; an abort shows "Transfer aborted".
 Step MlrReadProductData(TransferContext& ctx, const MlrTiming& timing, MlrProduct& product);
 
+// What a worker returns when the product data ended it.
+inline TransferResult EndedEarly(Step step) {
+  return step == Step::kAborted ? TransferResult::Cancelled() : TransferResult::Failure();
+}
+
 // Sends the stop command after a purge and a pause, leaving the instrument
 // in its normal state after a broken fast download.
 void SendStop(TransferContext& ctx, const MlrTiming& timing);

@@ -200,11 +200,7 @@ std::string WplSentence(const Waypoint& w) {
 TransferResult MlrReadWaypointSentences(TransferContext& ctx, const MlrTiming& timing) {
   try {
     MlrProduct product;
-    switch (MlrReadProductData(ctx, timing, product)) {
-      case Step::kOk: break;
-      case Step::kAborted: return TransferResult::Cancelled();
-      case Step::kFailed: return TransferResult::Failure();
-    }
+    if (const Step step = MlrReadProductData(ctx, timing, product); step != Step::kOk) return EndedEarly(step);
     WaypointList list;
     list.items.reserve(20);
     list.sourceText = product.product;
@@ -258,11 +254,7 @@ TransferResult MlrSendWaypoints(TransferContext& ctx, const MlrTiming& timing) {
   const WaypointList* input = std::get_if<WaypointList>(&ctx.input());
   const std::vector<Waypoint> items = input ? input->items : std::vector<Waypoint>{};
   MlrProduct product;
-  switch (MlrReadProductData(ctx, timing, product)) {
-    case Step::kOk: break;
-    case Step::kAborted: return TransferResult::Cancelled();
-    case Step::kFailed: return TransferResult::Failure();
-  }
+  if (const Step step = MlrReadProductData(ctx, timing, product); step != Step::kOk) return EndedEarly(step);
   const auto total = static_cast<int64_t>(items.size());
   for (int64_t i = 0; i < total; ++i) {
     if ((i > 0 && !ctx.Pause(timing.betweenWaypoints)) || ctx.aborted()) {
