@@ -8,6 +8,7 @@
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/magellan/magellan_instrument.h"
+#include "sim/mlr/mlr_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
 #include "sim/virtual_instrument.h"
 #include "sim/xctrainer/xctrainer_instrument.h"
@@ -56,6 +57,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualMlr();
   RegisterVirtualXcTrainer();
   RegisterVirtualMtk();
   RegisterVirtualMagellan();

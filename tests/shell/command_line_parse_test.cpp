@@ -65,7 +65,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       {{"/TIMEOUT=ten"}, "Bad TIMEOUT value"},
       {{"/PORT="}, "Missing port name"},
       {{"/GPS=IQCOMPEO", "/KML_LOG=a.kml", "/USB"}, "USB is not supported"},
-      {{"/GPS=MLRC", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
+      {{"/GPS=LOGIT", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/GPS=TOPNAV", "/IGC_LOG=out/"}, "Unsupported GPS for IGC track log download"},
       {{"/GPS=GRAVITER", "/IGC_LOG=out/"}, "Unsupported GPS for IGC track log download"},
       {{"/GPS=LOGIT", "/RD_WPT=w.wpt"}, "Unsupported GPS for waypoint download"},
@@ -74,7 +74,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       {{"/GPS=GARMIN", "/USERNAME=Jo"}, "Unsupported GPS for username upload"},
       // A family takes what it registered workers for: none yet for these.
       {{"/GPS=DSX", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
-      {{"/GPS=MLRC", "/RD_WPT=a.wpt"}, "Unsupported GPS for waypoint download"},
+      {{"/GPS=DSX", "/RD_WPT=a.wpt"}, "Unsupported GPS for waypoint download"},
       {{"/GPS=GARMIN", "/USB", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/GPS=GARMIN", "/USB", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/FILTEREND=20100505110000", "/FILTER=20100505120000"}, "Comp. stop time before start time"},

@@ -1,7 +1,7 @@
-// The MLR / Digifly row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The MLR / Digifly row of the family table.
 #include "protocols/families.h"
 #include "protocols/digifly/commands.h"
+#include "protocols/digifly/register.h"
 
 namespace skylode {
 
@@ -12,7 +12,8 @@ using P = ProtocolType;
 using M = FamilyMenu;
 
 constexpr ProtocolType kProtocols[] = {P::kMlrNmea, P::kDigiflyGraviter, P::kMlrFast};
-constexpr uint32_t kSpeeds[] = {9600};
+// The MLR line first (its workers read it from here), then the Graviter's.
+constexpr uint32_t kSpeeds[] = {4800, 38400};
 constexpr TrackLogRules kTrackLogs[] = {
     {.source = TrackLogSource::kMlrLeonardo, .ownIgcText = false, .extraData = false, .utcTimes = true, .signedFiles = SignedFiles::kAlways},
     {.source = TrackLogSource::kGraviter, .ownIgcText = false, .extraData = false, .utcTimes = false, .signedFiles = SignedFiles::kAlways},
@@ -33,6 +34,10 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kSendWptLeonardo, .menu = M::kWpts, .position = 209, .text = "Send to Digifly Leonardo", .access = A::kSendWaypoints, .protocol = P::kMlrNmea},
 };
 
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterDigiflyWorkers(table, tuning.waitScale);
+}
+
 }  // namespace
 
 const InstrumentFamily& DigiflyFamily() {
@@ -44,6 +49,7 @@ const InstrumentFamily& DigiflyFamily() {
       .trackLogs = kTrackLogs,
       .commandLineNames = kNames,
       .commands = kCommands,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }

@@ -1,0 +1,66 @@
+// How close the MLR fast download comes to the speed of its line: the
+// virtual MLR, paced at 4,800 baud, answers the product query and sends the
+// track log in fast frames; the download's time is set against the wire
+// time of the bytes it sent plus the instrument's delay before its first
+// frame.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+
+#include "access/serial_port.h"
+#include "protocols/digifly/mlr_download.h"
+#include "sim/mlr/mlr_instrument.h"
+
+namespace {
+
+using namespace skylode;
+
+void BM_MlrFastTrackLogAt4800(benchmark::State& state) {
+  const int points = static_cast<int>(state.range(0));
+  sim::MlrSimConfig config;
+  config.points = sim::DemoMlrPoints(points);
+  const size_t bytesSent = sim::MlrProductReply(config).size() + sim::MlrDownloadBytes(config, false).size();
+  const uint32_t baud = sim::kMlrSimBaud;
+  double ratio = 0, wireSeconds = 0;
+  for (auto _ : state) {
+    sim::InstrumentOptions options;
+    options.pace = true;
+    std::string error;
+    auto instrument = sim::StartVirtualMlr(config, options, error);
+    if (!instrument) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:bench", baud, false);
+    if (!opened.port) {
+      state.SkipWithError(opened.error.c_str());
+      return;
+    }
+    TransferRequest req;
+    req.access = AccessType::kReadTrackLog;
+    req.protocol = ProtocolType::kMlrFast;
+    req.portName = "sim:bench";
+    TransferContext ctx(std::move(req), TransferCallbacks{});
+    ctx.SetTrace(nullptr);
+    ctx.AttachPort(std::move(opened.port));
+
+    const auto begin = std::chrono::steady_clock::now();
+    const TransferResult result = mlr::MlrReadTrackLog(ctx, mlr::MlrTiming{});
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    state.SetIterationTime(seconds);
+    if (!result.succeeded() ||
+        std::get<TrackLogPayload>(result.payload).log.points.size() != static_cast<size_t>(points)) {
+      state.SkipWithError("download failed");
+      return;
+    }
+    wireSeconds = static_cast<double>(bytesSent) * 10 / baud + std::chrono::duration<double>(config.frameDelay).count();
+    ratio = seconds / wireSeconds;
+  }
+  state.counters["bytes"] = static_cast<double>(bytesSent);
+  state.counters["wire_s"] = wireSeconds;
+  state.counters["ratio"] = ratio;
+}
+
+BENCHMARK(BM_MlrFastTrackLogAt4800)->Arg(300)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+}  // namespace
