@@ -2,6 +2,7 @@
 
 #include "access/virtual_line.h"
 #include "sim/echo_instrument.h"
+#include "sim/flymaster/flymaster_instrument.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/virtual_instrument.h"
@@ -24,6 +25,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualFlymaster();
 }
 
 }  // namespace skylode::sim

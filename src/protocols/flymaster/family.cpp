@@ -1,7 +1,7 @@
-// The Flymaster row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The Flymaster row of the family table.
 #include "protocols/families.h"
 #include "protocols/flymaster/commands.h"
+#include "protocols/flymaster/register.h"
 
 namespace skylode {
 
@@ -33,6 +33,10 @@ constexpr FamilyToggle kToggles[] = {
     {.id = cmd::kPowerOffFlymaster, .menu = M::kMisc, .position = 503, .text = "Pwr off after log read", .initial = false, .effect = ToggleEffect::kPowerOffAfterTransfer, .protocols = kPowerOffFlymasterProtocols},
 };
 
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterFlymasterWorkers(table, flymaster::ScaledTiming(tuning.waitScale));
+}
+
 }  // namespace
 
 const InstrumentFamily& FlymasterFamily() {
@@ -45,6 +49,7 @@ const InstrumentFamily& FlymasterFamily() {
       .commandLineNames = kNames,
       .commands = kCommands,
       .toggles = kToggles,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }

@@ -1,0 +1,171 @@
+// The Flymaster operations end to end through the serial layer against the
+// virtual Flymaster.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "flymaster_rig.h"
+#include "protocols/flymaster/track_download.h"
+
+namespace skylode::flymaster {
+namespace {
+
+using namespace testing;
+using sim::FlymasterSimConfig;
+
+constexpr uint32_t kAug2 = 838985400;  // 2026-08-02 11:30 in seconds since 2000
+
+TransferResult Read(const FlymasterSimConfig& config, Screen& screen, std::shared_ptr<sim::FlymasterSimLog> log,
+                    Direct how = {}, sim::InstrumentOptions options = {}) {
+  return RunDirect(config, options, screen.Callbacks(), std::move(how), FlymasterReadTrackLog, std::move(log));
+}
+
+// What each fix must become, worked out here from the units alone.
+void ExpectFixes(const std::vector<TrackPoint>& got, const std::vector<sim::FlymasterFix>& fixes) {
+  ASSERT_EQ(got.size(), fixes.size());
+  constexpr double kPerUnit = 2147483648.0 / (180.0 * 60000.0);
+  for (size_t i = 0; i < got.size(); ++i) {
+    const auto& f = fixes[i];
+    ASSERT_EQ(got[i].time, f.time + 315619200u) << i;
+    ASSERT_EQ(got[i].latitude, static_cast<int32_t>(std::lround(f.latitude * kPerUnit))) << i;
+    ASSERT_EQ(got[i].longitude, -static_cast<int32_t>(std::lround(f.longitude * kPerUnit))) << i;
+    ASSERT_EQ(got[i].gpsHeight, f.gpsAltitude * 10) << i;
+    ASSERT_EQ(got[i].flags, i == 0 ? 1u : 0u) << i;
+  }
+}
+
+TEST(FlymasterRead, LongFlightWithResends) {
+  FlymasterSimConfig config;
+  config.flights = {sim::DemoFlymasterFlight(kAug2, 20000, 7), sim::DemoFlymasterFlight(kAug2 - 86400, 50)};
+  config.damagedBlocks = {0, 1, 2, 57, 58, 300};
+  config.settings.competitionId = "  42";
+  const size_t blocks = sim::FlymasterFlightBlocks(config.flights[0], config.settings).size();
+  // Steps too big for a record start new key blocks: more than the record count alone.
+  ASSERT_GT(blocks, 20000u / 40 + 3);
+
+  auto log = std::make_shared<sim::FlymasterSimLog>();
+  Screen screen;
+  const TransferResult r = Read(config, screen, log);
+  ASSERT_TRUE(r.succeeded()) << (screen.Messages().empty() ? "" : screen.Messages()[0].text);
+  const TrackLog& got = std::get<TrackLogPayload>(r.payload).log;
+  ExpectFixes(got.points, config.flights[0].fixes);
+  EXPECT_EQ(got.source, TrackLogSource::kFlymaster);
+  EXPECT_TRUE(got.hasBaroHeight);
+  EXPECT_EQ(got.instrumentText, "Flymaster F1, V1.23, S/N 4711");
+  EXPECT_EQ(got.identification, "Flymaster: 4711");
+  EXPECT_EQ(got.flightCompId, 42);
+  EXPECT_EQ(got.flightCivlId, -1);  // an F1 carries none
+
+  // Each damaged block was asked for again, reported on the status line
+  // only, and the reading went on.
+  EXPECT_TRUE(screen.Messages().empty());
+  EXPECT_EQ(screen.CountStatus("E205 Bad checksum in data block"), config.damagedBlocks.size());
+  EXPECT_EQ(log->Read(&sim::FlymasterSimLog::resendRequests), config.damagedBlocks.size());
+  EXPECT_EQ(log->Read(&sim::FlymasterSimLog::acks), blocks - 1);
+  EXPECT_EQ(log->Read(&sim::FlymasterSimLog::blocksSent), blocks + config.damagedBlocks.size());
+  EXPECT_EQ(log->Read(&sim::FlymasterSimLog::cancels), 0u);
+  EXPECT_FALSE(log->Read(&sim::FlymasterSimLog::poweredOff));
+
+  ASSERT_EQ(screen.dialogTitles.size(), 1u);
+  EXPECT_EQ(screen.dialogTitles[0], "Track List (sim:test, Flymaster)");
+  ASSERT_EQ(screen.dialogEntries[0].size(), 2u);
+  const uint32_t d = config.flights[0].fixes.back().time - kAug2;
+  char line[64];
+  std::snprintf(line, sizeof line, "2026.08.02   11:30:00   %02u:%02u:%02u", d / 3600, d / 60 % 60, d % 60);
+  EXPECT_EQ(screen.dialogEntries[0][0].text, line);
+  const auto sentences = log->Sentences();
+  ASSERT_EQ(sentences.size(), 3u);
+  EXPECT_EQ(sentences[0], "PBRSNP,");
+  EXPECT_EQ(sentences[1], "PFMDNL,LST,");
+  EXPECT_EQ(sentences[2], "PFMDNL,260802113000,");
+}
+
+TEST(FlymasterRead, ChoosesTheSecondFlightAndSwitchesOffWhenAsked) {
+  FlymasterSimConfig config;
+  config.product = "B1NAV";
+  config.flights = {LineFlight(kAug2, 30), LineFlight(kAug2 - 86400, 12)};
+  config.settings.competitionId = "7";
+  config.settings.civlId = "12345";
+  for (bool powerOff : {false, true}) {
+    auto log = std::make_shared<sim::FlymasterSimLog>();
+    Screen screen;
+    screen.selection = std::vector<int32_t>{1};
+    Direct how;
+    how.settings.powerOffAfterTransfer = powerOff;
+    const TransferResult r = Read(config, screen, log, how);
+    ASSERT_TRUE(r.succeeded());
+    const TrackLog& got = std::get<TrackLogPayload>(r.payload).log;
+    ExpectFixes(got.points, config.flights[1].fixes);
+    EXPECT_EQ(got.flightCompId, 7);
+    EXPECT_EQ(got.flightCivlId, 12345);
+    EXPECT_EQ(log->Read(&sim::FlymasterSimLog::poweredOff), powerOff);
+    EXPECT_EQ(log->Sentences().back(), powerOff ? "PFMOFF" : "PFMDNL,260801113000,");
+  }
+}
+
+std::vector<uint8_t> InfoBlock() { return sim::FlymasterBlock(0xA0, std::vector<uint8_t>(63, ' ')); }
+
+TEST(FlymasterRead, ScriptedStreams) {
+  const std::vector<uint8_t> key = sim::FlymasterFlightBlocks(LineFlight(kAug2, 1), {})[1];
+  const std::vector<uint8_t> records = sim::FlymasterBlock(0xA2, std::vector<uint8_t>(6, 1));
+  const std::vector<uint8_t> end = {0xA3, 0xA3};
+  struct Case {
+    const char* what;
+    std::vector<std::vector<uint8_t>> script;
+    std::string message;  // empty: success
+    size_t points;
+  };
+  const std::vector<Case> cases = {
+      {"flight info then the end", {InfoBlock(), end}, "", 0},
+      {"records before a key block", {InfoBlock(), records, end}, "E205 Missing key track position block", 0},
+      {"no flight info", {key, end}, "E205 Missing flight info block", 0},
+      {"short flight info", {sim::FlymasterBlock(0xA0, std::vector<uint8_t>(20, 0)), end},
+       "E205 Bad flight info block length", 0},
+      {"empty positions block", {InfoBlock(), key, sim::FlymasterBlock(0xA2, {}), end},
+       "E205 Bad track position block length", 0},
+      {"key and records", {InfoBlock(), key, records, end}, "", 2},
+      {"stops in the middle", {InfoBlock(), key}, "E203 Timeout receiving data", 0},
+  };
+  for (const Case& c : cases) {
+    FlymasterSimConfig config;
+    config.flights = {LineFlight(kAug2, 1)};
+    config.flights[0].script = c.script;
+    auto log = std::make_shared<sim::FlymasterSimLog>();
+    Screen screen;
+    const TransferResult r = Read(config, screen, log);
+    const auto messages = screen.Messages();
+    if (c.message.empty()) {
+      ASSERT_TRUE(r.succeeded()) << c.what;
+      EXPECT_EQ(std::get<TrackLogPayload>(r.payload).log.points.size(), c.points) << c.what;
+      EXPECT_EQ(log->Read(&sim::FlymasterSimLog::cancels), 0u) << c.what;
+      continue;
+    }
+    EXPECT_EQ(r.outcome, TransferOutcome::kFailure) << c.what;
+    ASSERT_EQ(messages.size(), 1u) << c.what;
+    EXPECT_EQ(messages[0].caption, "Read GPS track log") << c.what;
+    EXPECT_EQ(messages[0].text, c.message) << c.what;
+    // The instrument is told to stop streaming.
+    EXPECT_EQ(log->Read(&sim::FlymasterSimLog::cancels), 1u) << c.what;
+  }
+}
+
+TEST(FlymasterRead, EmptyListAndCancelledDialogEndQuietly) {
+  FlymasterSimConfig none;
+  Screen empty;
+  EXPECT_EQ(Read(none, empty, nullptr).outcome, TransferOutcome::kFailure);
+  EXPECT_TRUE(empty.Messages().empty());
+  EXPECT_EQ(empty.Statuses().back(), "0 tracks in track list found");
+
+  FlymasterSimConfig one;
+  one.flights = {LineFlight(kAug2, 5)};
+  auto log = std::make_shared<sim::FlymasterSimLog>();
+  Screen cancelled;
+  cancelled.selection.reset();
+  EXPECT_EQ(Read(one, cancelled, log).outcome, TransferOutcome::kFailure);
+  EXPECT_TRUE(cancelled.Messages().empty());
+  EXPECT_EQ(log->Sentences().size(), 2u);  // no flight was asked for
+}
+
+}  // namespace
+}  // namespace skylode::flymaster
