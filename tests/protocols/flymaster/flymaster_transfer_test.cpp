@@ -7,6 +7,8 @@
 
 #include "flymaster_rig.h"
 #include "protocols/flymaster/track_download.h"
+#include "protocols/flymaster/waypoint_upload.h"
+#include "records/angles.h"
 
 namespace skylode::flymaster {
 namespace {
@@ -165,6 +167,87 @@ TEST(FlymasterRead, EmptyListAndCancelledDialogEndQuietly) {
   EXPECT_EQ(Read(one, cancelled, log).outcome, TransferOutcome::kFailure);
   EXPECT_TRUE(cancelled.Messages().empty());
   EXPECT_EQ(log->Sentences().size(), 2u);  // no flight was asked for
+}
+
+}  // namespace
+}  // namespace skylode::flymaster
+
+namespace skylode::flymaster {
+namespace {
+
+using namespace testing;
+
+WaypointList SomeWaypoints() {
+  WaypointList list;
+  Waypoint a;
+  a.latitude = *DegreesToLatitude(45.8129);
+  a.longitude = *DegreesToLongitude(6.2459);
+  a.height = 1250;
+  a.id = "FORCLA";
+  a.name = "Col de la Forclaz deco";
+  Waypoint b;
+  b.latitude = *DegreesToLatitude(-33.5);
+  b.longitude = *DegreesToLongitude(-70.25);
+  b.height = -12;
+  b.id = "LZ";
+  b.name = "lz, main*";
+  Waypoint c = a;
+  c.height = 12000;
+  c.name = "";
+  list.items = {a, b, c};
+  return list;
+}
+
+TEST(FlymasterWaypoints, EachIsSentAndConfirmed) {
+  for (const char* version : {"1.23", "1.14"}) {
+    sim::FlymasterSimConfig config;
+    config.version = version;
+    auto log = std::make_shared<sim::FlymasterSimLog>();
+    Screen screen;
+    Direct how;
+    how.access = AccessType::kSendWaypoints;
+    how.parameter = 2;  // ID and name
+    how.input = SomeWaypoints();
+    const TransferResult r =
+        RunDirect(config, {}, screen.Callbacks(), std::move(how), FlymasterSendWaypoints, log);
+    ASSERT_TRUE(r.succeeded()) << version << (screen.Messages().empty() ? "" : screen.Messages()[0].text);
+    EXPECT_TRUE(screen.Messages().empty());
+    EXPECT_EQ(screen.Statuses().back(), "3 waypoints sent");
+    // Cut or padded to 16; what would shift the instrument's fields is a blank.
+    EXPECT_EQ(log->Read(&sim::FlymasterSimLog::waypointNames),
+              (std::vector<std::string>{"FORCLA Col de la", "LZ lz  main     ", "FORCLA          "}));
+    const auto sentences = log->Sentences();
+    ASSERT_EQ(sentences.size(), 4u);
+    EXPECT_EQ(sentences[1], "PFMWPR,4548.774,N,00614.754,E,,FORCLA Col de la,1250");
+    EXPECT_EQ(sentences[2], "PFMWPR,3330.000,S,07015.000,W,,LZ lz  main     ,0000");
+    EXPECT_EQ(sentences[3], "PFMWPR,4548.774,N,00614.754,E,,FORCLA          ,9999");
+  }
+}
+
+TEST(FlymasterWaypoints, RepliesAreJudged) {
+  const std::string name = "Forclaz deco-2  ";
+  auto line = [](const std::string& body) {
+    const std::string s = sim::FlymasterSentence(body);
+    return s.substr(0, s.size() - 2);
+  };
+  struct Case {
+    std::string reply, version;
+    int type;
+  };
+  const std::vector<Case> cases = {
+      {line("PFMWPR,ACK,FORCLAZ DECO 2  "), "1.23", 0},
+      {line("PFMWPR,ACK,FORCLAZ DECO 3  "), "1.23", 7},
+      {line("PFMWPR,NAK,FORCLAZ DECO 2  "), "1.23", 6},
+      {line("PFMWPR,ACK"), "1.23", 5},
+      {line("PFMWPR,Forclaz deco-2  "), "1.14", 0},
+      {line("PFMWPR,FORCLAZ DECO 2  "), "1.14", 7},
+      {line("PFMWPR"), "1.14", 5},
+      {"$PFMWPR,ACK,X", "1.23", 4},
+      {"$PFMWPR,ACK,X*G1", "1.23", 1},
+      {line("PFMWPR,ACK,X") + "0", "1.23", 2},
+      {"$PFMWPR,ACK,X*00", "1.23", 3},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CheckWaypointReply(c.reply, name, c.version), c.type) << c.reply;
 }
 
 }  // namespace
