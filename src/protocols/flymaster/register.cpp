@@ -1,5 +1,6 @@
 #include "protocols/flymaster/register.h"
 
+#include "protocols/flymaster/set_data.h"
 #include "protocols/flymaster/track_download.h"
 #include "protocols/flymaster/waypoint_upload.h"
 
@@ -10,6 +11,8 @@ void RegisterFlymasterWorkers(DeviceAccessTable& table, const flymaster::Flymast
                  [timing](TransferContext& ctx) { return flymaster::FlymasterReadTrackLog(ctx, timing); });
   table.Register(AccessType::kSendWaypoints, ProtocolType::kFlymaster,
                  [timing](TransferContext& ctx) { return flymaster::FlymasterSendWaypoints(ctx, timing); });
+  table.Register(AccessType::kWriteSettings, ProtocolType::kFlymaster,
+                 [timing](TransferContext& ctx) { return flymaster::FlymasterSetData(ctx, timing); });
 }
 
 }  // namespace skylode

@@ -385,7 +385,8 @@ std::string Parser::Finish() {
       if (!can(AccessType::kUploadAirspaces)) return "Unsupported GPS for CTR upload";
       break;
     case CmdOperation::kUserName:
-      if (!can(AccessType::kWriteSettings)) return "Unsupported GPS for username upload";
+      if (gps->userNameCommand == 0 || !can(AccessType::kWriteSettings))
+        return "Unsupported GPS for username upload";
       break;
     default:
       break;
@@ -610,6 +611,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kReadGeoWaypoints:
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
+    case CmdOperation::kUserName:
       return true;
     default:
       return false;
