@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "flymaster_rig.h"
+#include "protocols/flymaster/set_data.h"
 #include "protocols/flymaster/track_download.h"
 #include "protocols/flymaster/waypoint_upload.h"
 #include "records/angles.h"
@@ -248,6 +249,121 @@ TEST(FlymasterWaypoints, RepliesAreJudged) {
       {"$PFMWPR,ACK,X*00", "1.23", 3},
   };
   for (const Case& c : cases) EXPECT_EQ(CheckWaypointReply(c.reply, name, c.version), c.type) << c.reply;
+}
+
+}  // namespace
+}  // namespace skylode::flymaster
+
+namespace skylode::flymaster {
+namespace {
+
+using namespace testing;
+
+struct Written {
+  TransferResult result;
+  std::shared_ptr<sim::FlymasterSimLog> log;
+  std::vector<Shown> messages;
+  std::vector<std::string> statuses;
+};
+
+Written Write(const sim::FlymasterSimConfig& config, DataMode mode, std::vector<std::string> values) {
+  Written w;
+  w.log = std::make_shared<sim::FlymasterSimLog>();
+  Screen screen;
+  Direct how;
+  how.access = AccessType::kWriteSettings;
+  how.parameter = static_cast<int32_t>(mode);
+  how.input = FormAnswers{std::move(values)};
+  w.result = RunDirect(config, {}, screen.Callbacks(), std::move(how), FlymasterSetData, w.log);
+  w.messages = screen.Messages();
+  w.statuses = screen.Statuses();
+  return w;
+}
+
+TEST(FlymasterSetData, PilotDataAndAlarmReachTheF1) {
+  sim::FlymasterSimConfig f1;
+  const Written pilot = Write(f1, DataMode::kPilotData, {"Anna Bell", "17", "Ozone", ""});
+  ASSERT_TRUE(pilot.result.succeeded());
+  EXPECT_EQ(pilot.statuses.back(), "Data sent");
+  const auto settings = pilot.log->Read(&sim::FlymasterSimLog::settings);
+  EXPECT_EQ(settings.pilotName, "Anna Bell");
+  EXPECT_EQ(settings.competitionNumber, "17");
+  EXPECT_EQ(settings.gliderBrand, "Ozone");
+  EXPECT_EQ(settings.gliderModel, "");
+  EXPECT_EQ(pilot.log->Sentences().back(), "PFMPLT,Anna Bell,17,Ozone,,");
+
+  const Written alarm = Write(f1, DataMode::kAltitudeAlarm, {" 2500"});
+  ASSERT_TRUE(alarm.result.succeeded());
+  EXPECT_EQ(alarm.log->Read(&sim::FlymasterSimLog::settings).altitudeAlarm, 2500);
+
+  // Whoever filled the values, nothing shifts the instrument's fields.
+  const Written odd = Write(f1, DataMode::kPilotData, {"A,B", "1*", "$x", "\r\n"});
+  ASSERT_TRUE(odd.result.succeeded());
+  EXPECT_EQ(odd.log->Sentences().back(), "PFMPLT,A B,1 , x,  ,");
+}
+
+TEST(FlymasterSetData, IdsAreWrittenToTheB1NavAndComeBackWithItsFlights) {
+  sim::FlymasterSimConfig b1;
+  b1.product = "B1NAV";
+  b1.flights = {LineFlight(838985400, 3)};
+  auto log = std::make_shared<sim::FlymasterSimLog>();
+  std::string error;
+  // One instrument for both transfers: what it was told, it keeps.
+  auto instrument = sim::StartVirtualFlymaster(b1, {}, error, log);
+  ASSERT_TRUE(instrument) << error;
+  auto run = [&](AccessType access, int32_t parameter, TransferInput input, auto worker) {
+    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:test", kFlymasterBaud, false);
+    EXPECT_TRUE(opened.port) << opened.error;
+    Screen screen;
+    TransferRequest req;
+    req.access = access;
+    req.protocol = ProtocolType::kFlymaster;
+    req.parameter = parameter;
+    req.input = std::move(input);
+    TransferContext ctx(std::move(req), screen.Callbacks());
+    ctx.SetTrace(nullptr);
+    ctx.AttachPort(std::move(opened.port));
+    return worker(ctx, FastTiming());
+  };
+  ASSERT_TRUE(run(AccessType::kWriteSettings, 2, FormAnswers{{"Anna", "17", "4711"}}, FlymasterSetData).succeeded());
+  EXPECT_EQ(log->Sentences().back(), "PFMIDS,17,4711,Anna");
+  const TransferResult read = run(AccessType::kReadTrackLog, 0, {}, FlymasterReadTrackLog);
+  ASSERT_TRUE(read.succeeded());
+  const TrackLog& got = std::get<TrackLogPayload>(read.payload).log;
+  EXPECT_EQ(got.flightCompId, 17);
+  EXPECT_EQ(got.flightCivlId, 4711);
+
+  // Empty IDs are written as empty, and read back as none.
+  ASSERT_TRUE(run(AccessType::kWriteSettings, 2, FormAnswers{{"Anna", "", ""}}, FlymasterSetData).succeeded());
+  const TransferResult again = run(AccessType::kReadTrackLog, 0, {}, FlymasterReadTrackLog);
+  ASSERT_TRUE(again.succeeded());
+  EXPECT_EQ(std::get<TrackLogPayload>(again.payload).log.flightCompId, -1);
+  EXPECT_EQ(std::get<TrackLogPayload>(again.payload).log.flightCivlId, -1);
+}
+
+TEST(FlymasterSetData, CommandsTheModelCannotTakeSendNothing) {
+  sim::FlymasterSimConfig f1;
+  sim::FlymasterSimConfig b1;
+  b1.product = "B1NAV";
+  struct Case {
+    const sim::FlymasterSimConfig* config;
+    DataMode mode;
+    std::vector<std::string> values;
+    std::string caption, text;
+  };
+  const std::vector<Case> cases = {
+      {&b1, DataMode::kPilotData, {"a", "", "", ""}, "Set pilot data", "Command not available for B1 NAV"},
+      {&b1, DataMode::kAltitudeAlarm, {"100"}, "Set altitude alarm", "Command not available for B1 NAV"},
+      {&f1, DataMode::kIds, {"a", "1", "2"}, "Set pilot data", "Command available for B1 NAV only"},
+  };
+  for (const Case& c : cases) {
+    const Written w = Write(*c.config, c.mode, c.values);
+    EXPECT_EQ(w.result.outcome, TransferOutcome::kFailure);
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_EQ(w.messages[0].caption, c.caption);
+    EXPECT_EQ(w.messages[0].text, c.text);
+    EXPECT_EQ(w.log->Sentences(), (std::vector<std::string>{"PBRSNP,"}));
+  }
 }
 
 }  // namespace
