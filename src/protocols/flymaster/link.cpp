@@ -52,6 +52,15 @@ Step Aborted(TransferContext& ctx) {
   return Step::kAborted;
 }
 
+std::string FieldText(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == ',' || c == '*' || c == '$' || u < 0x20 || u == 0x7F) c = ' ';
+  }
+  return out;
+}
+
 std::string Sentence(std::string_view body, bool upperDigits) {
   std::string s = "$";
   s += body;

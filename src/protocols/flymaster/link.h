@@ -79,6 +79,11 @@ bool ParseProductReply(std::string_view line, ProductData& out);
 // product data.
 Step ReadProductData(TransferContext& ctx, const FlymasterTiming& timing, ProductData& out);
 
+// A text for one field of a sentence: a character that would end or shift
+// the instrument's fields (',', '*', '$', control characters) goes out as a
+// blank, whoever filled the text in.
+std::string FieldText(std::string_view text);
+
 // "$<body>*hh\r\n" with the XOR of the body in the given case.
 std::string Sentence(std::string_view body, bool upperDigits);
 

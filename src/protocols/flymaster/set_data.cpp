@@ -7,17 +7,6 @@ namespace {
 
 constexpr std::string_view kCaptionData = "Set Flymaster data";
 
-// The same rule as the forms: nothing that ends or shifts a field reaches
-// the instrument, whoever filled the values in.
-std::string FieldText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == ',' || c == '*' || c == '$' || u < 0x20 || u == 0x7F) c = ' ';
-  }
-  return out;
-}
-
 }  // namespace
 
 std::optional<std::string> SetDataSentence(DataMode mode, const std::vector<std::string>& values) {

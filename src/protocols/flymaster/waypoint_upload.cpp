@@ -27,17 +27,6 @@ Angle ToAngle(int32_t semicircles) {
   return {static_cast<int32_t>(a / 60000 * 100 + a / 1000 % 60), static_cast<int32_t>(a % 1000), radians < 0};
 }
 
-// A character that would end or shift a field of the sentence goes out as a
-// blank.
-std::string FieldText(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == ',' || c == '*' || c == '$' || u < 0x20 || u == 0x7F) c = ' ';
-  }
-  return out;
-}
-
 }  // namespace
 
 WaypointSentence BuildWaypointSentence(const Waypoint& w, int32_t mode) {
