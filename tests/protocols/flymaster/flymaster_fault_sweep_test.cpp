@@ -7,7 +7,9 @@
 #include <set>
 
 #include "flymaster_rig.h"
+#include "protocols/flymaster/set_data.h"
 #include "protocols/flymaster/track_download.h"
+#include "protocols/flymaster/waypoint_upload.h"
 
 namespace skylode::flymaster {
 namespace {
@@ -133,6 +135,62 @@ TEST(FlymasterFaultSweep, AbortAtEveryStep) {
     EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload)) << k;
     EXPECT_TRUE(screen.Messages().empty()) << k;
   });
+}
+
+// The uploads stop at every step too: nothing more goes to the instrument
+// after the abort, and no message is shown.
+TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
+  WaypointList waypoints;
+  for (int i = 0; i < 4; ++i) {
+    Waypoint w;
+    w.id = "WP" + std::to_string(i);
+    w.name = "Point " + std::to_string(i);
+    waypoints.items.push_back(w);
+  }
+  struct Upload {
+    AccessType access;
+    int32_t parameter;
+    TransferInput input;
+    TransferResult (*worker)(TransferContext&, const FlymasterTiming&);
+  };
+  const std::vector<Upload> uploads = {
+      {AccessType::kSendWaypoints, 1, waypoints, FlymasterSendWaypoints},
+      {AccessType::kWriteSettings, 0, FormAnswers{{"Anna", "17", "Ozone", "Zeno"}}, FlymasterSetData},
+  };
+  for (const Upload& u : uploads) {
+    auto direct = [&](std::shared_ptr<AbortSignal> abort) {
+      Direct how;
+      how.access = u.access;
+      how.parameter = u.parameter;
+      how.input = u.input;
+      how.abort = std::move(abort);
+      return how;
+    };
+    Screen clean;
+    ASSERT_TRUE(RunDirect(ShortFlight(), {}, clean.Callbacks(), direct(nullptr), u.worker).succeeded());
+    const size_t steps = clean.Statuses().size();
+    ASSERT_GE(steps, 2u);
+    ForEachInParallel(steps - 1, [&](size_t k) {
+      Screen screen;
+      auto abort = std::make_shared<AbortSignal>();
+      TransferCallbacks cb = screen.Callbacks();
+      auto shown = std::make_shared<size_t>(0);
+      cb.onStatus = [k, abort, shown, status = cb.onStatus](std::string_view t) {
+        status(t);
+        if ((*shown)++ == k) abort->Request();
+      };
+      auto log = std::make_shared<sim::FlymasterSimLog>();
+      const TransferResult r = RunDirect(ShortFlight(), {}, cb, direct(abort), u.worker, log);
+      EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << k;
+      EXPECT_TRUE(screen.Messages().empty()) << k;
+      // Nothing went out after the abort: each waypoint sent was reported
+      // as sent, and the data never left.
+      size_t sent = 0, reported = 0;
+      for (const std::string& sentence : log->Sentences()) sent += sentence != "PBRSNP," ? 1 : 0;
+      for (const std::string& status : screen.Statuses()) reported += status.starts_with("Waypoint ") ? 1 : 0;
+      EXPECT_EQ(sent, reported) << k;
+    });
+  }
 }
 
 }  // namespace
