@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "records/angles.h"
@@ -242,6 +243,51 @@ GeoPosition FromUtm(const UtmPosition& utm) {
            x4 / 120 * (-4 * psi3 * (1 - 6 * t2) + psi2 * (9 - 68 * t2) + 72 * psi * t2 + 24 * t4) -
            x6 / 5040 * (61 + 662 * t2 + 1320 * t4 + 720 * t6));
   return {lat, WrapPi(lon)};
+}
+
+GeoPosition GeoDestination(const GeoPosition& from, double azimuth, double metres) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  if (!std::isfinite(from.latitude) || !std::isfinite(from.longitude) || !std::isfinite(azimuth) ||
+      !std::isfinite(metres) || std::fabs(from.latitude) >= std::numbers::pi / 2)
+    return {kNaN, kNaN};
+  const double sinAlpha1 = std::sin(azimuth), cosAlpha1 = std::cos(azimuth);
+  const double tanU1 = kOneMinusF * std::tan(from.latitude);
+  const double cosU1 = 1 / std::sqrt(1 + tanU1 * tanU1), sinU1 = tanU1 * cosU1;
+  const double sigma1 = std::atan2(tanU1, cosAlpha1);
+  const double sinAlpha = cosU1 * sinAlpha1;
+  const double cos2Alpha = 1 - sinAlpha * sinAlpha;
+  const double a2 = kWgs84A * kWgs84A, b2 = kWgs84B * kWgs84B;
+  const double uSq = cos2Alpha * (a2 - b2) / b2;
+  const double A = 1 + uSq / 16384 * (4096 + uSq * (-768 + uSq * (320 - 175 * uSq)));
+  const double B = uSq / 1024 * (256 + uSq * (-128 + uSq * (74 - 47 * uSq)));
+  double sigma = metres / (kWgs84B * A);
+  double cos2SigmaM = 0, sinSigma = 0, cosSigma = 0;
+  for (int round = 0; round < 100; ++round) {
+    cos2SigmaM = std::cos(2 * sigma1 + sigma);
+    sinSigma = std::sin(sigma);
+    cosSigma = std::cos(sigma);
+    const double deltaSigma =
+        B * sinSigma *
+        (cos2SigmaM + B / 4 *
+                          (cosSigma * (-1 + 2 * cos2SigmaM * cos2SigmaM) -
+                           B / 6 * cos2SigmaM * (-3 + 4 * sinSigma * sinSigma) * (-3 + 4 * cos2SigmaM * cos2SigmaM)));
+    const double next = metres / (kWgs84B * A) + deltaSigma;
+    const bool done = std::fabs(next - sigma) < 1e-12;
+    sigma = next;
+    if (done) break;
+  }
+  cos2SigmaM = std::cos(2 * sigma1 + sigma);
+  sinSigma = std::sin(sigma);
+  cosSigma = std::cos(sigma);
+  const double x = sinU1 * sinSigma - cosU1 * cosSigma * cosAlpha1;
+  const double latitude = std::atan2(sinU1 * cosSigma + cosU1 * sinSigma * cosAlpha1,
+                                     kOneMinusF * std::sqrt(sinAlpha * sinAlpha + x * x));
+  const double lambda = std::atan2(sinSigma * sinAlpha1, cosU1 * cosSigma - sinU1 * sinSigma * cosAlpha1);
+  const double C = kWgs84F / 16 * cos2Alpha * (4 + kWgs84F * (4 - 3 * cos2Alpha));
+  const double L =
+      lambda - (1 - C) * kWgs84F * sinAlpha *
+                   (sigma + C * sinSigma * (cos2SigmaM + C * cosSigma * (-1 + 2 * cos2SigmaM * cos2SigmaM)));
+  return {latitude, WrapPi(from.longitude + L)};
 }
 
 LocalTm ToLocalTm(const GeoPosition& geo, double centralMeridian) {

@@ -44,6 +44,12 @@ struct GeoDistanceResult {
 // or show "Error".
 GeoDistanceResult GeoDistance(const GeoPosition& from, const GeoPosition& to);
 
+// Vincenty's direct formula: the position `metres` along the geodesic that
+// leaves `from` at `azimuth` (radians clockwise from north). Airspace arcs and
+// circles are drawn with it so that every point lies on the radius. NaN for
+// non-finite input or a start at a pole.
+GeoPosition GeoDestination(const GeoPosition& from, double azimuth, double metres);
+
 // Semicircles in, the same distance (0 when it does not converge).
 double GeoDistanceSemicircles(int32_t lat1, int32_t lon1, int32_t lat2, int32_t lon2);
 

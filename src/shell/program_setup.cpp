@@ -1,6 +1,7 @@
 #include "shell/program_setup.h"
 
 #include "shell/commands/analysis_commands.h"
+#include "shell/commands/ctr_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
 #include "shell/commands/waypoint_commands.h"
@@ -18,6 +19,7 @@ void RegisterFileCommands(AppState& app) {
   RegisterIgcCommands(app);
   RegisterAnalysisCommands(app);
   RegisterWaypointCommands(app);
+  RegisterCtrCommands(app);
   RegisterKmlCommands(app);
 }
 

@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 
+#include "ui/ctr_dialogs.h"
 #include "ui/dialogs.h"
 #include "ui/family_form_dialog.h"
 #include "ui/igc_dialogs.h"
@@ -98,6 +99,17 @@ std::optional<std::vector<std::string>> QtUi::AskForm(
 void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatisticsDialog(Owner(), s); }
 
 ExistingFileAnswer QtUi::AskExistingFile(std::string_view p) { return AskExistingFileBox(Owner(), p); }
+
+bool QtUi::EditCtr(const CtrEditRequest& request) {
+  EditCtrDialog dialog(Owner(), request);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtUi::NotifyCtr(std::string_view text) {
+  CtrNotificationDialog dialog(Owner(), Q(text));
+  dialog.exec();
+  return dialog.skipFurther();
+}
 
 QWidget* QtUi::Owner() const {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;

@@ -222,6 +222,49 @@ TEST_F(E2eTest, GarminKmlWithDateAndIgcWithOwnSecurityRecord) {
   EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
 }
 
+TEST_F(E2eTest, GarminTrackAsOziAndMapSourceReadBack) {
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/OZI_LOG=flight $date.plt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  std::string plt;
+  for (const std::string& f : Files("."))
+    if (f.starts_with("flight ") && f.ends_with(".plt")) plt = f;
+  ASSERT_FALSE(plt.empty());
+  EXPECT_TRUE(Text(plt).starts_with("OziExplorer Track Point File Version 2.1\r\n")) << Text(plt);
+  ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/MPS_LOG=flight.mps", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  EXPECT_TRUE(Text("flight.mps").starts_with(std::string("MsRcd\0", 6)));
+  // Each reads back with the count it was written with.
+  const std::string written = Text("skylode.out").substr(0, Text("skylode.out").find(" positions written"));
+  for (const std::string& file : {plt, std::string("flight.mps")}) {
+    ASSERT_EQ(Skylode({"/RD_LOG=" + file, "/WIN=0"}, "read"), 0) << Text("read.err");
+    EXPECT_NE(Text("read.out").find(written.substr(written.find_last_of(' ') + 1) + " positions read"),
+              std::string::npos)
+        << Text("read.out") << "\n" << Text("skylode.out");
+  }
+}
+
+TEST_F(E2eTest, DatFileConvertedWithoutAWindow) {
+  // Three words a point in zone 32T, and the checksum.
+  std::vector<uint32_t> words = {0, 0, 3, 0x80000000u | (32u << 8) | 'T'};
+  for (uint32_t k = 0; k < 3; ++k) words.insert(words.end(), {660000000 + k * 5, 500000 + k * 50, 5150000});
+  uint32_t sum = 0;
+  for (uint32_t w : words) sum += w;
+  words.push_back(0u - sum);
+  std::string bytes;
+  for (uint32_t w : words)
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(w >> shift));
+  std::ofstream(Path("old.dat"), std::ios::binary) << bytes;
+  ASSERT_EQ(Skylode({"/DAT2KML=old.dat"}, "convert"), 0) << Text("convert.err");
+  EXPECT_NE(Text("old.kml").find("<FsInfo"), std::string::npos);
+  EXPECT_NE(Text("convert.out").find("3 positions written"), std::string::npos) << Text("convert.out");
+  // A corrupted file is a message and no file.
+  bytes[17] ^= 1;
+  std::ofstream(Path("bad.dat"), std::ios::binary) << bytes;
+  EXPECT_EQ(Skylode({"/DAT2KML=bad"}, "convert"), 1);
+  EXPECT_NE(Text("convert.err").find("Checksum verification failed"), std::string::npos) << Text("convert.err");
+  EXPECT_FALSE(fs::exists(Path("bad.kml")));
+}
+
 TEST_F(E2eTest, ExistingFileWithoutOverwriteIsNotTouched) {
   std::ofstream(Path("keep.kml")) << "precious";
   ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/KML_LOG=keep.kml", "/WIN=0", "/EXIT"}), 1);
@@ -308,8 +351,8 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   const std::vector<Case> cases = {
       {{"/GPS=GARMIN", "/KML_LOG=a.kml", "stray"}, "Error at position 28"},
       {{"/COM=0"}, "Bad COM port"},
-      {{"/DAT2KML=a.dat", "/WIN=0"}, "not available in this build"},
-      {{"/GPS=GARMIN", "/OZI_LOG=w.plt"}, "not available in this build"},
+      {{"/DAT2KML=a.dat", "/WIN=0"}, "Error opening .dat Log File"},
+      {{"/GPS=GARMIN", "/COMP_LOG=KML"}, "not available in this build"},
       {{"/IGC2KML=missing"}, "Error opening file"},
   };
   for (const Case& c : cases) {
@@ -340,6 +383,21 @@ TEST_F(E2eTest, GarminWaypointsDownloadedToFilesAndUploadedFromOne) {
   std::ofstream(Path("bad.wpt")) << "$FormatGEO\r\nX N 99 00 00.00 E 008 00 00.00 0\r\n";
   EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT=bad.wpt", "/WIN=0", "/EXIT"}), 1);
   EXPECT_NE(Text("skylode.err").find("Bad line 2"), std::string::npos) << Text("skylode.err");
+}
+
+// An OpenAir file goes up to both instrument kinds; one that does not
+// parse fails the run before any transfer.
+TEST_F(E2eTest, AirspacesUploadedFromAnOpenAirFile) {
+  std::ofstream(Path("air.txt")) << "AC D\r\nAN Circle\r\nAL GND\r\nAH FL95\r\nV X=46:00:00 N 7:00:00 E\r\nDC 2\r\n"
+                                    "AN Triangle\r\nDP 46:00:00 N 7:00:00 E\r\nDP 46:10:00 N 7:00:00 E\r\n"
+                                    "DP 46:10:00 N 7:10:00 E\r\n";
+  for (const char* gps : {"/GPS=IQCOMPEO", "/GPS=GARMIN"}) {
+    const std::string port = std::string(gps) == "/GPS=GARMIN" ? "/PORT=sim:garmin" : "/PORT=sim:flytec";
+    ASSERT_EQ(Skylode({gps, port, "/WR_CTR=air.txt", "/WIN=0", "/EXIT"}), 0) << gps << Text("skylode.err");
+  }
+  std::ofstream(Path("bad.txt")) << "AN A\r\nDP 46:00:00 N\r\n";
+  EXPECT_EQ(Skylode({"/GPS=IQCOMPEO", "/PORT=sim:flytec", "/WR_CTR=bad.txt", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_NE(Text("skylode.err").find("Bad position format on line 2"), std::string::npos) << Text("skylode.err");
 }
 
 }  // namespace

@@ -75,8 +75,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       // A family takes what it registered workers for: none yet for these.
       {{"/GPS=MTK", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/GPS=MLRC", "/RD_WPT=a.wpt"}, "Unsupported GPS for waypoint download"},
-      {{"/GPS=IQCOMPEO", "/WR_WPT=a.wpt"}, "Unsupported GPS for track log upload"},
-      {{"/GPS=IQCOMPEO", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
+      {{"/GPS=GARMIN", "/USB", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/GPS=GARMIN", "/USB", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/FILTEREND=20100505110000", "/FILTER=20100505120000"}, "Comp. stop time before start time"},
       {{"/FILTER=20100505120000", "/FILTEREND=20100505110000"}, "Comp. start time after end time"},
@@ -152,7 +151,8 @@ TEST(CommandLineParse, EachOperationKeywordWithAnInstrumentThatTakesIt) {
   };
   for (const Case& c : cases) EXPECT_EQ(ParsedOk(c.args).operation, c.operation) << c.args.back();
   EXPECT_TRUE(IsOperationAvailable(CmdOperation::kIgcLog));
-  EXPECT_FALSE(IsOperationAvailable(CmdOperation::kOziLog));
+  EXPECT_TRUE(IsOperationAvailable(CmdOperation::kOziLog));
+  EXPECT_FALSE(IsOperationAvailable(CmdOperation::kCompetitionLog));
 }
 
 TEST(CommandLineParse, TimeoutIsClipped) {

@@ -191,7 +191,7 @@ TEST_F(CommandLineRunTest, FailuresEndWithExitCodeOne) {
   EXPECT_EQ(runner->exitCode(), 1);
   NextRun();
   // An operation this build does not carry out.
-  Run({"/GPS=GARMIN", "/OZI_LOG=" + (dir / "w.plt"), "/WIN=0"}, std::nullopt);
+  Run({"/GPS=GARMIN", "/COMP_LOG=KML", "/WIN=0"}, std::nullopt);
   EXPECT_EQ(startResult, -1);
   EXPECT_EQ(runner->exitCode(), 1);
   EXPECT_EQ(hiddenMessages.back(), "Command line: Operation not available in this build");
@@ -240,7 +240,7 @@ TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
   } cases[] = {
       {"opened by double-click", {dir / "a.igc"}, 0, false},
       {"read log", {"/RD_LOG=" + (dir / "a.igc"), "/PORT=/dev/ttyRun"}, 0, false},
-      {"not available", {"/GPS=GARMIN", "/OZI_LOG=" + (dir / "o.plt"), "/PORT=/dev/ttyRun"}, 0, false},
+      {"not available", {"/GPS=GARMIN", "/COMP_LOG=KML", "/PORT=/dev/ttyRun"}, 0, false},
       {"start refused", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "r.kml"), "/PORT=/dev/ttyRun"}, -1, false},
       {"download", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "k.kml"), "/PORT=/dev/ttyRun", "/NOSPLIT"}, 0, true},
   };
@@ -540,6 +540,35 @@ TEST(CommandLineNotify, TheFallbackFolderMustBeOurOwnAndPrivate) {
     ASSERT_TRUE(text.has_value()) << c.path;
     EXPECT_NE(text->find(c.says), std::string::npos) << *text;
   }
+}
+
+// WR_CTR reads the file, marks every area for the upload and starts it on
+// the instrument's column; a file that does not parse starts nothing.
+TEST_F(CommandLineRunTest, WriteCtrUploadsEveryAreaOfTheFile) {
+  const std::string file = dir / "air.txt";
+  WriteText(file, "AN A\r\nDP 47:00:00 N 8:00:00 E\r\nAN A\r\nV X=46:00:00 N 7:00:00 E\r\nDC 2\r\n");
+  for (const char* gps : {"/GPS=IQCOMPEO", "/GPS=GARMIN"}) {
+    transfers.started.clear();
+    Run({gps, "/WR_CTR=" + file, "/WIN=0"}, TransferResult::Done());
+    ASSERT_EQ(transfers.started.size(), 1u) << gps;
+    const TransferRequest& req = transfers.started[0].request;
+    EXPECT_EQ(req.access, AccessType::kUploadAirspaces);
+    EXPECT_EQ(req.protocol, std::string(gps) == "/GPS=GARMIN" ? ProtocolType::kGarminSerial : ProtocolType::kFlytec);
+    const CtrList& sent = std::get<CtrList>(req.input);
+    ASSERT_EQ(sent.count(), 2);
+    EXPECT_TRUE(sent.areas[0].selected && sent.areas[1].selected);
+    // Equal names are fixed the way the window's default answer has it.
+    EXPECT_EQ(sent.areas[1].name, "A(1)");
+    EXPECT_EQ(endedWith, 0);
+    NextRun();
+  }
+  transfers.started.clear();
+  WriteText(file, "AN A\r\nDP 47:00:00 N\r\n");
+  Run({"/GPS=IQCOMPEO", "/WR_CTR=" + file, "/WIN=0"}, std::nullopt);
+  EXPECT_TRUE(transfers.started.empty());
+  EXPECT_NE(startResult, 0);
+  ASSERT_FALSE(hiddenMessages.empty());
+  EXPECT_EQ(hiddenMessages.back(), "Parsing CTR buffer: Bad position format on line 2");
 }
 
 }  // namespace

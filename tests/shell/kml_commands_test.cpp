@@ -204,9 +204,9 @@ TEST_F(KmlCommandsTest, OpenLogReadsKmlAndReplacesTheLog) {
   ASSERT_FALSE(ui.statusLines.empty());
   EXPECT_EQ(ui.statusLines.back(), "12 positions read (Signature ok)");
   EXPECT_EQ(app.viewMode(), ViewMode::kTrackLog);
-  // The dialog offers the three track formats read here.
+  // The dialog offers the nine track formats, each with and without its pattern.
   ASSERT_FALSE(ui.fileQuestions.empty());
-  EXPECT_EQ(ui.fileQuestions.back().filters.size(), 6u);
+  EXPECT_EQ(ui.fileQuestions.back().filters.size(), 18u);
 }
 
 TEST_F(KmlCommandsTest, BrokenKmlShowsReadersMessageAndKeepsTheLog) {

@@ -19,6 +19,12 @@ FlytecTiming ScaledTiming(double scale) {
   scaled(t.beforeFlightRequest);
   scaled(t.flightSilence);
   scaled(t.waypointSilence);
+  scaled(t.waypointPause);
+  scaled(t.ctrPause);
+  scaled(t.ctrArcPause);
+  scaled(t.ctrAckSilence);
+  scaled(t.ctrAckOkPause);
+  scaled(t.ctrListSilence);
   return t;
 }
 namespace {

@@ -27,6 +27,14 @@ struct FlytecTiming {
   // instrument pauses between the flights it sends.
   std::chrono::milliseconds manyFlightsSilence{3000};
   std::chrono::milliseconds waypointSilence{1000};     // ends the waypoint list
+  // Uploads: the instrument acknowledges no waypoint, so the pauses are
+  // all the pacing it gets.
+  std::chrono::milliseconds waypointPause{300};
+  std::chrono::milliseconds ctrPause{100};     // after a name, remark, point, circle or arc end
+  std::chrono::milliseconds ctrArcPause{200};  // after an arc's centre and start
+  std::chrono::milliseconds ctrAckSilence{20000};
+  std::chrono::milliseconds ctrAckOkPause{300};
+  std::chrono::milliseconds ctrListSilence{10000};  // ends a list that stopped half way
 };
 
 // The instrument's own waits, each times `scale` (virtual instruments answer

@@ -11,6 +11,8 @@ void RegisterGarminWorkers(DeviceAccessTable& table) {
   table.Register(AccessType::kSendWaypoints, kSerial, [](TransferContext& c) { return garmin::GarminSendWaypoints(c); });
   table.Register(AccessType::kUploadTrackLog, kSerial,
                  [](TransferContext& c) { return garmin::GarminSendPointsAsLog(c); });
+  table.Register(AccessType::kUploadAirspaces, kSerial,
+                 [](TransferContext& c) { return garmin::GarminSendCtrsAsLogs(c); });
 }
 
 }  // namespace skylode

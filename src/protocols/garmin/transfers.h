@@ -33,5 +33,8 @@ TransferResult GarminReadWaypoints(TransferContext& ctx, GarminTimeouts timeouts
 TransferResult GarminReadTrackLog(TransferContext& ctx, GarminTimeouts timeouts = {});
 TransferResult GarminSendWaypoints(TransferContext& ctx, GarminTimeouts timeouts = {});
 TransferResult GarminSendPointsAsLog(TransferContext& ctx, GarminTimeouts timeouts = {});
+// Every selected airspace of the CtrList handed in, each as a track log of
+// its outline, numbered from 1 in list order.
+TransferResult GarminSendCtrsAsLogs(TransferContext& ctx, GarminTimeouts timeouts = {});
 
 }  // namespace skylode::garmin

@@ -1,5 +1,7 @@
 #include "protocols/garmin/transfers.h"
 
+#include "formats/ctr_outline.h"
+
 namespace skylode::garmin {
 namespace {
 
@@ -54,6 +56,38 @@ TransferResult GarminSendPointsAsLog(TransferContext& ctx, GarminTimeouts timeou
   TransferResult r = FromStatus(GarminUploadTrackLog(s, points, 0, ""));
   if (r.succeeded()) r.kind = static_cast<int32_t>(TrackLogSource::kGarmin);
   return r;
+}
+
+TransferResult GarminSendCtrsAsLogs(TransferContext& ctx, GarminTimeouts timeouts) {
+  constexpr char kCaption[] = "Upload CTR";
+  CtrList list;
+  if (auto* in = std::get_if<CtrList>(&ctx.input())) list = std::move(*in);
+  bool any = false;
+  for (const CtrArea& a : list.areas) any = any || (a.selected && !a.segments.empty());
+  if (!any) {
+    ctx.ShowMessage(kCaption, "No CTR(s) selected");
+    return TransferResult::Failure();
+  }
+  GarminSession s(ctx, timeouts);
+  if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
+  int firstWithoutPoints = 0;
+  for (size_t k = 0; k < list.areas.size(); ++k) {
+    const CtrArea& area = list.areas[k];
+    if (!area.selected || area.segments.empty()) continue;
+    const int number = static_cast<int>(k) + 1;
+    Result<std::vector<Waypoint>> points = ExpandCtrToWaypoints(area, number - 1, 0);
+    if (!points.ok() || points->empty()) {
+      if (firstWithoutPoints == 0) firstWithoutPoints = number;
+      continue;
+    }
+    // One airspace that does not arrive fails the upload, whatever follows.
+    if (Status o = GarminUploadTrackLog(s, *points, number, area.name.substr(0, 50)); !o.ok()) return FromStatus(o);
+  }
+  if (firstWithoutPoints != 0) {
+    ctx.ShowMessage(kCaption, FormatProgress("No points for CTR % sent", firstWithoutPoints));
+    return TransferResult::Failure();
+  }
+  return TransferResult::Done();
 }
 
 }  // namespace skylode::garmin

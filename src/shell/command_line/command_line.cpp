@@ -604,14 +604,18 @@ bool IsOperationAvailable(CmdOperation operation) {
   switch (operation) {
     case CmdOperation::kNone:
     case CmdOperation::kKmlLog:
+    case CmdOperation::kOziLog:
+    case CmdOperation::kMpsLog:
     case CmdOperation::kIgcLog:
     case CmdOperation::kIgcToKml:
+    case CmdOperation::kDatToKml:
     case CmdOperation::kReadLog:
     case CmdOperation::kReadWaypoints:
     case CmdOperation::kReadGeoWaypoints:
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
     case CmdOperation::kUserName:
+    case CmdOperation::kWriteCtr:
       return true;
     default:
       return false;

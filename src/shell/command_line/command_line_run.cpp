@@ -1,5 +1,6 @@
 #include "shell/command_line/command_line_run.h"
 #include "shell/command_line/waypoint_steps.h"
+#include "shell/commands/ctr_commands.h"
 
 #include <charconv>
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "formats/text_output_buffer.h"
 #include "shell/app_state.h"
 #include "shell/commands/file_messages.h"
+#include "shell/commands/track_file_commands.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/interface/headless_ui.h"
 #include "shell/program_setup.h"
@@ -37,6 +39,7 @@ namespace {
 constexpr std::string_view kCaptionSaveIgc = "Save IGC log";
 constexpr std::string_view kCaptionSaveKml = "Save log for Aerodiary";
 constexpr std::string_view kCaptionReadLog = "Read track log file";
+constexpr std::string_view kCaptionSaveTrack = "Save track log";
 constexpr std::string_view kCaptionCommandLine = "Command line";
 
 std::string Printf(const char* format, long long value) {
@@ -186,10 +189,14 @@ int CommandLineRunner::RunCommandLine() {
   }
   switch (run_.operation) {
     case CmdOperation::kKmlLog:
+    case CmdOperation::kOziLog:
+    case CmdOperation::kMpsLog:
     case CmdOperation::kIgcLog: {
       // Found out now, not after a download the instrument may not give twice.
       if (auto refused = CheckOutputFolder(run_)) {
-        Fail(*refused, run_.operation == CmdOperation::kIgcLog ? kCaptionSaveIgc : kCaptionSaveKml);
+        Fail(*refused, run_.operation == CmdOperation::kIgcLog   ? kCaptionSaveIgc
+                       : run_.operation == CmdOperation::kKmlLog ? kCaptionSaveKml
+                                                                 : kCaptionSaveTrack);
         Finish(false);
         return -1;
       }
@@ -209,6 +216,8 @@ int CommandLineRunner::RunCommandLine() {
       return StartWaypointTransfer();
     case CmdOperation::kUserName:
       return StartUserNameTransfer();
+    case CmdOperation::kWriteCtr:
+      return StartCtrUpload();
     case CmdOperation::kReadLog:
       ReadLog();
       Finish(!failed_);
@@ -228,6 +237,8 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
     SaveKml();
   } else if (run_.operation == CmdOperation::kIgcLog) {
     SaveIgc();
+  } else if (run_.operation == CmdOperation::kOziLog || run_.operation == CmdOperation::kMpsLog) {
+    SaveTrackFile();
   } else if (run_.operation == CmdOperation::kReadWaypoints || run_.operation == CmdOperation::kReadGeoWaypoints) {
     const WaypointSaveOutcome saved = SaveDownloadedWaypoints(app_, run_);
     if (saved.failure) {
@@ -324,6 +335,19 @@ int CommandLineRunner::StartUserNameTransfer() {
   values = CleanFormValues(form, std::move(values));
   if (app_.transfers().WriteInstrumentSettings(gps->protocol, command->parameter, FormAnswers{std::move(values)},
                                                form.caption) != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
+}
+
+int CommandLineRunner::StartCtrUpload() {
+  const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+  if (!target || LoadCtrFileForUpload(app_, run_.fileName, !run_.exitWhenDone) != 0 ||
+      app_.transfers().UploadCtr(target->protocol) != 0) {
+    failed_ = true;
     Finish(false);
     return -1;
   }
@@ -481,8 +505,18 @@ void CommandLineRunner::ReadLog() {
     log.saved = true;
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
+  } else if (const auto other = OtherTrackFormatOf(name)) {
+    OtherTrackReadOutcome r = ReadOtherTrackFile(name, *other);
+    if (!r.read) return Fail(r.failure.text, r.failure.caption);
+    points = r.read->points;
+    TrackLog log;
+    log.points = std::move(r.read->points);
+    log.hasBaroHeight = r.read->hasBaroHeight;
+    log.saved = true;
+    app_.trackLog = std::move(log);
+    app_.rawIgc.clear();
   } else {
-    for (std::string_view known : {".plt", ".dat", ".tnc", ".mps", ".log", ".gpx", ".csv"}) {
+    for (std::string_view known : {".tnc", ".gpx"}) {
       if (HasExtension(name, known)) return Fail(kTextNotAvailable, kCaptionReadLog);
     }
     return Fail("Unsupported track log file extension", kCaptionReadLog);
@@ -590,8 +624,9 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
                          std::ostream& errors) {
   // The settings are loaded for every run, the conversion included.
   SettingsStore settings(options.settingsPaths);
-  if (run.operation == CmdOperation::kIgcToKml) {
-    const int code = ConvertIgcToKml(run, settings, report, errors);
+  if (run.operation == CmdOperation::kIgcToKml || run.operation == CmdOperation::kDatToKml) {
+    const int code = run.operation == CmdOperation::kIgcToKml ? ConvertIgcToKml(run, settings, report, errors)
+                                                              : ConvertDatToKml(run, settings, report, errors);
     // A report that could not be written (a closed pipe) is a failed run.
     return report.flush() ? code : 1;
   }

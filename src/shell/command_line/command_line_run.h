@@ -55,8 +55,11 @@ class CommandLineRunner {
   void Finish(bool ok);
   int StartWaypointTransfer();
   int StartUserNameTransfer();
+  int StartCtrUpload();
   void SaveKml();
   void SaveIgc();
+  // OZI_LOG and MPS_LOG.
+  void SaveTrackFile();
   void ReadLog();
   // Lets a person watching the run choose among the flights of the log.
   void SelectPartsToSave(std::vector<TrackPoint>& points);
@@ -108,6 +111,14 @@ std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::s
 // gap. Warns as a download does (a cut-off last record, time running
 // backwards). The exit code.
 int ConvertIgcToKml(const CmdRun& run, const SettingsStore& settings, std::ostream& report, std::ostream& errors);
+
+// Reads <base>.dat, the old Aerodiary track file: nothing and the points,
+// or the message to show.
+std::optional<FileMessage> ReadDatFile(const std::string& base, std::vector<TrackPoint>& points);
+
+// DAT2KML: reads <name>.dat (".dat" may be given) and writes <name>.kml.
+// The exit code.
+int ConvertDatToKml(const CmdRun& run, const SettingsStore& settings, std::ostream& report, std::ostream& errors);
 
 struct HiddenRunOptions {
   SettingsPaths settingsPaths = SettingsPaths::FromEnvironment();

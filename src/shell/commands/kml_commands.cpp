@@ -17,9 +17,11 @@
 #include "formats/kml_writer.h"
 #include "formats/waypoint_insert.h"
 #include "shell/app_state.h"
+#include "shell/command_line/command_line.h"
 #include "shell/commands/command_ids.h"
 #include "shell/commands/file_messages.h"
 #include "shell/commands/menu_table.h"
+#include "shell/commands/track_file_commands.h"
 #include "shell/commands/track_file_questions.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/waypoint_commands.h"
@@ -171,7 +173,10 @@ void OpenTrackLogCommand(AppState& app) {
   }
   FileDialogSpec spec;
   spec.title = "Read track log file";
-  spec.formats = {{"Aerodiary", ".kml"}, {"IGC", ".igc"}, {"GPX", ".gpx"}};
+  // The rows in the order the LogImportExt setting counts them.
+  spec.formats = {{"Aerodiary", ".kml"}, {"Ozi", ".plt"},      {"Aerodiary (old)", ".dat"},
+                  {"TopNavigator", ".tnc"}, {"MapSource", ".mps"}, {"Magellan", ".log"},
+                  {"IGC", ".igc"},          {"GPX", ".gpx"},       {"CSV", ".csv"}};
   spec.folderSetting = SettingId::kTrackLogDir;
   spec.filterSetting = SettingId::kLogImportExt;
   const auto file = app.AskOpenFile(spec);
@@ -183,6 +188,10 @@ void OpenTrackLogCommand(AppState& app) {
     OpenIgcTrackLog(app, file->path);
   } else if (HasExtension(file->path, ".gpx")) {
     OpenGpxTrackLog(app, file->path);
+  } else if (const auto other = OtherTrackFormatOf(file->path)) {
+    OpenOtherTrackLog(app, file->path, *other);
+  } else if (HasExtension(file->path, ".tnc")) {
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextNotAvailable);
   } else {
     app.ShowMessage(Caption{kCaptionReadTrackFile}, "Unsupported track log file extension");
   }

@@ -13,6 +13,7 @@
 #include "shell/command_line/command_line.h"
 #include "shell/commands/command_ids.h"
 #include "shell/commands/file_messages.h"
+#include "shell/commands/track_file_commands.h"
 #include "shell/commands/track_file_questions.h"
 
 namespace skylode {
@@ -222,18 +223,24 @@ void SaveLogAsCommand(AppState& app) {
   }
   FileDialogSpec spec;
   spec.title = kCaptionSaveLogAs;
-  // The other rows' writers come with the other track formats; the order is
-  // the one the LogExportExt setting counts.
+  // The order is the one the LogExportExt setting counts.
   spec.formats = {{"Ozi", ".plt"}, {"MapSource", ".mps"}, {"TopNavigator", ".tnc"}, {"GPX", ".gpx"}, {"CSV", ".csv"}};
   spec.folderSetting = SettingId::kTrackLogDir;
   spec.filterSetting = SettingId::kLogExportExt;
   const auto file = app.AskSaveFile(spec);
   if (!file) return;
-  if (spec.formats[static_cast<size_t>(file->format)].extension != ".gpx") {
+  const std::string& extension = spec.formats[static_cast<size_t>(file->format)].extension;
+  std::optional<std::string> bytes;
+  if (extension == ".gpx") {
+    bytes = BuildGpxTrack(points, CurrentTime());
+  } else if (const auto other = OtherTrackFormatOf(extension)) {
+    bytes = BuildOtherTrackFile(*other, points, app.trackLog.hasBaroHeight);
+  }
+  if (!bytes) {
     app.ShowMessage(Caption{kCaptionSaveLogAs}, kTextNotAvailable);
     return;
   }
-  if (app.CreateNewFile(file->path, BuildGpxTrack(points, CurrentTime())) != 0) return;
+  if (app.CreateNewFile(file->path, *bytes) != 0) return;
   app.trackLog.saved = true;
   app.ui().SetStatusLine(std::to_string(points.size()) + " positions written");
   app.ui().SetProductLine(file->path);

@@ -108,6 +108,29 @@ ModifyIdAnswer ScriptedUi::AskModifyWaypointId(std::string_view id) {
   return Next(modifyIdAnswers, ModifyIdAnswer::kYes);
 }
 
+bool ScriptedUi::EditCtr(const CtrEditRequest& request) {
+  {
+    std::lock_guard lock(lock_);
+    ctrEditDialogs.push_back(request.initial);
+  }
+  for (;;) {
+    std::optional<CtrEditForm> form;
+    {
+      std::lock_guard lock(lock_);
+      form = Next(ctrEditAnswers, std::optional<CtrEditForm>{});
+    }
+    if (!form) return false;
+    // Unlocked: the check shows its messages through this UI.
+    if (request.accept && request.accept(*form)) return true;
+  }
+}
+
+bool ScriptedUi::NotifyCtr(std::string_view text) {
+  std::lock_guard lock(lock_);
+  ctrNotifications.emplace_back(text);
+  return Next(ctrNotifyAnswers, false);
+}
+
 void ScriptedUi::SetListSize(ListSize size) {
   std::lock_guard lock(lock_);
   listSizes.push_back(size);

@@ -27,6 +27,10 @@ class ScriptedUi : public UiInterface {
   std::deque<std::optional<std::vector<std::string>>> formAnswers;
   std::deque<ExistingFileAnswer> existingFileAnswers;
   std::deque<ModifyIdAnswer> modifyIdAnswers;
+  // Each form is typed and "OK" pressed until one is accepted; nothing (or
+  // an empty queue) is "Cancel".
+  std::deque<std::optional<CtrEditForm>> ctrEditAnswers;
+  std::deque<bool> ctrNotifyAnswers;  // "Skip further notifications" ticked
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
 
@@ -42,6 +46,8 @@ class ScriptedUi : public UiInterface {
   std::vector<std::string> formTitles;  // each form shown
   std::vector<std::string> existingFileQuestions;
   std::vector<std::string> modifyIdQuestions;
+  std::vector<CtrEditForm> ctrEditDialogs;  // what each Edit CTR dialog opened with
+  std::vector<std::string> ctrNotifications;
   int statisticsDialogs = 0;
   std::vector<ListSize> listSizes;
   std::vector<std::string> statusLines;
@@ -66,6 +72,8 @@ class ScriptedUi : public UiInterface {
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
+  bool EditCtr(const CtrEditRequest& request) override;
+  bool NotifyCtr(std::string_view text) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;

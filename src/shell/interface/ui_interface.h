@@ -101,6 +101,21 @@ struct RotateTrackForm {
   std::string endLongitude;
 };
 
+// The Edit CTR dialog: the warning distance and the OpenAir text, as typed.
+struct CtrEditForm {
+  std::string warningDistance;
+  std::string text;
+};
+
+// The dialog offers `initial`; on "OK" it calls `accept` with what was typed
+// and closes only when that returns true (the shell checks and parses the
+// text and says what is wrong meanwhile).
+struct CtrEditRequest {
+  std::string title = "Edit CTR";
+  CtrEditForm initial;
+  std::function<bool(const CtrEditForm&)> accept;
+};
+
 // An existing Aerodiary file: add the new flight to it, replace it, or neither.
 enum class ExistingFileAnswer { kAppend, kOverwrite, kCancel };
 
@@ -145,6 +160,11 @@ class UiInterface {
   // The Flight statistics dialog; returns when the person closes it. The
   // shell halts the search and frees the session afterwards.
   virtual void ShowFlightStatistics(FlightStatisticsSession& /*session*/) {}
+  // The Edit CTR dialog: true when it closed through an accepted "OK".
+  virtual bool EditCtr(const CtrEditRequest& /*request*/) { return false; }
+  // The CTR notification with "OK" and "Skip further notifications": true
+  // when the box was ticked. Without a dialog nothing is shown.
+  virtual bool NotifyCtr(std::string_view /*text*/) { return true; }
   // "File already exists" with Append, Overwrite and Cancel.
   virtual ExistingFileAnswer AskExistingFile(std::string_view /*path*/) { return ExistingFileAnswer::kCancel; }
 

@@ -3,8 +3,10 @@
 // does over its serial line.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +31,16 @@ struct FlytecSimConfig {
   std::string version = "2.48";
   std::vector<SimFlight> flights;  // flight number = index; 0 is the most recent
   std::vector<SimWaypoint> waypoints;
+  // Airspaces it holds at the start, each as its sentence bodies
+  // ("PBRCTR,005,000,NAME...,0200", ...), served back on "$PBRCTR,".
+  std::vector<std::vector<std::string>> ctrAreas;
+  size_t ctrMemory = 500;                      // areas it has room for; then status 3
+  std::optional<char> ackStatus;               // every area answered with this status
+  bool corruptAck = false;                     // acknowledgements with a wrong checksum
+  bool silentAck = false;                      // no acknowledgement at all
+  bool xoffBursts = false;                     // XOFF/XON between the sentences it sends
+  std::chrono::milliseconds minGap{0};         // closer sentences are a pacing fault
+  std::optional<size_t> listSilenceAfter;      // the list stops after this many sentences
 };
 
 // What the instrument saw and sent; shared with whoever started it, so a test
@@ -36,6 +48,25 @@ struct FlytecSimConfig {
 struct FlytecSimLog {
   std::vector<std::string> commands;  // sentence bodies, e.g. "PBRTR,02"
   size_t bytesQueued = 0;             // everything handed to the line, before faults
+  std::vector<SimWaypoint> received;  // uploaded waypoints, as the instrument read them
+  // Areas taken (sentence bodies, as served back), and every rule an upload
+  // broke: widths, numbering, totals, pacing, characters.
+  std::vector<std::vector<std::string>> ctrAreas;
+  bool ctrAreasLoaded = false;
+  std::vector<std::string> faults;
+
+  std::vector<std::string> Faults() const {
+    std::lock_guard lock(mutex);
+    return faults;
+  }
+  std::vector<SimWaypoint> Received() const {
+    std::lock_guard lock(mutex);
+    return received;
+  }
+  std::vector<std::vector<std::string>> CtrAreas() const {
+    std::lock_guard lock(mutex);
+    return ctrAreas;
+  }
 
   std::vector<std::string> Commands() const {
     std::lock_guard lock(mutex);
@@ -62,12 +93,21 @@ class FlytecInstrument final : public InstrumentBehaviour {
  private:
   void Answer(const std::string& body, InstrumentLink& link);
   void Send(const std::string& text, InstrumentLink& link);
+  void TakeWaypoint(const std::string& body);
+  void TakeCtrSentence(const std::string& body, InstrumentLink& link);
+  void Acknowledge(char status, InstrumentLink& link);
+  void Fault(std::string what);
+  std::string CtrListReply() const;
 
   FlytecSimConfig config_;
   std::shared_ptr<FlytecSimLog> log_;
   std::vector<std::string> igc_;  // built once per flight
   std::string pending_;
   bool inSentence_ = false;
+  std::chrono::steady_clock::time_point lastSentence_{};
+  std::vector<std::string> area_;  // the area being uploaded
+  int areaTotal_ = 0;
+  bool areaBad_ = false;
 };
 
 // "$body*HH\r\n" with the upper-case checksum.

@@ -269,6 +269,7 @@ struct VirtualGarmin::State {
   mutable std::mutex mutex;  // guards what the accessors read
   std::vector<GarminRecord> waypoints;
   std::vector<GarminRecord> uploadedTrack;
+  std::vector<std::vector<GarminRecord>> uploadedTracks;  // every one, in order
   int powerOffs = 0;
   int aborts = 0;
   int badPackets = 0;
@@ -369,7 +370,10 @@ struct VirtualGarmin::State {
       case kComplete: {
         std::lock_guard lock(mutex);
         if (Get16(data, 0) == kCmdWaypoints) waypoints = incoming;
-        else uploadedTrack = incoming;
+        else {
+          uploadedTrack = incoming;
+          uploadedTracks.push_back(incoming);
+        }
         incoming.clear();
         break;
       }
@@ -473,6 +477,11 @@ void VirtualGarmin::OnTick(InstrumentLink& link) {
 std::vector<GarminRecord> VirtualGarmin::Waypoints() const {
   std::lock_guard lock(s_->mutex);
   return s_->waypoints;
+}
+
+std::vector<std::vector<GarminRecord>> VirtualGarmin::UploadedTracks() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->uploadedTracks;
 }
 
 std::vector<GarminRecord> VirtualGarmin::UploadedTrack() const {

@@ -98,6 +98,8 @@ class VirtualGarmin final : public InstrumentBehaviour {
   // What the unit holds now; safe from any thread.
   std::vector<GarminRecord> Waypoints() const;
   std::vector<GarminRecord> UploadedTrack() const;
+  // Every track uploaded since the start, in order (CTRs go up one each).
+  std::vector<std::vector<GarminRecord>> UploadedTracks() const;
   int PowerOffCommands() const;
   int AbortCommands() const;
   // Packets that arrived with a bad checksum or in a broken frame.

@@ -37,42 +37,15 @@ FlytecTiming SweepTiming() {
   return t;
 }
 
-// Runs a worker on a line the test opens itself, so each run costs only the
-// exchange and its short silences.
 TransferResult RunDirect(const FlytecSimConfig& config, const InstrumentOptions& options,
                          TransferCallbacks callbacks, AccessType access,
                          std::shared_ptr<AbortSignal> abort = nullptr) {
-  std::string error;
-  auto instrument = sim::StartVirtualFlytec(config, options, error);
-  if (!instrument) {
-    ADD_FAILURE() << error;
-    return TransferResult::Failure();
-  }
-  PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:sweep", 57600, true);
-  if (!opened.port) {
-    ADD_FAILURE() << opened.error;
-    return TransferResult::Failure();
-  }
   TransferRequest req;
   req.access = access;
-  req.protocol = ProtocolType::kFlytec;
-  req.portName = "sim:sweep";
-  TransferContext ctx(std::move(req), std::move(callbacks), std::move(abort));
-  ctx.SetTrace(nullptr);
-  ctx.AttachPort(std::move(opened.port));
-  return access == AccessType::kReadWaypoints ? FlytecReadWaypoints(ctx, SweepTiming())
-                                              : FlytecReadTrackLog(ctx, SweepTiming());
-}
-
-// The runs mostly wait for silence, so several go at once.
-void ForEachInParallel(size_t count, const std::function<void(size_t)>& run) {
-  std::atomic<size_t> next{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 16; ++t)
-    threads.emplace_back([&] {
-      for (size_t i = next++; i < count; i = next++) run(i);
-    });
-  for (auto& t : threads) t.join();
+  std::optional<DirectLine> line = OpenDirect(config, options, std::move(req), std::move(callbacks), std::move(abort));
+  if (!line) return TransferResult::Failure();
+  return access == AccessType::kReadWaypoints ? FlytecReadWaypoints(*line->ctx, SweepTiming())
+                                              : FlytecReadTrackLog(*line->ctx, SweepTiming());
 }
 
 // Operations that read flight after flight bring their own status lines.
@@ -158,12 +131,7 @@ TEST(FlytecFaultSweep, AbortAtEveryStep) {
     ForEachInParallel(steps + 1, [&](size_t k) {
       Screen screen;
       auto abort = std::make_shared<AbortSignal>();
-      TransferCallbacks cb = screen.Callbacks();
-      auto shown = std::make_shared<size_t>(0);
-      cb.onStatus = [k, abort, shown, status = cb.onStatus](std::string_view t) {
-        status(t);
-        if ((*shown)++ == k) abort->Request();
-      };
+      TransferCallbacks cb = AbortAtStatus(screen, k, abort);
       cb.chooseTracks = [k, steps, abort](std::string_view, const std::vector<TrackListEntry>&, const CancelToken&) {
         if (k == steps) abort->Request();
         return std::optional<std::vector<int32_t>>(std::vector<int32_t>{0});

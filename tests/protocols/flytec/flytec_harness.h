@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -13,9 +14,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "access/dispatcher.h"
+#include "access/serial_port.h"
 #include "protocols/flytec/register.h"
 #include "records/angles.h"
 #include "records/calendar.h"
@@ -189,6 +192,59 @@ inline sim::SimFlight LineFlight(uint32_t start, int points, uint32_t step = 1, 
 
 inline uint32_t At(int y, int mo, int d, int h, int mi, int s = 0) {
   return *CalendarToTime({uint16_t(y), uint16_t(mo), uint16_t(d), uint16_t(h), uint16_t(mi), uint16_t(s), 0});
+}
+
+// A fresh virtual Flytec on a line the test opens itself, with a context on
+// it: each run costs only the exchange and its short silences.
+struct DirectLine {
+  std::unique_ptr<sim::VirtualInstrument> instrument;
+  std::unique_ptr<TransferContext> ctx;
+};
+inline std::optional<DirectLine> OpenDirect(const sim::FlytecSimConfig& config, const sim::InstrumentOptions& options,
+                                            TransferRequest request, TransferCallbacks callbacks,
+                                            std::shared_ptr<AbortSignal> abort = nullptr,
+                                            std::shared_ptr<sim::FlytecSimLog> log = nullptr) {
+  std::string error;
+  DirectLine line;
+  line.instrument = sim::StartVirtualFlytec(config, options, error, std::move(log));
+  if (!line.instrument) {
+    ADD_FAILURE() << error;
+    return std::nullopt;
+  }
+  PortOpenResult opened = SerialPort::Open(line.instrument->SlavePath(), "sim:sweep", 57600, true);
+  if (!opened.port) {
+    ADD_FAILURE() << opened.error;
+    return std::nullopt;
+  }
+  request.protocol = ProtocolType::kFlytec;
+  request.portName = "sim:sweep";
+  line.ctx = std::make_unique<TransferContext>(std::move(request), std::move(callbacks), std::move(abort));
+  line.ctx->SetTrace(nullptr);
+  line.ctx->AttachPort(std::move(opened.port));
+  return line;
+}
+
+// The screen's callbacks, with `abort` requested as the k-th status line
+// (from 0) shows.
+inline TransferCallbacks AbortAtStatus(Screen& screen, size_t k, const std::shared_ptr<AbortSignal>& abort) {
+  TransferCallbacks cb = screen.Callbacks();
+  auto shown = std::make_shared<size_t>(0);
+  cb.onStatus = [k, abort, shown, status = cb.onStatus](std::string_view t) {
+    status(t);
+    if ((*shown)++ == k) abort->Request();
+  };
+  return cb;
+}
+
+// The runs of a sweep mostly wait for silence, so several go at once.
+inline void ForEachInParallel(size_t count, const std::function<void(size_t)>& run, int threads = 16) {
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> pool;
+  for (int t = 0; t < threads; ++t)
+    pool.emplace_back([&] {
+      for (size_t i = next++; i < count; i = next++) run(i);
+    });
+  for (auto& t : pool) t.join();
 }
 
 // One thousandth of a minute is what the text keeps of a position.

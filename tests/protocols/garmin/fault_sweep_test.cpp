@@ -39,6 +39,7 @@ struct SweepRun {
   TransferResult result;
   std::vector<Shown> messages;
   std::vector<sim::GarminRecord> stored;  // the unit's waypoints afterwards
+  std::vector<std::vector<sim::GarminRecord>> tracks;  // the tracks it took
 };
 
 // One run of `worker` against a unit with the fault at `at`.
@@ -59,6 +60,7 @@ SweepRun RunOnce(const sim::VirtualGarminOptions& options, std::optional<std::pa
   run.result = rig.Run(worker, rig.Request(access, std::move(input)), rec, nullptr, FastTimeouts(kSweepTimeoutMs));
   run.messages = rec.messages;
   run.stored = rig.unit().Waypoints();
+  run.tracks = rig.unit().UploadedTracks();
   if (bytesSent) *bytesSent = rig.instrument().BytesSent();
   return run;
 }
@@ -83,6 +85,33 @@ void ExpectFailureShown(const SweepRun& run) {
   EXPECT_TRUE(std::holds_alternative<std::monostate>(run.result.payload));
   ASSERT_EQ(run.messages.size(), 1u);
   EXPECT_TRUE(KnownFailureText(run.messages[0].text)) << run.messages[0].text;
+}
+
+// A clean run of the upload, then the sweep: each run fails with one of the
+// operation's messages or passes `check` on what the unit took (with the
+// clean run beside it). Returns the clean run.
+SweepRun SweepUpload(const sim::VirtualGarminOptions& options, AccessType access, const TransferInput& input,
+                     TransferResult (*worker)(TransferContext&, GarminTimeouts),
+                     const std::function<void(const SweepRun& run, const SweepRun& clean)>& check) {
+  size_t total = 0;
+  SweepRun clean = RunOnce(options, std::nullopt, access, input, worker, &total);
+  EXPECT_TRUE(clean.result.succeeded());
+  if (!clean.result.succeeded()) return clean;
+  const auto runs =
+      Sweep(total, [&](Fault f, size_t at) { return RunOnce(options, std::pair{f, at}, access, input, worker); });
+  for (size_t i = 0; i < runs.size(); ++i) {
+    SCOPED_TRACE((i < total ? "hang-up at " : "corrupt at ") + std::to_string(i % total));
+    const SweepRun& run = runs[i];
+    if (!run.result.succeeded()) {
+      ExpectFailureShown(run);
+      continue;
+    }
+    // After a hang-up nothing can come through.
+    EXPECT_GE(i, total);
+    EXPECT_TRUE(run.messages.empty());
+    check(run, clean);
+  }
+  return clean;
 }
 
 TEST(GarminFaultSweep, TrackDownloadEndsWithAMessageOrTheRightPoints) {
@@ -123,27 +152,36 @@ TEST(GarminFaultSweep, WaypointUploadEndsWithAMessageOrAllWaypointsStored) {
   WaypointList list;
   list.items.push_back({1000, 2000, 30, "A1", "FIRST", 0, 5});
   list.items.push_back({3000, 4000, 40, "B2", "SECOND", 0, 6});
-  const sim::VirtualGarminOptions options = ProfileOptions("d108");
-  size_t total = 0;
-  ASSERT_TRUE(RunOnce(options, std::nullopt, AccessType::kSendWaypoints, list, GarminSendWaypoints, &total)
-                  .result.succeeded());
-  const auto runs = Sweep(total, [&](Fault f, size_t at) {
-    return RunOnce(options, std::pair{f, at}, AccessType::kSendWaypoints, list, GarminSendWaypoints);
-  });
-  for (size_t i = 0; i < runs.size(); ++i) {
-    SCOPED_TRACE((i < total ? "hang-up at " : "corrupt at ") + std::to_string(i % total));
-    const SweepRun& run = runs[i];
-    if (!run.result.succeeded()) {
-      ExpectFailureShown(run);
-      continue;
-    }
-    EXPECT_TRUE(run.messages.empty());
+  const auto check = [&](const SweepRun& run, const SweepRun&) {
     ASSERT_EQ(run.stored.size(), 2u);
     for (size_t k = 0; k < 2; ++k) {
       const GarminPacket sent = GarminWaypointToPacket(108, list.items[k]);
       EXPECT_EQ(run.stored[k].data, std::vector<uint8_t>(sent.payload().begin(), sent.payload().end()));
     }
+  };
+  SweepUpload(ProfileOptions("d108"), AccessType::kSendWaypoints, list, GarminSendWaypoints, check);
+}
+
+// Two airspaces as two logs: a run ends with a message, or with both
+// outlines in the unit; a failure never claims success for what got through.
+TEST(GarminFaultSweep, CtrUploadEndsWithAMessageOrEveryAreaStored) {
+  CtrList list;
+  for (int k = 0; k < 2; ++k) {
+    CtrArea a;
+    a.name = k == 0 ? "ONE" : "TWO";
+    a.selected = true;
+    // A triangle: four points with the closing one, a short upload.
+    for (const LatLonDegrees& p : {LatLonDegrees{47.0 + k, 8}, {47.01 + k, 8}, {47.0 + k, 8.01}}) {
+      CtrSegment s;
+      s.centre = p;
+      a.segments.push_back(s);
+    }
+    list.areas.push_back(a);
   }
+  const SweepRun clean =
+      SweepUpload(ProfileOptions("d109"), AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs,
+                  [](const SweepRun& run, const SweepRun& clean) { EXPECT_EQ(run.tracks, clean.tracks); });
+  EXPECT_EQ(clean.tracks.size(), 2u);
 }
 
 }  // namespace

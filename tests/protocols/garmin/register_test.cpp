@@ -15,7 +15,7 @@ TEST(GarminRegister, FillsTheSerialColumnOnly) {
   DeviceAccessTable table;
   RegisterGarminWorkers(table);
   const AccessType filled[] = {AccessType::kReadWaypoints, AccessType::kReadTrackLog, AccessType::kSendWaypoints,
-                               AccessType::kUploadTrackLog};
+                               AccessType::kUploadTrackLog, AccessType::kUploadAirspaces};
   for (int a = 0; a < kAccessTypeCount; ++a) {
     const auto access = static_cast<AccessType>(a);
     const bool want = std::find(std::begin(filled), std::end(filled), access) != std::end(filled);
