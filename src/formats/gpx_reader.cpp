@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 #include "formats/xml_tokenizer.h"
 #include "records/angles.h"
@@ -80,77 +81,110 @@ std::string_view Parent(const std::vector<std::string_view>& names) {
   return names.size() >= 2 ? names[names.size() - 2] : std::string_view();
 }
 
+// Counts the records (positions, waypoints) and keeps the first problem,
+// whose message names the record.
+struct Problems {
+  int number = 0;
+  std::string text;
+  bool Fail(const char* format) {
+    text = Numbered(format, number);
+    return false;
+  }
+};
+
+// Both readers walk a GPX text alike: the head is checked first; every start
+// or empty tag goes to `onStart` with the name of its parent element, every
+// end tag to `onEnd` with its parent's name and the element's text. A
+// handler that returns false stops the walk after setting the problem.
+using GpxStart = std::function<bool(const XmlEvent& ev, std::string_view parent)>;
+using GpxEnd = std::function<bool(const XmlEvent& ev, std::string_view parent, const ElementText& text)>;
+
+Status WalkGpx(std::string_view text, Problems& problems, const GpxStart& onStart, const GpxEnd& onEnd) {
+  if (auto problem = HeadProblem(text)) return Error::Content(*problem);
+  // The walk cuts its copy into pieces; CDATA is told apart in the original.
+  std::string buffer(text);
+  ElementText element(text);
+  std::vector<std::string_view> names;
+  const Status walked = WalkXml(buffer, [&](const XmlEvent& ev) {
+    if (ev.kind != XmlEvent::kEnd) {
+      names.push_back(ev.name);
+      element.Started(ev);
+      const bool more = onStart(ev, Parent(names));
+      if (ev.kind == XmlEvent::kEmpty) names.pop_back();
+      return more;
+    }
+    // `names` still holds the element itself.
+    const bool more = onEnd(ev, Parent(names), element);
+    names.pop_back();
+    return more;
+  });
+  if (!problems.text.empty()) return Error::Content(problems.text);
+  return walked;
+}
+
+// The lat and lon attributes of a track point or waypoint, in semicircles;
+// false after the problem is set.
+bool ReadPosition(const XmlEvent& ev, Problems& problems, const char* badLatitude, const char* badLongitude,
+                  int32_t& latitude, int32_t& longitude) {
+  const auto lat = XmlAttributeAngle(ev.attributes, "lat");
+  const auto checkedLat = lat ? RadiansToLatitude(*lat) : std::nullopt;
+  if (!checkedLat || std::fabs(*lat) > 1.5707963267948966 + 1e-12) return problems.Fail(badLatitude);
+  const auto lon = XmlAttributeAngle(ev.attributes, "lon");
+  const auto checkedLon = lon ? RadiansToLongitude(*lon) : std::nullopt;
+  if (!checkedLon || std::fabs(*lon) > 3.141592653589793 + 1e-12) return problems.Fail(badLongitude);
+  latitude = *checkedLat;
+  longitude = *checkedLon;
+  return true;
+}
+
 }  // namespace
 
 Result<std::vector<TrackPoint>> ReadGpxTrack(std::string_view text, const GpxTrackHooks& hooks) {
-  if (auto problem = HeadProblem(text)) return Error::Content(*problem);
-  std::string buffer(text);
-  const std::string original(text);
-  ElementText element(original);
   std::vector<std::vector<TrackPoint>> segments;
-  std::vector<std::string_view> names;
   struct Point {
     TrackPoint p;
     bool hasTime = false;
   };
   std::optional<Point> point;
   bool inSegment = false;
-  int number = 0;
-  std::string problem;
-  const auto fail = [&](const char* format) {
-    problem = Numbered(format, number);
-    return false;
-  };
+  Problems problems;
 
-  const Status walked = WalkXml(buffer, [&](const XmlEvent& ev) {
-    if (ev.kind != XmlEvent::kEnd) {
-      names.push_back(ev.name);
-      element.Started(ev);
-    }
-    const std::string_view parent = Parent(names);
-    if (ev.kind != XmlEvent::kEnd) {
-      if (ev.name == "trkseg" && parent == "trk") {
-        if (segments.size() >= kGpxSegmentLimit) {
-          problem = "Too many track segments";
-          return false;
-        }
-        segments.emplace_back();
-        inSegment = ev.kind == XmlEvent::kStart;
-      } else if (ev.name == "trkpt" && inSegment && parent == "trkseg") {
-        ++number;
-        const auto lat = XmlAttributeAngle(ev.attributes, "lat");
-        const auto latitude = lat ? RadiansToLatitude(*lat) : std::nullopt;
-        if (!latitude || std::fabs(*lat) > 1.5707963267948966 + 1e-12)
-          return fail("Missing/bad latitude data in position %d");
-        const auto lon = XmlAttributeAngle(ev.attributes, "lon");
-        const auto longitude = lon ? RadiansToLongitude(*lon) : std::nullopt;
-        if (!longitude || std::fabs(*lon) > 3.141592653589793 + 1e-12)
-          return fail("Missing/bad longitude data in position %d");
-        point.emplace();
-        point->p.latitude = *latitude;
-        point->p.longitude = *longitude;
-        if (ev.kind == XmlEvent::kEmpty) return fail("Missing tag(s) for position %d");
+  const auto onStart = [&](const XmlEvent& ev, std::string_view parent) {
+    if (ev.name == "trkseg" && parent == "trk") {
+      if (segments.size() >= kGpxSegmentLimit) {
+        problems.text = "Too many track segments";
+        return false;
       }
-      if (ev.kind == XmlEvent::kEmpty) names.pop_back();
-      return true;
+      segments.emplace_back();
+      inSegment = ev.kind == XmlEvent::kStart;
+    } else if (ev.name == "trkpt" && inSegment && parent == "trkseg") {
+      ++problems.number;
+      Point p;
+      if (!ReadPosition(ev, problems, "Missing/bad latitude data in position %d",
+                        "Missing/bad longitude data in position %d", p.p.latitude, p.p.longitude))
+        return false;
+      point = p;
+      if (ev.kind == XmlEvent::kEmpty) return problems.Fail("Missing tag(s) for position %d");
     }
-    // An end tag: `names` still holds the element itself.
+    return true;
+  };
+  const auto onEnd = [&](const XmlEvent& ev, std::string_view parent, const ElementText& element) {
     if (point && (ev.name == "ele" || ev.name == "time") && parent == "trkpt") {
-      if (Blank(ev.text)) return fail("Missing data for position %d");
+      if (Blank(ev.text)) return problems.Fail("Missing data for position %d");
       const std::string value = element.Of(ev);
       if (ev.name == "ele") {
         const auto metres = Decimal(value);
         const auto decimetres = metres ? CheckedRound<int32_t>(*metres * 10) : std::nullopt;
-        if (!decimetres) return fail("Bad height data for position %d");
+        if (!decimetres) return problems.Fail("Bad height data for position %d");
         point->p.gpsHeight = *decimetres;
       } else {
         const auto time = ParseXmlTime(value);
-        if (!time) return fail("Bad time data for position %d");
+        if (!time) return problems.Fail("Bad time data for position %d");
         point->p.time = time->seconds;
         point->hasTime = true;
       }
     } else if (point && ev.name == "trkpt") {
-      if (!point->hasTime) return fail("Missing tag(s) for position %d");
+      if (!point->hasTime) return problems.Fail("Missing tag(s) for position %d");
       std::vector<TrackPoint>& segment = segments.back();
       if (segment.empty()) point->p.flags = kTrackPointStartsSegment;
       segment.push_back(point->p);
@@ -158,11 +192,9 @@ Result<std::vector<TrackPoint>> ReadGpxTrack(std::string_view text, const GpxTra
     } else if (ev.name == "trkseg") {
       inSegment = false;
     }
-    names.pop_back();
     return true;
-  });
-  if (!problem.empty()) return Error::Content(problem);
-  if (!walked.ok()) return walked.error();
+  };
+  if (const Status walked = WalkGpx(text, problems, onStart, onEnd); !walked.ok()) return walked.error();
 
   std::vector<size_t> filled;
   for (size_t k = 0; k < segments.size(); ++k)
@@ -180,53 +212,30 @@ Result<std::vector<TrackPoint>> ReadGpxTrack(std::string_view text, const GpxTra
 }
 
 Result<WaypointList> ReadGpxWaypoints(std::string_view text, const WaypointReadOptions& options) {
-  if (auto problem = HeadProblem(text)) return Error::Content(*problem);
-  std::string buffer(text);
-  const std::string original(text);
-  ElementText element(original);
   WaypointIdCheck ids(options);
   WaypointList list;
-  std::vector<std::string_view> names;
   struct Fields {
     Waypoint w;
     std::optional<std::string> name, comment, description;
   };
   std::optional<Fields> wpt;
-  int number = 0;
-  std::string problem;
-  const auto fail = [&](const char* format) {
-    problem = Numbered(format, number);
-    return false;
-  };
+  Problems problems;
 
-  const Status walked = WalkXml(buffer, [&](const XmlEvent& ev) {
-    if (ev.kind != XmlEvent::kEnd) {
-      names.push_back(ev.name);
-      element.Started(ev);
-    }
-    const std::string_view parent = Parent(names);
-    if (ev.kind != XmlEvent::kEnd) {
-      if (ev.name == "wpt" && parent == "gpx") {
-        ++number;
-        if (ev.attributes == nullptr) return fail("Missing position data for waypoint %d");
-        const auto lat = XmlAttributeAngle(ev.attributes, "lat");
-        const auto latitude = lat ? RadiansToLatitude(*lat) : std::nullopt;
-        if (!latitude || std::fabs(*lat) > 1.5707963267948966 + 1e-12)
-          return fail("Missing/bad latitude data in waypoint %d");
-        const auto lon = XmlAttributeAngle(ev.attributes, "lon");
-        const auto longitude = lon ? RadiansToLongitude(*lon) : std::nullopt;
-        if (!longitude || std::fabs(*lon) > 3.141592653589793 + 1e-12)
-          return fail("Missing/bad longitude data in waypoint %d");
-        wpt.emplace();
-        wpt->w.latitude = *latitude;
-        wpt->w.longitude = *longitude;
-        wpt->w.time = options.now;
-        wpt->w.symbol = kDefaultWaypointSymbol;
-        if (ev.kind == XmlEvent::kEmpty) return fail("Missing name data for waypoint %d");
-      }
-      if (ev.kind == XmlEvent::kEmpty) names.pop_back();
-      return true;
-    }
+  const auto onStart = [&](const XmlEvent& ev, std::string_view parent) {
+    if (ev.name != "wpt" || parent != "gpx") return true;
+    ++problems.number;
+    if (ev.attributes == nullptr) return problems.Fail("Missing position data for waypoint %d");
+    Fields f;
+    if (!ReadPosition(ev, problems, "Missing/bad latitude data in waypoint %d",
+                      "Missing/bad longitude data in waypoint %d", f.w.latitude, f.w.longitude))
+      return false;
+    f.w.time = options.now;
+    f.w.symbol = kDefaultWaypointSymbol;
+    wpt = std::move(f);
+    if (ev.kind == XmlEvent::kEmpty) return problems.Fail("Missing name data for waypoint %d");
+    return true;
+  };
+  const auto onEnd = [&](const XmlEvent& ev, std::string_view parent, const ElementText& element) {
     if (wpt && parent == "wpt") {
       const std::string value = element.Of(ev);
       if (ev.name == "name") {
@@ -238,20 +247,20 @@ Result<WaypointList> ReadGpxWaypoints(std::string_view text, const WaypointReadO
       } else if (ev.name == "ele") {
         const auto metres = Decimal(value);
         const auto height = metres ? CheckedRound<int32_t>(*metres) : std::nullopt;
-        if (!height) return fail("Bad height data for waypoint %d");
+        if (!height) return problems.Fail("Bad height data for waypoint %d");
         wpt->w.height = *height;
       } else if (ev.name == "time") {
         const auto time = ParseXmlTime(value);
-        if (!time) return fail("Bad time data for waypoint %d");
+        if (!time) return problems.Fail("Bad time data for waypoint %d");
         wpt->w.time = time->seconds;
       }
     } else if (wpt && ev.name == "wpt") {
       Fields f = std::move(*wpt);
       wpt.reset();
-      if (!f.name || Blank(*f.name)) return fail("Missing name data for waypoint %d");
+      if (!f.name || Blank(*f.name)) return problems.Fail("Missing name data for waypoint %d");
       std::string id;
       const auto outcome = ids.Check(*f.name, id);
-      if (outcome == WaypointIdCheck::Outcome::kBad) return fail("Bad ID for waypoint %d");
+      if (outcome == WaypointIdCheck::Outcome::kBad) return problems.Fail("Bad ID for waypoint %d");
       if (outcome == WaypointIdCheck::Outcome::kOk) {
         f.w.id = std::move(id);
         const std::optional<std::string>& name = f.comment && !Blank(*f.comment) ? f.comment : f.description;
@@ -259,11 +268,9 @@ Result<WaypointList> ReadGpxWaypoints(std::string_view text, const WaypointReadO
         list.items.push_back(std::move(f.w));
       }
     }
-    names.pop_back();
     return true;
-  });
-  if (!problem.empty()) return Error::Content(problem);
-  if (!walked.ok()) return walked.error();
+  };
+  if (const Status walked = WalkGpx(text, problems, onStart, onEnd); !walked.ok()) return walked.error();
   return list;
 }
 

@@ -37,10 +37,11 @@ void AppendHead(TextOutputBuffer& out) {
       "http://www.topografix.com/GPX/1/1/gpx.xsd\">\r\n");
 }
 
-void AppendLinkAndTime(TextOutputBuffer& out, uint32_t now) {
-  out.Append("    <link href=\"https://skylode.org/\">\r\n");
-  out.Append("      <text>Skylode, for the Aerodiary flight log</text>\r\n");
-  out.Append("    </link>\r\n");
+// The program has no home page a link could name (a link without its
+// address is not valid GPX), so the text that would have stood in the link
+// describes the file instead.
+void AppendDescriptionAndTime(TextOutputBuffer& out, uint32_t now) {
+  out.Append("    <desc>Skylode, for the Aerodiary flight log</desc>\r\n");
   out.Append("    <time>");
   AppendDateTime(out, now, true);
   out.Append("</time>\r\n");
@@ -63,7 +64,7 @@ struct Bounds {
 void AppendMetadata(TextOutputBuffer& out, uint32_t now, Bounds b) {
   b.Settle();
   out.Append("  <metadata>\r\n");
-  AppendLinkAndTime(out, now);
+  AppendDescriptionAndTime(out, now);
   out.Append("    <bounds minlat=\"").Fixed(b.minLat, 6).Append("\" minlon=\"").Fixed(b.minLon, 6);
   out.Append("\" maxlat=\"").Fixed(b.maxLat, 6).Append("\" maxlon=\"").Fixed(b.maxLon, 6).Append("\"/>\r\n");
   out.Append("  </metadata>\r\n");

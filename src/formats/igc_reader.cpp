@@ -238,6 +238,7 @@ Result<AcceptedIgc> AcceptInstrumentIgc(std::string_view text) {
   a.raw.manufacturer = std::move(p->manufacturer);
   a.raw.loggerSerial = std::move(p->serial);
   a.points = std::move(p->points);
+  a.warning = std::move(p->warning);
   return a;
 }
 

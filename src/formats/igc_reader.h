@@ -52,6 +52,7 @@ Result<IgcBRecord> ParseIgcBRecord(std::string_view afterB);
 struct AcceptedIgc {
   std::vector<TrackPoint> points;
   RawIgcBuffer raw;
+  std::string warning;  // as IgcParse's: a cut-off last B record left out
 };
 Result<AcceptedIgc> AcceptInstrumentIgc(std::string_view text);
 

@@ -6,6 +6,7 @@
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/virtual_instrument.h"
+#include "sim/xctrainer/xctrainer_instrument.h"
 
 namespace skylode::sim {
 
@@ -26,6 +27,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
   RegisterVirtualFlymaster();
+  RegisterVirtualXcTrainer();
 }
 
 }  // namespace skylode::sim

@@ -105,6 +105,45 @@ TextDialog::TextDialog(const std::string& title, const std::string& prompt, cons
 
 std::string TextDialog::Text() const { return S(edit_->text()); }
 
+// --- Modify waypoint ID ------------------------------------------------------
+
+ModifyWaypointIdDialog::ModifyWaypointIdDialog(std::string_view id, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("ModifyWaypointId"));
+  setWindowTitle(QStringLiteral("Modify waypoint ID"));
+  // The ID as the file has it: a read-only field shows blanks and long texts
+  // whole, and nothing in it is taken as markup.
+  auto* shown = new QLineEdit(Q(id), this);
+  shown->setReadOnly(true);
+  shown->setObjectName(QStringLiteral("id"));
+  auto* question = new QLabel(QStringLiteral("Modify (-> uppercase or truncate) this ID ?"), this);
+  auto* row = new QHBoxLayout;
+  const std::pair<ModifyIdAnswer, const char*> kButtons[] = {{ModifyIdAnswer::kYes, "&Yes"},
+                                                             {ModifyIdAnswer::kYesToAll, "Yes to &All"},
+                                                             {ModifyIdAnswer::kSkip, "&No (skip)"},
+                                                             {ModifyIdAnswer::kCancel, "&Cancel"}};
+  for (const auto& [answer, text] : kButtons) {
+    auto* b = new QPushButton(QString::fromLatin1(text), this);
+    b->setAutoDefault(false);
+    connect(b, &QPushButton::clicked, this, [this, a = answer] {
+      answer_ = a;
+      accept();
+    });
+    buttons_.emplace_back(answer, b);
+    row->addWidget(b);
+  }
+  button(ModifyIdAnswer::kYes)->setDefault(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(shown);
+  layout->addWidget(question);
+  layout->addLayout(row);
+}
+
+QPushButton* ModifyWaypointIdDialog::button(ModifyIdAnswer answer) const {
+  for (const auto& [a, b] : buttons_)
+    if (a == answer) return b;
+  return nullptr;
+}
+
 // --- About -------------------------------------------------------------------
 
 void ShowAboutBox(QWidget* parent) {

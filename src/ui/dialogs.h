@@ -8,8 +8,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "formats/waypoint_files.h"
 #include "records/waypoint.h"
 #include "ui/position_forms.h"
 #include "ui/track_picture.h"
@@ -57,6 +60,21 @@ class TextDialog final : public QDialog {
 };
 
 void ShowAboutBox(QWidget* parent);
+
+// "Modify waypoint ID": an ID from a waypoint file that the strict check
+// refuses. Yes takes the lenient form of this one, Yes to All of this and
+// every later one, No skips the line, Cancel (or closing) stops the read.
+class ModifyWaypointIdDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  ModifyWaypointIdDialog(std::string_view id, QWidget* parent);
+  ModifyIdAnswer Answer() const { return answer_; }
+  QPushButton* button(ModifyIdAnswer answer) const;
+
+ private:
+  std::vector<std::pair<ModifyIdAnswer, QPushButton*>> buttons_;
+  ModifyIdAnswer answer_ = ModifyIdAnswer::kCancel;
+};
 
 // "Set COM port": the new setting on OK, nothing on Cancel.
 class ComPortDialog final : public QDialog {

@@ -100,6 +100,13 @@ void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatistic
 
 ExistingFileAnswer QtUi::AskExistingFile(std::string_view p) { return AskExistingFileBox(Owner(), p); }
 
+ModifyIdAnswer QtUi::AskModifyWaypointId(std::string_view id) {
+  ModifyWaypointIdDialog dialog(id, Owner());
+  // Closed without a button: the read stops, as Cancel.
+  if (dialog.exec() != QDialog::Accepted) return ModifyIdAnswer::kCancel;
+  return dialog.Answer();
+}
+
 bool QtUi::EditCtr(const CtrEditRequest& request) {
   EditCtrDialog dialog(Owner(), request);
   return dialog.exec() == QDialog::Accepted;

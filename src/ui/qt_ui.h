@@ -54,6 +54,7 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
       const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
+  ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
 

@@ -180,6 +180,27 @@ TEST_F(E2eTest, FlymasterIgcAndUserName) {
       << Text("username.err");
 }
 
+TEST_F(E2eTest, XcTrainerMxpLogSignedIgcAfterThePilotStarts) {
+  // The virtual XC Trainer starts sending half a second after the line is set up.
+  ASSERT_EQ(Skylode({"/GPS=XCT_MXP", "/PORT=sim:xctrainer", "/IGC_LOG=xc.igc", "/WIN=0", "/EXIT", "/TIMEOUT=10"}), 0)
+      << Text("skylode.err");
+  const std::string igc = Text("xc.igc");
+  EXPECT_NE(igc.find("XC Trainer V1.2-34, S/N 4660"), std::string::npos) << igc.substr(0, 400);
+  size_t fixes = 0;
+  for (size_t at = igc.find("\nB"); at != std::string::npos; at = igc.find("\nB", at + 1)) ++fixes;
+  EXPECT_EQ(fixes, 240u);
+  EXPECT_NE(igc.find("\nG"), std::string::npos);
+}
+
+TEST_F(E2eTest, TopNavigatorTncLogAsKml) {
+  // At 9600 baud the virtual Top Navigator sends its TNC log.
+  ASSERT_EQ(Skylode({"/GPS=TOPNAV", "/PORT=sim:topnav", "/KML_LOG=tn.kml", "/WIN=0", "/EXIT", "/TIMEOUT=10"}), 0)
+      << Text("skylode.err");
+  const std::string kml = Text("tn.kml");
+  EXPECT_NE(kml.find("<coordinates>"), std::string::npos) << kml.substr(0, 400);
+  EXPECT_NE(kml.find("6.24"), std::string::npos);
+}
+
 TEST_F(E2eTest, AStoppedListenerNeverKeepsARunPastItsTimeOut) {
   fs::create_directories(dir_ / "out");
   const pid_t listener = StartListener("stopped");

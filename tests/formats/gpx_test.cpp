@@ -45,6 +45,10 @@ TEST(GpxTrack, WrittenAsOneSegmentAndReadBack) {
   EXPECT_EQ(Count(text, "<trkpt "), 1000u);
   EXPECT_NE(text.find("        <ele>1234.5</ele>\r\n"), std::string::npos);
   EXPECT_NE(text.find("     creator=\"Skylode 4.49\"\r\n"), std::string::npos);
+  // The program has no home page to link to: no link with a made-up address.
+  EXPECT_NE(text.find("  <metadata>\r\n    <desc>Skylode, for the Aerodiary flight log</desc>\r\n    <time>"),
+            std::string::npos);
+  EXPECT_EQ(text.find("<link"), std::string::npos);
   EXPECT_NE(text.find("<bounds minlat=\"46.500000\" minlon=\"8.150100\" maxlat=\"46.599900\" maxlon=\"8.250000\"/>"),
             std::string::npos);
   Result<std::vector<TrackPoint>> r = ReadGpxTrack(text);

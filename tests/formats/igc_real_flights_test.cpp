@@ -2,6 +2,8 @@
 // statistics must be heights and climbs that happened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <string>
 
@@ -9,6 +11,9 @@
 #include "formats/file_io.h"
 #include "formats/igc_reader.h"
 #include "formats/igc_writer.h"
+#include "formats/kml_reader.h"
+#include "formats/kml_writer.h"
+#include "formats/text_output_buffer.h"
 
 namespace skylode {
 namespace {
@@ -51,6 +56,25 @@ TEST(RealFlights, HeightsAndClimbsAreMeasuredOnes) {
       EXPECT_GT(stats.maxClimb, 1.0);  // still a soaring flight
     }
   }
+}
+
+// The KML track of the flight with unmeasured fixes never dives to the
+// ground: read back, every height is one that was flown.
+TEST(RealFlights, KmlTrackKeepsToMeasuredHeights) {
+  const Result<IgcParse> flight = ReadFlight("trifai-xcontest-189.65.igc");
+  ASSERT_TRUE(flight.ok()) << flight.error().text;
+  FlightStatistics stats;
+  stats.points = flight->points;
+  stats.pressureFlag = true;
+  ComputeFlightStatistics(stats);
+  TextOutputBuffer folder;
+  ASSERT_TRUE(BuildKmlTrackFolder(folder, stats, "2019-06-03").ok());
+  const Result<KmlTrack> back = ReadKmlTrack(WrapKmlDocument(folder.text()));
+  ASSERT_TRUE(back.ok()) << back.error().Describe();
+  ASSERT_EQ(back->points.size(), flight->points.size());
+  int32_t lowest = INT32_MAX;
+  for (const TrackPoint& p : back->points) lowest = std::min(lowest, p.gpsHeight);
+  EXPECT_GT(lowest, 500);  // decimetres: above the 76 m of the lowest landing field of these flights
 }
 
 // The statistics see stand-in heights; a file written from the log says

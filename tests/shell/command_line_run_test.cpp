@@ -228,6 +228,78 @@ TEST_F(CommandLineRunTest, ReadLogByExtension) {
   EXPECT_NE(report.str().find("2 positions read (Signature ignored)"), std::string::npos);
 }
 
+// A file whose last B record was cut off (a copy that stopped short) keeps
+// every whole fix; reading it says so, as opening it in the window does.
+TEST_F(CommandLineRunTest, ReadLogWarnsAboutACutOffLastFix) {
+  WriteText(dir / "cut.igc", "AXKL000\r\nHFDTE050510\r\nB1100004714567N00800123EA0100001200\r\n"
+                             "B1100054714667N00800223EA0100501250\r\nB11001047146");
+  Run({"/RD_LOG=" + (dir / "cut.igc"), "/WIN=0"}, std::nullopt);
+  EXPECT_EQ(runner->exitCode(), 0);
+  EXPECT_EQ(app.trackLog.count(), 2);
+  EXPECT_EQ(hiddenMessages,
+            std::vector<std::string>{"Reading IGC log file: Last position cut off: Pos. error 9 on line 5"});
+}
+
+// IGC2KML runs with the person's settings and says what a download or an
+// opened file says about the track; the track is converted all the same.
+TEST_F(CommandLineRunTest, IgcToKmlTakesTheSettingsAndWarnsAsADownloadDoes) {
+  settings.SetNumber(SettingId::kLoopFlightGap, 1234);
+  // Out, across and back to the start: a closed loop.
+  const std::string flight =
+      "AXKL000\r\nHFDTE050510\r\n"
+      "B1100004714000N00800000EA0100001200\r\n"
+      "B1101004715000N00800000EA0101001210\r\n"
+      "B1102004715000N00801500EA0102001220\r\n"
+      "B1103004714000N00800000EA0103001230\r\n";
+  const struct {
+    const char* name;
+    std::string text;
+    size_t positions;
+    std::string warnings;
+  } cases[] = {
+      {"whole", flight, 4, ""},
+      {"backwards", flight + "B1102304714500N00800700EA0103501235\r\n", 5,
+       "Analyze track: One or more points (the first at pos. 5) go backwards in time\n"},
+      {"cut", flight + "B1104004714", 4,
+       "Reading IGC log file: Last position cut off: Pos. error 9 on line 7\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string base = dir / c.name;
+    WriteText(base + ".igc", c.text);
+    CmdParseResult parsed = ParseCommandLine(std::vector<std::string>{"/IGC2KML=" + base + ".igc"});
+    ASSERT_TRUE(parsed.ok()) << parsed.error;
+    std::ostringstream out, errors;
+    EXPECT_EQ(ConvertIgcToKml(*parsed.run, settings, out, errors), 0) << errors.str();
+    EXPECT_EQ(errors.str(), c.warnings);
+    EXPECT_NE(out.str().find(std::to_string(c.positions) + " positions written"), std::string::npos) << out.str();
+    const std::string kml = Read(base + ".kml");
+    EXPECT_NE(kml.find("(max allowable gap 1234)"), std::string::npos) << kml;
+    EXPECT_EQ(kml.find("(max allowable gap 800)"), std::string::npos);
+  }
+}
+
+// A log of one fix (an instrument switched off right after its first fix)
+// is a flight all the same: the download saves it as IGC and as KML, and
+// IGC2KML converts the saved file; nothing is refused on one path and taken
+// on another.
+TEST_F(CommandLineRunTest, AOnePointTrackIsSavedAndConvertedAlike) {
+  Run({"/GPS=GARMIN", "/IGC_LOG=" + (dir / "one.igc"), "/WIN=0"}, TrackResult(Flight(1), TrackLogSource::kGarmin));
+  EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
+  NextRun();
+  Run({"/GPS=GARMIN", "/KML_LOG=" + (dir / "download.kml"), "/WIN=0"}, TrackResult(Flight(1), TrackLogSource::kGarmin));
+  EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
+  EXPECT_NE(Read(dir / "download.kml").find("<Folder>"), std::string::npos);
+
+  CmdParseResult parsed = ParseCommandLine(std::vector<std::string>{"/IGC2KML=" + (dir / "one")});
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  std::ostringstream out, errors;
+  EXPECT_EQ(ConvertIgcToKml(*parsed.run, settings, out, errors), 0) << errors.str();
+  EXPECT_EQ(errors.str(), "");
+  EXPECT_NE(out.str().find("1 positions written"), std::string::npos) << out.str();
+  EXPECT_NE(Read(dir / "one.kml").find("<Folder>"), std::string::npos);
+}
+
 TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
   fs::create_directories(dir / "config");
   WriteText(dir / "config/settings.ini", "[Skylode]\r\nPortName=/dev/ttyUser\r\nCompMode=1\r\n");
@@ -270,6 +342,56 @@ TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
   }
   app.Exit();
   EXPECT_NE(Read(dir / "config/settings.ini").find("PortName=/dev/ttyUser"), std::string::npos);
+}
+
+// A log of two flights: a person watching the run picks the flights to save,
+// for the IGC file as for the KML; NOSPLIT or a hidden run saves them all.
+TEST_F(CommandLineRunTest, AVisibleSaveOffersTheFlightsOfTheLog) {
+  std::vector<TrackPoint> log = Flight(10);
+  for (TrackPoint p : Flight(6)) {
+    p.time += 4 * 3600;
+    p.flags = 0;
+    log.push_back(p);
+  }
+  auto positionsIn = [](const std::string& path) -> size_t {
+    const Result<IgcParse> r = ReadIgcFile(path.substr(0, path.size() - 4));
+    return r.ok() ? r->points.size() : 0;
+  };
+  const struct {
+    const char* what;
+    const char* keyword;
+    const char* file;
+    std::vector<std::string> extra;
+    bool asked;
+    size_t positions;  // read back from the IGC file
+  } cases[] = {
+      {"igc, visible", "/IGC_LOG=", "v.igc", {}, true, 6},
+      {"igc, nosplit", "/IGC_LOG=", "n.igc", {"/NOSPLIT"}, false, 16},
+      {"igc, hidden", "/IGC_LOG=", "h.igc", {"/WIN=0"}, false, 16},
+      {"kml, visible", "/KML_LOG=", "v.kml", {}, true, 0},
+      {"kml, nosplit", "/KML_LOG=", "n.kml", {"/NOSPLIT"}, false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui.splitRequests.clear();
+    ui.splitAnswers = {std::vector<int>{0}};  // the top row: the newest flight
+    std::vector<std::string> args = {"/GPS=GARMIN", c.keyword + (dir / c.file)};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    Run(args, TrackResult(log, TrackLogSource::kGarmin));
+    EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
+    ASSERT_EQ(ui.splitRequests.size(), c.asked ? 1u : 0u);
+    if (c.asked) {
+      EXPECT_EQ(ui.splitRequests[0].entries.size(), 2u);
+    }
+    if (c.positions > 0) {
+      EXPECT_EQ(positionsIn(dir / c.file), c.positions);
+    }
+    const std::string written = (c.asked ? "6" : "16") + std::string(" positions written");
+    EXPECT_NE(report.str().find(written), std::string::npos) << report.str();
+    report.str("");
+    transfers.started.clear();
+    NextRun();
+  }
 }
 
 TEST_F(CommandLineRunTest, TheOutputFolderIsCheckedBeforeTheDownload) {
@@ -346,6 +468,36 @@ TEST_F(CommandLineRunTest, NotifyMessagesArriveInOrderWithTheSessionTag) {
                                              "Progress 3/?",
                                              "Transfer completed",
                                              "20 positions written"};
+  EXPECT_EQ(texts, expected);
+}
+
+// A fix logged without a 3-D position carries a GPS height of 0: the calling
+// program gets the stand-in the statistics take, from the last measured fix
+// (reported or not) moved with the pressure height.
+TEST_F(CommandLineRunTest, NotifiedPositionsNeverCarryAnUnmeasuredHeight) {
+  NotifyEnvironment env(dir.str());
+  NotifyListener listener;
+  ASSERT_FALSE(listener.Listen("station2").has_value());
+  std::vector<std::string> texts;
+  std::thread reader([&] { listener.ServeOne([&](const NotifyMessage& m) { texts.push_back(m.text); }); });
+  Run({"/GPS=GARMIN", "/KML_LOG=" + (dir / "n.kml"), "/WIN=0", "/NOTIFY=station2", "/SENDLOG=10"}, std::nullopt);
+  ASSERT_EQ(transfers.started.size(), 1u);
+  const TransferCallbacks& cb = transfers.started[0].callbacks;
+  auto fix = [](uint32_t t, int32_t gps, int32_t baro, bool measured) {
+    TrackPoint p = Point(Day() + t, gps, measured ? 0 : kTrackPointNoGpsHeight);
+    p.baroHeight = baro;
+    return p;
+  };
+  cb.notifyPosition(fix(0, 0, 1200, false));      // nothing measured yet: the pressure height
+  cb.notifyPosition(fix(10, 12345, 1230, true));  // measured
+  cb.notifyPosition(fix(15, 13000, 1250, true));  // not reported, still the last measured
+  cb.notifyPosition(fix(20, 0, 1262, false));     // 1300 m + 12 m climbed
+  cb.notifyPosition(fix(30, 0, 0, false));        // no pressure height: the last measured as it was
+  runner.reset();  // closes the channel
+  reader.join();
+  const std::vector<std::string> expected = {"Transfer started", "Pos=47.250000,8.000000,1200",
+                                             "Pos=47.250000,8.000000,1235", "Pos=47.250000,8.000000,1312",
+                                             "Pos=47.250000,8.000000,1300"};
   EXPECT_EQ(texts, expected);
 }
 

@@ -336,6 +336,21 @@ TEST_F(IgcCommandsTest, OpenFailuresKeepTheLoadedLog) {
   EXPECT_EQ(app.rawIgc.text, kFlightText);
 }
 
+// A file whose last B record was cut off keeps every whole fix, and the
+// person hears about the one left out: the same words as the command line's.
+TEST_F(IgcCommandsTest, OpenWarnsAboutACutOffLastFix) {
+  const std::string text = std::string(kFlightText) + "B1200304703531N0080003";
+  WriteText(dir / "cut.igc", text);
+  app.trackLog.saved = true;
+  ASSERT_EQ(OpenIgcTrackLog(app, dir / "cut.igc"), 0);
+  EXPECT_EQ(app.trackLog.count(), 3);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].caption, "Reading IGC log file");
+  EXPECT_EQ(ui.messages[0].text, "Last position cut off: Pos. error 14 on line 6");
+  EXPECT_EQ(ui.messages[0].icon, BoxIcon::kWarning);
+  EXPECT_EQ(app.rawIgc.text, text);
+}
+
 TEST_F(IgcCommandsTest, OpenOffersToDropPositionsThatGoBackInTime) {
   const std::string text = std::string(kFlightText) + "B1159504703521N00800020WA0012501237\r\n";
   WriteText(dir / "back.igc", text);

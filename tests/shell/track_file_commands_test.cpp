@@ -124,6 +124,14 @@ TEST_F(TrackFileCommandsTest, SavedFilesOpenAgain) {
   }
 }
 
+// A Top Navigator log of `points` positions (at most 30) in one block.
+std::string TncFile(int points) {
+  std::string text = "@TN01123400000026080200000000FF" + std::string(11, '0') + std::string(28, 'A') + "00" +
+                     "000000\r\n113000000A5AC0\r\n";
+  for (int i = 0; i < points; ++i) text += "0431BD00926700C800000000000000\r\n";
+  return text + "@EOF\r\n";
+}
+
 TEST_F(TrackFileCommandsTest, BadFilesAreMessagesAndTheLogStays) {
   std::string dat = DatFile(3);
   dat[20] ^= 0x10;
@@ -142,6 +150,8 @@ TEST_F(TrackFileCommandsTest, BadFilesAreMessagesAndTheLogStays) {
        "Bad line 1"},
       {"bad.csv", "Time;Lat;Lon\r\n", "Read CSV track log file", "Could not determine items from header"},
       {"empty.csv", "", "Reading track log file", "File is empty"},
+      {"cut.tnc", TncFile(3).substr(0, TncFile(3).size() - 6), "Reading Top Navigator Log File",
+       "Missing end-of-file record"},
   };
   const std::vector<TrackPoint> before = app.trackLog.points;
   for (const Case& c : cases) {
@@ -234,8 +244,9 @@ TEST_F(TrackFileCommandLineTest, DownloadSavedAsOziOrMapSource) {
 TEST_F(TrackFileCommandLineTest, ReadLogTakesTheOtherFormats) {
   Spit(dir / "a.csv", BuildCsvTrack(Flight(), true));
   Spit(dir / "a.dat", DatFile(5));
+  Spit(dir / "a.tnc", TncFile(7));
   Spit(dir / "bad.csv", "Date,Longitude\r\n");
-  for (const auto& [name, count] : {std::pair{"a.csv", 12}, std::pair{"a.dat", 5}}) {
+  for (const auto& [name, count] : {std::pair{"a.csv", 12}, std::pair{"a.dat", 5}, std::pair{"a.tnc", 7}}) {
     Run({"/RD_LOG=" + (dir / name), "/WIN=0"}, std::nullopt);
     EXPECT_EQ(runner->exitCode(), 0) << ::testing::PrintToString(hiddenMessages);
     EXPECT_EQ(app.trackLog.count(), count);

@@ -11,6 +11,8 @@
 
 #include "access/dispatcher.h"
 #include "shell/commands/command_ids.h"
+#include "shell/commands/waypoint_commands.h"
+#include "formats/waypoint_files.h"
 #include "records/angles.h"
 #include "ui/dialogs.h"
 #include "family_commands.h"
@@ -241,6 +243,69 @@ TEST_F(DialogTest, ConversionDialogFillsTheOtherForm) {
   EXPECT_TRUE(watcher.boxes.empty());
   EXPECT_EQ(zone, QStringLiteral("32T"));
   EXPECT_TRUE(latitude.startsWith(QStringLiteral("N 45 48 46.44"))) << latitude.toStdString();
+}
+
+// A waypoint file with IDs the strict check refuses: the window asks about
+// each, showing the ID as the file has it, and does what the button says.
+TEST_F(DialogTest, ModifyWaypointIdAsksAboutEachRefusedId) {
+  Start();
+  ModalWatcher watcher;
+  WaypointList file;
+  for (const char* id : {"TOOLONG", "GOOD", "A.B"}) {
+    Waypoint w;
+    w.id = id;
+    w.name = "SOMEWHERE";
+    w.latitude = 546000000;
+    w.longitude = 74000000;
+    file.items.push_back(w);
+  }
+  const std::string path = Path("ids.wpt");
+  std::ofstream(path, std::ios::binary) << BuildOziWaypointFile(file);
+
+  const struct {
+    const char* what;
+    std::vector<ModifyIdAnswer> answers;  // in the order the dialogs come
+    std::vector<std::string> shownIds;
+    std::vector<std::string> ids;  // the list afterwards; empty: nothing read
+  } cases[] = {
+      {"yes, yes", {ModifyIdAnswer::kYes, ModifyIdAnswer::kYes}, {"TOOLONG", "A.B"}, {"TOOLON", "GOOD", "A-B"}},
+      {"yes to all", {ModifyIdAnswer::kYesToAll}, {"TOOLONG"}, {"TOOLON", "GOOD", "A-B"}},
+      {"skip, yes", {ModifyIdAnswer::kSkip, ModifyIdAnswer::kYes}, {"TOOLONG", "A.B"}, {"GOOD", "A-B"}},
+      {"cancel", {ModifyIdAnswer::kCancel}, {"TOOLONG"}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    app().waypoints.items.clear();
+    watcher.boxes.clear();
+    std::vector<std::string> shown;
+    size_t next = 0;
+    watcher.onDialog = [&](QDialog& dialog) {
+      auto* ask = qobject_cast<ModifyWaypointIdDialog*>(&dialog);
+      ASSERT_NE(ask, nullptr);
+      EXPECT_EQ(ask->windowTitle(), QStringLiteral("Modify waypoint ID"));
+      auto* id = ask->findChild<QLineEdit*>(QStringLiteral("id"));
+      ASSERT_NE(id, nullptr);
+      shown.push_back(id->text().toStdString());
+      // The default button modifies this one.
+      EXPECT_TRUE(ask->button(ModifyIdAnswer::kYes)->isDefault());
+      ASSERT_LT(next, c.answers.size());
+      ask->button(c.answers[next++])->click();
+    };
+    const int result = OpenWaypointFile(app(), path);
+    EXPECT_EQ(shown, c.shownIds);
+    std::vector<std::string> ids;
+    for (const Waypoint& w : app().waypoints.items) ids.push_back(w.id);
+    EXPECT_EQ(ids, c.ids);
+    EXPECT_EQ(result, c.ids.empty() ? -1 : 0);
+    if (c.ids.empty()) {
+      ASSERT_EQ(watcher.boxes.size(), 1u);
+      EXPECT_EQ(watcher.boxes[0].text, "Bad line 5");
+    }
+  }
+
+  // Closed without a button, the read stops as with Cancel.
+  watcher.onDialog = [](QDialog& dialog) { dialog.reject(); };
+  EXPECT_EQ(app().ui().AskModifyWaypointId("abc"), ModifyIdAnswer::kCancel);
 }
 
 TEST_F(DialogTest, AboutBoxShowsTheVersion) {

@@ -85,8 +85,11 @@ class ModalWatcher {
       }
       return;
     }
-    if (handled_ == modal) return;
+    // A dialog opened right after another may take its address: the mark
+    // tells the new one from the one already handed over.
+    if (handled_ == modal && modal->property("watcherHandled").toBool()) return;
     handled_ = modal;
+    modal->setProperty("watcherHandled", true);
     if (auto* dialog = qobject_cast<QDialog*>(modal)) {
       dialogs.push_back(dialog->objectName().toStdString());
       QTimer::singleShot(0, dialog, [this, dialog] {

@@ -200,6 +200,9 @@ int IgcFlightReceiver::ParseFix(std::string_view line) {
   p.longitude = RadiansToLongitude(lon).value_or(0);
   p.baroHeight = *pressure;
   p.gpsHeight = *gnss * 10;
+  // A fix without a 3-D position carries a GNSS altitude nobody measured
+  // (0 on these instruments); the point keeps it, marked, as a file's would.
+  if (line[24] == 'V') p.flags |= kTrackPointNoGpsHeight;
 
   if (points_.empty()) {
     startTime_ = p.time;
@@ -216,13 +219,14 @@ bool MergeFlight(std::vector<TrackPoint>& collected, std::vector<TrackPoint>&& f
     collected = std::move(flight);
     return true;
   }
+  // Only the segment start goes: an unmeasured height stays marked.
   if (flight.front().time > collected.back().time) {
-    flight.front().flags = 0;
+    flight.front().flags &= ~kTrackPointStartsSegment;
     collected.insert(collected.end(), flight.begin(), flight.end());
     return true;
   }
   if (flight.back().time < collected.front().time) {
-    collected.front().flags = 0;
+    collected.front().flags &= ~kTrackPointStartsSegment;
     flight.insert(flight.end(), collected.begin(), collected.end());
     collected = std::move(flight);
     return true;

@@ -1,7 +1,7 @@
-// The XC Trainer / Top Navigator row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The XC Trainer / Top Navigator row of the family table.
 #include "protocols/families.h"
 #include "protocols/xctrainer/commands.h"
+#include "protocols/xctrainer/register.h"
 
 namespace skylode {
 
@@ -12,7 +12,7 @@ using P = ProtocolType;
 using M = FamilyMenu;
 
 constexpr ProtocolType kProtocols[] = {P::kTopNavigatorTncm, P::kXcTrainer, P::kTopNavigatorMxp, P::kXcTrainerMxp};
-constexpr uint32_t kSpeeds[] = {57600};
+constexpr uint32_t kSpeeds[] = {57600, 9600};
 constexpr TrackLogRules kTrackLogs[] = {
     {.source = TrackLogSource::kXcTrainer, .ownIgcText = false, .extraData = true, .utcTimes = false, .signedFiles = SignedFiles::kAlways},
 };
@@ -32,6 +32,10 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kSendWptXcTrainer, .menu = M::kWpts, .position = 208, .text = "Send to XC Trainer", .access = A::kSendWaypoints, .protocol = P::kXcTrainer},
 };
 
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterXcTrainerWorkers(table, tuning.waitScale);
+}
+
 }  // namespace
 
 const InstrumentFamily& XcTrainerFamily() {
@@ -43,6 +47,7 @@ const InstrumentFamily& XcTrainerFamily() {
       .trackLogs = kTrackLogs,
       .commandLineNames = kNames,
       .commands = kCommands,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }

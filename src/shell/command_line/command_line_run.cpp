@@ -12,6 +12,7 @@
 #include "access/dispatcher.h"
 #include "protocols/family.h"
 #include "analysis/flight_statistics.h"
+#include "analysis/measured_heights.h"
 #include "analysis/statistics_text.h"
 #include "analysis/track_split.h"
 #include "analysis/trip_search.h"
@@ -122,11 +123,25 @@ void CommandLineRunner::Notify(std::string_view text) { notify_.Send(run_.tag(),
 
 void CommandLineRunner::NotifyPosition(const TrackPoint& point) {
   if (run_.sendLog < 0) return;
+  // The calling program gets the height the statistics and the KML take: a
+  // fix without a 3-D position reports the last measured one (moved with the
+  // pressure height), never the 0 its receiver wrote. Fixes still to come
+  // are unknown here, so a download that starts without one reports the
+  // pressure height until the first measured fix.
+  TrackPoint shown = point;
+  if ((point.flags & kTrackPointNoGpsHeight) == 0) {
+    lastMeasured_ = point;
+  } else if (lastMeasured_) {
+    const TrackPoint pair[] = {*lastMeasured_, point};
+    shown.gpsHeight = MeasuredGpsHeight(pair, 1, true);
+  } else {
+    shown.gpsHeight = MeasuredGpsHeight(std::span(&point, 1), 0, true);
+  }
   if (anyReported_ && point.time < lastReportedTime_ + static_cast<uint32_t>(run_.sendLog)) return;
   anyReported_ = true;
   lastReportedTime_ = point.time;
   Notify("Pos=" + Degrees(point.latitude) + "," + Degrees(point.longitude) + "," +
-         std::to_string(GpsHeightMetres(point)));
+         std::to_string(GpsHeightMetres(shown)));
 }
 
 void CommandLineRunner::Begin() {
@@ -488,7 +503,7 @@ void CommandLineRunner::ReadLog() {
       const FileMessage failure = IgcReadFailure(r.error());
       return Fail(failure.text, failure.caption);
     }
-    if (!r->warning.empty()) app_.ShowMessage(Caption{kIgcReadCaption}, r->warning, BoxIcon::kWarning);
+    if (const auto warning = IgcReadWarning(r->warning)) ShowFileMessage(app_, *warning);
     points = r->points;
     app_.trackLog = MakeIgcFileTrackLog(std::move(r->points));
     app_.rawIgc.clear();
@@ -516,9 +531,7 @@ void CommandLineRunner::ReadLog() {
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
   } else {
-    for (std::string_view known : {".tnc", ".gpx"}) {
-      if (HasExtension(name, known)) return Fail(kTextNotAvailable, kCaptionReadLog);
-    }
+    if (HasExtension(name, ".gpx")) return Fail(kTextNotAvailable, kCaptionReadLog);
     return Fail("Unsupported track log file extension", kCaptionReadLog);
   }
   const std::string read = Printf("%d positions read (Signature ignored)", static_cast<long long>(points.size()));
@@ -587,7 +600,7 @@ int ConvertIgcToKml(const CmdRun& run, const SettingsStore& settings, std::ostre
   }
   // The same warnings as after a download or an opened file: the track is
   // written all the same.
-  if (!r->warning.empty()) say(errors, kIgcReadCaption, r->warning);
+  if (const auto warning = IgcReadWarning(r->warning)) say(errors, warning->caption, warning->text);
   if (const std::string backwards = BackwardsTimeWarning(CheckTimeOrder(r->points)); !backwards.empty())
     say(errors, "Analyze track", backwards);
   // The security record says whether the file is still as we wrote it.

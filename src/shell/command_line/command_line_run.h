@@ -79,6 +79,9 @@ class CommandLineRunner {
   bool transferStarted_ = false;
   uint32_t lastReportedTime_ = 0;
   bool anyReported_ = false;
+  // The last downloaded fix whose GPS height was measured: it stands in for
+  // the height of a fix without a 3-D position.
+  std::optional<TrackPoint> lastMeasured_;
   int64_t lastWaypointNotice_ = -1;
 };
 

@@ -47,6 +47,11 @@ std::string IgcPositionsReadStatus(size_t count) {
   return std::to_string(count) + " positions read (Signature not ok or ignored)";
 }
 
+std::optional<FileMessage> IgcReadWarning(std::string_view warning) {
+  if (warning.empty()) return std::nullopt;
+  return FileMessage{kIgcReadCaption, std::string(warning), BoxIcon::kWarning};
+}
+
 std::string IgcPositionsWrittenStatus(size_t count) { return std::to_string(count) + " positions written"; }
 
 FileMessage IgcSaveFailure(const Error& error, bool rawLog) {

@@ -73,6 +73,12 @@ FileMessage IgcSaveFailure(const Error& error, bool rawLog);
 // keep the error icon).
 FileMessage IgcReadFailure(const Error& error);
 
+// What a read that kept going says: a cut-off last B record was left out
+// (the reader's text, as a warning). Nothing when the whole file was read.
+// Opening the file in the window, the command line's read and IGC2KML all
+// say it.
+std::optional<FileMessage> IgcReadWarning(std::string_view warning);
+
 // The security check's answer ("Security check PASSED" ..., caption
 // "Security check"), or why the file could not be checked.
 FileMessage IgcVerifyMessage(const Result<IgcVerifyOutcome>& checked);

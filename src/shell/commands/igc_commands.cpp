@@ -252,6 +252,7 @@ int OpenIgcTrackLog(AppState& app, const std::string& path) {
   app.SetViewMode(ViewMode::kTrackLog, true);
   app.ui().SetStatusLine(IgcPositionsReadStatus(count));
   app.ui().SetProductLine(path);
+  if (const auto warning = IgcReadWarning(accepted.warning)) ShowFileMessage(app, *warning);
   return 0;
 }
 

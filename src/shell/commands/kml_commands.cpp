@@ -190,8 +190,6 @@ void OpenTrackLogCommand(AppState& app) {
     OpenGpxTrackLog(app, file->path);
   } else if (const auto other = OtherTrackFormatOf(file->path)) {
     OpenOtherTrackLog(app, file->path, *other);
-  } else if (HasExtension(file->path, ".tnc")) {
-    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextNotAvailable);
   } else {
     app.ShowMessage(Caption{kCaptionReadTrackFile}, "Unsupported track log file extension");
   }

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "formats/file_io.h"
+#include "formats/tnc_log.h"
 #include "shell/app_state.h"
 #include "shell/commands/track_file_questions.h"
 
@@ -15,6 +16,7 @@ std::optional<OtherTrackFormat> OtherTrackFormatOf(std::string_view path) {
   };
   constexpr Row kRows[] = {{".plt", OtherTrackFormat::kOzi},
                            {".dat", OtherTrackFormat::kDat},
+                           {".tnc", OtherTrackFormat::kTnc},
                            {".mps", OtherTrackFormat::kMapSource},
                            {".log", OtherTrackFormat::kMagellan},
                            {".csv", OtherTrackFormat::kCsv}};
@@ -30,6 +32,7 @@ std::string_view OtherTrackReadCaption(OtherTrackFormat format) {
   switch (format) {
     case OtherTrackFormat::kCsv: return "Read CSV track log file";
     case OtherTrackFormat::kMapSource: return "Decoding MapSource file";
+    case OtherTrackFormat::kTnc: return "Reading Top Navigator Log File";
     default: return "Decoding track log file";
   }
 }
@@ -50,6 +53,16 @@ OtherTrackReadOutcome ReadOtherTrackFile(const std::string& path, OtherTrackForm
     case OtherTrackFormat::kDat: points = ReadDatTrack(bytes); break;
     case OtherTrackFormat::kMapSource: points = ReadMapSourceTrack(bytes); break;
     case OtherTrackFormat::kMagellan: points = ReadMagellanLog(text); break;
+    case OtherTrackFormat::kTnc: {
+      Result<TncFileTrack> tnc = ReadTncLogFile(text);
+      if (tnc.ok()) {
+        hasBaroHeight = tnc->hasBaroHeight;
+        points = std::move(tnc->points);
+      } else {
+        points = std::move(tnc.error());
+      }
+      break;
+    }
     case OtherTrackFormat::kCsv: {
       Result<CsvTrack> csv = ReadCsvTrack(text);
       if (csv.ok()) {

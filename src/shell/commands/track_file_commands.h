@@ -1,5 +1,6 @@
 // The rows of Open log and Save log As for the track files of other programs
-// (OziExplorer, the old .dat file, MapSource, Magellan logs, CSV), and their
+// (OziExplorer, the old .dat file, MapSource, Magellan logs, CSV, Top
+// Navigator logs), and their
 // reading and writing for the command line. Every message of these files is
 // chosen here.
 #pragma once
@@ -19,9 +20,9 @@ namespace skylode {
 
 class AppState;
 
-enum class OtherTrackFormat { kOzi, kDat, kMapSource, kMagellan, kCsv };
+enum class OtherTrackFormat { kOzi, kDat, kMapSource, kMagellan, kCsv, kTnc };
 
-// By the file's extension (".plt", ".dat", ".mps", ".log", ".csv", any case),
+// By the file's extension (".plt", ".dat", ".mps", ".log", ".csv", ".tnc", any case),
 // or by the extension alone as a dialog row gives it.
 std::optional<OtherTrackFormat> OtherTrackFormatOf(std::string_view path);
 

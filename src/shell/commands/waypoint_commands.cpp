@@ -1,5 +1,6 @@
 #include "shell/commands/waypoint_commands.h"
 
+#include <algorithm>
 #include <span>
 
 #include "formats/ctr_outline.h"
@@ -59,10 +60,22 @@ FileDialogSpec ImportSpec() {
   return spec;
 }
 
+// The selected rows of `view` that exist, in the list's order, each once:
+// a file holds the list as it stands, whatever order the rows were picked in.
+std::vector<size_t> SelectedRowsOf(AppState& app, ViewMode view, int32_t count) {
+  std::vector<int32_t> rows = app.ui().SelectedRows(view);
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  std::vector<size_t> valid;
+  for (int32_t row : rows)
+    if (row >= 0 && row < count) valid.push_back(static_cast<size_t>(row));
+  return valid;
+}
+
 std::vector<Waypoint> SelectedWaypoints(AppState& app) {
   std::vector<Waypoint> chosen;
-  for (int32_t row : app.ui().SelectedRows(ViewMode::kWaypoints))
-    if (row >= 0 && row < app.waypoints.count()) chosen.push_back(app.waypoints.items[static_cast<size_t>(row)]);
+  for (size_t row : SelectedRowsOf(app, ViewMode::kWaypoints, app.waypoints.count()))
+    chosen.push_back(app.waypoints.items[row]);
   return chosen;
 }
 
@@ -249,9 +262,8 @@ void SaveLogAsCommand(AppState& app) {
 void WriteCtrGpxCommand(AppState& app) {
   if (app.IsBusyOrWrongView(kCaptionSaveCtrGpx, ViewMode::kCtr) != 0) return;
   std::vector<CtrOutline> outlines;
-  for (int32_t row : app.ui().SelectedRows(ViewMode::kCtr)) {
-    if (row < 0 || row >= app.ctrs.count()) continue;
-    const CtrArea& area = app.ctrs.areas[static_cast<size_t>(row)];
+  for (size_t row : SelectedRowsOf(app, ViewMode::kCtr, app.ctrs.count())) {
+    const CtrArea& area = app.ctrs.areas[row];
     Result<std::vector<LatLonDegrees>> points = ExpandCtrOutline(area);
     if (!points.ok()) {
       app.ShowMessage(Caption{"CTR list action"}, "Program error");

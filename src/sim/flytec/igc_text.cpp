@@ -103,7 +103,7 @@ std::string BuildIgcText(const SimFlight& flight) {
     AppendClock(out, p.time % kSecondsPerDay, 0);
     AppendCoordinate(out, p.latitude, 2, 'N', 'S');
     AppendCoordinate(out, p.longitude, 3, 'E', 'W');
-    out.push_back('A');
+    out.push_back((p.flags & kTrackPointNoGpsHeight) != 0 ? 'V' : 'A');
     AppendNumber(out, p.baroHeight, 5);
     AppendNumber(out, GpsHeightMetres(p), 5);
     out += "\r\n";

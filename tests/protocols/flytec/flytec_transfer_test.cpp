@@ -4,7 +4,10 @@
 
 #include <atomic>
 
+#include "analysis/flight_statistics.h"
 #include "flytec_harness.h"
+#include "formats/file_io.h"
+#include "formats/igc_reader.h"
 
 namespace skylode::flytec {
 namespace {
@@ -129,6 +132,75 @@ TEST_F(FlytecTransfer, ThreeFlightsNewestFirstAreMerged) {
   EXPECT_EQ(log->Commands(), (std::vector<std::string>{"PBRSNP,", "PBRTL,", "PBRTR,00", "PBRTR,01", "PBRTR,02"}));
   EXPECT_TRUE(screen.SawStatus("Requesting track log 3"));
   EXPECT_TRUE(screen.SawStatus("95 points received"));
+}
+
+FlightStatistics StatisticsOf(const TrackLog& log) {
+  FlightStatistics stats;
+  stats.points = log.points;
+  stats.pressureFlag = log.hasBaroHeight;
+  ComputeFlightStatistics(stats);
+  return stats;
+}
+
+TEST_F(FlytecTransfer, FixesWithoutA3DPositionAreMarked) {
+  // Two flights with fixes the receiver logged without a 3-D position (GNSS
+  // altitude 0): in the middle of one, at the start of the other, which is
+  // downloaded first and merged after it.
+  FlytecSimConfig config = ThreeFlights();
+  auto lose = [](SimFlight& f, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      f.points[i].flags |= kTrackPointNoGpsHeight;
+      f.points[i].gpsHeight = 0;
+    }
+  };
+  lose(config.flights[0], 0, 3);
+  lose(config.flights[1], 10, 14);
+  screen.selection = std::vector<int32_t>{0, 1};
+  const auto port = Serve(config);
+  const RunOutcome out = ReadTrackLog(port);
+
+  ASSERT_TRUE(out.delivered);
+  ASSERT_TRUE(out.result.succeeded());
+  const auto& track = std::get<TrackLogPayload>(out.result.payload);
+  std::vector<TrackPoint> want = config.flights[1].points;
+  want.insert(want.end(), config.flights[0].points.begin(), config.flights[0].points.end());
+  ExpectSamePoints(track.log.points, want);
+  EXPECT_NE(track.raw.text.find("EV0125000000\r\n"), std::string::npos) << "the instrument's text is kept";
+
+  // What the analysis makes of it: no height the instrument did not measure.
+  const FlightStatistics stats = StatisticsOf(track.log);
+  EXPECT_GE(stats.minHeight, 1250);
+  EXPECT_LT(stats.maxClimb, 5.0);
+  EXPECT_GT(stats.minClimb, -5.0);
+}
+
+// A real flight of 17,817 fixes, 34 of them without a 3-D position, as an
+// instrument would hand it over: the statistics of the download never take a
+// height that was not measured.
+TEST_F(FlytecTransfer, RealFlightWithUnmeasuredFixes) {
+  const Result<std::string> text =
+      ReadWholeFile(std::string(SKYLODE_TEST_DATA) + "/flights/trifai-xcontest-189.65.igc");
+  ASSERT_TRUE(text.ok()) << text.error().Describe();
+  const Result<IgcParse> file = ParseIgcText(*text);
+  ASSERT_TRUE(file.ok()) << file.error().text;
+  FlytecSimConfig config;
+  SimFlight flight;
+  flight.points = file->points;
+  config.flights = {flight};
+  screen.selection = std::vector<int32_t>{0};
+  const RunOutcome out = ReadTrackLog(Serve(config));
+
+  ASSERT_TRUE(out.delivered);
+  ASSERT_TRUE(out.result.succeeded());
+  const auto& track = std::get<TrackLogPayload>(out.result.payload);
+  ExpectSamePoints(track.log.points, file->points);
+  int unmeasured = 0;
+  for (const TrackPoint& p : track.log.points) unmeasured += (p.flags & kTrackPointNoGpsHeight) != 0;
+  EXPECT_EQ(unmeasured, 34);
+  const FlightStatistics stats = StatisticsOf(track.log);
+  EXPECT_GT(stats.minHeight, 50);
+  EXPECT_LE(stats.maxClimb, 20.0);
+  EXPECT_GE(stats.minClimb, -20.0);
 }
 
 TEST_F(FlytecTransfer, OverlappingFlightsAreRefused) {

@@ -49,6 +49,27 @@ TEST(FlytecIgc, FixFieldsBecomeATrackPoint) {
   EXPECT_EQ(r.startTime(), p.time);
 }
 
+TEST(FlytecIgc, FixWithoutA3DPositionIsMarked) {
+  IgcFlightReceiver r;
+  ASSERT_TRUE(FeedText(r, kHeader).ok());
+  ASSERT_TRUE(FeedText(r, "B1012404548774N00614754EA0125001312\r\n"
+                          "B1012414548774N00614754EV0125100000\r\n"
+                          "B1012424548774N00614754EV0125200000\r\n")
+                  .ok());
+  ASSERT_EQ(r.points().size(), 3u);
+  EXPECT_EQ(r.points()[0].flags, kTrackPointStartsSegment);
+  // The fix keeps what the instrument said; the mark says it was not measured.
+  EXPECT_EQ(r.points()[1].flags, kTrackPointNoGpsHeight);
+  EXPECT_EQ(r.points()[1].gpsHeight, 0);
+  EXPECT_EQ(r.points()[2].flags, kTrackPointNoGpsHeight);
+
+  // A flight that starts without a 3-D fix.
+  IgcFlightReceiver first;
+  ASSERT_TRUE(FeedText(first, kHeader).ok());
+  ASSERT_TRUE(FeedText(first, "B1012404548774N00614754EV0125000000\r\n").ok());
+  EXPECT_EQ(first.points()[0].flags, kTrackPointStartsSegment | kTrackPointNoGpsHeight);
+}
+
 TEST(FlytecIgc, MidnightCrossing) {
   const struct {
     std::vector<std::string_view> times;  // hhmmss of consecutive fixes
@@ -188,6 +209,22 @@ TEST(FlytecIgc, MergingFlights) {
     EXPECT_EQ(times, c.times);
     // The merged log is one segment.
     for (size_t i = 0; i < c.collected.size(); ++i) EXPECT_EQ(c.collected[i].flags, i == 0 ? 1u : 0u);
+  }
+}
+
+TEST(FlytecIgc, MergingKeepsUnmeasuredHeightsMarked) {
+  // Either flight may begin with a fix whose height was not measured; the
+  // one that ends up second loses its segment start, not that mark.
+  for (const bool newestFirst : {false, true}) {
+    std::vector<TrackPoint> early = Flight({1, 2});
+    std::vector<TrackPoint> late = Flight({10, 20});
+    early.front().flags |= kTrackPointNoGpsHeight;
+    late.front().flags |= kTrackPointNoGpsHeight;
+    std::vector<TrackPoint> collected = newestFirst ? late : early;
+    ASSERT_TRUE(MergeFlight(collected, newestFirst ? std::move(early) : std::move(late)));
+    ASSERT_EQ(collected.size(), 4u);
+    EXPECT_EQ(collected[0].flags, kTrackPointStartsSegment | kTrackPointNoGpsHeight) << newestFirst;
+    EXPECT_EQ(collected[2].flags, kTrackPointNoGpsHeight) << newestFirst;
   }
 }
 
