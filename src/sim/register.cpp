@@ -5,6 +5,8 @@
 #include "sim/flymaster/flymaster_instrument.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/magellan/magellan_instrument.h"
+#include "sim/mtk/mtk_instrument.h"
 #include "sim/virtual_instrument.h"
 #include "sim/xctrainer/xctrainer_instrument.h"
 
@@ -28,6 +30,8 @@ void RegisterVirtualInstruments() {
   RegisterVirtualGarmin();
   RegisterVirtualFlymaster();
   RegisterVirtualXcTrainer();
+  RegisterVirtualMtk();
+  RegisterVirtualMagellan();
 }
 
 }  // namespace skylode::sim
