@@ -54,6 +54,9 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
       const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
+  std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
+  std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;
+  std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
