@@ -100,9 +100,15 @@ struct TransferSettings {
   bool usbCompetitionCheckWaypoints = true;  // Garmin USB in competition mode
 };
 
+// The answers of a family's form, in the order of its fields, as accepted
+// when the transfer started.
+struct FormAnswers {
+  std::vector<std::string> values;
+};
+
 // The data handed in, owned by the worker: a copy, never a view of the
 // program's lists.
-using TransferInput = std::variant<std::monostate, WaypointList, TrackLog, CtrList, PilotEntry>;
+using TransferInput = std::variant<std::monostate, WaypointList, TrackLog, CtrList, PilotEntry, FormAnswers>;
 
 struct TransferRequest {
   AccessType access = AccessType::kReadTrackLog;

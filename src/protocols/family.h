@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "access/dispatcher.h"
+#include "protocols/family_form.h"
 #include "records/device_types.h"
 #include "records/track_log.h"
 
@@ -27,6 +28,7 @@ enum class CommandDialog {
   kNone,
   kOwnerName,  // the plain "Write GPS name" question
   kOwn,        // a dialog of the family's own, registered as a command elsewhere
+  kForm,       // the family's form (`FamilyCommand::form`); its answers go to the worker
 };
 
 // One menu entry (and perhaps a button) that starts a transfer.
@@ -41,6 +43,7 @@ struct FamilyCommand {
   uint32_t baudRate = 0;  // 0: the protocol's own speed
   int32_t parameter = 0;  // waypoint upload mode, or the family's settings mode
   CommandDialog dialog = CommandDialog::kNone;
+  const FamilyForm* form = nullptr;  // with CommandDialog::kForm
   bool alwaysDisabled = false;
   // The download brings every chosen flight at once; they go into one file
   // for the online flight log instead of the track log.
@@ -78,6 +81,8 @@ struct CommandLineName {
   // The instrument shows names only: WR_WPT copies the ID into every empty
   // name, WR_WPT2 makes every name "ID name" (cut to the name's length).
   bool uploadNamesCarryIds = false;
+  // The command whose form USERNAME fills (pilot name and IDs); 0: none.
+  int userNameCommand = 0;
 };
 
 // How a downloaded track log of the family is taken.
@@ -113,6 +118,7 @@ struct InstrumentFamily {
   std::span<const uint32_t> lineSpeeds{};     // speeds it speaks, the first its default
   std::span<const TrackLogRules> trackLogs{};  // one per source it delivers logs as
   bool trackListOffersAll = false;          // its track list may offer "all flights"
+  bool trackListChoosesOne = false;         // one flight at a time
   std::span<const CommandLineName> commandLineNames{};
   std::span<const FamilyCommand> commands{};
   std::span<const FamilyToggle> toggles{};

@@ -31,6 +31,8 @@ void ClearTrackLog(TrackLog& log, RawIgcBuffer& raw) {
   log.points.clear();
   log.points.shrink_to_fit();
   log.extraData.clear();
+  log.flightCompId = -1;
+  log.flightCivlId = -1;
   log.gRecordValid = false;
   log.saved = false;
   log.hasBaroHeight = false;

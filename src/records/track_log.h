@@ -66,6 +66,10 @@ struct TrackLog {
   CalendarTime downloadTime{};
   // Per-flight extra data some instruments deliver beside the points (XC Trainer / Top Navigator).
   std::vector<uint8_t> extraData;
+  // The pilot's IDs as the instrument recorded them with the flight, for the
+  // competition's identification; -1 when it gave none.
+  int32_t flightCompId = -1;
+  int32_t flightCivlId = -1;
 
   int32_t count() const { return static_cast<int32_t>(points.size()); }
   bool empty() const { return points.empty(); }

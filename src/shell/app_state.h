@@ -250,6 +250,8 @@ class AppState {
   void RegisterBuiltInCommands();
   void RegisterFamilyCommands();
   void RunFamilyCommand(const FamilyCommand& command);
+  // A command that asks for its family's form first, then writes what it says.
+  void WriteFormSettings(const FamilyCommand& command);
   void ShowSettingsError(const std::string& text);
 
   UiInterface& ui_;

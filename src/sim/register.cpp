@@ -4,6 +4,7 @@
 
 #include "access/virtual_line.h"
 #include "sim/echo_instrument.h"
+#include "sim/flymaster/flymaster_instrument.h"
 #include "sim/flytec/demo_flights.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
@@ -58,6 +59,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
   RegisterVirtualMlr();
+  RegisterVirtualFlymaster();
   RegisterVirtualXcTrainer();
   RegisterVirtualMtk();
   RegisterVirtualMagellan();

@@ -10,6 +10,7 @@
 #include "ui/competition_dialogs.h"
 #include "ui/ctr_dialogs.h"
 #include "ui/dialogs.h"
+#include "ui/family_form_dialog.h"
 #include "ui/igc_dialogs.h"
 #include "ui/rotate_dialog.h"
 #include "ui/statistics_dialog.h"
@@ -101,6 +102,11 @@ std::optional<IgcSaveForm> QtUi::AskIgcSave(const IgcSaveRequest& r) { return Ru
 
 std::optional<RotateTrackForm> QtUi::AskRotateTrack(const RotateTrackForm& f) {
   return RunRotateTrackDialog(Owner(), f);
+}
+
+std::optional<std::vector<std::string>> QtUi::AskForm(
+    const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) {
+  return RunFamilyFormDialog(Owner(), form, accept);
 }
 
 void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatisticsDialog(Owner(), s); }

@@ -50,6 +50,8 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   void Post(std::function<void()> task) override;
   std::optional<IgcSaveForm> AskIgcSave(const IgcSaveRequest& request) override;
   std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
+  std::optional<std::vector<std::string>> AskForm(
+      const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;

@@ -165,6 +165,25 @@ TEST_F(E2eTest, FlytecIgcIntoFolderWithNotify) {
   EXPECT_NE(Text("convert.out").find("max height"), std::string::npos);
 }
 
+TEST_F(E2eTest, FlymasterIgcAndUserName) {
+  ASSERT_EQ(Skylode({"/GPS=FLYMASTER", "/PORT=sim:flymaster", "/IGC_LOG=fm.igc", "/WIN=0", "/EXIT", "/PWROFF"}), 0)
+      << Text("skylode.err");
+  const std::vector<std::string> lines = Lines(Text("fm.igc"));
+  size_t fixes = 0;
+  for (const std::string& line : lines) fixes += line.starts_with("B") ? 1 : 0;
+  // The newest flight of the demo instrument: an hour of fixes.
+  EXPECT_EQ(fixes, 3600u);
+  EXPECT_NE(Text("skylode.out").find("Saved fm.igc: 3600 positions written"), std::string::npos)
+      << Text("skylode.out");
+
+  ASSERT_EQ(Skylode({"/GPS=FLYMASTER", "/PORT=sim:flymaster", "/USERNAME=Anna", "/COMPID=17", "/WIN=0", "/EXIT"},
+                    "username"),
+            1);
+  // The demo instrument is an F1: the IDs are for a B1 NAV only.
+  EXPECT_NE(Text("username.err").find("Command available for B1 NAV only"), std::string::npos)
+      << Text("username.err");
+}
+
 TEST_F(E2eTest, XcTrainerMxpLogSignedIgcAfterThePilotStarts) {
   // The virtual XC Trainer starts sending half a second after the line is set up.
   ASSERT_EQ(Skylode({"/GPS=XCT_MXP", "/PORT=sim:xctrainer", "/IGC_LOG=xc.igc", "/WIN=0", "/EXIT", "/TIMEOUT=10"}), 0)

@@ -15,6 +15,7 @@
 #include "formats/waypoint_files.h"
 #include "records/angles.h"
 #include "ui/dialogs.h"
+#include "family_commands.h"
 #include "ui/list_model.h"
 #include "window_fixture.h"
 
@@ -136,6 +137,45 @@ TEST_F(DialogTest, NewWaypointRefusesBadFieldsAndStaysOpen) {
   EXPECT_EQ(app().waypoints.items[0].height, 1250);
   EXPECT_EQ(app().waypoints.items[0].symbol, 18);
   EXPECT_EQ(window().model()->rowCount(), 1);
+}
+
+TEST_F(DialogTest, FamilyFormRefusesAndStaysOpen) {
+  Start();
+  ModalWatcher watcher;
+  int opened = 0;
+  watcher.onDialog = [&](QDialog& dialog) {
+    ++opened;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Set Flymaster altitude alarm"));
+    auto* altitude = dialog.findChild<QLineEdit*>(QStringLiteral("Altitude (m)"));
+    if (!altitude) {
+      ADD_FAILURE() << "no altitude field";
+      dialog.reject();
+      return;
+    }
+    // 0 leaves the alarm alone: the form closes and nothing is sent.
+    altitude->setText(opened == 1 ? QStringLiteral("12a") : opened == 2 ? QStringLiteral("12000") : QStringLiteral("0"));
+    dialog.accept();
+  };
+  window().Run(cmd::kFlymasterAltitudeAlarm);
+  EXPECT_EQ(opened, 3);
+  EXPECT_EQ(watcher.Texts(), (std::vector<std::string>{"Bad input format", "Altitude too high"}));
+  EXPECT_FALSE(app().transferBusy());
+  // The watcher tells dialogs apart by address: let it see the first one gone.
+  QTest::qWait(60);
+
+  // Digits-only fields take no other characters as they are typed.
+  watcher.onDialog = [&](QDialog& dialog) {
+    dialog.reject();
+    auto* civl = dialog.findChild<QLineEdit*>(QStringLiteral("CIVL ID"));
+    ASSERT_NE(civl, nullptr);
+    EXPECT_EQ(civl->maxLength(), 7);
+    ASSERT_NE(civl->validator(), nullptr);
+    QString typed = QStringLiteral("12a");
+    int at = 0;
+    EXPECT_EQ(civl->validator()->validate(typed, at), QValidator::Invalid);
+  };
+  window().Run(cmd::kWriteFlymasterIds);
+  EXPECT_FALSE(app().transferBusy());
 }
 
 TEST_F(DialogTest, ComPortDialogChecksTheTypedNumber) {

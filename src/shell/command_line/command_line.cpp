@@ -360,7 +360,8 @@ std::string Parser::Finish() {
       if (!can(AccessType::kUploadAirspaces)) return "Unsupported GPS for CTR upload";
       break;
     case CmdOperation::kUserName:
-      if (!can(AccessType::kWriteSettings)) return "Unsupported GPS for username upload";
+      if (gps->userNameCommand == 0 || !can(AccessType::kWriteSettings))
+        return "Unsupported GPS for username upload";
       break;
     default:
       break;
@@ -612,6 +613,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kReadGeoWaypoints:
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
+    case CmdOperation::kUserName:
     case CmdOperation::kCompetitionLog:
     case CmdOperation::kWriteCtr:
       return true;

@@ -230,6 +230,8 @@ int CommandLineRunner::RunCommandLine() {
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
       return StartWaypointTransfer();
+    case CmdOperation::kUserName:
+      return StartUserNameTransfer();
     case CmdOperation::kCompetitionLog:
       return StartCheckIn();
     case CmdOperation::kWriteCtr:
@@ -307,6 +309,37 @@ int CommandLineRunner::StartWaypointTransfer() {
                       : upload ? app_.transfers().UploadWaypoints(target->protocol, 0)
                                : app_.transfers().DownloadWaypoints(target->protocol);
   if (started != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
+}
+
+int CommandLineRunner::StartUserNameTransfer() {
+  // The family's own form says which field takes the name and which the IDs.
+  const CommandLineName* gps = FindCommandLineName(run_.gpsName);
+  const FamilyCommand* command = gps ? FindFamilyCommand(gps->userNameCommand) : nullptr;
+  if (!command || !command->form) {
+    Fail(kTextNotAvailable, kCaptionCommandLine);
+    Finish(false);
+    return -1;
+  }
+  const FamilyForm& form = *command->form;
+  std::vector<std::string> values;
+  for (const FormField& field : form.fields) {
+    switch (field.fill) {
+      case FormFill::kPilotName: values.push_back(run_.pilotName); break;
+      case FormFill::kCompetitionId: values.push_back(run_.compId >= 0 ? std::to_string(run_.compId) : ""); break;
+      case FormFill::kCivlId: values.push_back(run_.civlId >= 0 ? std::to_string(run_.civlId) : ""); break;
+      case FormFill::kNone: values.emplace_back(); break;
+    }
+  }
+  // Nobody to ask: what the instrument cannot take becomes blanks.
+  values = CleanFormValues(form, std::move(values));
+  if (app_.transfers().WriteInstrumentSettings(gps->protocol, command->parameter, FormAnswers{std::move(values)},
+                                               form.caption) != 0) {
     Finish(false);
     return -1;
   }

@@ -54,6 +54,7 @@ class CommandLineRunner {
   void Fail(std::string_view text, std::string_view caption);
   void Finish(bool ok);
   int StartWaypointTransfer();
+  int StartUserNameTransfer();
   int StartCtrUpload();
   void SaveKml();
   void SaveIgc();

@@ -130,6 +130,10 @@ void AppState::RunFamilyCommand(const FamilyCommand& c) {
       break;
     case AccessType::kEraseTrackLog: transfers_.EraseTrackLog(protocol); break;
     case AccessType::kWriteSettings: {
+      if (c.dialog == CommandDialog::kForm && c.form) {
+        WriteFormSettings(c);
+        break;
+      }
       if (transferBusy()) {
         ShowMessage(Caption{OperationCaption(AccessType::kWriteSettings)}, kTextBusy);
         break;
@@ -161,6 +165,24 @@ void AppState::RunFamilyCommand(const FamilyCommand& c) {
     case AccessType::kReadAirspaces: transfers_.DownloadCtr(protocol); break;
     case AccessType::kReadLoggerData: transfers_.ReadLoggerData(protocol); break;
   }
+}
+
+void AppState::WriteFormSettings(const FamilyCommand& c) {
+  const FamilyForm& form = *c.form;
+  if (transferBusy()) {
+    ShowMessage(Caption{form.caption}, kTextBusy);
+    return;
+  }
+  FormVerdict verdict;
+  auto values = ui_.AskForm(form, [&](const std::vector<std::string>& typed) {
+    verdict = CheckForm(form, typed);
+    if (verdict.kind != FormVerdict::Kind::kRefuse) return true;
+    ShowMessage(Caption{form.caption}, verdict.message);
+    return false;
+  });
+  if (!values || verdict.kind == FormVerdict::Kind::kNothingToSend) return;
+  // The answers go with the transfer: the form is gone before it runs.
+  transfers_.WriteInstrumentSettings(c.protocol, c.parameter, FormAnswers{std::move(*values)}, form.caption);
 }
 
 // --- Waypoint list ----------------------------------------------------------------

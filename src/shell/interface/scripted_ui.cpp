@@ -67,6 +67,24 @@ std::optional<RotateTrackForm> ScriptedUi::AskRotateTrack(const RotateTrackForm&
   return Next(rotateAnswers, std::optional<RotateTrackForm>{});
 }
 
+std::optional<std::vector<std::string>> ScriptedUi::AskForm(
+    const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) {
+  {
+    std::lock_guard lock(lock_);
+    formTitles.emplace_back(form.title);
+  }
+  for (;;) {
+    std::optional<std::vector<std::string>> answer;
+    {
+      std::lock_guard lock(lock_);
+      answer = Next(formAnswers, std::optional<std::vector<std::string>>{});
+    }
+    // Outside the lock: a refusal shows its message through this UI.
+    if (!answer) return std::nullopt;
+    if (accept(*answer)) return answer;
+  }
+}
+
 std::optional<bool> ScriptedUi::AskCompetitionMode(const CompetitionModeRequest& request) {
   // The script may press the dialog's buttons, which ask again: no lock held.
   return competitionModeScript ? competitionModeScript(request) : std::nullopt;

@@ -22,6 +22,9 @@ class ScriptedUi : public UiInterface {
   std::deque<std::optional<Waypoint>> waypointAnswers;
   std::deque<std::optional<IgcSaveForm>> igcAnswers;
   std::deque<std::optional<RotateTrackForm>> rotateAnswers;
+  // Each OK the person presses, in order: a refused one is followed by the
+  // next, as typed again into the open form; nothing is Cancel.
+  std::deque<std::optional<std::vector<std::string>>> formAnswers;
   std::deque<ExistingFileAnswer> existingFileAnswers;
   std::deque<ModifyIdAnswer> modifyIdAnswers;
   // Play the person at the competition dialogs; unset cancels them.
@@ -44,6 +47,7 @@ class ScriptedUi : public UiInterface {
   std::vector<Waypoint> waypointDialogs;  // the record each dialog opened with
   std::vector<IgcSaveRequest> igcRequests;
   std::vector<RotateTrackForm> rotateRequests;
+  std::vector<std::string> formTitles;  // each form shown
   std::vector<std::string> existingFileQuestions;
   std::vector<std::string> modifyIdQuestions;
   std::vector<CtrEditForm> ctrEditDialogs;  // what each Edit CTR dialog opened with
@@ -69,6 +73,8 @@ class ScriptedUi : public UiInterface {
   std::optional<Waypoint> EditWaypoint(const Waypoint& initial, bool isNew) override;
   std::optional<IgcSaveForm> AskIgcSave(const IgcSaveRequest& request) override;
   std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
+  std::optional<std::vector<std::string>> AskForm(
+      const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "formats/waypoint_files.h"
+#include "protocols/family_form.h"
 #include "records/waypoint.h"
 #include "shell/interface/competition_forms.h"
 #include "shell/interface/view_mode.h"
@@ -146,6 +147,13 @@ class UiInterface {
   // "IGC File Format" / "Save IGC track log from GPS": the form on "Save",
   // nothing on cancel.
   virtual std::optional<IgcSaveForm> AskIgcSave(const IgcSaveRequest& /*request*/) { return std::nullopt; }
+  // A family's form: the values on OK, nothing on cancel. `accept` judges
+  // each OK (and shows why it refuses); while it refuses the form stays
+  // open with what was typed.
+  virtual std::optional<std::vector<std::string>> AskForm(
+      const FamilyForm& /*form*/, const std::function<bool(const std::vector<std::string>&)>& /*accept*/) {
+    return std::nullopt;
+  }
   // "Rotate Track": the four fields on OK, nothing on cancel.
   virtual std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& /*initial*/) {
     return std::nullopt;

@@ -84,7 +84,8 @@ TransferCallbacks TransferController::MakeCallbacks() {
   };
   const InstrumentFamily* family = lastProtocol_ ? FamilyOfProtocol(*lastProtocol_) : nullptr;
   const bool offerAll = family && family->trackListOffersAll;
-  c.chooseTracks = [app, offerAll](std::string_view title, const std::vector<TrackListEntry>& entries,
+  const bool multiple = !(family && family->trackListChoosesOne);
+  c.chooseTracks = [app, offerAll, multiple](std::string_view title, const std::vector<TrackListEntry>& entries,
                                    const CancelToken&) -> std::optional<std::vector<int32_t>> {
     if (entries.empty()) return std::nullopt;
     // No one to ask: the dialog's initial choice, the first flight.
@@ -93,6 +94,7 @@ TransferCallbacks TransferController::MakeCallbacks() {
     request.title = std::string(title);
     for (const auto& e : entries) request.entries.push_back(e.text);
     request.offerAll = offerAll;
+    request.multiple = multiple;
     auto chosen = app->ui().ChooseTracks(request);
     if (!chosen) return std::nullopt;
     std::vector<int32_t> flights;
