@@ -492,6 +492,18 @@ TEST_F(CheckInTest, GarminIdWithCommandLineIdAndListedNameWithComma) {
   EXPECT_EQ(Text("out/" + files[0]), before);
 }
 
+TEST_F(CheckInTest, FlymasterFlightCarriesTheCompetitionIdThatNamesThePilot) {
+  std::vector<std::string> texts;
+  // The demo Flymaster's flight info holds competition ID 17 and no waypoints.
+  ASSERT_EQ(CheckIn("sim:flymaster", "FLYMASTER", {"/COMP_LOG=KML"}, &texts), 0) << Text("skylode.err");
+  const std::vector<std::string> files = Named("Anna_Maria__z.");
+  ASSERT_EQ(files.size(), 1u) << testing::PrintToString(Files("out"));
+  EXPECT_TRUE(files[0].ends_with(".17.kml")) << files[0];
+  ASSERT_GE(texts.size(), 4u);
+  EXPECT_EQ(texts[2], "Pilot [17] Anna-Maria Öz");
+  EXPECT_EQ(texts.back(), "File \"out/" + files[0] + "\" written");
+}
+
 TEST_F(CheckInTest, FilterBoundariesAndEverythingFiltered) {
   ASSERT_EQ(CheckIn("sim:flytec/pilot", "IQCOMPEO", {"/COMP_LOG=IGC", "/NOCHECK"}), 0) << Text("skylode.err");
   std::vector<std::string> igcs = Named("Anna");

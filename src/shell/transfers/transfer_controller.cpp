@@ -328,6 +328,12 @@ void TransferController::AcceptTrackLog(uint64_t generation, TransferResult&& re
     trackLog.instrumentText = in.instrumentText.substr(0, kInstrumentTextMax);
     trackLog.modelName = std::move(in.modelName);
     trackLog.identification = std::move(in.identification);
+    // IDs the flight itself carries name the pilot as surely as ID waypoints do;
+    // an instrument that sent none leaves what its waypoints told.
+    trackLog.flightCompId = in.flightCompId;
+    trackLog.flightCivlId = in.flightCivlId;
+    if (in.flightCompId >= 0) app_.instrumentPilotIds.compId = in.flightCompId;
+    if (in.flightCivlId >= 0) app_.instrumentPilotIds.civlId = in.flightCivlId;
     trackLog.saved = false;
     if (rules) {
       trackLog.sourceClassFlag = rules->utcTimes;
