@@ -197,9 +197,7 @@ Result<void> ReadWaypointRecord(std::span<const uint8_t> bytes, const Record& r,
   FieldReader in(bytes, r.start, r.end);
   const auto id = in.Text();
   if (!id) return FormatError(in.offset());
-  const bool hasCountry = r.version >= 'c';  // the oldest files have neither country nor subclass
-  if (!in.Take(4)) return FormatError(in.offset());
-  if (hasCountry && (!in.Text() || !in.Take(kSubclassSize))) return FormatError(in.offset());
+  if (!in.Take(4) || !in.Text() || !in.Take(kSubclassSize)) return FormatError(in.offset());  // class, country, subclass
   const auto position = in.Take(8);
   if (!position) return FormatError(in.offset());
   const size_t heightAt = in.offset();
