@@ -7,6 +7,7 @@
 // the dispatcher.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -99,6 +100,11 @@ struct TrackLogRules {
 struct WorkerTuning {
   double waitScale = 1.0;
 };
+
+// One wait shortened by a WorkerTuning's factor, to the nearest millisecond.
+inline std::chrono::milliseconds ScaledWait(std::chrono::milliseconds wait, double scale) {
+  return std::chrono::milliseconds(static_cast<int64_t>(static_cast<double>(wait.count()) * scale + 0.5));
+}
 
 struct InstrumentFamily {
   std::string_view displayName{};  // for people: "Flytec / Brauniger"

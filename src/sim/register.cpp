@@ -4,6 +4,8 @@
 #include "sim/echo_instrument.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/magellan/magellan_instrument.h"
+#include "sim/mtk/mtk_instrument.h"
 #include "sim/virtual_instrument.h"
 #include "sim/xctrainer/xctrainer_instrument.h"
 
@@ -26,6 +28,8 @@ void RegisterVirtualInstruments() {
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
   RegisterVirtualXcTrainer();
+  RegisterVirtualMtk();
+  RegisterVirtualMagellan();
 }
 
 }  // namespace skylode::sim

@@ -403,3 +403,15 @@ TEST_F(E2eTest, AirspacesUploadedFromAnOpenAirFile) {
 }
 
 }  // namespace
+
+// The MTK logger's memory and the Magellan unit's waypoints, each through a
+// hidden run as a script would fetch them.
+TEST_F(E2eTest, MtkLogAndMagellanWaypointsFromTheirVirtualInstruments) {
+  ASSERT_EQ(Skylode({"/GPS=MTK", "/PORT=sim:mtk", "/IGC_LOG=mtk.igc", "/WIN=0", "/EXIT"}), 0) << Text("skylode.err");
+  ASSERT_EQ(Skylode({"/IGC2KML=mtk"}, "convert"), 0) << Text("convert.err");
+  EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
+  EXPECT_NE(Text("mtk.igc").find("\nB120019"), std::string::npos) << Text("mtk.igc");
+  ASSERT_EQ(Skylode({"/GPS=MAGELLAN", "/PORT=sim:magellan", "/RD_WPT=mgn.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  EXPECT_NE(Text("mgn.wpt").find("FORCLA"), std::string::npos) << Text("mgn.wpt");
+}

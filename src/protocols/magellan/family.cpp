@@ -1,7 +1,7 @@
-// The Magellan row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The Magellan row of the family table.
 #include "protocols/families.h"
 #include "protocols/magellan/commands.h"
+#include "protocols/magellan/workers.h"
 
 namespace skylode {
 
@@ -25,6 +25,10 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kSendWptMagellan, .menu = M::kWpts, .position = 206, .text = "Send to Magellan (9600)", .access = A::kSendWaypoints, .protocol = P::kMagellan},
 };
 
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterMagellanWorkers(table, magellan::ScaledTiming(tuning.waitScale));
+}
+
 }  // namespace
 
 const InstrumentFamily& MagellanFamily() {
@@ -36,6 +40,7 @@ const InstrumentFamily& MagellanFamily() {
       .trackLogs = kTrackLogs,
       .commandLineNames = kNames,
       .commands = kCommands,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }

@@ -1,7 +1,7 @@
-// The MTK / Pentagram row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The MTK / Pentagram row of the family table.
 #include "protocols/families.h"
 #include "protocols/mtk/commands.h"
+#include "protocols/mtk/workers.h"
 
 namespace skylode {
 
@@ -24,6 +24,10 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kEraseMtk, .menu = M::kMisc, .position = 601, .text = "Erase MTK/Pentagram", .access = A::kEraseTrackLog, .protocol = P::kMtk},
 };
 
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterMtkWorkers(table, mtk::ScaledTiming(tuning.waitScale));
+}
+
 }  // namespace
 
 const InstrumentFamily& MtkFamily() {
@@ -35,6 +39,7 @@ const InstrumentFamily& MtkFamily() {
       .trackLogs = kTrackLogs,
       .commandLineNames = kNames,
       .commands = kCommands,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }
