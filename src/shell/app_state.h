@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "access/transfer_context.h"
+#include "competition/check_in.h"
 #include "records/caption.h"
 #include "protocols/family.h"
 #include "records/ctr_list.h"
@@ -129,6 +130,11 @@ class AppState {
 
   CompetitionState competition;
   OptionFlags options;
+  // The pilot being checked in and the IDs the instrument's waypoints gave;
+  // both start empty with every track download, so one pilot's identity
+  // never reaches the next pilot's file.
+  CheckInPilot checkInPilot;
+  PilotIds instrumentPilotIds;
 
   // --- Start and end ---
   // Loads the settings (the one message when that fails), sets the check
@@ -223,6 +229,9 @@ class AppState {
   // After a successful waypoint upload in competition mode: adds the
   // instrument to the current pilot's devices.
   std::function<void(ProtocolType protocol)> competitionUploadDone;
+  // A waypoint upload in competition mode (`mode` as the upload's): the
+  // list to send, the pilot's ID waypoints with it, or nothing to cancel.
+  std::function<std::optional<WaypointList>(int32_t mode)> competitionUploadList;
   // Reads the pilot list named in the competition state at start-up.
   std::function<void(const std::string& file)> readPilotList;
   // Competition mode: each waypoint of an instrument's scan, for the pilot
@@ -242,6 +251,9 @@ class AppState {
   // selection (the user picks the flights to keep). Empty when nothing is
   // selected or nothing is kept.
   std::vector<TrackPoint> CopySelectedTrackPoints();
+  // The flights of `points` the person keeps when they hold several (Split
+  // Log); a hidden run and NOSPLIT keep them all without asking.
+  void SelectPartsToKeep(std::vector<TrackPoint>& points);
 
   // --- Gap settings ---
   void SetLoopFlightGapCommand();

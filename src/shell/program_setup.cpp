@@ -1,6 +1,7 @@
 #include "shell/program_setup.h"
 
 #include "shell/commands/analysis_commands.h"
+#include "shell/commands/competition_commands.h"
 #include "shell/commands/ctr_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
@@ -21,6 +22,7 @@ void RegisterFileCommands(AppState& app) {
   RegisterWaypointCommands(app);
   RegisterCtrCommands(app);
   RegisterKmlCommands(app);
+  RegisterCompetitionCommands(app);
 }
 
 }  // namespace skylode

@@ -1,7 +1,10 @@
 #include "sim/register.h"
 
+#include <cmath>
+
 #include "access/virtual_line.h"
 #include "sim/echo_instrument.h"
+#include "sim/flytec/demo_flights.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/magellan/magellan_instrument.h"
@@ -20,6 +23,32 @@ VirtualInstrumentFactory FactoryOf() {
   };
 }
 
+// Where an instrument keeps a pilot ID: the number's digits as degrees,
+// minutes and seconds of arc (the last three in the latitude, the others in
+// the longitude), in degrees.
+double IdLatitude(int32_t id) { return id / 100 % 10 + (id / 10 % 10) / 60.0 + (id % 10) / 3600.0; }
+double IdLongitude(int32_t id) { return id / 100000 + (id / 10000 % 10) / 60.0 + (id / 1000 % 10) / 3600.0; }
+
+// A competition pilot's instruments: the demo Flytec with the IDs 17 and
+// 12345 among its waypoints, the Garmin with the competition ID 23 alone.
+void RegisterPilotInstruments() {
+  FlytecSimConfig flytec = DemoConfig();
+  flytec.waypoints.push_back({IdLatitude(17), IdLongitude(17), "COMPID", "COMPID", 0});
+  flytec.waypoints.push_back({IdLatitude(12345), IdLongitude(12345), "CIVLID", "CIVLID", 0});
+  RegisterVirtualFlytec("flytec/pilot", std::move(flytec));
+
+  RegisterVirtualInstrument("garmin/pilot", [](std::string& error) -> std::unique_ptr<VirtualLine> {
+    VirtualGarminOptions o = DefaultVirtualGarminOptions(*FindVirtualGarminProfile(""));
+    const int32_t lat = static_cast<int32_t>(std::lround(IdLatitude(23) * 2147483648.0 / 180.0));
+    const int32_t lon = static_cast<int32_t>(std::lround(IdLongitude(23) * 2147483648.0 / 180.0));
+    o.waypoints.insert(o.waypoints.begin() + 2,
+                       {35, GarminWaypointRecordData(o.profile.waypointType, "COMPID", "COMPID", lat, lon, 0, 18, 0)});
+    InstrumentOptions instrument;
+    instrument.pace = true;
+    return StartVirtualGarmin(std::move(o), instrument, error);
+  });
+}
+
 }  // namespace
 
 void RegisterVirtualInstruments() {
@@ -30,6 +59,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualXcTrainer();
   RegisterVirtualMtk();
   RegisterVirtualMagellan();
+  RegisterPilotInstruments();
 }
 
 }  // namespace skylode::sim

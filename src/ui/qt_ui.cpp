@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 
+#include "ui/competition_dialogs.h"
 #include "ui/ctr_dialogs.h"
 #include "ui/dialogs.h"
 #include "ui/igc_dialogs.h"
@@ -78,6 +79,18 @@ std::vector<std::string> FileDialogFilters(const FileQuestion& question) {
 
 QtUi::QtUi() = default;
 QtUi::~QtUi() = default;
+
+std::optional<bool> QtUi::AskCompetitionMode(const CompetitionModeRequest& r) {
+  return RunCompetitionModeDialog(Owner(), r);
+}
+
+std::optional<CompetitionTimesForm> QtUi::AskCompetitionTimes(const CompetitionTimesForm& f) {
+  return RunCompetitionTimesDialog(Owner(), f);
+}
+
+std::optional<IdentifyPilotForm> QtUi::AskIdentifyPilot(const IdentifyPilotRequest& r) {
+  return RunIdentifyPilotDialog(Owner(), r);
+}
 
 std::optional<IgcSaveForm> QtUi::AskIgcSave(const IgcSaveRequest& r) { return RunIgcSaveDialog(Owner(), r); }
 

@@ -52,6 +52,9 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   std::optional<RotateTrackForm> AskRotateTrack(const RotateTrackForm& initial) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
+  std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
+  std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;
+  std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,9 @@
 #include <vector>
 
 #include "formats/file_io.h"
+#include "formats/igc_reader.h"
+#include "formats/kml_reader.h"
+#include "records/calendar.h"
 
 namespace {
 
@@ -354,7 +358,7 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
       {{"/GPS=GARMIN", "/KML_LOG=a.kml", "stray"}, "Error at position 28"},
       {{"/COM=0"}, "Bad COM port"},
       {{"/DAT2KML=a.dat", "/WIN=0"}, "Error opening .dat Log File"},
-      {{"/GPS=GARMIN", "/COMP_LOG=KML"}, "not available in this build"},
+      {{"/GPS=GARMIN", "/COMP_LOG=KML", "/WIN=0"}, "No competition output folder"},
       {{"/IGC2KML=missing"}, "Error opening file"},
   };
   for (const Case& c : cases) {
@@ -385,6 +389,154 @@ TEST_F(E2eTest, GarminWaypointsDownloadedToFilesAndUploadedFromOne) {
   std::ofstream(Path("bad.wpt")) << "$FormatGEO\r\nX N 99 00 00.00 E 008 00 00.00 0\r\n";
   EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/WR_WPT=bad.wpt", "/WIN=0", "/EXIT"}), 1);
   EXPECT_NE(Text("skylode.err").find("Bad line 2"), std::string::npos) << Text("skylode.err");
+}
+
+// --- Competition check-in -------------------------------------------------------------
+
+class CheckInTest : public E2eTest {
+ protected:
+  CheckInTest() {
+    fs::create_directories(dir_ / "out");
+    fs::copy_file(SKYLODE_TEST_DATA "/pilots/competition.fsdb", dir_ / "pilots.fsdb");
+  }
+  // A check-in with the pilot list and a listener; the notify texts.
+  int CheckIn(const std::string& port, const std::string& gps, std::vector<std::string> extra,
+              std::vector<std::string>* texts = nullptr, const std::string& outName = "skylode") {
+    const pid_t listener = StartListener("station");
+    std::vector<std::string> args{"/GPS=" + gps, "/PORT=" + port, "/COMP_DIR=out", "/COMP_FS=pilots.fsdb",
+                                  "/WIN=0", "/EXIT", "/NOTIFY=station", "/SESSION=4", "/TIMEOUT=10"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const int code = Skylode(args, outName);
+    EXPECT_EQ(Wait(listener), 0);
+    if (texts) {
+      texts->clear();
+      const std::vector<std::string> lines = Lines(Text("notify.out"));
+      for (size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].starts_with("4 ")) << lines[i];
+        // Progress lines of the transfer come between; the check-in's own are kept.
+        const std::string text = lines[i].substr(2);
+        if (!text.starts_with("Progress ") && !text.starts_with("Waypoint count") && !text.starts_with("Byte count"))
+          texts->push_back(text);
+      }
+    }
+    return code;
+  }
+  // The one new file with this ending, whose name starts with `prefix`.
+  std::vector<std::string> Named(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const std::string& f : Files("out"))
+      if (f.starts_with(prefix)) out.push_back(f);
+    return out;
+  }
+};
+
+TEST_F(CheckInTest, FlytecIdsInTheInstrumentNameTheFilesThatVerify) {
+  std::vector<std::string> texts;
+  ASSERT_EQ(CheckIn("sim:flytec/pilot", "IQCOMPEO", {"/COMP_LOG=IGC"}, &texts), 0) << Text("skylode.err");
+  const std::vector<std::string> files = Named("Anna_Maria__z.");
+  ASSERT_EQ(files.size(), 2u) << testing::PrintToString(Files("out"));
+  const std::string base = files[0].substr(0, files[0].size() - 4);
+  EXPECT_TRUE(base.ends_with(".12345.17")) << base;
+  EXPECT_EQ(files[1], base + ".kml");
+
+  // The scoring program hears, in order, who it was and what was written.
+  EXPECT_EQ(texts, (std::vector<std::string>{"Transfer started", "Transfer completed", "Pilot [17] Anna-Maria Öz",
+                                             "File \"out/" + base + ".igc\" written",
+                                             "File \"out/" + base + ".kml\" written"}));
+  EXPECT_EQ(skylode::VerifyIgcText(Text("out/" + base + ".igc")), skylode::IgcVerifyOutcome::kPassed);
+  const auto kml = skylode::ReadKmlTrack(Text("out/" + base + ".kml"));
+  ASSERT_TRUE(kml.ok());
+  EXPECT_TRUE(kml->signatureValid);
+  EXPECT_NE(Text("out/" + base + ".kml").find("civl_pilot_id=\"12345\" comp_pilot_id=\"17\""), std::string::npos);
+}
+
+TEST_F(CheckInTest, GarminIdWithCommandLineIdAndListedNameWithComma) {
+  std::vector<std::string> texts;
+  // The unit says COMPID 23; the CIVL ID given on the command line wins over
+  // the list's, the competition ID the unit gave stays.
+  ASSERT_EQ(CheckIn("sim:garmin/pilot", "GARMIN", {"/COMP_LOG=KML", "/CIVLID=999"}, &texts), 0)
+      << Text("skylode.err");
+  const std::vector<std::string> files = Named("O_Brien__Se_n.");
+  ASSERT_EQ(files.size(), 1u) << testing::PrintToString(Files("out"));
+  EXPECT_TRUE(files[0].ends_with(".999.23.kml")) << files[0];
+  ASSERT_GE(texts.size(), 4u);
+  EXPECT_EQ(texts[2], "Pilot [23] O'Brien, Seán");
+  EXPECT_EQ(texts.back(), "File \"out/" + files[0] + "\" written");
+  const std::string before = Text("out/" + files[0]);
+
+  // The next pilot has no IDs at all: the list cannot help, the file still
+  // lands, and the first one is untouched.
+  ASSERT_EQ(CheckIn("sim:garmin", "GARMIN", {"/COMP_LOG=KML", "/PILOT=Jo Lee, Jr."}, &texts, "second"), 0)
+      << Text("second.err");
+  EXPECT_EQ(texts[2], "Pilot [-1] Jo Lee, Jr.");
+  EXPECT_EQ(Named("Jo_Lee__Jr_.").size(), 1u) << testing::PrintToString(Files("out"));
+  EXPECT_EQ(Text("out/" + files[0]), before);
+}
+
+TEST_F(CheckInTest, FilterBoundariesAndEverythingFiltered) {
+  ASSERT_EQ(CheckIn("sim:flytec/pilot", "IQCOMPEO", {"/COMP_LOG=IGC", "/NOCHECK"}), 0) << Text("skylode.err");
+  std::vector<std::string> igcs = Named("Anna");
+  ASSERT_EQ(igcs.size(), 2u);
+  const auto whole = skylode::ParseIgcText(Text("out/" + igcs[0]));
+  ASSERT_TRUE(whole.ok());
+  ASSERT_GT(whole->points.size(), 100u);
+  for (const std::string& f : igcs) fs::remove(dir_ / "out" / f);
+
+  // A window from the 50th to the 100th fix keeps exactly those.
+  auto stamp = [](uint32_t t) {
+    const skylode::CalendarTime c = skylode::SecondsToDateTime(t);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", c.year, c.month, c.day, c.hour, c.minute, c.second);
+    return std::string(text);
+  };
+  const uint32_t from = whole->points[49].time, to = whole->points[99].time;
+  ASSERT_EQ(CheckIn("sim:flytec/pilot", "IQCOMPEO",
+                    {"/COMP_LOG=IGC", "/NOCHECK", "/FILTER=" + stamp(from), "/FILTEREND=" + stamp(to)}),
+            0)
+      << Text("skylode.err");
+  igcs = Named("Anna");
+  ASSERT_EQ(igcs.size(), 2u);
+  const auto cut = skylode::ParseIgcText(Text("out/" + igcs[0]));
+  ASSERT_TRUE(cut.ok());
+  EXPECT_EQ(cut->points.front().time, from);
+  EXPECT_EQ(cut->points.back().time, to);
+  EXPECT_EQ(skylode::VerifyIgcText(Text("out/" + igcs[0])), skylode::IgcVerifyOutcome::kPassed);
+  for (const std::string& f : igcs) fs::remove(dir_ / "out" / f);
+
+  // A window after the flight: nothing saved, the program says so, exit 1.
+  std::vector<std::string> texts;
+  ASSERT_EQ(CheckIn("sim:flytec/pilot", "IQCOMPEO",
+                    {"/COMP_LOG=KML", "/FILTER=" + stamp(whole->points.back().time + 1)}, &texts),
+            1);
+  EXPECT_TRUE(Files("out").empty()) << testing::PrintToString(Files("out"));
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), "Not saved: No positions found; Some removed due to time filtering");
+  EXPECT_NE(Text("skylode.err").find("No positions found"), std::string::npos) << Text("skylode.err");
+}
+
+TEST_F(CheckInTest, TwoStationsSavingUnidentifiedPilotsTogetherBothLand) {
+  const pid_t a = Spawn(SKYLODE_EXE, {"/GPS=GARMIN", "/PORT=sim:garmin", "/COMP_LOG=KML", "/COMP_DIR=out", "/WIN=0",
+                                      "/EXIT", "/TIMEOUT=10"},
+                        "a");
+  const pid_t b = Spawn(SKYLODE_EXE, {"/GPS=GARMIN", "/PORT=sim:garmin", "/COMP_LOG=KML", "/COMP_DIR=out", "/WIN=0",
+                                      "/EXIT", "/TIMEOUT=10"},
+                        "b");
+  EXPECT_EQ(Wait(a), 0) << Text("a.err");
+  EXPECT_EQ(Wait(b), 0) << Text("b.err");
+  const std::vector<std::string> files = Named("[pilot name].");
+  ASSERT_EQ(files.size(), 2u) << testing::PrintToString(Files("out"));
+  EXPECT_NE(files[0], files[1]);
+}
+
+TEST_F(CheckInTest, RefusedBeforeTheDownload) {
+  // No output folder, and a pilot list that cannot be read: exit 1 at once.
+  EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/COMP_LOG=KML", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_NE(Text("skylode.err").find("No competition output folder"), std::string::npos) << Text("skylode.err");
+  EXPECT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/COMP_LOG=KML", "/COMP_DIR=out", "/COMP_FS=none.fsdb",
+                     "/WIN=0", "/EXIT"}),
+            1);
+  EXPECT_NE(Text("skylode.err").find("Error opening database file"), std::string::npos) << Text("skylode.err");
+  EXPECT_TRUE(Files("out").empty());
 }
 
 // An OpenAir file goes up to both instrument kinds; one that does not

@@ -152,7 +152,8 @@ TEST(CommandLineParse, EachOperationKeywordWithAnInstrumentThatTakesIt) {
   for (const Case& c : cases) EXPECT_EQ(ParsedOk(c.args).operation, c.operation) << c.args.back();
   EXPECT_TRUE(IsOperationAvailable(CmdOperation::kIgcLog));
   EXPECT_TRUE(IsOperationAvailable(CmdOperation::kOziLog));
-  EXPECT_FALSE(IsOperationAvailable(CmdOperation::kCompetitionLog));
+  EXPECT_TRUE(IsOperationAvailable(CmdOperation::kCompetitionLog));
+  EXPECT_FALSE(IsOperationAvailable(CmdOperation::kUserName));
 }
 
 TEST(CommandLineParse, TimeoutIsClipped) {

@@ -190,11 +190,14 @@ TEST_F(CommandLineRunTest, FailuresEndWithExitCodeOne) {
   EXPECT_TRUE(runner->done());
   EXPECT_EQ(runner->exitCode(), 1);
   NextRun();
-  // An operation this build does not carry out.
+  // A check-in with nowhere to put the files is refused before the download.
+  transfers.startResult = 0;
+  const size_t started = transfers.started.size();
   Run({"/GPS=GARMIN", "/COMP_LOG=KML", "/WIN=0"}, std::nullopt);
   EXPECT_EQ(startResult, -1);
   EXPECT_EQ(runner->exitCode(), 1);
-  EXPECT_EQ(hiddenMessages.back(), "Command line: Operation not available in this build");
+  EXPECT_EQ(transfers.started.size(), started);
+  EXPECT_EQ(hiddenMessages.back(), "Save log for competition: No competition output folder");
 }
 
 TEST_F(CommandLineRunTest, ReadLogByExtension) {
@@ -312,7 +315,7 @@ TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
   } cases[] = {
       {"opened by double-click", {dir / "a.igc"}, 0, false},
       {"read log", {"/RD_LOG=" + (dir / "a.igc"), "/PORT=/dev/ttyRun"}, 0, false},
-      {"not available", {"/GPS=GARMIN", "/COMP_LOG=KML", "/PORT=/dev/ttyRun"}, 0, false},
+      {"check-in refused", {"/GPS=GARMIN", "/COMP_LOG=KML", "/PORT=/dev/ttyRun"}, 0, false},
       {"start refused", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "r.kml"), "/PORT=/dev/ttyRun"}, -1, false},
       {"download", {"/GPS=GARMIN", "/KML_LOG=" + (dir / "k.kml"), "/PORT=/dev/ttyRun", "/NOSPLIT"}, 0, true},
   };
@@ -336,7 +339,7 @@ TEST_F(CommandLineRunTest, AVisibleRunHandsOverOnEveryPath) {
     EXPECT_FALSE(endedWith.has_value());
     // A second end (a late transfer message) changes nothing.
     EXPECT_FALSE(runner->NextCommandLineStep(false));
-    EXPECT_EQ(runner->exitCode(), c.startResult == 0 && std::string(c.what) != "not available" ? 0 : 1);
+    EXPECT_EQ(runner->exitCode(), c.startResult == 0 && std::string(c.what) != "check-in refused" ? 0 : 1);
     transfers.started.clear();
     NextRun();
   }

@@ -56,31 +56,6 @@ std::optional<int64_t> ParseDecimal(std::string_view s) {
 }
 
 
-// FILTER and FILTEREND: exactly 14 digits of a valid date and time.
-std::optional<uint32_t> ParseFilterTime(std::string_view v) {
-  if (v.size() != 14) return std::nullopt;
-  for (char c : v) {
-    if (c < '0' || c > '9') return std::nullopt;
-  }
-  auto num = [&](size_t at, size_t n) {
-    int x = 0;
-    for (size_t i = 0; i < n; ++i) x = x * 10 + (v[at + i] - '0');
-    return x;
-  };
-  CalendarTime t;
-  t.year = static_cast<uint16_t>(num(0, 4));
-  t.month = static_cast<uint16_t>(num(4, 2));
-  t.day = static_cast<uint16_t>(num(6, 2));
-  t.hour = static_cast<uint16_t>(num(8, 2));
-  t.minute = static_cast<uint16_t>(num(10, 2));
-  t.second = static_cast<uint16_t>(num(12, 2));
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 || t.second > 59)
-    return std::nullopt;
-  const auto seconds = CalendarToTime(t);
-  if (!seconds) return std::nullopt;
-  return *seconds;
-}
-
 using Apply = std::string (*)(CmdRun&, std::string_view);
 
 // The operation keywords: the value is the file, its presence and length
@@ -416,6 +391,30 @@ CmdParseResult BareFile(std::string_view name) {
 
 }  // namespace
 
+std::optional<uint32_t> ParseFilterTime(std::string_view v) {
+  if (v.size() != 14) return std::nullopt;
+  for (char c : v) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  auto num = [&](size_t at, size_t n) {
+    int x = 0;
+    for (size_t i = 0; i < n; ++i) x = x * 10 + (v[at + i] - '0');
+    return x;
+  };
+  CalendarTime t;
+  t.year = static_cast<uint16_t>(num(0, 4));
+  t.month = static_cast<uint16_t>(num(4, 2));
+  t.day = static_cast<uint16_t>(num(6, 2));
+  t.hour = static_cast<uint16_t>(num(8, 2));
+  t.minute = static_cast<uint16_t>(num(10, 2));
+  t.second = static_cast<uint16_t>(num(12, 2));
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 || t.second > 59)
+    return std::nullopt;
+  const auto seconds = CalendarToTime(t);
+  if (!seconds) return std::nullopt;
+  return *seconds;
+}
+
 std::string ComPortName(int number) {
   char text[32];
   std::snprintf(text, sizeof text, number < 10 ? "COM%d" : "\\\\.\\COM%d", number);
@@ -613,6 +612,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kReadGeoWaypoints:
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
+    case CmdOperation::kCompetitionLog:
     case CmdOperation::kWriteCtr:
       return true;
     default:

@@ -134,6 +134,10 @@ bool ArgumentsAskForNoWindow(const std::vector<std::string>& arguments);
 // when the result would be longer than `maxLength`.
 std::optional<std::string> ReplaceDate(std::string_view name, uint32_t time, size_t maxLength = 259);
 
+// FILTER and FILTEREND: "YYYYMMDDhhmmss", exactly 14 digits of a valid
+// date and time.
+std::optional<uint32_t> ParseFilterTime(std::string_view digits);
+
 // The folder form of IGC_LOG: the value ends in '/' or '\'.
 bool IsFolderValue(std::string_view value);
 

@@ -24,6 +24,7 @@
 #include "formats/kml_writer.h"
 #include "formats/text_output_buffer.h"
 #include "shell/app_state.h"
+#include "shell/commands/competition_commands.h"
 #include "shell/commands/file_messages.h"
 #include "shell/commands/track_file_commands.h"
 #include "shell/commands/track_file_questions.h"
@@ -229,6 +230,8 @@ int CommandLineRunner::RunCommandLine() {
     case CmdOperation::kWriteWaypoints:
     case CmdOperation::kWriteWaypoints2:
       return StartWaypointTransfer();
+    case CmdOperation::kCompetitionLog:
+      return StartCheckIn();
     case CmdOperation::kWriteCtr:
       return StartCtrUpload();
     case CmdOperation::kReadLog:
@@ -250,6 +253,8 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
     SaveKml();
   } else if (run_.operation == CmdOperation::kIgcLog) {
     SaveIgc();
+  } else if (run_.operation == CmdOperation::kCompetitionLog) {
+    SaveCheckIn();
   } else if (run_.operation == CmdOperation::kOziLog || run_.operation == CmdOperation::kMpsLog) {
     SaveTrackFile();
   } else if (run_.operation == CmdOperation::kReadWaypoints || run_.operation == CmdOperation::kReadGeoWaypoints) {
@@ -268,22 +273,7 @@ bool CommandLineRunner::NextCommandLineStep(bool success) {
 
 void CommandLineRunner::SelectPartsToSave(std::vector<TrackPoint>& points) {
   // A person watching the run picks the flights of a log that holds several.
-  if (run_.noSplit || run_.hidden()) return;
-  UiInterface& ui = app_.ui();
-  const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kTrackGapTime));
-  const size_t kept = SelectTrackParts(points, gap, [&](std::vector<TrackPart>& parts) {
-    SplitLogRequest request;
-    request.title = SplitDialogTitle(app_.settings().Text(SettingId::kPortName), app_.trackLog.modelName);
-    for (size_t k = parts.size(); k-- > 0;) request.entries.push_back(FormatTrackPartRow(points.data(), parts[k]));
-    auto chosen = ui.ChooseSplitParts(request);
-    if (!chosen) return false;
-    for (int pos : *chosen) {
-      if (pos >= 0 && static_cast<size_t>(pos) < parts.size())
-        parts[parts.size() - 1 - static_cast<size_t>(pos)].selected = true;
-    }
-    return true;
-  });
-  points.resize(kept);
+  app_.SelectPartsToKeep(points);
 }
 
 bool CommandLineRunner::ConfirmReplace(const std::string& path, std::string_view caption) {
@@ -456,6 +446,74 @@ void CommandLineRunner::SaveIgc() {
   Notify(written);
   Report("Saved " + path + ": " + written);
   Report(FlightSummary(points));
+}
+
+int CommandLineRunner::StartCheckIn() {
+  CompetitionState& comp = app_.competition;
+  // A check-in identifies pilots by the IDs in their instruments, so the
+  // instrument's waypoints are read whether or not a pilot list was given.
+  comp.competitionMode = true;
+  comp.compSpecial = run_.compSpecial;
+  if (run_.filterStart != 0 || run_.filterStop != 0) {
+    comp.compStart = run_.filterStart;
+    comp.compStop = run_.filterStop;
+  }
+  if (!run_.compDir.empty()) comp.trackLogFolder = run_.compDir;
+  if (!run_.compPilotFile.empty() && ReadPilotListInto(app_, run_.compPilotFile, false) != 0) {
+    Finish(false);
+    return -1;
+  }
+  // Found out now, not after a download the instrument may not give twice.
+  const std::string& folder = comp.trackLogFolder;
+  std::error_code ec;
+  if (folder.empty()) {
+    Fail("No competition output folder", kCaptionSaveCompetition);
+  } else if (!std::filesystem::is_directory(folder, ec)) {
+    Fail("Missing competition directory " + folder, kCaptionSaveCompetition);
+  }
+  const auto target = DownloadTargetFor(run_.gpsName, run_.useUsb);
+  if (failed_ || !target || app_.transfers().DownloadTrackLog(target->protocol, target->baudRate) != 0) {
+    Finish(false);
+    return -1;
+  }
+  transferStarted_ = true;
+  Notify("Transfer started");
+  return 0;
+}
+
+void CommandLineRunner::SaveCheckIn() {
+  UnattendedIdentification in;
+  in.instrument = app_.instrumentPilotIds;
+  in.commandLine = {run_.compId, run_.civlId};
+  in.commandLineName = run_.pilotName;
+  in.pilots = app_.pilots.empty() ? nullptr : &app_.pilots;
+  app_.checkInPilot = IdentifyUnattended(in);
+  if (!run_.hidden() && !app_.pilots.empty()) {
+    // A person at the station confirms or corrects who flew (the dialog
+    // reports the pilot); a cancel saves nothing.
+    if (IdentifyPilot(app_) != 0) {
+      Notify(RefusalNotifyText("Pilot identification cancelled"));
+      failed_ = true;
+      return;
+    }
+  } else {
+    Notify(PilotNotifyText(app_.checkInPilot));
+  }
+
+  CheckInSave how;
+  how.createNew = true;
+  how.writeIgc = run_.compIgc || app_.options.addIgcToCompOut;
+  how.speedCheck = !run_.noCheck;
+  // Nobody is there to pick flights in a hidden run: every part is kept.
+  how.keepAllParts = run_.noSplit || run_.hidden();
+  how.folder = app_.competition.trackLogFolder;
+  const CompetitionSaveOutcome saved = skylode::SaveCheckIn(app_, how);
+  if (saved.end != CompetitionSaveEnd::kSaved) {
+    failed_ = true;
+    return;
+  }
+  if (!saved.igcPath.empty()) Report("Saved " + saved.igcPath);
+  Report("Saved " + saved.kmlPath);
 }
 
 void CommandLineRunner::ReadLog() {

@@ -59,6 +59,8 @@ class CommandLineRunner {
   void SaveIgc();
   // OZI_LOG and MPS_LOG.
   void SaveTrackFile();
+  int StartCheckIn();
+  void SaveCheckIn();
   void ReadLog();
   // Lets a person watching the run choose among the flights of the log.
   void SelectPartsToSave(std::vector<TrackPoint>& points);

@@ -1,6 +1,8 @@
 #include "shell/command_line/waypoint_steps.h"
 
+#include "competition/pilot_id_waypoints.h"
 #include "formats/file_io.h"
+#include "records/calendar.h"
 #include "protocols/family.h"
 #include "shell/app_state.h"
 #include "shell/commands/waypoint_commands.h"
@@ -26,6 +28,15 @@ std::optional<FileMessage> PrepareWaypointUpload(AppState& app, const CmdRun& ru
   const CommandLineName* gps = FindCommandLineName(run.gpsName);
   if (gps && gps->uploadNamesCarryIds)
     ApplyUploadNameRule(*list, run.operation == CmdOperation::kWriteWaypoints2);
+  // The pilot's IDs go along, so that the next download names the pilot.
+  const uint32_t now = CurrentTime();
+  for (const auto& [word, id] : {std::pair{kCompIdWord, run.compId}, std::pair{kCivlIdWord, run.civlId}}) {
+    if (id < 0) continue;
+    const auto w = MakePilotIdWaypoint(word, id, now);
+    // A number the position cannot spell would come back as another pilot's.
+    if (!w) return FileMessage{"Upload waypoints", std::string(word) + " too large for an ID waypoint"};
+    list->items.push_back(*w);
+  }
   const size_t count = list->items.size();
   app.waypoints = std::move(*list);
   if (!run.exitWhenDone) {

@@ -120,7 +120,14 @@ void AppState::RunFamilyCommand(const FamilyCommand& c) {
   switch (c.access) {
     case AccessType::kReadTrackLog: transfers_.DownloadTrackLog(protocol, c.baudRate); break;
     case AccessType::kReadWaypoints: transfers_.DownloadWaypoints(protocol); break;
-    case AccessType::kSendWaypoints: transfers_.UploadWaypoints(protocol, c.parameter); break;
+    case AccessType::kSendWaypoints:
+      if (competition.competitionMode && competitionUploadList) {
+        // The pilot's IDs go along; nothing is sent when the person cancels.
+        if (auto list = competitionUploadList(c.parameter)) transfers_.UploadWaypoints(protocol, c.parameter, std::move(*list));
+      } else {
+        transfers_.UploadWaypoints(protocol, c.parameter);
+      }
+      break;
     case AccessType::kEraseTrackLog: transfers_.EraseTrackLog(protocol); break;
     case AccessType::kWriteSettings: {
       if (transferBusy()) {
@@ -242,8 +249,12 @@ std::vector<TrackPoint> AppState::CopySelectedTrackPoints() {
   std::vector<TrackPoint> points;
   points.reserve(rows.size());
   for (int32_t r : rows) points.push_back(trackLog.points[static_cast<size_t>(r)]);
-  if (points.empty()) return points;
+  SelectPartsToKeep(points);
+  return points;
+}
 
+void AppState::SelectPartsToKeep(std::vector<TrackPoint>& points) {
+  if (points.empty()) return;
   TrackPartChooser chooser;
   // A hidden run, or NOSPLIT, keeps every part without asking.
   if (!hiddenRun() && !(cmdRun_ && cmdRun_->noSplit)) {
@@ -262,7 +273,6 @@ std::vector<TrackPoint> AppState::CopySelectedTrackPoints() {
   }
   const uint32_t gap = static_cast<uint32_t>(settings_.Number(SettingId::kTrackGapTime));
   SelectTrackParts(points, gap, chooser);
-  return points;
 }
 
 // --- Gap settings -------------------------------------------------------------------

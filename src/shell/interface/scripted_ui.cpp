@@ -67,6 +67,25 @@ std::optional<RotateTrackForm> ScriptedUi::AskRotateTrack(const RotateTrackForm&
   return Next(rotateAnswers, std::optional<RotateTrackForm>{});
 }
 
+std::optional<bool> ScriptedUi::AskCompetitionMode(const CompetitionModeRequest& request) {
+  // The script may press the dialog's buttons, which ask again: no lock held.
+  return competitionModeScript ? competitionModeScript(request) : std::nullopt;
+}
+
+std::optional<CompetitionTimesForm> ScriptedUi::AskCompetitionTimes(const CompetitionTimesForm& initial) {
+  std::lock_guard lock(lock_);
+  competitionTimesRequests.push_back(initial);
+  return Next(competitionTimesAnswers, std::optional<CompetitionTimesForm>{});
+}
+
+std::optional<IdentifyPilotForm> ScriptedUi::AskIdentifyPilot(const IdentifyPilotRequest& request) {
+  {
+    std::lock_guard lock(lock_);
+    identifyPilotTitles.push_back(request.title);
+  }
+  return identifyPilotScript ? identifyPilotScript(request) : std::nullopt;
+}
+
 void ScriptedUi::ShowFlightStatistics(FlightStatisticsSession& session) {
   std::function<void(FlightStatisticsSession&)> script;
   {

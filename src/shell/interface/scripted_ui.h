@@ -24,6 +24,10 @@ class ScriptedUi : public UiInterface {
   std::deque<std::optional<RotateTrackForm>> rotateAnswers;
   std::deque<ExistingFileAnswer> existingFileAnswers;
   std::deque<ModifyIdAnswer> modifyIdAnswers;
+  // Play the person at the competition dialogs; unset cancels them.
+  std::function<std::optional<bool>(const CompetitionModeRequest&)> competitionModeScript;
+  std::deque<std::optional<CompetitionTimesForm>> competitionTimesAnswers;
+  std::function<std::optional<IdentifyPilotForm>(const IdentifyPilotRequest&)> identifyPilotScript;
   // Each form is typed and "OK" pressed until one is accepted; nothing (or
   // an empty queue) is "Cancel".
   std::deque<std::optional<CtrEditForm>> ctrEditAnswers;
@@ -45,6 +49,8 @@ class ScriptedUi : public UiInterface {
   std::vector<CtrEditForm> ctrEditDialogs;  // what each Edit CTR dialog opened with
   std::vector<std::string> ctrNotifications;
   int statisticsDialogs = 0;
+  std::vector<CompetitionTimesForm> competitionTimesRequests;
+  std::vector<std::string> identifyPilotTitles;
   std::vector<ListSize> listSizes;
   std::vector<std::string> statusLines;
   std::vector<std::string> productLines;
@@ -66,6 +72,9 @@ class ScriptedUi : public UiInterface {
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
+  std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
+  std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;
+  std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
 

@@ -11,6 +11,7 @@
 
 #include "formats/waypoint_files.h"
 #include "records/waypoint.h"
+#include "shell/interface/competition_forms.h"
 #include "shell/interface/view_mode.h"
 
 namespace skylode {
@@ -159,6 +160,16 @@ class UiInterface {
   virtual bool NotifyCtr(std::string_view /*text*/) { return true; }
   // "File already exists" with Append, Overwrite and Cancel.
   virtual ExistingFileAnswer AskExistingFile(std::string_view /*path*/) { return ExistingFileAnswer::kCancel; }
+
+  // The competition dialogs: "Competition Mode" (the check box on OK),
+  // "Set Competition Times" and "Save competition log"; nothing on cancel.
+  virtual std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& /*request*/) { return std::nullopt; }
+  virtual std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& /*initial*/) {
+    return std::nullopt;
+  }
+  virtual std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& /*request*/) {
+    return std::nullopt;
+  }
 
   // "Modify waypoint ID": a waypoint file holds an ID the strict check
   // refuses. Without a dialog of its own the answer is the default button.

@@ -181,6 +181,8 @@ int TransferController::DownloadTrackLog(ProtocolType protocol, uint32_t baudRat
                          MessageButtons::kOkCancel, MessageAnswer::kCancel) != MessageAnswer::kOk)
       return -1;
   }
+  app_.checkInPilot = {};
+  app_.instrumentPilotIds = {};
   // Cleared before the worker starts, but kept aside: a start that is refused
   // (port in use, no such instrument) must not cost the user the log.
   TrackLog keptLog = trackLog;
@@ -211,6 +213,10 @@ int TransferController::DownloadWaypoints(ProtocolType protocol) {
 int TransferController::UploadWaypoints(ProtocolType protocol, int32_t mode) {
   return StartOperation(AccessType::kSendWaypoints, protocol, 0, mode, app_.waypoints,
                         &TransferController::AcceptUpload);
+}
+
+int TransferController::UploadWaypoints(ProtocolType protocol, int32_t mode, WaypointList list) {
+  return StartOperation(AccessType::kSendWaypoints, protocol, 0, mode, std::move(list), &TransferController::AcceptUpload);
 }
 
 int TransferController::EraseTrackLog(ProtocolType protocol) {

@@ -41,6 +41,8 @@ class TransferController {
   int DownloadWaypoints(ProtocolType protocol);
   // `mode`: 0 all fields, 1 name only, 2 ID and name, 3 ID only.
   int UploadWaypoints(ProtocolType protocol, int32_t mode);
+  // The same with a list of its own (the waypoints and a pilot's IDs).
+  int UploadWaypoints(ProtocolType protocol, int32_t mode, WaypointList list);
   // After "Are you sure ?".
   int EraseTrackLog(ProtocolType protocol);
   // Owner names, pilot data, IDs, alarms: `parameter` says which.
