@@ -260,7 +260,8 @@ Result<WaypointList> ReadWaypointText(std::string_view text, const WaypointReadO
       return Finished(std::move(*r));
     }
     case WaypointFileKind::kMapSource:
-      return Error::Of(ErrorKind::kUnsupported, "MapSource waypoint files cannot be read by this build");
+      return ReadMapSourceWaypoints(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                                    options);
     case WaypointFileKind::kUnknown: break;
   }
   return Error::Content("No waypoints found");

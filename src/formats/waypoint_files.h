@@ -5,8 +5,10 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "records/error.h"
 #include "records/waypoint.h"
@@ -62,7 +64,7 @@ std::string BoundedWaypointName(std::string_view text);
 
 // Reads any waypoint file the program knows. A bad line is a kBadContent
 // error "Bad line %d" with `line` set; a file with no waypoints is
-// "No waypoints found"; a MapSource file is kUnsupported.
+// "No waypoints found".
 Result<WaypointList> ReadWaypointText(std::string_view text, const WaypointReadOptions& options);
 
 // The single readers, on the text after any byte-order mark.
@@ -71,6 +73,12 @@ Result<WaypointList> ReadGeographicalWaypoints(std::string_view text, const Wayp
 Result<WaypointList> ReadUtmWaypoints(std::string_view text, const WaypointReadOptions& options);
 Result<WaypointList> ReadSeeYouWaypoints(std::string_view text, const WaypointReadOptions& options);
 Result<WaypointList> ReadWinPilotWaypoints(std::string_view text, const WaypointReadOptions& options);
+
+// MapSource (.mps): one 'W' record per waypoint with its ID, position,
+// height, symbol and the name as comment. A record or field running past the
+// end gives "File format error at %08xh".
+std::vector<uint8_t> BuildMapSourceWaypoints(const WaypointList& list);
+Result<WaypointList> ReadMapSourceWaypoints(std::span<const uint8_t> bytes, const WaypointReadOptions& options);
 
 // The whole file of each column format.
 std::string BuildOziWaypointFile(const WaypointList& list);

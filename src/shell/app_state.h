@@ -77,6 +77,16 @@ struct FileFormatChoice {
   std::string extension;  // ".plt"
 };
 
+// The filter list is every format with its own pattern ("<name> (*<ext>)"),
+// then the all-files rows: either one row named `allFilesName`, or each
+// format again ("<name> (*.*)") choosing the same format without enforcing
+// its extension.
+enum class AllFilesRows { kOne, kPerFormat };
+
+// What `filterSetting` remembers: the filter index as shown, or the format's
+// row (1..formats) whichever of its two filters was used.
+enum class StoredFilter { kFilterIndex, kFormatRow };
+
 struct FileDialogSpec {
   std::string title;
   std::vector<FileFormatChoice> formats;
@@ -84,12 +94,28 @@ struct FileDialogSpec {
   // The setting that remembers the chosen filter, if any.
   std::optional<SettingId> filterSetting;
   std::string defaultName;
+  AllFilesRows allFiles = AllFilesRows::kOne;
+  std::string allFilesName = "All Files";
+  StoredFilter stored = StoredFilter::kFilterIndex;
 };
 
 struct ChosenFile {
   std::string path;
   int format = 0;  // index into FileDialogSpec::formats
+  // False when the single all-files row was chosen in a dialog of several
+  // formats: no format was named and `format` is only the first row.
+  bool formatNamed = true;
 };
+
+// How a 1-based filter index of `spec`'s dialog reads: the format row it
+// chooses, whether a name without extension gets that row's extension, and
+// whether a format was named at all. Out-of-range indices read as 1.
+struct FilterChoice {
+  int format = 0;
+  bool enforceExtension = true;
+  bool formatNamed = true;
+};
+FilterChoice ReadFilterIndex(const FileDialogSpec& spec, int filterIndex);
 
 class AppState {
  public:

@@ -62,23 +62,18 @@ QString InitialPath(const FileQuestion& q) {
 }  // namespace
 
 std::vector<std::string> FileDialogFilters(const FileQuestion& question) {
-  int allFiles = 0;
-  for (const auto& f : question.filters) allFiles += f.pattern == "*.*" ? 1 : 0;
   std::vector<std::string> out;
-  std::string previous;
   for (const auto& f : question.filters) {
+    // Qt reads the patterns from the last parentheses, and its "*.*" would
+    // miss names without a dot.
     std::string name = f.name;
-    if (f.pattern == "*.*" && allFiles > 1 && !previous.empty()) {
-      // "Ozi (*.plt)" before it: "All Files as Ozi".
-      const size_t paren = previous.find(" (");
-      name += " as " + previous.substr(0, paren);
-    }
-    // The name may already show its pattern ("Ozi (*.plt)"); Qt reads the
-    // patterns from the last parentheses either way.
     const std::string pattern = QtPattern(f.pattern);
-    if (name.find('(') == std::string::npos || f.pattern == "*.*") name += " (" + pattern + ")";
+    if (const size_t shown = name.rfind(" (" + f.pattern + ")"); shown != std::string::npos) {
+      name.replace(shown, std::string::npos, " (" + pattern + ")");
+    } else if (name.find('(') == std::string::npos) {
+      name += " (" + pattern + ")";
+    }
     out.push_back(name);
-    if (f.pattern != "*.*") previous = f.name;
   }
   return out;
 }

@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "formats/track_files.h"
 #include "records/angles.h"
 #include "records/calendar.h"
 
@@ -331,7 +335,7 @@ TEST(WaypointFiles, NothingReadIsAnError) {
   }
   Result<WaypointList> mps = ReadWaypointText(std::string("MsRcd\0D", 7), Options());
   ASSERT_FALSE(mps.ok());
-  EXPECT_EQ(mps.error().kind, ErrorKind::kUnsupported);
+  EXPECT_EQ(mps.error().text, "File format error at 00000006h");
 }
 
 TEST(WaypointNames, BoundedAndDecoded) {
@@ -343,6 +347,153 @@ TEST(WaypointNames, BoundedAndDecoded) {
     return s;
   }();
   EXPECT_EQ(BoundedWaypointName(umlauts), umlauts.substr(0, 80));  // 40 characters, not 40 bytes
+}
+
+// --- MapSource -------------------------------------------------------------------------
+
+namespace mapsource {
+
+WaypointList TwoWaypoints() {
+  WaypointList list;
+  Waypoint summit;
+  summit.id = "SUMMIT";
+  summit.name = "Col de la Forclaz";
+  summit.latitude = *DegreesToLatitude(45.8123);
+  summit.longitude = *DegreesToLongitude(6.2456);
+  summit.height = 1250;
+  summit.symbol = 7;
+  Waypoint low;
+  low.id = "DEAD-1";
+  low.name = "";
+  low.latitude = *DegreesToLatitude(-31.5);
+  low.longitude = *DegreesToLongitude(-35.5);
+  low.height = -430;
+  low.symbol = 18;
+  list.items = {summit, low};
+  return list;
+}
+
+constexpr size_t kHeaderSize = 45;
+constexpr size_t kFirstBody = kHeaderSize + 5;
+
+uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 | uint32_t{b[at + 3]} << 24;
+}
+
+void PutU32At(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace mapsource
+
+TEST(MapSourceWaypoints, WrittenRecordsReadBack) {
+  const WaypointList list = mapsource::TwoWaypoints();
+  const std::vector<uint8_t> file = BuildMapSourceWaypoints(list);
+  // The header the track writer also uses, then one 'W' record per waypoint.
+  ASSERT_GT(file.size(), mapsource::kFirstBody);
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 6), std::string("MsRcd\0", 6));
+  EXPECT_EQ(file[mapsource::kHeaderSize + 4], 'W');
+  EXPECT_EQ(std::string(file.begin() + mapsource::kFirstBody, file.begin() + mapsource::kFirstBody + 7),
+            std::string("SUMMIT\0", 7));
+  const size_t second = mapsource::kFirstBody + mapsource::U32At(file, mapsource::kHeaderSize);
+  ASSERT_LT(second + 5, file.size());
+  EXPECT_EQ(file[second + 4], 'W');
+
+  Result<WaypointList> back = ReadMapSourceWaypoints(file, Options());
+  ASSERT_TRUE(back.ok()) << back.error().text;
+  ASSERT_EQ(back->items.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    Waypoint want = list.items[i];
+    want.time = kNow;  // the file carries no time
+    EXPECT_EQ(back->items[i], want) << i;
+  }
+  // The recogniser hands the bytes to the same reader.
+  const std::string text(file.begin(), file.end());
+  EXPECT_EQ(RecogniseWaypointFile(text), WaypointFileKind::kMapSource);
+  Result<WaypointList> viaText = ReadWaypointText(text, Options());
+  ASSERT_TRUE(viaText.ok()) << viaText.error().text;
+  EXPECT_EQ(viaText->items.size(), 2u);
+  // Tracks and waypoints share the file format but not the records.
+  EXPECT_EQ(ReadMapSourceTrack(file).error().text, "No track log found");
+  EXPECT_EQ(ReadMapSourceWaypoints(BuildMapSourceTrack(std::vector<TrackPoint>(3)), Options()).error().text,
+            "No waypoints found");
+}
+
+TEST(MapSourceWaypoints, IdsGoThroughTheIdCheck) {
+  WaypointList list = mapsource::TwoWaypoints();
+  list.items[0].id = "Toolongid";
+  const std::vector<uint8_t> file = BuildMapSourceWaypoints(list);
+  std::vector<std::string> asked;
+  Result<WaypointList> yes = ReadMapSourceWaypoints(file, Options(&asked, ModifyIdAnswer::kYes));
+  ASSERT_TRUE(yes.ok());
+  EXPECT_EQ(asked, std::vector<std::string>{"Toolongid"});
+  EXPECT_EQ(yes->items[0].id, "TOOLON");
+  Result<WaypointList> skip = ReadMapSourceWaypoints(file, Options(&asked, ModifyIdAnswer::kSkip));
+  ASSERT_TRUE(skip.ok());
+  ASSERT_EQ(skip->items.size(), 1u);
+  EXPECT_EQ(skip->items[0].id, "DEAD-1");
+  Result<WaypointList> cancel = ReadMapSourceWaypoints(file, Options(&asked, ModifyIdAnswer::kCancel));
+  ASSERT_FALSE(cancel.ok());
+  EXPECT_EQ(cancel.error().text, "File format error at 00000032h");
+}
+
+TEST(MapSourceWaypoints, HostileFilesGiveTheOffset) {
+  const std::vector<uint8_t> good = BuildMapSourceWaypoints(mapsource::TwoWaypoints());
+  const uint32_t firstLength = mapsource::U32At(good, mapsource::kHeaderSize);
+  // Offsets inside the first body: ID 7, class 4, country 1, subclass 22,
+  // position 8, then the height flag and its double.
+  constexpr size_t kHeightAt = mapsource::kFirstBody + 7 + 4 + 1 + 22 + 8;
+  const struct {
+    const char* what;
+    std::function<void(std::vector<uint8_t>&)> change;
+    const char* message;
+  } cases[] = {
+      {"record longer than the file", [&](auto& b) { mapsource::PutU32At(b, mapsource::kHeaderSize, 100000); },
+       "File format error at 0000002dh"},
+      {"ID without its NUL in the record",
+       [&](auto& b) {
+         mapsource::PutU32At(b, mapsource::kHeaderSize, 3);
+       },
+       "File format error at 00000032h"},
+      {"record ends inside the height", [&](auto& b) {
+         mapsource::PutU32At(b, mapsource::kHeaderSize, static_cast<uint32_t>(kHeightAt - mapsource::kFirstBody + 4));
+       },
+       "File format error at 0000005ch"},
+      {"height not a number",
+       [&](auto& b) {
+         const double nan = std::nan("");
+         std::memcpy(&b[kHeightAt + 1], &nan, sizeof nan);
+       },
+       "File format error at 0000005dh"},
+      {"record length cut before the symbol",
+       [&](auto& b) { mapsource::PutU32At(b, mapsource::kHeaderSize, firstLength - 20); }, nullptr},
+      {"not MapSource", [](auto& b) { b[1] = 'X'; }, "Not a MapSource file"},
+      {"version too new", [](auto& b) { b[11] = 'j'; }, "Unsupported MapSource version"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<uint8_t> bad = good;
+    c.change(bad);
+    Result<WaypointList> r = ReadMapSourceWaypoints(bad, Options());
+    ASSERT_FALSE(r.ok());
+    if (c.message) {
+      EXPECT_EQ(r.error().text, c.message);
+    } else {
+      EXPECT_TRUE(r.error().text.starts_with("File format error at ")) << r.error().text;
+    }
+  }
+  // Cut anywhere: a message or the waypoints whole up to the cut, never a
+  // read past the end.
+  for (size_t size = 0; size < good.size(); ++size) {
+    const std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(size));
+    Result<WaypointList> r = ReadMapSourceWaypoints(cut, Options());
+    if (r.ok()) {
+      ASSERT_EQ(r->items.size(), 1u) << size;
+      EXPECT_EQ(r->items[0].name, "Col de la Forclaz");
+    } else {
+      EXPECT_FALSE(r.error().text.empty()) << size;
+    }
+  }
 }
 
 }  // namespace

@@ -421,9 +421,9 @@ TEST_F(CommandsTest, SaveFileAppendsExtensionAndStoresFolderAndFilter) {
     int format;
   } cases[] = {
       {folder + "/flight", 1, folder + "/flight.plt", 0},
-      {folder + "/flight", 2, folder + "/flight", 0},
-      {folder + "/flight", 3, folder + "/flight.gpx", 1},
-      {folder + "/flight.txt", 3, folder + "/flight.txt", 1},
+      {folder + "/flight", 3, folder + "/flight", 0},
+      {folder + "/flight", 2, folder + "/flight.gpx", 1},
+      {folder + "/flight.txt", 2, folder + "/flight.txt", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed + " " + std::to_string(c.filter));
@@ -436,11 +436,13 @@ TEST_F(CommandsTest, SaveFileAppendsExtensionAndStoresFolderAndFilter) {
     EXPECT_EQ(settings.Number(SettingId::kLogExportExt), c.filter);
   }
   const FileQuestion& q = ui.fileQuestions.back();
-  ASSERT_EQ(q.filters.size(), 4u);
+  ASSERT_EQ(q.filters.size(), 3u);
   EXPECT_EQ(q.filters[0].name, "Ozi (*.plt)");
   EXPECT_EQ(q.filters[0].pattern, "*.plt");
-  EXPECT_EQ(q.filters[1].pattern, "*.*");
-  EXPECT_EQ(q.filterIndex, 3);  // remembered from the previous save
+  EXPECT_EQ(q.filters[1].pattern, "*.gpx");
+  EXPECT_EQ(q.filters[2].name, "All Files");
+  EXPECT_EQ(q.filters[2].pattern, "*.*");
+  EXPECT_EQ(q.filterIndex, 2);  // remembered from the previous save
   EXPECT_TRUE(ui.messages.empty());
 
   ui.saveAnswers = {std::nullopt};

@@ -280,7 +280,7 @@ TEST_F(IgcCommandsTest, OpenInstallsTheFileAndKeepsItsText) {
   app.trackLog.saved = true;
   const std::string path = dir / "flight.igc";
   WriteText(path, kFlightText);
-  ui.openAnswers.push_back(FileAnswer{path, 1});
+  ui.openAnswers.push_back(FileAnswer{path, 7});
   app.RunCommand(cmd::kOpenLog);
 
   EXPECT_TRUE(ui.messages.empty());

@@ -236,23 +236,39 @@ TEST_F(KmlCommandsTest, BrokenKmlShowsReadersMessageAndKeepsTheLog) {
   }
 }
 
-TEST_F(KmlCommandsTest, OpenLogDispatchesByExtension) {
-  const std::string igc = dir / "FLIGHT.IGC";
-  Spit(igc,
-       "AXYZ001 test\r\nHFDTE311209\r\n"
-       "B1200004703501N00800000WA0012301235\r\n"
-       "B1200104703511N00800010WA0012401236\r\n");
-  app.trackLog.saved = true;
-  AnswerOpen(igc);
-  app.RunCommand(cmd::kOpenLog);
-  EXPECT_EQ(app.trackLog.points.size(), 2u) << (ui.messages.empty() ? "" : ui.messages[0].text);
-
-  ui.messages.clear();
-  Spit(dir / "track.txt", "whatever");
-  AnswerOpen(dir / "track.txt");
-  app.RunCommand(cmd::kOpenLog);
-  EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"Unsupported track log file extension"});
-  EXPECT_EQ(app.trackLog.points.size(), 2u);
+TEST_F(KmlCommandsTest, OpenLogReadsWithTheReaderOfTheFilter) {
+  const std::string kIgc =
+      "AXYZ001 test\r\nHFDTE311209\r\n"
+      "B1200004703501N00800000WA0012301235\r\n"
+      "B1200104703511N00800010WA0012401236\r\n";
+  const struct {
+    const char* name;
+    int filter;
+    bool read;  // as IGC
+  } cases[] = {
+      {"FLIGHT.IGC", 7, true},
+      {"flight.txt", 16, true},   // IGC's all-files row: the name does not matter
+      {"other.kml", 7, true},     // nor under IGC's own row
+      {"FLIGHT.IGC", 1, false},   // the Aerodiary row reads KML, whatever the name
+      {"FLIGHT.IGC", 10, false},  // and so does its all-files row
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.filter));
+    app.trackLog.points.clear();
+    app.trackLog.saved = true;
+    ui.messages.clear();
+    Spit(dir / c.name, kIgc);
+    ui.openAnswers.push_back(FileAnswer{dir / c.name, c.filter});
+    app.RunCommand(cmd::kOpenLog);
+    if (c.read) {
+      EXPECT_TRUE(ui.messages.empty()) << ui.messages[0].text;
+      EXPECT_EQ(app.trackLog.points.size(), 2u);
+    } else {
+      ASSERT_EQ(ui.messages.size(), 1u);
+      EXPECT_EQ(ui.messages[0].caption, kKmlTrackCaption);
+      EXPECT_TRUE(app.trackLog.points.empty());
+    }
+  }
 }
 
 Waypoint MakeWaypoint(const std::string& id, const std::string& name) {

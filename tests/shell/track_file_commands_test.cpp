@@ -80,13 +80,19 @@ class TrackFileCommandsTest : public AppFixture {
     app.SetViewMode(ViewMode::kTrackLog, true);
   }
   // Save log As's rows: Ozi, MapSource, TopNavigator, GPX, CSV; the filter
-  // of a row with its pattern is 2 × row + 1.
+  // of a row with its pattern is row + 1.
   void SaveAs(const std::string& path, int row) {
-    ui.saveAnswers.push_back(FileAnswer{path, 2 * row + 1});
+    ui.saveAnswers.push_back(FileAnswer{path, row + 1});
     app.RunCommand(cmd::kSaveLogAs);
   }
+  // Opens under the Open log row of the file's extension.
   void Open(const std::string& path) {
-    ui.openAnswers.push_back(FileAnswer{path, 1});
+    constexpr const char* kRows[] = {".kml", ".plt", ".dat", ".tnc", ".mps", ".log", ".igc", ".gpx", ".csv"};
+    int filter = 0;
+    for (int i = 0; i < 9; ++i)
+      if (path.ends_with(kRows[i])) filter = i + 1;
+    ASSERT_NE(filter, 0) << path;
+    ui.openAnswers.push_back(FileAnswer{path, filter});
     app.RunCommand(cmd::kOpenLog);
   }
 };
@@ -173,9 +179,10 @@ TEST_F(TrackFileCommandsTest, OpenLogOffersTheNineFormats) {
   ASSERT_FALSE(ui.fileQuestions.empty());
   const auto& filters = ui.fileQuestions.back().filters;
   ASSERT_EQ(filters.size(), 18u);
-  const char* names[] = {"Aerodiary (*.kml)", "Ozi (*.plt)", "Aerodiary (old) (*.dat)", "TopNavigator (*.tnc)",
-                         "MapSource (*.mps)", "Magellan (*.log)", "IGC (*.igc)", "GPX (*.gpx)", "CSV (*.csv)"};
-  for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(filters[2 * i].name, names[i]);
+  const char* names[] = {"Aerodiary files (*.kml)",   "Ozi files (*.plt)",      "Aerodiary (old) files (*.dat)",
+                         "TopNavigator files (*.tnc)", "MapSource files (*.mps)", "Magellan files (*.log)",
+                         "IGC files (*.igc)",          "GPX files (*.gpx)",       "CSV files (*.csv)"};
+  for (size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(filters[i].name, names[i]);
   EXPECT_EQ(app.trackLog.count(), 4);
   EXPECT_EQ(ui.statusLines.back(), "4 positions read");
 }

@@ -246,9 +246,10 @@ TEST(PortChoiceTest, CurrentSettingIsAlwaysOffered) {
 
 TEST(FileDialogFiltersTest, AllFilesEntriesCanBeToldApart) {
   FileQuestion two;
-  two.filters = {{"Ozi (*.plt)", "*.plt"}, {"All Files", "*.*"}, {"GPX (*.gpx)", "*.gpx"}, {"All Files", "*.*"}};
-  EXPECT_EQ(FileDialogFilters(two), (std::vector<std::string>{"Ozi (*.plt)", "All Files as Ozi (*)",
-                                                              "GPX (*.gpx)", "All Files as GPX (*)"}));
+  two.filters = {{"Ozi files (*.plt)", "*.plt"}, {"GPX files (*.gpx)", "*.gpx"},
+                 {"Ozi files (*.*)", "*.*"},   {"GPX files (*.*)", "*.*"}};
+  EXPECT_EQ(FileDialogFilters(two), (std::vector<std::string>{"Ozi files (*.plt)", "GPX files (*.gpx)",
+                                                              "Ozi files (*)", "GPX files (*)"}));
   FileQuestion one;
   one.filters = {{"Log files (*.log)", "*.log"}, {"All Files", "*.*"}};
   EXPECT_EQ(FileDialogFilters(one), (std::vector<std::string>{"Log files (*.log)", "All Files (*)"}));

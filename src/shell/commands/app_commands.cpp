@@ -338,16 +338,24 @@ namespace {
 
 constexpr size_t kMaxFileName = 257;
 
+int FilterCount(const FileDialogSpec& spec) {
+  const int formats = static_cast<int>(spec.formats.size());
+  return spec.allFiles == AllFilesRows::kPerFormat ? 2 * formats : formats + 1;
+}
+
 FileQuestion MakeQuestion(const FileDialogSpec& spec, const SettingsStore& settings) {
   FileQuestion q;
   q.title = spec.title;
-  for (const auto& f : spec.formats) {
-    q.filters.push_back({f.name + " (*" + f.extension + ")", "*" + f.extension});
-    q.filters.push_back({"All Files", "*.*"});
+  for (const auto& f : spec.formats) q.filters.push_back({f.name + " (*" + f.extension + ")", "*" + f.extension});
+  if (spec.allFiles == AllFilesRows::kPerFormat) {
+    for (const auto& f : spec.formats) q.filters.push_back({f.name + " (*.*)", "*.*"});
+  } else {
+    q.filters.push_back({spec.allFilesName, "*.*"});
   }
-  const int count = static_cast<int>(q.filters.size());
-  int index = spec.filterSetting ? static_cast<int>(settings.Number(*spec.filterSetting)) : 1;
-  q.filterIndex = std::clamp(index, 1, std::max(count, 1));
+  // A stored value outside what the setting may hold opens on the first row.
+  const int stored = spec.filterSetting ? static_cast<int>(settings.Number(*spec.filterSetting)) : 1;
+  const int limit = spec.stored == StoredFilter::kFormatRow ? static_cast<int>(spec.formats.size()) : FilterCount(spec);
+  q.filterIndex = stored >= 1 && stored <= limit ? stored : 1;
   q.folder = settings.Text(spec.folderSetting);
   q.defaultName = spec.defaultName;
   return q;
@@ -364,21 +372,48 @@ std::string ParentFolder(const std::string& path) {
 static std::optional<ChosenFile> FinishFileAnswer(AppState& app, const FileDialogSpec& spec,
                                                   const std::optional<FileAnswer>& answer) {
   if (!answer || answer->path.empty() || spec.formats.empty()) return std::nullopt;  // cancelled: silent
-  const int filters = static_cast<int>(spec.formats.size()) * 2;
-  const int index = std::clamp(answer->filterIndex, 1, filters);
+  const int index =
+      answer->filterIndex >= 1 && answer->filterIndex <= FilterCount(spec) ? answer->filterIndex : 1;
+  const FilterChoice choice = ReadFilterIndex(spec, index);
   ChosenFile chosen;
-  chosen.format = (index - 1) / 2;
+  chosen.format = choice.format;
+  chosen.formatNamed = choice.formatNamed;
   chosen.path = answer->path;
-  // Under a format's own filter a name typed without extension gets it.
-  if (index % 2 == 1) chosen.path = WithDefaultExtension(chosen.path, spec.formats[chosen.format].extension);
+  if (choice.enforceExtension)
+    chosen.path = WithDefaultExtension(chosen.path, spec.formats[static_cast<size_t>(choice.format)].extension);
   if (chosen.path.size() > kMaxFileName) {
     app.ShowMessage(Caption{"Error opening file"}, "Too long file name");
     return std::nullopt;
   }
   if (const std::string folder = ParentFolder(chosen.path); !folder.empty())
     app.settings().SetText(spec.folderSetting, folder);
-  if (spec.filterSetting) app.settings().SetNumber(*spec.filterSetting, index);
+  if (spec.filterSetting) {
+    if (spec.stored == StoredFilter::kFilterIndex) {
+      app.settings().SetNumber(*spec.filterSetting, index);
+    } else if (choice.formatNamed) {
+      // The lone all-files row names no format: the last one named stays.
+      app.settings().SetNumber(*spec.filterSetting, choice.format + 1);
+    }
+  }
   return chosen;
+}
+
+FilterChoice ReadFilterIndex(const FileDialogSpec& spec, int filterIndex) {
+  const int formats = static_cast<int>(spec.formats.size());
+  FilterChoice choice;
+  if (formats == 0 || filterIndex < 1 || filterIndex > FilterCount(spec)) return choice;
+  if (filterIndex <= formats) {
+    choice.format = filterIndex - 1;
+    return choice;
+  }
+  choice.enforceExtension = false;
+  if (spec.allFiles == AllFilesRows::kPerFormat) {
+    choice.format = filterIndex - formats - 1;
+  } else {
+    // With one format the all-files row is still that format.
+    choice.formatNamed = formats == 1;
+  }
+  return choice;
 }
 
 std::optional<ChosenFile> AppState::AskOpenFile(const FileDialogSpec& spec) {

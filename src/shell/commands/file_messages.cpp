@@ -188,6 +188,7 @@ FileMessage WaypointFileReadFailure(const Error& error) {
 FileMessage WaypointDecodeFailure(const Error& error, WaypointFileKind kind) {
   const char* caption = "Decoding waypoint file";
   if (kind == WaypointFileKind::kWinPilot) caption = "Decoding WinPilot file";
+  if (kind == WaypointFileKind::kMapSource) caption = "Decoding MapSource file";
   if (kind == WaypointFileKind::kGpx || kind == WaypointFileKind::kKml) caption = "Parsing waypoint file";
   return {caption, error.text.empty() ? error.Describe() : error.text};
 }

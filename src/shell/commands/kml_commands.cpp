@@ -36,12 +36,6 @@ constexpr char kCaptionAerodiaryDialog[] = "Save track for Aerodiary";
 constexpr char kCaptionReadWaypoints[] = "Read waypoint file";
 constexpr char kCaptionSaveWaypoints[] = "Save GoogleEarth waypoint file";
 
-bool HasExtension(const std::string& path, std::string_view ext) {
-  if (path.size() < ext.size()) return false;
-  return std::equal(ext.begin(), ext.end(), path.end() - static_cast<std::ptrdiff_t>(ext.size()),
-                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); });
-}
-
 FileDialogSpec AerodiarySpec(std::string defaultName) {
   FileDialogSpec spec;
   spec.title = kCaptionAerodiaryDialog;
@@ -166,32 +160,37 @@ int OpenKmlTrackLog(AppState& app, const std::string& path) {
   return 0;
 }
 
+FileDialogSpec OpenLogDialog() {
+  FileDialogSpec spec;
+  spec.title = "Read track log file";
+  // The rows in the order the LogImportExt setting counts them.
+  spec.formats = {{"Aerodiary files", ".kml"},    {"Ozi files", ".plt"},       {"Aerodiary (old) files", ".dat"},
+                  {"TopNavigator files", ".tnc"}, {"MapSource files", ".mps"}, {"Magellan files", ".log"},
+                  {"IGC files", ".igc"},          {"GPX files", ".gpx"},       {"CSV files", ".csv"}};
+  spec.folderSetting = SettingId::kTrackLogDir;
+  spec.filterSetting = SettingId::kLogImportExt;
+  spec.allFiles = AllFilesRows::kPerFormat;
+  return spec;
+}
+
 void OpenTrackLogCommand(AppState& app) {
   if (app.transferBusy()) {
     app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
     return;
   }
-  FileDialogSpec spec;
-  spec.title = "Read track log file";
-  // The rows in the order the LogImportExt setting counts them.
-  spec.formats = {{"Aerodiary", ".kml"}, {"Ozi", ".plt"},      {"Aerodiary (old)", ".dat"},
-                  {"TopNavigator", ".tnc"}, {"MapSource", ".mps"}, {"Magellan", ".log"},
-                  {"IGC", ".igc"},          {"GPX", ".gpx"},       {"CSV", ".csv"}};
-  spec.folderSetting = SettingId::kTrackLogDir;
-  spec.filterSetting = SettingId::kLogImportExt;
+  const FileDialogSpec spec = OpenLogDialog();
   const auto file = app.AskOpenFile(spec);
   if (!file) return;
-  // The name decides, not the filter: "All Files" may have been chosen.
-  if (HasExtension(file->path, ".kml")) {
+  // The filter decides, not the name: a track may sit in a file named anything.
+  const std::string& extension = spec.formats[static_cast<size_t>(file->format)].extension;
+  if (extension == ".kml") {
     OpenKmlTrackLog(app, file->path);
-  } else if (HasExtension(file->path, ".igc")) {
+  } else if (extension == ".igc") {
     OpenIgcTrackLog(app, file->path);
-  } else if (HasExtension(file->path, ".gpx")) {
+  } else if (extension == ".gpx") {
     OpenGpxTrackLog(app, file->path);
-  } else if (const auto other = OtherTrackFormatOf(file->path)) {
+  } else if (const auto other = OtherTrackFormatOf(extension)) {
     OpenOtherTrackLog(app, file->path, *other);
-  } else {
-    app.ShowMessage(Caption{kCaptionReadTrackFile}, "Unsupported track log file extension");
   }
 }
 

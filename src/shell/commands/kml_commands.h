@@ -12,6 +12,7 @@
 namespace skylode {
 
 class AppState;
+struct FileDialogSpec;
 
 // Registers "Save log" (and through it the save button), replaces "Open log"
 // with one that offers .kml and .igc, registers "Open wpts." and "Save wpts.
@@ -22,6 +23,8 @@ void RegisterKmlCommands(AppState& app);
 // Statistics, trip search and the Aerodiary file of the selected points.
 void SaveAerodiaryLogCommand(AppState& app);
 // The open dialog with .kml and .igc; the reader is chosen by extension.
+// The Open log dialog: its rows in the order the LogImportExt setting counts.
+FileDialogSpec OpenLogDialog();
 void OpenTrackLogCommand(AppState& app);
 void OpenKmlWaypointsCommand(AppState& app);
 void SaveKmlWaypointsCommand(AppState& app);

@@ -41,25 +41,6 @@ constexpr WaypointExportRow kExportRows[] = {
     {"WinPilot", ".dat", WaypointFileFormat::kWinPilot},
 };
 
-FileDialogSpec ExportSpec() {
-  FileDialogSpec spec;
-  spec.title = kSaveWaypointsCaption;
-  for (const auto& row : kExportRows) spec.formats.push_back({row.name, row.extension});
-  spec.folderSetting = SettingId::kWaypointDir;
-  spec.filterSetting = SettingId::kWptExportExt;
-  return spec;
-}
-
-FileDialogSpec ImportSpec() {
-  FileDialogSpec spec;
-  spec.title = "Read waypoints";
-  spec.formats = {{"Ozi/Skylode", ".wpt"}, {"MapSource", ".mps"}, {"SeeYou", ".cup"},
-                  {"GPS exchange", ".gpx"}, {"GoogleEarth", ".kml"}, {"WinPilot", ".dat"}};
-  spec.folderSetting = SettingId::kWaypointDir;
-  spec.filterSetting = SettingId::kWptImportExt;
-  return spec;
-}
-
 // The selected rows of `view` that exist, in the list's order, each once:
 // a file holds the list as it stands, whatever order the rows were picked in.
 std::vector<size_t> SelectedRowsOf(AppState& app, ViewMode view, int32_t count) {
@@ -81,6 +62,30 @@ std::vector<Waypoint> SelectedWaypoints(AppState& app) {
 
 }  // namespace
 
+FileDialogSpec SaveWaypointsDialog() {
+  FileDialogSpec spec;
+  spec.title = kSaveWaypointsCaption;
+  for (const auto& row : kExportRows) spec.formats.push_back({std::string(row.name) + " files", row.extension});
+  spec.folderSetting = SettingId::kWaypointDir;
+  spec.filterSetting = SettingId::kWptExportExt;
+  spec.allFiles = AllFilesRows::kPerFormat;
+  spec.stored = StoredFilter::kFormatRow;
+  return spec;
+}
+
+FileDialogSpec OpenWaypointsDialog() {
+  FileDialogSpec spec;
+  spec.title = "Read waypoints";
+  spec.formats = {{"Ozi/Skylode", ".wpt"}, {"MapSource", ".mps"}, {"SeeYou", ".cup"},
+                  {"GPS exchange", ".gpx"}, {"GoogleEarth", ".kml"}, {"WinPilot", ".dat"}};
+  spec.folderSetting = SettingId::kWaypointDir;
+  spec.filterSetting = SettingId::kWptImportExt;
+  // The reader knows the format from the file's first bytes.
+  spec.allFilesName = "All files (*.*)";
+  spec.stored = StoredFilter::kFormatRow;
+  return spec;
+}
+
 std::optional<std::string> BuildWaypointFile(WaypointFileFormat format, const WaypointList& list) {
   switch (format) {
     case WaypointFileFormat::kOzi: return BuildOziWaypointFile(list);
@@ -90,7 +95,10 @@ std::optional<std::string> BuildWaypointFile(WaypointFileFormat format, const Wa
     case WaypointFileFormat::kGpx: return BuildGpxWaypoints(list, CurrentTime());
     case WaypointFileFormat::kGoogleEarth: return BuildKmlWaypointDocument(list);
     case WaypointFileFormat::kWinPilot: return BuildWinPilotWaypointFile(list);
-    case WaypointFileFormat::kMapSource: break;
+    case WaypointFileFormat::kMapSource: {
+      const std::vector<uint8_t> bytes = BuildMapSourceWaypoints(list);
+      return std::string(bytes.begin(), bytes.end());
+    }
   }
   return std::nullopt;
 }
@@ -107,7 +115,7 @@ void SaveWaypointsAsCommand(AppState& app) {
     app.ShowMessage(Caption{kSaveWaypointsCaption}, "No waypoints selected");
     return;
   }
-  const auto file = app.AskSaveFile(ExportSpec());
+  const auto file = app.AskSaveFile(SaveWaypointsDialog());
   if (!file) return;
   const auto bytes = BuildWaypointFile(kExportRows[file->format].format, list);
   if (!bytes) {
@@ -173,7 +181,7 @@ void OpenWaypointsCommand(AppState& app) {
     app.ShowMessage(Caption{kReadWaypointsCaption}, kTextBusy);
     return;
   }
-  const auto file = app.AskOpenFile(ImportSpec());
+  const auto file = app.AskOpenFile(OpenWaypointsDialog());
   if (!file) return;
   OpenWaypointFile(app, file->path);
 }
@@ -223,6 +231,21 @@ int OpenGpxTrackLog(AppState& app, const std::string& path) {
   return 0;
 }
 
+FileDialogSpec SaveLogAsDialog() {
+  FileDialogSpec spec;
+  spec.title = kCaptionSaveLogAs;
+  // The order is the one the LogExportExt setting counts.
+  spec.formats = {{"Ozi files", ".plt"},
+                  {"MapSource files", ".mps"},
+                  {"TopNavigator files", ".tnc"},
+                  {"GPX files", ".gpx"},
+                  {"CSV files", ".csv"}};
+  spec.folderSetting = SettingId::kTrackLogDir;
+  spec.filterSetting = SettingId::kLogExportExt;
+  spec.allFiles = AllFilesRows::kPerFormat;
+  return spec;
+}
+
 void SaveLogAsCommand(AppState& app) {
   if (app.IsBusyOrWrongView(kCaptionSaveLogAs, ViewMode::kTrackLog) != 0) return;
   if (app.trackLog.empty()) {
@@ -234,12 +257,7 @@ void SaveLogAsCommand(AppState& app) {
     app.ShowMessage(Caption{kCaptionSaveLogAs}, "No position(s) selected");
     return;
   }
-  FileDialogSpec spec;
-  spec.title = kCaptionSaveLogAs;
-  // The order is the one the LogExportExt setting counts.
-  spec.formats = {{"Ozi", ".plt"}, {"MapSource", ".mps"}, {"TopNavigator", ".tnc"}, {"GPX", ".gpx"}, {"CSV", ".csv"}};
-  spec.folderSetting = SettingId::kTrackLogDir;
-  spec.filterSetting = SettingId::kLogExportExt;
+  const FileDialogSpec spec = SaveLogAsDialog();
   const auto file = app.AskSaveFile(spec);
   if (!file) return;
   const std::string& extension = spec.formats[static_cast<size_t>(file->format)].extension;

@@ -13,12 +13,17 @@
 namespace skylode {
 
 class AppState;
+struct FileDialogSpec;
 
 // Registers Save wpts. As, Open wpts., Save log As and Write CTR(s) to .gpx
 // file. Call before the KML commands, which offer the waypoint commands with
 // their format alone when nobody offers them yet.
 void RegisterWaypointCommands(AppState& app);
 
+// The dialogs of Save wpts. As, Open wpts. and Save log As.
+FileDialogSpec SaveWaypointsDialog();
+FileDialogSpec OpenWaypointsDialog();
+FileDialogSpec SaveLogAsDialog();
 void SaveWaypointsAsCommand(AppState& app);
 void OpenWaypointsCommand(AppState& app);
 void SaveLogAsCommand(AppState& app);
