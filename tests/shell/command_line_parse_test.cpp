@@ -153,7 +153,8 @@ TEST(CommandLineParse, EachOperationKeywordWithAnInstrumentThatTakesIt) {
   EXPECT_TRUE(IsOperationAvailable(CmdOperation::kIgcLog));
   EXPECT_TRUE(IsOperationAvailable(CmdOperation::kOziLog));
   EXPECT_TRUE(IsOperationAvailable(CmdOperation::kCompetitionLog));
-  EXPECT_FALSE(IsOperationAvailable(CmdOperation::kUserName));
+  EXPECT_TRUE(IsOperationAvailable(CmdOperation::kUserName));
+  EXPECT_TRUE(IsOperationAvailable(CmdOperation::kWriteCtr));
 }
 
 TEST(CommandLineParse, TimeoutIsClipped) {

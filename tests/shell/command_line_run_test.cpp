@@ -208,10 +208,20 @@ TEST_F(CommandLineRunTest, ReadLogByExtension) {
   };
   WriteText(dir / "a.igc", "AXKL000\r\nHFDTE050510\r\nB1100004714567N00800123EA0100001200\r\n"
                            "B1100054714667N00800223EA0100501250\r\n");
+  // Two segments: a hidden run asks nobody and takes the first.
+  WriteText(dir / "a.gpx",
+            "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\"><trk>"
+            "<trkseg><trkpt lat=\"47.1\" lon=\"8.1\"><ele>1000</ele><time>2010-05-05T11:00:00Z</time></trkpt>"
+            "<trkpt lat=\"47.2\" lon=\"8.2\"><ele>1010</ele><time>2010-05-05T11:00:05Z</time></trkpt>"
+            "<trkpt lat=\"47.3\" lon=\"8.3\"><ele>1020</ele><time>2010-05-05T11:00:10Z</time></trkpt></trkseg>"
+            "<trkseg><trkpt lat=\"46.0\" lon=\"7.0\"><ele>900</ele><time>2010-05-05T12:00:00Z</time></trkpt></trkseg>"
+            "</trk></gpx>\n");
+  WriteText(dir / "bad.gpx", "<gpx><trk><trkseg><trkpt lat=\"x\"");
   const std::vector<Case> cases = {
       {dir / "a.igc", 0, ""},
       {dir / "missing.igc", 1, ""},
-      {dir / "a.gpx", 1, "Read track log file: Operation not available in this build"},
+      {dir / "a.gpx", 0, ""},
+      {dir / "bad.gpx", 1, ""},
       {dir / "a.xyz", 1, "Read track log file: Unsupported track log file extension"},
       {dir / "noext", 1, "Read track log file: Missing track log file extension"},
   };
@@ -226,6 +236,9 @@ TEST_F(CommandLineRunTest, ReadLogByExtension) {
     }
     NextRun();
   }
+  Run({"/RD_LOG=" + (dir / "a.gpx"), "/WIN=0"}, std::nullopt);
+  EXPECT_EQ(app.trackLog.count(), 3);
+  NextRun();
   Run({"/RD_LOG=" + (dir / "a.igc"), "/WIN=0"}, std::nullopt);
   EXPECT_EQ(app.trackLog.count(), 2);
   EXPECT_NE(report.str().find("2 positions read (Signature ignored)"), std::string::npos);

@@ -17,6 +17,7 @@
 #include "analysis/track_split.h"
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
+#include "formats/gpx_reader.h"
 #include "formats/igc_names.h"
 #include "formats/igc_reader.h"
 #include "formats/igc_writer.h"
@@ -28,6 +29,7 @@
 #include "shell/commands/file_messages.h"
 #include "shell/commands/track_file_commands.h"
 #include "shell/commands/track_file_questions.h"
+#include "shell/commands/waypoint_commands.h"
 #include "shell/interface/headless_ui.h"
 #include "shell/program_setup.h"
 #include "records/calendar.h"
@@ -588,8 +590,21 @@ void CommandLineRunner::ReadLog() {
     log.saved = true;
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
+  } else if (HasExtension(name, ".gpx")) {
+    Result<std::string> file = ReadWholeFile(name);
+    if (!file.ok()) return Fail(file.error().Describe(), kCaptionReadLog);
+    // A person at the window picks the segment; a hidden run, which asks
+    // nobody, takes the first.
+    Result<std::vector<TrackPoint>> r = ReadGpxTrack(*file, run_.hidden() ? GpxTrackHooks{} : GpxSegmentQuestion(app_));
+    if (r.cancelled()) return Fail("No track read", kKmlTrackCaption);
+    if (!r.ok()) return Fail(r.error().text.empty() ? r.error().Describe() : r.error().text, kKmlTrackCaption);
+    points = *r;
+    TrackLog log;
+    log.points = std::move(*r);
+    log.saved = true;
+    app_.trackLog = std::move(log);
+    app_.rawIgc.clear();
   } else {
-    if (HasExtension(name, ".gpx")) return Fail(kTextNotAvailable, kCaptionReadLog);
     return Fail("Unsupported track log file extension", kCaptionReadLog);
   }
   const std::string read = Printf("%d positions read (Signature ignored)", static_cast<long long>(points.size()));

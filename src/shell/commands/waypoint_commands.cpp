@@ -186,16 +186,7 @@ void OpenWaypointsCommand(AppState& app) {
   OpenWaypointFile(app, file->path);
 }
 
-int OpenGpxTrackLog(AppState& app, const std::string& path) {
-  if (app.transferBusy()) {
-    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
-    return -1;
-  }
-  Result<std::string> file = ReadWholeFile(path);
-  if (!file.ok()) {
-    ShowFileMessage(app, TrackFileReadFailure(file.error()));
-    return -1;
-  }
+GpxTrackHooks GpxSegmentQuestion(AppState& app) {
   GpxTrackHooks hooks;
   hooks.chooseTrack = [&app](const std::vector<std::string>& labels) -> std::optional<size_t> {
     TrackListRequest request;
@@ -208,7 +199,20 @@ int OpenGpxTrackLog(AppState& app, const std::string& path) {
     if (first < 0 || static_cast<size_t>(first) >= labels.size()) return std::nullopt;
     return static_cast<size_t>(first);
   };
-  Result<std::vector<TrackPoint>> read = ReadGpxTrack(*file, hooks);
+  return hooks;
+}
+
+int OpenGpxTrackLog(AppState& app, const std::string& path) {
+  if (app.transferBusy()) {
+    app.ShowMessage(Caption{kCaptionReadTrackFile}, kTextBusy);
+    return -1;
+  }
+  Result<std::string> file = ReadWholeFile(path);
+  if (!file.ok()) {
+    ShowFileMessage(app, TrackFileReadFailure(file.error()));
+    return -1;
+  }
+  Result<std::vector<TrackPoint>> read = ReadGpxTrack(*file, GpxSegmentQuestion(app));
   if (read.cancelled()) return -1;
   if (!read.ok()) {
     app.ShowMessage(Caption{kKmlTrackCaption}, read.error().text.empty() ? read.error().Describe() : read.error().text);

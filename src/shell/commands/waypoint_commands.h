@@ -3,9 +3,9 @@
 // file". Every check and message lives here, so that the window, a hidden
 // run and the tests follow the same rules.
 #pragma once
-
 #include <string>
 
+#include "formats/gpx_reader.h"
 #include "formats/waypoint_files.h"
 #include "records/error.h"
 #include "records/waypoint.h"
@@ -44,5 +44,8 @@ std::optional<std::string> BuildWaypointFile(WaypointFileFormat format, const Wa
 // Reads `path` as a GPX track (the segment chosen by the person when there
 // are several) and installs it as the track log. 0, or -1 after a message.
 int OpenGpxTrackLog(AppState& app, const std::string& path);
+
+// The GPX reader's segment question, asked through the program's track list.
+GpxTrackHooks GpxSegmentQuestion(AppState& app);
 
 }  // namespace skylode
