@@ -1,6 +1,5 @@
 #include "protocols/xctrainer/link.h"
 
-#include <array>
 
 #include "protocols/xctrainer/lines.h"
 
@@ -27,26 +26,21 @@ bool OpenLine(TransferContext& ctx, uint32_t baud, bool softwareFlow) {
 
 ListenEnd Listen(TransferContext& ctx, bool dropFlowControl, std::chrono::milliseconds silence,
                  const std::function<bool(uint8_t)>& sink) {
-  using Clock = std::chrono::steady_clock;
-  std::array<uint8_t, 200> chunk;
-  auto lastByte = Clock::now();
-  for (;;) {
-    if (ctx.aborted()) return ListenEnd::kAborted;
-    if (silence.count() > 0 && Clock::now() - lastByte >= silence) return ListenEnd::kSilence;
-    const IoResult r = ctx.port().ReadAvailable(chunk);
-    if (r.status == IoStatus::kCancelled) return ListenEnd::kAborted;
-    if (!r.ok()) return ListenEnd::kReadError;
-    if (r.count == 0) continue;
-    lastByte = Clock::now();
-    for (size_t i = 0; i < r.count; ++i) {
-      if (dropFlowControl && (chunk[i] == kXon || chunk[i] == kXoff)) continue;
-      if (!sink(chunk[i])) {
-        // What came after the end belongs to nobody, but stays readable.
-        ctx.port().Unread(std::span<const uint8_t>(chunk.data() + i + 1, r.count - i - 1));
-        return ListenEnd::kStopped;
-      }
-    }
-  }
+  // No silence limit: listen until the sink, an abort or the line ends it.
+  const auto limit = silence.count() > 0 ? silence : std::chrono::milliseconds(std::chrono::hours(24 * 366));
+  bool stopped = false;
+  const IoResult r = ReadUntilSilence(
+      ctx.port(),
+      [&](uint8_t b) {
+        if (dropFlowControl && (b == kXon || b == kXoff)) return true;
+        if (sink(b)) return true;
+        stopped = true;
+        return false;
+      },
+      limit, ctx.cancel());
+  if (r.status == IoStatus::kCancelled || ctx.aborted()) return ListenEnd::kAborted;
+  if (!r.ok()) return ListenEnd::kReadError;
+  return stopped ? ListenEnd::kStopped : ListenEnd::kSilence;
 }
 
 }  // namespace skylode::xctrainer
