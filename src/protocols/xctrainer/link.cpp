@@ -1,6 +1,5 @@
 #include "protocols/xctrainer/link.h"
 
-
 #include "protocols/xctrainer/lines.h"
 
 namespace skylode::xctrainer {
