@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "access/serial_port.h"
+#include "bench_line.h"
 #include "protocols/flymaster/track_download.h"
 #include "sim/flymaster/flymaster_instrument.h"
 
@@ -31,33 +31,19 @@ void BM_FlymasterDownloadAt57600(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    PortOpenResult opened =
-        SerialPort::Open(instrument->SlavePath(), "sim:bench", flymaster::kFlymasterBaud, false);
-    if (!opened.port) {
-      state.SkipWithError(opened.error.c_str());
-      return;
-    }
-    TransferRequest req;
-    req.access = AccessType::kReadTrackLog;
-    req.protocol = ProtocolType::kFlymaster;
-    req.portName = "sim:bench";
-    TransferCallbacks cb;
-    cb.chooseTracks = [](std::string_view, const std::vector<TrackListEntry>&, const CancelToken&) {
-      return std::optional<std::vector<int32_t>>(std::vector<int32_t>{0});
-    };
-    TransferContext ctx(std::move(req), std::move(cb));
-    ctx.SetTrace(nullptr);
-    ctx.AttachPort(std::move(opened.port));
+    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), flymaster::kFlymasterBaud, false,
+                                          ProtocolType::kFlymaster, bench::FirstFlightChosen());
+    if (!ctx) return;
 
     const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = flymaster::FlymasterReadTrackLog(ctx, timing);
+    const TransferResult result = flymaster::FlymasterReadTrackLog(*ctx, timing);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     state.SetIterationTime(seconds);
     if (!result.succeeded() || std::get<TrackLogPayload>(result.payload).log.points.size() != points) {
       state.SkipWithError("download failed");
       return;
     }
-    ctx.ClosePort();
+    ctx->ClosePort();
     bytes = static_cast<double>(log->Read(&sim::FlymasterSimLog::bytesQueued) + instrument->BytesReceived());
     blocks = static_cast<double>(log->Read(&sim::FlymasterSimLog::blocksSent));
     const double pauses = std::chrono::duration<double>(timing.afterProductData + timing.listSilence).count();

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "access/serial_port.h"
+#include "bench_line.h"
 #include "protocols/flytec/track_download.h"
 #include "records/angles.h"
 #include "records/calendar.h"
@@ -48,25 +48,12 @@ void BM_FlytecDownloadAt57600(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:bench", flytec::kFlytecBaud, true);
-    if (!opened.port) {
-      state.SkipWithError(opened.error.c_str());
-      return;
-    }
-    TransferRequest req;
-    req.access = AccessType::kReadTrackLog;
-    req.protocol = ProtocolType::kFlytec;
-    req.portName = "sim:bench";
-    TransferCallbacks cb;
-    cb.chooseTracks = [](std::string_view, const std::vector<TrackListEntry>&, const CancelToken&) {
-      return std::optional<std::vector<int32_t>>(std::vector<int32_t>{0});
-    };
-    TransferContext ctx(std::move(req), std::move(cb));
-    ctx.SetTrace(nullptr);
-    ctx.AttachPort(std::move(opened.port));
+    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), flytec::kFlytecBaud, true,
+                                          ProtocolType::kFlytec, bench::FirstFlightChosen());
+    if (!ctx) return;
 
     const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = flytec::FlytecReadTrackLog(ctx, timing);
+    const TransferResult result = flytec::FlytecReadTrackLog(*ctx, timing);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     state.SetIterationTime(seconds);
     if (!result.succeeded() ||

@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "access/serial_port.h"
+#include "bench_line.h"
 #include "protocols/digifly/mlr_download.h"
 #include "sim/mlr/mlr_instrument.h"
 
@@ -31,21 +31,11 @@ void BM_MlrFastTrackLogAt4800(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:bench", baud, false);
-    if (!opened.port) {
-      state.SkipWithError(opened.error.c_str());
-      return;
-    }
-    TransferRequest req;
-    req.access = AccessType::kReadTrackLog;
-    req.protocol = ProtocolType::kMlrFast;
-    req.portName = "sim:bench";
-    TransferContext ctx(std::move(req), TransferCallbacks{});
-    ctx.SetTrace(nullptr);
-    ctx.AttachPort(std::move(opened.port));
+    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), baud, false, ProtocolType::kMlrFast);
+    if (!ctx) return;
 
     const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = mlr::MlrReadTrackLog(ctx, mlr::MlrTiming{});
+    const TransferResult result = mlr::MlrReadTrackLog(*ctx, mlr::MlrTiming{});
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     state.SetIterationTime(seconds);
     if (!result.succeeded() ||

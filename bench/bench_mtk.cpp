@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "access/serial_port.h"
+#include "bench_line.h"
 #include "protocols/mtk/workers.h"
 #include "sim/mtk/memory_builder.h"
 #include "sim/mtk/mtk_instrument.h"
@@ -42,28 +42,18 @@ void BM_MtkDownloadAt115200(benchmark::State& state) {
       state.SkipWithError(error.c_str());
       return;
     }
-    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:bench", kBaud, false);
-    if (!opened.port) {
-      state.SkipWithError(opened.error.c_str());
-      return;
-    }
-    TransferRequest req;
-    req.access = AccessType::kReadTrackLog;
-    req.protocol = ProtocolType::kMtk;
-    req.portName = "sim:bench";
-    TransferContext ctx(std::move(req), {});
-    ctx.SetTrace(nullptr);
-    ctx.AttachPort(std::move(opened.port));
+    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), kBaud, false, ProtocolType::kMtk);
+    if (!ctx) return;
 
     const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = mtk::MtkReadTrackLog(ctx, timing);
+    const TransferResult result = mtk::MtkReadTrackLog(*ctx, timing);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     state.SetIterationTime(seconds);
     if (!result.succeeded()) {
       state.SkipWithError("download failed");
       return;
     }
-    ctx.ClosePort();
+    ctx->ClosePort();
     instrument->Stop();
     bytes = static_cast<double>(instrument->BytesSent());
     const double pauses = std::chrono::duration<double>(timing.afterProduct + 3 * timing.betweenSteps).count();

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "access/serial_port.h"
+#include "bench_line.h"
 #include "protocols/xctrainer/mxp_download.h"
 #include "protocols/xctrainer/tnc_download.h"
 #include "sim/xctrainer/xctrainer_instrument.h"
@@ -36,22 +36,12 @@ void RunDownload(benchmark::State& state, ProtocolType protocol, uint32_t baud, 
       state.SkipWithError(error.c_str());
       return;
     }
-    PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:bench", baud, xonXoff);
-    if (!opened.port) {
-      state.SkipWithError(opened.error.c_str());
-      return;
-    }
-    TransferRequest req;
-    req.access = AccessType::kReadTrackLog;
-    req.protocol = protocol;
-    req.portName = "sim:bench";
-    TransferContext ctx(std::move(req), TransferCallbacks{});
-    ctx.SetTrace(nullptr);
-    ctx.AttachPort(std::move(opened.port));
+    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), baud, xonXoff, protocol);
+    if (!ctx) return;
 
     const auto begin = std::chrono::steady_clock::now();
     const TransferResult result =
-        sends == sim::PilotSends::kMxpLog ? xctrainer::MxpReadTrackLog(ctx) : xctrainer::TncReadTrackLog(ctx);
+        sends == sim::PilotSends::kMxpLog ? xctrainer::MxpReadTrackLog(*ctx) : xctrainer::TncReadTrackLog(*ctx);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     state.SetIterationTime(seconds);
     if (!result.succeeded() ||
