@@ -173,7 +173,7 @@ void MlrInstrument::OnTick(InstrumentLink& link) {
     pending_.clear();
   }
   if (fast_ || !config_.sentenceCycle || config_.waypoints.empty()) return;
-  if (now - lastSentence_ < std::chrono::milliseconds(250)) return;
+  if (now - lastSentence_ < config_.sentenceInterval) return;
   lastSentence_ = now;
   link.Send(MlrWaypointSentence(config_.waypoints[nextSentence_++ % config_.waypoints.size()]));
 }

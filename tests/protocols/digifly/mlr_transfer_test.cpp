@@ -142,5 +142,56 @@ TEST(MlrDownload, WaypointsInFastFrames) {
   EXPECT_EQ(list->items[32].id, "WP29");
 }
 
+// In competition mode the waypoints come first, each to the pilot
+// identification, then the track; a Digifly keeps no ID waypoints and is
+// not asked.
+TEST(MlrDownload, CompetitionScansTheWaypointsFirst) {
+  struct Case {
+    const char* product;
+    bool competition;
+    bool scanned;
+  };
+  const Case cases[] = {
+      {"MLR SP24 XC", true, true},
+      {"CPILOT EVO", true, true},
+      {"DGIFLY LEONARDO", true, false},
+      {"MLR SP24 XC", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.product) + (c.competition ? " competition" : ""));
+    sim::MlrSimConfig config;
+    config.product = c.product;
+    config.points = sim::DemoMlrPoints(40);
+    config.waypoints = sim::DemoMlrWaypoints();
+    config.waypoints.push_back({"-017", "", config.waypoints[0].fix});
+    auto log = std::make_shared<sim::MlrSimLog>();
+    RegisterSim("mlr-comp", config, {}, log);
+    PumpingHost host;
+    Screen screen;
+    const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kMlrNmea,
+                                       "sim:mlr-comp", 0, {}, c.competition);
+    ASSERT_TRUE(out.result.succeeded()) << (screen.Messages().empty() ? "" : screen.Messages()[0].text);
+    const TrackLogPayload* t = TrackOf(out);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->log.points.size(), 40u);
+    // The IDs are the shell's to decode from the waypoints.
+    EXPECT_EQ(t->log.flightCompId, -1);
+    EXPECT_EQ(t->log.flightCivlId, -1);
+    std::vector<std::string> identified;
+    for (const Waypoint& w : screen.identified) identified.push_back(w.id);
+    const std::string sent = log->Received();
+    const size_t waypointCommand = sent.find(kWaypointCommand), trackCommand = sent.find(kTrackCommand);
+    ASSERT_NE(trackCommand, std::string::npos);
+    if (c.scanned) {
+      EXPECT_EQ(identified, (std::vector<std::string>{"FORCLA", "DOUSSA", "PLANFA", "-017"}));
+      ASSERT_NE(waypointCommand, std::string::npos);
+      EXPECT_LT(waypointCommand, trackCommand);
+    } else {
+      EXPECT_TRUE(identified.empty());
+      EXPECT_EQ(waypointCommand, std::string::npos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace skylode::mlr
