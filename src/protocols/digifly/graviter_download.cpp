@@ -33,7 +33,7 @@ Step GraviterReadProductData(TransferContext& ctx, const mlr::MlrTiming& timing,
     }
     std::string line, product, serial;
     bool complete = false;
-    const mlr::ListenEnd end = mlr::Listen(ctx, timing.productReplyWindow, [&](uint8_t b) {
+    const mlr::ListenEnd end = mlr::ListenWithin(ctx, timing.productReplyWindow, [&](uint8_t b) {
       if (b == '\n') {
         if (!line.empty() && line.back() == '\r' && ParseProductLine(line.substr(0, line.size() - 1), product, serial)) {
           complete = true;

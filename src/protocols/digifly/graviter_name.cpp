@@ -48,7 +48,7 @@ TransferResult GraviterWriteName(TransferContext& ctx, const mlr::MlrTiming& tim
   }
   // The acknowledge is its first byte; whatever follows stays unread.
   std::string reply;
-  const mlr::ListenEnd end = mlr::Listen(ctx, timing.productReplyWindow, [&](uint8_t b) {
+  const mlr::ListenEnd end = mlr::ListenWithin(ctx, timing.productReplyWindow, [&](uint8_t b) {
     reply.push_back(static_cast<char>(b));
     return false;
   });

@@ -34,9 +34,8 @@ SweepRun RunWith(const sim::InstrumentOptions& options,
   if (hook) hook(*abort, cb);
   DirectRun run = OpenDirect(ShortLog(), options, std::move(cb), abort);
   if (!run.ctx) return {};
-  SweepRun out{
-      RunGuarded(*abort, [&] { return MlrReadTrackLog(*run.ctx, MlrTiming::Scaled(kWaitScale)); }),
-      {}};
+  SweepRun out;
+  out.result = RunGuarded(*abort, [&] { return MlrReadTrackLog(*run.ctx, MlrTiming::Scaled(kWaitScale)); });
   out.messages = screen.Messages();
   return out;
 }
@@ -57,7 +56,8 @@ TEST(MlrFaultSweep, HangUpAtEveryByteIsAReadError) {
 TEST(MlrFaultSweep, CorruptionAtEveryByteFailsOrChangesNothing) {
   const SweepRun clean = RunWith({});
   const auto* cleanLog = std::get_if<TrackLogPayload>(&clean.result.payload);
-  ASSERT_TRUE(clean.result.succeeded() && cleanLog != nullptr);
+  ASSERT_TRUE(clean.result.succeeded() && cleanLog != nullptr)
+      << (clean.messages.empty() ? "" : clean.messages[0].text);
   ASSERT_EQ(cleanLog->log.points.size(), 3u);
   int passed = 0;
   SweepEveryByte(

@@ -32,9 +32,9 @@ inline constexpr double kWaitScale = 0.05;
 
 inline RunOutcome RunTransfer(PumpingHost& host, Screen& screen, AccessType access, ProtocolType protocol,
                               const std::string& port, uint32_t baud = 0, TransferInput input = {},
-                              bool competitionMode = false) {
+                              bool competitionMode = false, double waitScale = kWaitScale) {
   Dispatcher d(host);
-  RegisterDigiflyWorkers(d.table(), kWaitScale);
+  RegisterDigiflyWorkers(d.table(), waitScale);
   TransferRequest req;
   req.access = access;
   req.protocol = protocol;

@@ -65,12 +65,43 @@ TEST(MlrDownload, PacedAt4800AmongTheSentenceCycle) {
   RegisterSim("mlr-paced", config, options);
   PumpingHost host;
   Screen screen;
-  const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kMlrFast, "sim:mlr-paced");
+  // The product reply may queue behind a sentence of the cycle: at the real
+  // line speed the reply's window must stay long enough for both.
+  const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kMlrFast, "sim:mlr-paced",
+                                     0, {}, false, 0.25);
   ASSERT_TRUE(out.result.succeeded()) << (screen.Messages().empty() ? "" : screen.Messages()[0].text);
   const TrackLogPayload* t = TrackOf(out);
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->log.points.size(), 30u);
   EXPECT_EQ(t->log.modelName, "MLR");
+}
+
+// The receiver never falls silent while its sentence cycle runs: an
+// unanswered product query still ends after its window, for every worker.
+TEST(MlrDownload, UnansweredProductQueryEndsAmongTheSentenceCycle) {
+  sim::MlrSimConfig config;
+  config.waypoints = sim::DemoMlrWaypoints();
+  config.sentenceCycle = true;
+  config.sentenceInterval = 20ms;
+  config.answersProductQuery = false;
+  auto log = std::make_shared<sim::MlrSimLog>();
+  RegisterSim("mlr-mute", config, {}, log);
+  const std::pair<AccessType, ProtocolType> operations[] = {
+      {AccessType::kReadTrackLog, ProtocolType::kMlrFast},
+      {AccessType::kReadWaypoints, ProtocolType::kMlrNmea},
+      {AccessType::kSendWaypoints, ProtocolType::kMlrNmea},
+  };
+  for (const auto& [access, protocol] : operations) {
+    PumpingHost host;
+    Screen screen;
+    const RunOutcome out = RunTransfer(host, screen, access, protocol, "sim:mlr-mute");
+    ASSERT_TRUE(out.delivered) << static_cast<int>(access);
+    EXPECT_EQ(out.result.outcome, TransferOutcome::kFailure);
+    const auto messages = screen.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "No valid response from GPS");
+  }
+  EXPECT_EQ(log->Received().find("$GPWPL"), std::string::npos);
 }
 
 TEST(MlrDownload, SilentAtAnyOtherSpeed) {
