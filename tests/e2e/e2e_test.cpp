@@ -469,6 +469,21 @@ TEST_F(CheckInTest, FlytecIdsInTheInstrumentNameTheFilesThatVerify) {
   EXPECT_NE(Text("out/" + base + ".kml").find("civl_pilot_id=\"12345\" comp_pilot_id=\"17\""), std::string::npos);
 }
 
+// The MLR's waypoints are read before its track, and the IDs among them name
+// the pilot.
+TEST_F(CheckInTest, MlrIdWaypointsReadBeforeTheTrackNameThePilot) {
+  std::vector<std::string> texts;
+  ASSERT_EQ(CheckIn("sim:mlr/pilot", "MLRC", {"/COMP_LOG=IGC"}, &texts), 0) << Text("skylode.err");
+  const std::vector<std::string> files = Named("Anna_Maria__z.");
+  ASSERT_EQ(files.size(), 2u) << testing::PrintToString(Files("out"));
+  const std::string base = files[0].substr(0, files[0].size() - 4);
+  EXPECT_TRUE(base.ends_with(".12345.17")) << base;
+  EXPECT_EQ(files[1], base + ".kml");
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Pilot [17] Anna-Maria Öz"), texts.end())
+      << testing::PrintToString(texts);
+  EXPECT_EQ(skylode::VerifyIgcText(Text("out/" + base + ".igc")), skylode::IgcVerifyOutcome::kPassed);
+}
+
 TEST_F(CheckInTest, GarminIdWithCommandLineIdAndListedNameWithComma) {
   std::vector<std::string> texts;
   // The unit says COMPID 23; the CIVL ID given on the command line wins over
