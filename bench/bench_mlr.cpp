@@ -98,6 +98,6 @@ void BM_GraviterMemoryAt38400(benchmark::State& state) {
   state.counters["ratio"] = ratio;
 }
 
-BENCHMARK(BM_GraviterMemoryAt38400)->Arg(20000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_GraviterMemoryAt38400)->Arg(10000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
