@@ -61,7 +61,7 @@ void GraviterInstrument::OnReceive(std::span<const uint8_t> bytes, InstrumentLin
         ++log_->acknowledged;
         link.Send(config_.acknowledge);
         break;
-      case 'W': command_ = "W"; break;
+      case 'W': command_.assign(1, 'W'); break;
       default: break;
     }
   }
