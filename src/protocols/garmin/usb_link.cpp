@@ -24,11 +24,11 @@ Error Shown(TransferContext& ctx, std::string_view caption, std::string text) {
 }  // namespace
 
 std::vector<uint8_t> EncodeGarminUsbPacket(uint8_t type, uint16_t id, std::span<const uint8_t> data) {
-  std::vector<uint8_t> out(kUsbHeaderSize, 0);
+  std::vector<uint8_t> out(kUsbHeaderSize + data.size(), 0);
   out[0] = type;
   PutU16(out.data() + 4, id);
   PutU32(out.data() + 8, static_cast<uint32_t>(data.size()));
-  out.insert(out.end(), data.begin(), data.end());
+  std::copy(data.begin(), data.end(), out.begin() + kUsbHeaderSize);
   return out;
 }
 

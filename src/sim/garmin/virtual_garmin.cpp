@@ -58,7 +58,9 @@ std::vector<uint8_t> Word(uint16_t w) {
   return d;
 }
 
-std::vector<uint8_t> ProtocolArrayOf(const VirtualGarminProfile& p) {
+}  // namespace
+
+std::vector<uint8_t> GarminProtocolArrayOf(const VirtualGarminProfile& p) {
   if (!p.rawProtocolArray.empty()) return p.rawProtocolArray;
   std::vector<uint8_t> out;
   auto entry = [&out](char tag, uint16_t n) {
@@ -86,8 +88,6 @@ std::vector<uint8_t> ProtocolArrayOf(const VirtualGarminProfile& p) {
   entry('D', 600);
   return out;
 }
-
-}  // namespace
 
 std::vector<uint8_t> GarminWaypointRecordData(uint16_t type, std::string_view ident, std::string_view comment,
                                               int32_t latitude, int32_t longitude, float altitude, uint16_t symbol,
@@ -333,7 +333,7 @@ struct VirtualGarmin::State {
         d.insert(d.end(), options.profile.description.begin(), options.profile.description.end());
         d.push_back(0);
         Enqueue(link, {kProductData, d});
-        if (options.profile.sendsProtocolArray) Enqueue(link, {kProtocolArray, ProtocolArrayOf(options.profile)});
+        if (options.profile.sendsProtocolArray) Enqueue(link, {kProtocolArray, GarminProtocolArrayOf(options.profile)});
         break;
       }
       case kCommand: {

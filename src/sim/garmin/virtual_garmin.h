@@ -45,6 +45,9 @@ struct VirtualGarminProfile {
 std::optional<VirtualGarminProfile> FindVirtualGarminProfile(std::string_view name);
 std::vector<std::string> VirtualGarminProfileNames();
 
+// The protocol array a unit of this profile reports.
+std::vector<uint8_t> GarminProtocolArrayOf(const VirtualGarminProfile& profile);
+
 // One record as the unit holds it: packet ID and data bytes.
 struct GarminRecord {
   uint8_t id = 0;
@@ -87,7 +90,21 @@ struct VirtualGarminOptions {
 // Options for a profile with a few waypoints and a short track of its types.
 VirtualGarminOptions DefaultVirtualGarminOptions(const VirtualGarminProfile& profile, int trackPoints = 100);
 
-class VirtualGarmin final : public InstrumentBehaviour {
+// What a virtual unit holds and was told, whatever line it is on; safe from
+// any thread.
+class GarminUnitView {
+ public:
+  virtual ~GarminUnitView() = default;
+  virtual std::vector<GarminRecord> Waypoints() const = 0;
+  virtual std::vector<GarminRecord> UploadedTrack() const = 0;
+  // Every track uploaded since the start, in order (CTRs go up one each).
+  virtual std::vector<std::vector<GarminRecord>> UploadedTracks() const = 0;
+  virtual int PowerOffCommands() const = 0;
+  // Requests to drop the transfer in progress.
+  virtual int AbortCommands() const = 0;
+};
+
+class VirtualGarmin final : public InstrumentBehaviour, public GarminUnitView {
  public:
   explicit VirtualGarmin(VirtualGarminOptions options);
   ~VirtualGarmin() override;
@@ -95,13 +112,11 @@ class VirtualGarmin final : public InstrumentBehaviour {
   void OnReceive(std::span<const uint8_t> bytes, InstrumentLink& link) override;
   void OnTick(InstrumentLink& link) override;
 
-  // What the unit holds now; safe from any thread.
-  std::vector<GarminRecord> Waypoints() const;
-  std::vector<GarminRecord> UploadedTrack() const;
-  // Every track uploaded since the start, in order (CTRs go up one each).
-  std::vector<std::vector<GarminRecord>> UploadedTracks() const;
-  int PowerOffCommands() const;
-  int AbortCommands() const;
+  std::vector<GarminRecord> Waypoints() const override;
+  std::vector<GarminRecord> UploadedTrack() const override;
+  std::vector<std::vector<GarminRecord>> UploadedTracks() const override;
+  int PowerOffCommands() const override;
+  int AbortCommands() const override;
   // Packets that arrived with a bad checksum or in a broken frame.
   int BadPacketsReceived() const;
 
