@@ -65,6 +65,7 @@ struct VirtualGarminUsb::State {
   bool unplugged = false;
   bool silent = false;
   size_t packetsSent = 0;
+  size_t packetsReceived = 0;
   Clock::time_point nextReady{};
 
   std::vector<GarminRecord> waypoints;
@@ -160,6 +161,12 @@ struct VirtualGarminUsb::State {
       return;
     }
     if (type != kApplication) return;
+    const size_t received = packetsReceived++;
+    if (o.faults.unplugAtReceivedPacket && *o.faults.unplugAtReceivedPacket == received) {
+      unplugged = true;
+      wake.notify_all();
+      return;
+    }
     std::vector<Outgoing> reply;
     switch (id) {
       case kProductRequest: {

@@ -33,6 +33,9 @@ enum class UsbDelivery {
 struct VirtualGarminUsbFaults {
   // The unit is unplugged instead of sending this packet.
   std::optional<size_t> unplugAtPacket;
+  // The unit is unplugged as the program's n-th application packet arrives
+  // (from 0); that packet is lost.
+  std::optional<size_t> unplugAtReceivedPacket;
   // This packet's header claims 100 bytes more than it carries.
   std::optional<size_t> claimsMoreAtPacket;
   // This packet is padded to 300 data bytes, its header saying so.
