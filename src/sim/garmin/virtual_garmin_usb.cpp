@@ -47,10 +47,12 @@ struct Outgoing {
   std::vector<uint8_t> data;
 };
 
-// One USB packet on an IN pipe, sent no earlier than readyAt.
+// One USB packet on an IN pipe, sent no earlier than readyAt; or the moment
+// the unit is pulled out.
 struct Frame {
   std::vector<uint8_t> bytes;
   Clock::time_point readyAt;
+  bool unplug = false;
 };
 
 }  // namespace
@@ -97,6 +99,7 @@ struct VirtualGarminUsb::State {
   // Sends what the unit has to say in answer to one packet of the program.
   void Deliver(const std::vector<Outgoing>& reply) {
     std::vector<std::pair<std::vector<uint8_t>, Clock::time_point>> packets;
+    std::optional<Clock::time_point> unplugAt;
     for (const Outgoing& p : reply) {
       std::vector<uint8_t> data = p.data;
       uint32_t declared = static_cast<uint32_t>(data.size());
@@ -104,7 +107,7 @@ struct VirtualGarminUsb::State {
         const size_t n = packetsSent++;
         const auto& f = o.faults;
         if (f.unplugAtPacket && *f.unplugAtPacket == n) {
-          unplugged = true;
+          unplugAt = NextSlot();
           break;
         }
         if (f.silentFromPacket && *f.silentFromPacket == n) silent = true;
@@ -118,14 +121,16 @@ struct VirtualGarminUsb::State {
       packets.emplace_back(Packet(p.type, p.id, data, declared), NextSlot());
     }
     const bool bulkBurst = o.delivery == UsbDelivery::kBulk && !reply.empty() && reply.front().type == kApplication;
-    if (bulkBurst && !(unplugged && packets.empty())) {
+    if (bulkBurst && !(unplugAt && packets.empty())) {
       const auto at = packets.empty() ? NextSlot() : packets.front().second;
       Queue(interrupt, Packet(kUsbLayer, kDataAvailable, {}, 0), at);
       for (const auto& [bytes, when] : packets) Queue(bulk, bytes, when);
+      if (unplugAt) bulk.push_back({{}, *unplugAt, true});
       // Silence leaves the program waiting on the bulk pipe.
-      if (!silent) bulk.push_back({{}, packets.empty() ? at : packets.back().second});
+      else if (!silent) bulk.push_back({{}, packets.empty() ? at : packets.back().second});
     } else {
       for (const auto& [bytes, when] : packets) Queue(interrupt, bytes, when);
+      if (unplugAt) interrupt.push_back({{}, *unplugAt, true});
     }
     wake.notify_all();
   }
@@ -242,7 +247,12 @@ class VirtualGarminUsbPort final : public UsbDevice {
       if (s.unplugged) return {IoStatus::kHangUp, 0};
       if (cancel.cancelled()) return {IoStatus::kCancelled, 0};
       const auto now = Clock::now();
-      if (!q.empty() && q.front().readyAt <= now) break;
+      if (!q.empty() && q.front().readyAt <= now) {
+        if (!q.front().unplug) break;
+        s.unplugged = true;
+        s.wake.notify_all();
+        continue;
+      }
       if (now >= deadline) return {IoStatus::kTimeout, 0};
       // Short waits: the abort flag has no way to wake us.
       auto until = std::min(deadline, now + std::chrono::milliseconds(10));
@@ -274,6 +284,8 @@ class VirtualGarminUsbPort final : public UsbDevice {
     std::vector<uint8_t> packet;
     packet.swap(s.outTransfer);
     s.OnPacket(packet);
+    // Pulled out while this packet went over: the host sees it fail.
+    if (s.unplugged) return {IoStatus::kHangUp, 0};
     return {IoStatus::kOk, bytes.size()};
   }
 
