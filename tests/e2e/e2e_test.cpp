@@ -394,7 +394,7 @@ TEST_F(E2eTest, GarminOnUsbHiddenRuns) {
     ASSERT_EQ(Skylode({"/GPS=GARMIN", "/USB", "/PORT=" + port, "/IGC_LOG=usb.igc", "/WIN=0", "/EXIT", "/OVERWRITE"}),
               0)
         << Text("skylode.err");
-    ASSERT_EQ(Skylode({"/IGC2KML=usb"}, "convert"), 0) << Text("convert.err");
+    ASSERT_EQ(Skylode({"/IGC2KML=usb", "/OVERWRITE"}, "convert"), 0) << Text("convert.err");
     EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
     ASSERT_EQ(Skylode({"/GPS=GARMIN", "/USB", "/PORT=" + port, "/RD_WPT=usb.wpt", "/WIN=0", "/EXIT", "/OVERWRITE"}),
               0)

@@ -266,12 +266,8 @@ struct VirtualGarmin::State {
   // An upload in progress.
   std::vector<GarminRecord> incoming;
 
-  mutable std::mutex mutex;  // guards what the accessors read
-  std::vector<GarminRecord> waypoints;
-  std::vector<GarminRecord> uploadedTrack;
-  std::vector<std::vector<GarminRecord>> uploadedTracks;  // every one, in order
-  int powerOffs = 0;
-  int aborts = 0;
+  GarminUnitLog* log = nullptr;
+  mutable std::mutex mutex;  // guards badPackets
   int badPackets = 0;
 
   bool Silent() const {
@@ -341,17 +337,11 @@ struct VirtualGarmin::State {
         if (cmd == kCmdAbort) {
           queue.clear();
           awaitingAck = false;
-          std::lock_guard lock(mutex);
-          ++aborts;
+          log->CountAbort();
         } else if (cmd == kCmdPowerOff) {
-          std::lock_guard lock(mutex);
-          ++powerOffs;
+          log->CountPowerOff();
         } else if (cmd == kCmdWaypoints || cmd == kCmdTrack) {
-          std::vector<GarminRecord> records;
-          {
-            std::lock_guard lock(mutex);
-            records = cmd == kCmdWaypoints ? waypoints : options.track;
-          }
+          std::vector<GarminRecord> records = cmd == kCmdWaypoints ? log->Waypoints() : options.track;
           if (cmd == kCmdTrack && options.profile.trackProtocol == 0) break;
           Enqueue(link, {kRecords, Word(static_cast<uint16_t>(records.size()))});
           for (auto& r : records) Enqueue(link, std::move(r));
@@ -368,12 +358,7 @@ struct VirtualGarmin::State {
         incoming.push_back({id, data});
         break;
       case kComplete: {
-        std::lock_guard lock(mutex);
-        if (Get16(data, 0) == kCmdWaypoints) waypoints = incoming;
-        else {
-          uploadedTrack = incoming;
-          uploadedTracks.push_back(incoming);
-        }
+        log->StoreUpload(Get16(data, 0), incoming);
         incoming.clear();
         break;
       }
@@ -452,7 +437,8 @@ struct VirtualGarmin::State {
 
 VirtualGarmin::VirtualGarmin(VirtualGarminOptions options) : s_(std::make_unique<State>()) {
   s_->options = std::move(options);
-  s_->waypoints = s_->options.waypoints;
+  s_->log = this;
+  SetWaypoints(s_->options.waypoints);
 }
 
 VirtualGarmin::~VirtualGarmin() = default;
@@ -474,29 +460,54 @@ void VirtualGarmin::OnTick(InstrumentLink& link) {
   s.SendFront(link, false);
 }
 
-std::vector<GarminRecord> VirtualGarmin::Waypoints() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->waypoints;
+std::vector<GarminRecord> GarminUnitLog::Waypoints() const {
+  std::lock_guard lock(mutex_);
+  return waypoints_;
 }
 
-std::vector<std::vector<GarminRecord>> VirtualGarmin::UploadedTracks() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->uploadedTracks;
+std::vector<GarminRecord> GarminUnitLog::UploadedTrack() const {
+  std::lock_guard lock(mutex_);
+  return uploadedTrack_;
 }
 
-std::vector<GarminRecord> VirtualGarmin::UploadedTrack() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->uploadedTrack;
+std::vector<std::vector<GarminRecord>> GarminUnitLog::UploadedTracks() const {
+  std::lock_guard lock(mutex_);
+  return uploadedTracks_;
 }
 
-int VirtualGarmin::PowerOffCommands() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->powerOffs;
+int GarminUnitLog::PowerOffCommands() const {
+  std::lock_guard lock(mutex_);
+  return powerOffs_;
 }
 
-int VirtualGarmin::AbortCommands() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->aborts;
+int GarminUnitLog::AbortCommands() const {
+  std::lock_guard lock(mutex_);
+  return aborts_;
+}
+
+void GarminUnitLog::SetWaypoints(std::vector<GarminRecord> waypoints) {
+  std::lock_guard lock(mutex_);
+  waypoints_ = std::move(waypoints);
+}
+
+void GarminUnitLog::StoreUpload(uint16_t command, const std::vector<GarminRecord>& records) {
+  std::lock_guard lock(mutex_);
+  if (command == kCmdWaypoints) {
+    waypoints_ = records;
+  } else {
+    uploadedTrack_ = records;
+    uploadedTracks_.push_back(records);
+  }
+}
+
+void GarminUnitLog::CountPowerOff() {
+  std::lock_guard lock(mutex_);
+  ++powerOffs_;
+}
+
+void GarminUnitLog::CountAbort() {
+  std::lock_guard lock(mutex_);
+  ++aborts_;
 }
 
 int VirtualGarmin::BadPacketsReceived() const {

@@ -92,19 +92,33 @@ VirtualGarminOptions DefaultVirtualGarminOptions(const VirtualGarminProfile& pro
 
 // What a virtual unit holds and was told, whatever line it is on; safe from
 // any thread.
-class GarminUnitView {
+class GarminUnitLog {
  public:
-  virtual ~GarminUnitView() = default;
-  virtual std::vector<GarminRecord> Waypoints() const = 0;
-  virtual std::vector<GarminRecord> UploadedTrack() const = 0;
+  std::vector<GarminRecord> Waypoints() const;
+  std::vector<GarminRecord> UploadedTrack() const;
   // Every track uploaded since the start, in order (CTRs go up one each).
-  virtual std::vector<std::vector<GarminRecord>> UploadedTracks() const = 0;
-  virtual int PowerOffCommands() const = 0;
+  std::vector<std::vector<GarminRecord>> UploadedTracks() const;
+  int PowerOffCommands() const;
   // Requests to drop the transfer in progress.
-  virtual int AbortCommands() const = 0;
+  int AbortCommands() const;
+
+  void SetWaypoints(std::vector<GarminRecord> waypoints);
+  // Keeps the records of an upload the transfer-complete packet for
+  // `command` ended.
+  void StoreUpload(uint16_t command, const std::vector<GarminRecord>& records);
+  void CountPowerOff();
+  void CountAbort();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<GarminRecord> waypoints_;
+  std::vector<GarminRecord> uploadedTrack_;
+  std::vector<std::vector<GarminRecord>> uploadedTracks_;
+  int powerOffs_ = 0;
+  int aborts_ = 0;
 };
 
-class VirtualGarmin final : public InstrumentBehaviour, public GarminUnitView {
+class VirtualGarmin final : public InstrumentBehaviour, public GarminUnitLog {
  public:
   explicit VirtualGarmin(VirtualGarminOptions options);
   ~VirtualGarmin() override;
@@ -112,11 +126,6 @@ class VirtualGarmin final : public InstrumentBehaviour, public GarminUnitView {
   void OnReceive(std::span<const uint8_t> bytes, InstrumentLink& link) override;
   void OnTick(InstrumentLink& link) override;
 
-  std::vector<GarminRecord> Waypoints() const override;
-  std::vector<GarminRecord> UploadedTrack() const override;
-  std::vector<std::vector<GarminRecord>> UploadedTracks() const override;
-  int PowerOffCommands() const override;
-  int AbortCommands() const override;
   // Packets that arrived with a bad checksum or in a broken frame.
   int BadPacketsReceived() const;
 

@@ -70,11 +70,9 @@ struct VirtualGarminUsb::State {
   size_t packetsReceived = 0;
   Clock::time_point nextReady{};
 
-  std::vector<GarminRecord> waypoints;
+  GarminUnitLog* log = nullptr;
   std::vector<GarminRecord> incoming;
-  std::vector<GarminRecord> uploadedTrack;
-  std::vector<std::vector<GarminRecord>> uploadedTracks;
-  int powerOffs = 0, aborts = 0, sessions = 0, zeroLength = 0;
+  int sessions = 0, zeroLength = 0;
   size_t bytesMoved = 0;
 
   // The USB packets of one whole packet; one of zero length closes a
@@ -136,7 +134,7 @@ struct VirtualGarminUsb::State {
   }
 
   void StartSession() {
-    if (sessions++ > 0) ++aborts;  // a session restarted mid-way drops the transfer
+    if (sessions++ > 0) log->CountAbort();  // a session restarted mid-way drops the transfer
     interrupt.clear();
     bulk.clear();
     silent = false;
@@ -194,11 +192,11 @@ struct VirtualGarminUsb::State {
         if (cmd == kCmdAbort) {
           interrupt.clear();
           bulk.clear();
-          ++aborts;
+          log->CountAbort();
         } else if (cmd == kCmdPowerOff) {
-          ++powerOffs;
+          log->CountPowerOff();
         } else if (cmd == kCmdWaypoints || (cmd == kCmdTrack && o.unit.profile.trackProtocol != 0)) {
-          const std::vector<GarminRecord>& records = cmd == kCmdWaypoints ? waypoints : o.unit.track;
+          const std::vector<GarminRecord> records = cmd == kCmdWaypoints ? log->Waypoints() : o.unit.track;
           std::vector<uint8_t> count(2), done(2);
           Put16(count.data(), static_cast<uint16_t>(records.size()));
           Put16(done.data(), cmd);
@@ -217,12 +215,7 @@ struct VirtualGarminUsb::State {
         incoming.push_back({static_cast<uint8_t>(id), data});
         break;
       case kComplete:
-        if (Get16(data, 0) == kCmdWaypoints) {
-          waypoints = incoming;
-        } else {
-          uploadedTrack = incoming;
-          uploadedTracks.push_back(incoming);
-        }
+        log->StoreUpload(Get16(data, 0), incoming);
         incoming.clear();
         break;
       default:
@@ -298,7 +291,8 @@ class VirtualGarminUsbPort final : public UsbDevice {
 
 VirtualGarminUsb::VirtualGarminUsb(VirtualGarminUsbOptions options) : s_(std::make_unique<State>()) {
   s_->o = std::move(options);
-  s_->waypoints = s_->o.unit.waypoints;
+  s_->log = this;
+  SetWaypoints(s_->o.unit.waypoints);
 }
 
 VirtualGarminUsb::~VirtualGarminUsb() = default;
@@ -307,26 +301,6 @@ std::unique_ptr<UsbDevice> VirtualGarminUsb::Connect(std::shared_ptr<VirtualGarm
   return std::make_unique<VirtualGarminUsbPort>(std::move(unit));
 }
 
-std::vector<GarminRecord> VirtualGarminUsb::Waypoints() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->waypoints;
-}
-std::vector<GarminRecord> VirtualGarminUsb::UploadedTrack() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->uploadedTrack;
-}
-std::vector<std::vector<GarminRecord>> VirtualGarminUsb::UploadedTracks() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->uploadedTracks;
-}
-int VirtualGarminUsb::PowerOffCommands() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->powerOffs;
-}
-int VirtualGarminUsb::AbortCommands() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->aborts;
-}
 int VirtualGarminUsb::SessionsStarted() const {
   std::lock_guard lock(s_->mutex);
   return s_->sessions;

@@ -56,19 +56,14 @@ struct VirtualGarminUsbOptions {
   VirtualGarminUsbFaults faults;
 };
 
-class VirtualGarminUsb final : public GarminUnitView {
+class VirtualGarminUsb final : public GarminUnitLog {
  public:
   explicit VirtualGarminUsb(VirtualGarminUsbOptions options);
-  ~VirtualGarminUsb() override;
+  ~VirtualGarminUsb();
 
   // A connection to the unit for the program; the unit outlives it.
   static std::unique_ptr<UsbDevice> Connect(std::shared_ptr<VirtualGarminUsb> unit);
 
-  std::vector<GarminRecord> Waypoints() const override;
-  std::vector<GarminRecord> UploadedTrack() const override;
-  std::vector<std::vector<GarminRecord>> UploadedTracks() const override;
-  int PowerOffCommands() const override;
-  int AbortCommands() const override;
   // Sessions started, and zero-length packets that closed a transfer.
   int SessionsStarted() const;
   int ZeroLengthPacketsReceived() const;

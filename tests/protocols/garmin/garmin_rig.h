@@ -159,7 +159,7 @@ class Rig {
   bool ok() const { return unit_ != nullptr; }
   bool usb() const { return transport_ != Transport::kSerial; }
   Transport transport() const { return transport_; }
-  sim::GarminUnitView& unit() { return *unit_; }
+  sim::GarminUnitLog& unit() { return *unit_; }
   sim::VirtualGarminUsb& usbUnit() { return *usbUnit_; }
   sim::VirtualInstrument& instrument() { return *instrument_; }
 
@@ -192,7 +192,7 @@ class Rig {
   Transport transport_ = Transport::kSerial;
   std::shared_ptr<sim::VirtualInstrument> instrument_;
   std::shared_ptr<sim::VirtualGarminUsb> usbUnit_;
-  sim::GarminUnitView* unit_ = nullptr;
+  sim::GarminUnitLog* unit_ = nullptr;
 };
 
 // The text of a failed USB read: the step's number plus which read failed.
