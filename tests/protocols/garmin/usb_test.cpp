@@ -277,6 +277,27 @@ TEST(GarminUsb, AnUnknownVirtualUnitIsNamed) {
   EXPECT_EQ(rec.messages[0].text, "No virtual USB unit \"garmin-usb-none\"");
 }
 
+TEST(GarminUsb, WithoutAUnitTheRealDeviceIsLookedForAndTheFailureShown) {
+  // No Garmin is plugged into the machine running the tests: libusb finds
+  // none (or is not available at all), the attempt counts and the worker
+  // ends with its message.
+  Recorder rec;
+  TransferRequest request;
+  request.access = AccessType::kReadTrackLog;
+  request.protocol = ProtocolType::kGarminUsb;
+  request.settings.connectAttempts = 1;
+  TransferContext ctx(request, rec.Callbacks());
+  ctx.SetTrace(nullptr);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(GarminReadTrackLog(ctx, FastTimeouts()).outcome, TransferOutcome::kFailure);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+  ASSERT_EQ(rec.messages.size(), 1u);
+  EXPECT_EQ(rec.messages[0].caption, "Connecting to GPS");
+  const std::string& text = rec.messages[0].text;
+  EXPECT_TRUE(text == "Could not open USB port" || text.rfind("USB access is not available (", 0) == 0) << text;
+  EXPECT_EQ(rec.statuses.front(), "Connecting to GPS (1)");
+}
+
 bool UsbFailureText(const std::string& t) {
   // "E215 Packet read error", "E404 Bulk OUT error", "E126 Bad protocol tag character", ...
   return t.size() > 5 && t[0] == 'E' && std::isdigit(static_cast<unsigned char>(t[1])) &&
@@ -339,6 +360,68 @@ TEST(GarminUsbFaultSweep, TrackDownloadEndsWithAMessageOrTheRightPoints) {
           EXPECT_TRUE(rec.messages.empty()) << rec.LastMessage();
           continue;
         }
+        EXPECT_EQ(r.outcome, TransferOutcome::kFailure);
+        ASSERT_EQ(rec.messages.size(), 1u);
+        EXPECT_TRUE(UsbFailureText(rec.messages[0].text)) << rec.messages[0].text;
+      }
+    }
+  }
+}
+
+// The unit pulled out as each of the program's packets arrives, and an abort
+// at every status line, during a waypoint upload: the unit keeps its old
+// waypoints unless the whole list arrived, and a failure is never reported
+// as success.
+TEST(GarminUsbFaultSweep, WaypointUploadEndsWithAMessageOrEveryWaypointStored) {
+  WaypointList list;
+  list.items.push_back({1000, 2000, 30, "A1", "FIRST", 0, 5});
+  list.items.push_back({3000, 4000, 40, "B2", "SECOND", 0, 6});
+  const sim::VirtualGarminOptions options = ProfileOptions("d108");
+  // Product request, records, two waypoints, transfer complete.
+  constexpr size_t kProgramPackets = 5;
+  for (const Transport t : kUsbTransports) {
+    Recorder clean;
+    {
+      Rig rig(t, options);
+      ASSERT_TRUE(rig.Run(GarminSendWaypoints, rig.Request(AccessType::kSendWaypoints, list), clean).succeeded());
+    }
+    const size_t statuses = clean.statuses.size();
+    for (size_t i = 0; i < kProgramPackets + statuses; ++i) {
+      const bool abortRun = i >= kProgramPackets;
+      const size_t at = abortRun ? i - kProgramPackets : i;
+      SCOPED_TRACE(TransportName(t) + (abortRun ? " abort at status " : " unplug at packet ") + std::to_string(at));
+      UsbSetup setup;
+      if (!abortRun) setup.faults.unplugAtReceivedPacket = at;
+      Rig rig(t, options, setup);
+      Recorder rec;
+      auto abort = std::make_shared<AbortSignal>();
+      TransferCallbacks callbacks = rec.Callbacks();
+      std::atomic<size_t> shown{0};
+      if (abortRun) {
+        auto record = callbacks.onStatus;
+        callbacks.onStatus = [&, record](std::string_view st) {
+          record(st);
+          if (shown++ == at) abort->Request();
+        };
+      }
+      TransferContext ctx(rig.Request(AccessType::kSendWaypoints, list), callbacks, abort);
+      ctx.SetTrace(nullptr);
+      const TransferResult r = GarminSendWaypoints(ctx, FastTimeouts(400));
+      const auto stored = rig.unit().Waypoints();
+      if (r.succeeded()) {
+        EXPECT_TRUE(rec.messages.empty());
+        ASSERT_EQ(stored.size(), 2u);
+        for (size_t k = 0; k < 2; ++k) {
+          const GarminPacket sent = GarminWaypointToPacket(108, list.items[k]);
+          EXPECT_EQ(stored[k].data, std::vector<uint8_t>(sent.payload().begin(), sent.payload().end()));
+        }
+        continue;
+      }
+      EXPECT_EQ(stored, options.waypoints);
+      if (abortRun) {
+        EXPECT_EQ(r.outcome, TransferOutcome::kCancelled);
+        EXPECT_TRUE(rec.messages.empty()) << rec.LastMessage();
+      } else {
         EXPECT_EQ(r.outcome, TransferOutcome::kFailure);
         ASSERT_EQ(rec.messages.size(), 1u);
         EXPECT_TRUE(UsbFailureText(rec.messages[0].text)) << rec.messages[0].text;
