@@ -141,7 +141,10 @@ struct VirtualGarminUsb::State {
     nextReady = Clock::now();
     std::vector<uint8_t> id(4);
     Put32(id.data(), o.unitId);
-    const auto started = Packet(kUsbLayer, kSessionStarted, id, 4);
+    auto started = Packet(kUsbLayer, kSessionStarted, id, 4);
+    if (o.faults.session == UsbSessionFault::kNoAnswer) return;
+    if (o.faults.session == UsbSessionFault::kShortAnswer) started = Packet(kUsbLayer, kSessionStarted, {1, 2}, 2);
+    if (o.faults.session == UsbSessionFault::kWrongPacket) started = Packet(kApplication, kProductData, id, 4);
     const auto at = NextSlot();
     if (o.sessionOrder == UsbSessionOrder::kDataAvailableFirst) {
       Queue(interrupt, Packet(kUsbLayer, kDataAvailable, {}, 0), at);

@@ -29,8 +29,16 @@ enum class UsbDelivery {
   kBulk,       // announced on the interrupt pipe, sent as bulk bursts
 };
 
+// How a unit may get the session start wrong.
+enum class UsbSessionFault {
+  kNoAnswer,      // it never says the session started
+  kShortAnswer,   // session started with 2 bytes instead of the unit ID
+  kWrongPacket,   // an application packet instead
+};
+
 // Counts are of the application packets the unit sends, from 0.
 struct VirtualGarminUsbFaults {
+  std::optional<UsbSessionFault> session;
   // The unit is unplugged instead of sending this packet.
   std::optional<size_t> unplugAtPacket;
   // The unit is unplugged as the program's n-th application packet arrives

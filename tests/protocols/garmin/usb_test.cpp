@@ -98,6 +98,31 @@ TEST(GarminUsbSession, EitherOrderAndEitherDeliveryReadsTheTrack) {
   }
 }
 
+TEST(GarminUsbSession, AUnitThatFailsTheSessionStartIsNamed) {
+  struct Case {
+    sim::UsbSessionFault fault;
+    const char* text;
+  } cases[] = {
+      {sim::UsbSessionFault::kNoAnswer, "E007 Start session error"},
+      {sim::UsbSessionFault::kShortAnswer, "E004 Start session error"},
+      {sim::UsbSessionFault::kWrongPacket, "E006 Start session error"},
+  };
+  for (const Transport t : kUsbTransports) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(TransportName(t) + ": " + c.text);
+      UsbSetup setup;
+      setup.faults.session = c.fault;
+      Rig rig(t, ProfileOptions("d109", 3), setup);
+      Recorder rec;
+      TransferResult r = rig.Run(GarminReadTrackLog, rig.Request(AccessType::kReadTrackLog), rec);
+      EXPECT_EQ(r.outcome, TransferOutcome::kFailure);
+      ASSERT_EQ(rec.messages.size(), 1u);
+      EXPECT_EQ(rec.messages[0].caption, "Read GPS product data");
+      EXPECT_EQ(rec.messages[0].text, c.text);
+    }
+  }
+}
+
 // A packet that fills its last USB packet exactly: 12 header bytes and 52
 // data bytes.
 TEST(GarminUsb, PacketsOfWholeUsbPacketsArriveAndGoOut) {
