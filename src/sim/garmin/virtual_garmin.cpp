@@ -263,8 +263,6 @@ struct VirtualGarmin::State {
   size_t packetsSent = 0;
   size_t packetsReceived = 0;
 
-  // An upload in progress.
-  std::vector<GarminRecord> incoming;
 
   GarminUnitLog* log = nullptr;
   mutable std::mutex mutex;  // guards badPackets
@@ -349,20 +347,8 @@ struct VirtualGarmin::State {
         }
         break;
       }
-      case kRecords:
-        incoming.clear();
-        break;
-      case kWaypointData:
-      case kTrackData:
-      case kTrackHeader:
-        incoming.push_back({id, data});
-        break;
-      case kComplete: {
-        log->StoreUpload(Get16(data, 0), incoming);
-        incoming.clear();
-        break;
-      }
       default:
+        log->TakeUploadPacket(id, data);
         break;
     }
   }
@@ -490,13 +476,28 @@ void GarminUnitLog::SetWaypoints(std::vector<GarminRecord> waypoints) {
   waypoints_ = std::move(waypoints);
 }
 
-void GarminUnitLog::StoreUpload(uint16_t command, const std::vector<GarminRecord>& records) {
+void GarminUnitLog::TakeUploadPacket(uint16_t id, const std::vector<uint8_t>& data) {
   std::lock_guard lock(mutex_);
-  if (command == kCmdWaypoints) {
-    waypoints_ = records;
-  } else {
-    uploadedTrack_ = records;
-    uploadedTracks_.push_back(records);
+  switch (id) {
+    case kRecords:
+      incoming_.clear();
+      break;
+    case kWaypointData:
+    case kTrackData:
+    case kTrackHeader:
+      incoming_.push_back({static_cast<uint8_t>(id), data});
+      break;
+    case kComplete:
+      if (Get16(data, 0) == kCmdWaypoints) {
+        waypoints_ = incoming_;
+      } else {
+        uploadedTrack_ = incoming_;
+        uploadedTracks_.push_back(incoming_);
+      }
+      incoming_.clear();
+      break;
+    default:
+      break;
   }
 }
 

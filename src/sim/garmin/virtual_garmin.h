@@ -103,14 +103,17 @@ class GarminUnitLog {
   int AbortCommands() const;
 
   void SetWaypoints(std::vector<GarminRecord> waypoints);
-  // Keeps the records of an upload the transfer-complete packet for
-  // `command` ended.
-  void StoreUpload(uint16_t command, const std::vector<GarminRecord>& records);
+  // A packet of an upload from the program: a record count starts one,
+  // waypoints, track points and headers are gathered, and transfer complete
+  // keeps them (as the waypoints or as a track, by its command). Other
+  // packets are left alone.
+  void TakeUploadPacket(uint16_t id, const std::vector<uint8_t>& data);
   void CountPowerOff();
   void CountAbort();
 
  private:
   mutable std::mutex mutex_;
+  std::vector<GarminRecord> incoming_;  // the upload in progress
   std::vector<GarminRecord> waypoints_;
   std::vector<GarminRecord> uploadedTrack_;
   std::vector<std::vector<GarminRecord>> uploadedTracks_;

@@ -12,9 +12,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint8_t kUsbLayer = 0, kApplication = 20;
 constexpr uint16_t kDataAvailable = 2, kStartSession = 5, kSessionStarted = 6;
-constexpr uint16_t kCommand = 10, kComplete = 12, kRecords = 27, kTrackData = 34, kWaypointData = 35,
-                   kTrackHeader = 99, kExtendedProductData = 248, kProtocolArray = 253, kProductRequest = 254,
-                   kProductData = 255;
+constexpr uint16_t kCommand = 10, kComplete = 12, kRecords = 27, kExtendedProductData = 248, kProtocolArray = 253,
+                   kProductRequest = 254, kProductData = 255;
 constexpr uint16_t kCmdAbort = 0, kCmdTrack = 6, kCmdWaypoints = 7, kCmdPowerOff = 8;
 constexpr size_t kHeader = 12;
 
@@ -71,7 +70,6 @@ struct VirtualGarminUsb::State {
   Clock::time_point nextReady{};
 
   GarminUnitLog* log = nullptr;
-  std::vector<GarminRecord> incoming;
   int sessions = 0, zeroLength = 0;
   size_t bytesMoved = 0;
 
@@ -209,19 +207,8 @@ struct VirtualGarminUsb::State {
         }
         break;
       }
-      case kRecords:
-        incoming.clear();
-        break;
-      case kWaypointData:
-      case kTrackData:
-      case kTrackHeader:
-        incoming.push_back({static_cast<uint8_t>(id), data});
-        break;
-      case kComplete:
-        log->StoreUpload(Get16(data, 0), incoming);
-        incoming.clear();
-        break;
       default:
+        log->TakeUploadPacket(id, data);
         break;
     }
     if (!reply.empty()) Deliver(reply);
