@@ -235,7 +235,7 @@ Status GarminUsbTransport::StartSession(std::string_view caption) {
   }
 }
 
-std::unique_ptr<UsbDevice> OpenGarminUsb(TransferContext& ctx) {
+std::unique_ptr<UsbDevice> OpenGarminUsb(TransferContext& ctx, UsbOpener opener) {
   constexpr std::string_view kCaption = "Connecting to GPS";
   const std::string& port = ctx.portName();
   const bool virtualUnit = port.rfind("sim:", 0) == 0;
@@ -256,7 +256,7 @@ std::unique_ptr<UsbDevice> OpenGarminUsb(TransferContext& ctx) {
       }
       device = StartVirtualUsbDevice(name, error);
     } else {
-      switch (OpenLibusbGarmin(device, error)) {
+      switch (opener(device, error)) {
         case UsbOpenOutcome::kOpened:
         case UsbOpenOutcome::kNoUnit:  // not plugged in yet: try again
           break;

@@ -103,11 +103,6 @@ class GarminUsbTransport final : public GarminTransport {
   uint32_t unitId_ = 0;
 };
 
-// Finds and opens the unit named by the port setting: "sim:<name>" for a
-// virtual one, anything else for the first Garmin on USB. Retries with
-// "Connecting to GPS (%)"; null after its message (or quietly on abort).
-std::unique_ptr<UsbDevice> OpenGarminUsb(TransferContext& ctx);
-
 // The text shown when the system refuses access to the unit.
 inline constexpr std::string_view kUsbAccessDenied =
     "No permission to use the Garmin USB unit. Install the udev rule 51-skylode-garmin.rules "
@@ -116,5 +111,13 @@ inline constexpr std::string_view kUsbAccessDenied =
 // What the real device layer offers; implemented with libusb.
 enum class UsbOpenOutcome { kOpened, kNoUnit, kAccessDenied, kFailed };
 UsbOpenOutcome OpenLibusbGarmin(std::unique_ptr<UsbDevice>& out, std::string& error);
+using UsbOpener = UsbOpenOutcome (*)(std::unique_ptr<UsbDevice>& out, std::string& error);
+
+// Finds and opens the unit named by the port setting: "sim:<name>" for a
+// virtual one, anything else for the first Garmin on USB (through
+// `opener`). Only attached units are listed, so none found is a failed
+// attempt and tried again a second later. Retries with "Connecting to GPS
+// (%)"; null after its message (or quietly on abort).
+std::unique_ptr<UsbDevice> OpenGarminUsb(TransferContext& ctx, UsbOpener opener = OpenLibusbGarmin);
 
 }  // namespace skylode::garmin

@@ -323,6 +323,60 @@ TEST(GarminUsb, WithoutAUnitTheRealDeviceIsLookedForAndTheFailureShown) {
   EXPECT_EQ(rec.statuses.front(), "Connecting to GPS (1)");
 }
 
+// The real device's openings, scripted: what each attempt finds.
+std::vector<UsbOpenOutcome> scriptedOpenings;
+size_t scriptedAt = 0;
+
+UsbOpenOutcome ScriptedOpener(std::unique_ptr<UsbDevice>& out, std::string& error) {
+  const UsbOpenOutcome o = scriptedAt < scriptedOpenings.size() ? scriptedOpenings[scriptedAt] : UsbOpenOutcome::kNoUnit;
+  ++scriptedAt;
+  if (o == UsbOpenOutcome::kOpened) {
+    out = sim::VirtualGarminUsb::Connect(std::make_shared<sim::VirtualGarminUsb>(sim::VirtualGarminUsbOptions{}));
+  }
+  if (o == UsbOpenOutcome::kFailed) error = "Could not claim the USB unit (busy)";
+  return o;
+}
+
+TEST(GarminUsb, OpeningRetriesUntilAUnitIsAttachedAndNamesAnAccessError) {
+  using O = UsbOpenOutcome;
+  struct Case {
+    const char* name;
+    std::vector<O> openings;
+    int32_t attempts;
+    bool opened;
+    size_t tries;
+    const char* message;
+  } cases[] = {
+      {"plugged in on the third try", {O::kNoUnit, O::kNoUnit, O::kOpened}, 5, true, 3, nullptr},
+      {"never plugged in", {}, 2, false, 2, "Could not open USB port"},
+      {"no permission", {O::kNoUnit, O::kAccessDenied}, 5, false, 2, kUsbAccessDenied.data()},
+      {"claimed by another program", {O::kFailed}, 5, false, 1, "Could not claim the USB unit (busy)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    scriptedOpenings = c.openings;
+    scriptedAt = 0;
+    Recorder rec;
+    TransferRequest request;
+    request.protocol = ProtocolType::kGarminUsb;
+    request.settings.connectAttempts = c.attempts;
+    TransferContext ctx(request, rec.Callbacks());
+    ctx.SetTrace(nullptr);
+    const std::unique_ptr<UsbDevice> device = OpenGarminUsb(ctx, ScriptedOpener);
+    EXPECT_EQ(device != nullptr, c.opened);
+    EXPECT_EQ(scriptedAt, c.tries);
+    ASSERT_EQ(rec.statuses.size(), c.tries);
+    EXPECT_EQ(rec.statuses.back(), "Connecting to GPS (" + std::to_string(c.attempts - static_cast<int>(c.tries) + 1) + ")");
+    if (!c.message) {
+      EXPECT_TRUE(rec.messages.empty()) << rec.LastMessage();
+      continue;
+    }
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(rec.messages[0].caption, "Connecting to GPS");
+    EXPECT_EQ(rec.messages[0].text, c.message);
+  }
+}
+
 bool UsbFailureText(const std::string& t) {
   // "E215 Packet read error", "E404 Bulk OUT error", "E126 Bad protocol tag character", ...
   return t.size() > 5 && t[0] == 'E' && std::isdigit(static_cast<unsigned char>(t[1])) &&
