@@ -26,9 +26,9 @@ struct Run {
 };
 
 // A "sim:" or COM setting and the device path it stands for name the same
-// line; USB transfers all share the one USB device.
+// line; USB transfers all share the one USB device, but for a virtual unit.
 std::string PortKey(const TransferRequest& request) {
-  if (request.protocol == ProtocolType::kGarminUsb) return "USB";
+  if (request.protocol == ProtocolType::kGarminUsb && !VirtualFamily(request.portName)) return "USB";
   return ResolvePortDevice(request.portName);
 }
 
@@ -274,7 +274,9 @@ int Dispatcher::StartTransfer(int access, int protocol, TransferRequest request,
   }
   request.access = static_cast<AccessType>(access);
   request.protocol = static_cast<ProtocolType>(protocol);
-  if (request.protocol == ProtocolType::kGarminUsb) {
+  // A real unit on USB is found by itself; the port setting names only a
+  // virtual one.
+  if (request.protocol == ProtocolType::kGarminUsb && !VirtualFamily(request.portName)) {
     request.portName.clear();
     request.baudRate = 0;
   }

@@ -9,6 +9,7 @@
 #include "sim/flytec/demo_flights.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/garmin/virtual_garmin_usb.h"
 #include "sim/magellan/magellan_instrument.h"
 #include "sim/mlr/mlr_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
@@ -74,6 +75,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualInstrument("echo", FactoryOf<EchoInstrument>());
   RegisterVirtualFlytec();
   RegisterVirtualGarmin();
+  RegisterVirtualGarminUsb();
   RegisterVirtualMlr();
   RegisterVirtualFlymaster();
   RegisterVirtualXcTrainer();

@@ -386,6 +386,27 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   }
 }
 
+// /USB takes the Garmin's USB column; the virtual unit on USB is the port
+// sim:garmin-usb (packets on the interrupt pipe) or sim:garmin-usb/bulk.
+TEST_F(E2eTest, GarminOnUsbHiddenRuns) {
+  for (const std::string port : {"sim:garmin-usb", "sim:garmin-usb/bulk"}) {
+    SCOPED_TRACE(port);
+    ASSERT_EQ(Skylode({"/GPS=GARMIN", "/USB", "/PORT=" + port, "/IGC_LOG=usb.igc", "/WIN=0", "/EXIT", "/OVERWRITE"}),
+              0)
+        << Text("skylode.err");
+    ASSERT_EQ(Skylode({"/IGC2KML=usb", "/OVERWRITE"}, "convert"), 0) << Text("convert.err");
+    EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
+    ASSERT_EQ(Skylode({"/GPS=GARMIN", "/USB", "/PORT=" + port, "/RD_WPT=usb.wpt", "/WIN=0", "/EXIT", "/OVERWRITE"}),
+              0)
+        << Text("skylode.err");
+    EXPECT_NE(Text("usb.wpt").find("LAUNCH"), std::string::npos) << Text("usb.wpt");
+  }
+  // Without /USB the same port is no serial line.
+  EXPECT_NE(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin-usb", "/KML_LOG=none.kml", "/WIN=0", "/EXIT", "/TIMEOUT=1"}),
+            0);
+  EXPECT_FALSE(fs::exists(Path("none.kml")));
+}
+
 TEST_F(E2eTest, GarminWaypointsDownloadedToFilesAndUploadedFromOne) {
   ASSERT_EQ(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin", "/RD_WPT=down.wpt", "/WIN=0", "/EXIT"}), 0)
       << Text("skylode.err");

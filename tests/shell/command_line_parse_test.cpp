@@ -75,8 +75,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       // A family takes what it registered workers for: none yet for these.
       {{"/GPS=DSX", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
       {{"/GPS=DSX", "/RD_WPT=a.wpt"}, "Unsupported GPS for waypoint download"},
-      {{"/GPS=GARMIN", "/USB", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
-      {{"/GPS=GARMIN", "/USB", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
+      {{"/GPS=DSX", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/FILTEREND=20100505110000", "/FILTER=20100505120000"}, "Comp. stop time before start time"},
       {{"/FILTER=20100505120000", "/FILTEREND=20100505110000"}, "Comp. start time after end time"},
       {{"/FILTER=20100505120000", "/FILTEREND=20100505120000"}, "Comp. start time after end time"},
@@ -125,6 +124,12 @@ TEST(CommandLineParse, GoodValuesFillTheRun) {
   EXPECT_TRUE(run.compIgc);
   run = ParsedOk(Args({"/PORT=sim:flytec", "/GPS=GARMIN", "/USB"}));
   EXPECT_EQ(run.portName, "sim:flytec");
+  EXPECT_TRUE(run.useUsb);
+  // /USB takes the family's USB column, which has its own workers.
+  run = ParsedOk(Args({"/PORT=sim:garmin-usb", "/GPS=GARMIN", "/USB", "/KML_LOG=a.kml"}));
+  EXPECT_TRUE(run.useUsb);
+  EXPECT_EQ(run.operation, CmdOperation::kKmlLog);
+  run = ParsedOk(Args({"/GPS=GARMIN", "/USB", "/WR_CTR=a.txt"}));
   EXPECT_TRUE(run.useUsb);
 }
 

@@ -44,63 +44,49 @@ std::string FormatSeconds(std::chrono::milliseconds elapsed) {
   return std::to_string(ms / 1000) + "." + frac;
 }
 
-GarminSession::GarminSession(TransferContext& ctx, GarminTimeouts timeouts) : ctx_(ctx), timeouts_(timeouts) {}
+GarminSession::GarminSession(TransferContext& ctx, GarminTimeouts timeouts)
+    : ctx_(ctx), timeouts_(timeouts), usb_(ctx.protocol() == ProtocolType::kGarminUsb) {}
+
+GarminSession::~GarminSession() = default;
 
 void GarminSession::KeepFailedPacket() const {
   std::lock_guard lock(FailedPacketMutex());
   FailedPacket() = packet_;
 }
 
-bool GarminSession::Send(const GarminPacket& p) {
-  if (!ctx_.hasPort()) return false;
-  const std::vector<uint8_t> wire = EncodeGarminPacket(p);
-  return ctx_.port().Write(wire, ctx_.cancel()).ok();
-}
+bool GarminSession::Send(const GarminPacket& p) { return transport_ && transport_->Send(p); }
 
 void GarminSession::SendAbortTransfer() {
-  if (!ctx_.hasPort()) return;
-  const std::vector<uint8_t> wire = EncodeGarminPacket(MakeCommandPacket(kCmdAbortTransfer));
-  // A token that is never cancelled: the port's own write bound still holds.
-  ctx_.port().Write(wire, CancelToken{});
+  if (transport_) transport_->SendAbortTransfer();
 }
 
 void GarminSession::ResetReceiver() {
-  rx_.Reset();
-  leftoverAt_ = leftoverEnd_ = 0;
+  if (transport_) transport_->Reset();
 }
 
 RxStatus GarminSession::Receive(std::chrono::milliseconds timeout) {
-  const auto start = std::chrono::steady_clock::now();
   packet_ = GarminPacket{};
-  for (;;) {
-    if (leftoverAt_ < leftoverEnd_) {
-      bool complete = false;
-      const std::span<const uint8_t> rest(readBuffer_.data() + leftoverAt_, leftoverEnd_ - leftoverAt_);
-      leftoverAt_ += rx_.Feed(rest, packet_, complete);
-      if (complete) return RxStatus::kPacket;
-    }
-    if (ctx_.aborted()) return RxStatus::kCancelled;
-    if (std::chrono::steady_clock::now() - start > timeout) return RxStatus::kTimeout;
-    if (!ctx_.hasPort()) return RxStatus::kReadError;
-    const IoResult r = ctx_.port().ReadAvailable(readBuffer_);
-    switch (r.status) {
-      case IoStatus::kOk:
-      case IoStatus::kTimeout:
-        leftoverAt_ = 0;
-        leftoverEnd_ = r.count;
-        break;
-      case IoStatus::kCancelled:
-        return RxStatus::kCancelled;
-      case IoStatus::kError:
-      case IoStatus::kHangUp:
-        return RxStatus::kReadError;
-    }
-  }
+  if (!transport_) return RxStatus::kReadError;
+  return transport_->Receive(timeout, packet_);
+}
+
+void GarminSession::TakeProductData(std::string_view identificationPrefix) {
+  const auto d = packet_.payload();
+  productId_ = static_cast<int16_t>(GetU16(d, 0));
+  softwareVersion_ = GetU16(d, 2);
+  description_.clear();
+  for (size_t i = 4; i < packet_.size && packet_.data[i] != 0 && description_.size() < kDescriptionMax; ++i)
+    description_.push_back(static_cast<char>(packet_.data[i]));
+  ctx_.Status("Product data read");
+  ctx_.Product(description_);
+  identification_ = (std::string(identificationPrefix) + description_).substr(0, kIdentificationMax);
 }
 
 Status GarminSession::ReadProductData() {
   ctx_.Product("");
+  if (usb_) return ReadProductDataUsb();
   if (!ctx_.OpenPort(9600, false)) return ctx_.aborted() ? Error::Cancelled() : Error::Of(ErrorKind::kPortError);
+  transport_ = MakeSerialTransport(ctx_);
 
   const int32_t attempts = ctx_.HalfConnectAttempts();
   bool gotProduct = false;
@@ -134,15 +120,7 @@ Status GarminSession::ReadProductData() {
     return Shown(ctx_, kCaptionGet, Error::Of(ErrorKind::kTimeout, "No valid response from GPS"));
   }
 
-  const auto d = packet_.payload();
-  productId_ = static_cast<int16_t>(GetU16(d, 0));
-  softwareVersion_ = GetU16(d, 2);
-  description_.clear();
-  for (size_t i = 4; i < packet_.size && packet_.data[i] != 0 && description_.size() < kDescriptionMax; ++i)
-    description_.push_back(static_cast<char>(packet_.data[i]));
-  ctx_.Status("Product data read");
-  ctx_.Product(description_);
-  identification_ = ("Garmin: " + description_).substr(0, kIdentificationMax);
+  TakeProductData("Garmin: ");
 
   protocols_ = GarminProtocolSet{};
   if (!SendAck(kPidProductData)) {
@@ -187,6 +165,69 @@ Status GarminSession::ReadCapabilities() {
   }
   if (const Status usable = CheckGarminProtocols(protocols_); !usable.ok()) {
     return Shown(ctx_, kCaptionCheck, usable.error());
+  }
+  return {};
+}
+
+Status GarminSession::ReadProductDataUsb() {
+  constexpr std::string_view kCaption = "Read GPS product data";
+  std::unique_ptr<UsbDevice> device = OpenGarminUsb(ctx_);
+  if (!device) return ctx_.aborted() ? Error::Cancelled() : Error::Of(ErrorKind::kPortError);
+  auto usb = std::make_unique<GarminUsbTransport>(ctx_, std::move(device), timeouts_.usb);
+  GarminUsbTransport& link = *usb;
+  transport_ = std::move(usb);
+  auto readFailed = [&](RxStatus r, int base) -> Status {
+    if (r == RxStatus::kCancelled) {
+      ctx_.Status("Transfer aborted");
+      return Error::Cancelled();
+    }
+    KeepFailedPacket();
+    return Shown(ctx_, kCaption,
+                 Error::Of(ErrorKind::kProtocol, FormatProgress("E% Packet read error", base + readErrorNumber())));
+  };
+
+  if (Status s = link.StartSession(kCaption); !s.ok()) return s;
+  if (DebugTrace* t = ctx_.trace()) t->Text("Requesting product information\r\n");
+  ctx_.Status("Requesting product information");
+  if (!Send(GarminPacket{kPidProductRequest, 0, {}})) {
+    if (ctx_.aborted()) return Error::Cancelled();
+    return Shown(ctx_, kCaption, Error::Of(ErrorKind::kPortError, "E104 Bulk OUT error"));
+  }
+  if (const RxStatus r = Receive(timeouts_.data); r != RxStatus::kPacket) return readFailed(r, 104);
+  if (packet_.id != kPidProductData || packet_.size < 5) {
+    KeepFailedPacket();
+    return Shown(ctx_, kCaption, Error::Of(ErrorKind::kProtocol, "E114 Bad product data packet"));
+  }
+  TakeProductData("");
+  identification_ = FormatProgress("Garmin USB: %", link.unitId()).substr(0, kIdentificationMax);
+
+  protocols_ = GarminProtocolSet{};
+  // Units on USB always report their capabilities: the table of old units is
+  // not consulted.
+  for (int others = 0;; ++others) {
+    if (others >= kMaxPacketsBeforeArray) {
+      return Shown(ctx_, kCaption, Error::Of(ErrorKind::kProtocol, "E124 Bad protocol array data packet"));
+    }
+    if (const RxStatus r = Receive(timeouts_.capability); r != RxStatus::kPacket) return readFailed(r, 114);
+    if (packet_.id == kPidExtendedProductData) continue;
+    if (packet_.id != kPidProtocolArray) {
+      KeepFailedPacket();
+      return Shown(ctx_, kCaption, Error::Of(ErrorKind::kProtocol, "E124 Bad protocol array data packet"));
+    }
+    break;
+  }
+  const Status parsed = ParseGarminProtocolArray(packet_.payload(), protocols_);
+  if (!parsed.ok()) {
+    KeepFailedPacket();
+    const bool badSize = packet_.size % 3 != 0;
+    return Shown(ctx_, kCaption,
+                 Error::Of(ErrorKind::kProtocol,
+                           badSize ? "E125 Bad protocol data packet" : "E126 Bad protocol tag character"));
+  }
+  protocols_.productId = static_cast<uint16_t>(productId_);
+  protocols_.minVersion = protocols_.maxVersion = softwareVersion_;
+  if (const Status usable = CheckGarminProtocols(protocols_); !usable.ok()) {
+    return Shown(ctx_, kCaption, usable.error());
   }
   return {};
 }

@@ -1,6 +1,6 @@
-// One conversation with a Garmin unit over a serial line: packets with
-// acknowledgements, product identification and the capability check. The
-// operations (waypoints, tracks) build on it.
+// One conversation with a Garmin unit, over a serial line (packets with
+// acknowledgements) or USB: product identification and the capability
+// check. The operations (waypoints, tracks) build on it.
 #pragma once
 
 #include <chrono>
@@ -12,6 +12,8 @@
 #include "access/transfer_context.h"
 #include "protocols/garmin/link.h"
 #include "protocols/garmin/protocol_set.h"
+#include "protocols/garmin/transport.h"
+#include "protocols/garmin/usb_link.h"
 #include "records/error.h"
 
 namespace skylode::garmin {
@@ -22,18 +24,15 @@ struct GarminTimeouts {
   std::chrono::milliseconds product{2000};     // each product request
   std::chrono::milliseconds capability{5000};  // the protocol array after product data
   std::chrono::milliseconds data{5000};        // every packet of a transfer
-};
-
-enum class RxStatus {
-  kPacket,     // a complete, correct packet is in packet()
-  kTimeout,
-  kReadError,  // the port failed or the line went away
-  kCancelled,  // the transfer was aborted
+  GarminUsbTimeouts usb{};
 };
 
 class GarminSession {
  public:
+  // The transport follows the context's protocol column: USB for the
+  // Garmin USB column, the serial link otherwise.
   explicit GarminSession(TransferContext& ctx, GarminTimeouts timeouts = {});
+  ~GarminSession();
 
   TransferContext& ctx() { return ctx_; }
   const GarminTimeouts& timeouts() const { return timeouts_; }
@@ -41,10 +40,16 @@ class GarminSession {
   // Frames and writes one packet; false on a write failure or an abort.
   bool Send(const GarminPacket& p);
   bool SendCommand(uint16_t command) { return Send(MakeCommandPacket(command)); }
-  bool SendAck(uint8_t ackedId) { return Send(MakeAckPacket(ackedId)); }
+  // Nothing goes out on a transport that needs no acknowledgements.
+  bool SendAck(uint8_t ackedId) { return !acknowledged() || Send(MakeAckPacket(ackedId)); }
   // Tells the unit to stop the transfer it is in; failures do not matter here.
   // Sent even after the user aborted, which is when it matters most.
   void SendAbortTransfer();
+
+  bool usb() const { return usb_; }
+  bool acknowledged() const { return !usb_; }
+  // Which step of the last failed receive went wrong (USB), 0 otherwise.
+  int readErrorNumber() const { return transport_ ? transport_->ReadErrorNumber() : 0; }
 
   // Waits for the next correct packet; bytes left over from the previous
   // read are used first. Packets with a bad checksum are dropped silently.
@@ -53,8 +58,8 @@ class GarminSession {
   // Forgets a half-received packet and any leftover bytes.
   void ResetReceiver();
 
-  // Opens the port at 9600 baud, identifies the unit and settles its
-  // capabilities. Its failures have been shown (each under its own caption)
+  // Opens the port at 9600 baud (or the USB unit and its session),
+  // identifies the unit and settles its capabilities. Its failures have been shown (each under its own caption)
   // when they are returned.
   Status ReadProductData();
 
@@ -63,7 +68,8 @@ class GarminSession {
   uint16_t softwareVersion() const { return softwareVersion_; }
   // The unit's own description, at most 80 characters.
   const std::string& description() const { return description_; }
-  // "Garmin: " and the description, at most 50 characters.
+  // "Garmin: " and the description, at most 50 characters; on USB
+  // "Garmin USB: " and the unit ID.
   const std::string& identification() const { return identification_; }
 
   // Records the last packet as the one that explains a failure.
@@ -71,14 +77,14 @@ class GarminSession {
 
  private:
   Status ReadCapabilities();
+  Status ReadProductDataUsb();
+  void TakeProductData(std::string_view identificationPrefix);
 
   TransferContext& ctx_;
   GarminTimeouts timeouts_;
-  GarminReceiver rx_;
+  bool usb_ = false;
+  std::unique_ptr<GarminTransport> transport_;
   GarminPacket packet_;
-  std::array<uint8_t, 100> readBuffer_{};
-  size_t leftoverAt_ = 0;
-  size_t leftoverEnd_ = 0;
 
   GarminProtocolSet protocols_;
   int16_t productId_ = 0;

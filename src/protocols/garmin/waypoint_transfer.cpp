@@ -8,6 +8,7 @@ namespace skylode::garmin {
 namespace {
 
 constexpr std::string_view kCaptionRead = "Read GPS waypoints";
+constexpr std::string_view kCaptionReadUsb = "Read waypoints";
 constexpr std::string_view kCaptionUpload = "Upload waypoints";
 // Counts travel in a 16-bit field.
 constexpr size_t kMaxRecords = 65535;
@@ -18,7 +19,11 @@ static Status DownloadWaypoints(GarminSession& s, WaypointScanMode mode, Waypoin
   TransferContext& ctx = s.ctx();
   const GarminProtocolSet& caps = s.protocols();
   if (caps.waypointProtocol == 0) {
-    return Error::Of(ErrorKind::kUnsupported, "E310 No waypoint log protocol defined");
+    return Error::Of(ErrorKind::kUnsupported,
+                     s.usb() ? "E336 No waypoint protocol defined" : "E310 No waypoint log protocol defined");
+  }
+  if (s.usb()) {
+    if (DebugTrace* t = ctx.trace()) t->Text("Requesting waypoints\r\n");
   }
   const auto started = std::chrono::steady_clock::now();
   int32_t count = 0;
@@ -26,7 +31,9 @@ static Status DownloadWaypoints(GarminSession& s, WaypointScanMode mode, Waypoin
                                     {"E300 Timeout while waiting for ack. packet", "E300 COM port error while waiting for ack. packet",
                                      "E301 Bad acknowledge packet type or format"},
                                     {"E302 Timeout while waiting for record count packet",
-                                     "E302 COM port error while waiting for count packet", "E303 Bad record count packet"}, count);
+                                     "E302 COM port error while waiting for count packet", "E303 Bad record count packet",
+                                     303, "E313 Bad record count packet"},
+                                    "E303 Bulk OUT error", count);
   if (!o.ok()) return o;
   WaypointList list;
   if (mode == WaypointScanMode::kList) list.items.reserve(static_cast<size_t>(count));
@@ -35,7 +42,7 @@ static Status DownloadWaypoints(GarminSession& s, WaypointScanMode mode, Waypoin
     WaypointPacketError error = WaypointPacketError::kNone;
     std::optional<Waypoint> w;
     o = Expect(s, {"E305 Timeout while waiting for wpt. data packet", "E305 COM port error while waiting for wpt. data packet",
-                "E306 Bad waypoint data packet"},
+                "E306 Bad waypoint data packet", 314, "E324 Bad waypoint data packet"},
                [&](const GarminPacket& p) {
                  if (p.id != kPidWaypointData) return false;
                  w = GarminWaypointFromPacket(caps.waypointType, p, &error);
@@ -45,10 +52,11 @@ static Status DownloadWaypoints(GarminSession& s, WaypointScanMode mode, Waypoin
     if (!w) {
       s.KeepFailedPacket();
       s.SendAbortTransfer();
-      return Error::Of(ErrorKind::kProtocol, "E309 Bad waypoint data packet");
+      return Error::Of(ErrorKind::kProtocol, s.usb() ? "E325 Bad waypoint data packet" : "E309 Bad waypoint data packet");
     }
     s.SendAck(kPidWaypointData);
     if (mode == WaypointScanMode::kList) {
+      if (s.usb() && k == 1) ctx.Status("Receiving waypoints");
       list.items.push_back(std::move(*w));
     } else {
       ctx.IdentifyPilot(*w);
@@ -59,14 +67,16 @@ static Status DownloadWaypoints(GarminSession& s, WaypointScanMode mode, Waypoin
 
   o = Expect(s, {"E308 Timeout while waiting for transfer complete packet",
               "E308 COM port error while waiting for transfer complete packet",
-              "E307 Bad transfer complete packet type or format"},
+              "E307 Bad transfer complete packet type or format", 325,
+              "E335 Bad transfer complete packet type or format"},
              [](const GarminPacket& p) { return p.id == kPidTransferComplete && p.size >= 2; });
   if (!o.ok()) return o;
   s.SendAck(kPidTransferComplete);
   if (mode == WaypointScanMode::kList) {
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    ctx.Status(FormatProgress("% of % waypoints read (", list.count(), count) + FormatSeconds(elapsed) + " secs)");
+    if (s.usb()) ctx.Status(FormatProgress("% waypoints read", list.count()));
+    else ctx.Status(FormatProgress("% of % waypoints read (", list.count(), count) + FormatSeconds(elapsed) + " secs)");
     if (out) *out = std::move(list);
   }
   return {};
@@ -77,7 +87,8 @@ static Status UploadWaypoints(GarminSession& s, const WaypointList& list) {
   const GarminProtocolSet& caps = s.protocols();
   if (list.empty()) return {};
   if (caps.waypointProtocol == 0) {
-    return Error::Of(ErrorKind::kUnsupported, "E406 No waypoint log protocol defined");
+    return Error::Of(ErrorKind::kUnsupported,
+                     s.usb() ? "E406 No waypoint protocol defined" : "E406 No waypoint log protocol defined");
   }
   // The unit counts records in 16 bits; a longer list would be announced
   // with a wrapped count and end in a mismatch.
@@ -88,7 +99,8 @@ static Status UploadWaypoints(GarminSession& s, const WaypointList& list) {
   Status o = StartUpload(s, static_cast<uint16_t>(n),
                                   {"E400 Timeout while waiting for ack. packet",
                                    "E400 COM port error while waiting for ack. packet",
-                                   "E401 Bad acknowledge packet type or format"});
+                                   "E401 Bad acknowledge packet type or format"},
+                         "E403 Bulk OUT error");
   if (!o.ok()) return o;
 
   for (int32_t k = 1; k <= n; ++k) {
@@ -98,25 +110,23 @@ static Status UploadWaypoints(GarminSession& s, const WaypointList& list) {
       return Error::Cancelled();
     }
     if (k % 5 == 0) ctx.Progress("Sending waypoint % of %", k, n);
-    if (!s.Send(GarminWaypointToPacket(caps.waypointType, list.items[static_cast<size_t>(k - 1)]))) {
-      s.SendAbortTransfer();
-      return Error::Of(ErrorKind::kPortError, "COM port write error");
-    }
-    ctx.Notify(FormatProgress("Sent wpt %/%", k, n));
-    o = Expect(s, {"E402 Timeout while waiting for ack. packet", "E402 COM port error while waiting for ack. packet",
-                "E403 Bad acknowledge packet type or format"},
-               [](const GarminPacket& p) { return IsAckOf(p, kPidWaypointData); });
+    o = SendRecord(s, GarminWaypointToPacket(caps.waypointType, list.items[static_cast<size_t>(k - 1)]),
+                   {"E402 Timeout while waiting for ack. packet", "E402 COM port error while waiting for ack. packet",
+                    "E403 Bad acknowledge packet type or format"},
+                   "E404 Bulk OUT error");
     if (!o.ok()) return o;
+    ctx.Notify(FormatProgress("Sent wpt %/%", k, n));
   }
   ctx.Progress("Waypoint % of % sent", n, n);
 
   return FinishUpload(s, kCmdTransferWaypoints,
                       {"E404 Timeout while waiting for ack. packet", "E404 COM port error while waiting for ack. packet",
-                       "E405 Bad acknowledge packet type or format"});
+                       "E405 Bad acknowledge packet type or format"},
+                      "E405 Bulk OUT error");
 }
 
 Status GarminDownloadWaypoints(GarminSession& s, WaypointScanMode mode, WaypointList* out) {
-  Status done = Report(s, kCaptionRead, DownloadWaypoints(s, mode, out));
+  Status done = Report(s, s.usb() ? kCaptionReadUsb : kCaptionRead, DownloadWaypoints(s, mode, out));
   // The unit's text goes with its list, serial or USB alike.
   if (done.ok() && out != nullptr) out->sourceText = s.description().substr(0, kInstrumentTextMax);
   return done;

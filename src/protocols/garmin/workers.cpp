@@ -30,7 +30,9 @@ TransferResult GarminReadTrackLog(TransferContext& ctx, GarminTimeouts timeouts)
   if (Status o = s.ReadProductData(); !o.ok()) return FromStatus(o);
   // In competition mode the pilot is identified from the unit's waypoints
   // before its track comes in; a unit without waypoints has no IDs to give.
-  if (ctx.settings().competitionMode && s.protocols().waypointProtocol != 0) {
+  // On USB the pilot may switch the scan off.
+  const bool scan = !s.usb() || ctx.settings().usbCompetitionCheckWaypoints;
+  if (ctx.settings().competitionMode && scan && s.protocols().waypointProtocol != 0) {
     if (Status o = GarminDownloadWaypoints(s, WaypointScanMode::kCompetition, nullptr); !o.ok()) return FromStatus(o);
   }
   TrackLogPayload payload;

@@ -58,7 +58,9 @@ std::vector<uint8_t> Word(uint16_t w) {
   return d;
 }
 
-std::vector<uint8_t> ProtocolArrayOf(const VirtualGarminProfile& p) {
+}  // namespace
+
+std::vector<uint8_t> GarminProtocolArrayOf(const VirtualGarminProfile& p) {
   if (!p.rawProtocolArray.empty()) return p.rawProtocolArray;
   std::vector<uint8_t> out;
   auto entry = [&out](char tag, uint16_t n) {
@@ -86,8 +88,6 @@ std::vector<uint8_t> ProtocolArrayOf(const VirtualGarminProfile& p) {
   entry('D', 600);
   return out;
 }
-
-}  // namespace
 
 std::vector<uint8_t> GarminWaypointRecordData(uint16_t type, std::string_view ident, std::string_view comment,
                                               int32_t latitude, int32_t longitude, float altitude, uint16_t symbol,
@@ -263,15 +263,9 @@ struct VirtualGarmin::State {
   size_t packetsSent = 0;
   size_t packetsReceived = 0;
 
-  // An upload in progress.
-  std::vector<GarminRecord> incoming;
 
-  mutable std::mutex mutex;  // guards what the accessors read
-  std::vector<GarminRecord> waypoints;
-  std::vector<GarminRecord> uploadedTrack;
-  std::vector<std::vector<GarminRecord>> uploadedTracks;  // every one, in order
-  int powerOffs = 0;
-  int aborts = 0;
+  GarminUnitLog* log = nullptr;
+  mutable std::mutex mutex;  // guards badPackets
   int badPackets = 0;
 
   bool Silent() const {
@@ -333,7 +327,7 @@ struct VirtualGarmin::State {
         d.insert(d.end(), options.profile.description.begin(), options.profile.description.end());
         d.push_back(0);
         Enqueue(link, {kProductData, d});
-        if (options.profile.sendsProtocolArray) Enqueue(link, {kProtocolArray, ProtocolArrayOf(options.profile)});
+        if (options.profile.sendsProtocolArray) Enqueue(link, {kProtocolArray, GarminProtocolArrayOf(options.profile)});
         break;
       }
       case kCommand: {
@@ -341,17 +335,11 @@ struct VirtualGarmin::State {
         if (cmd == kCmdAbort) {
           queue.clear();
           awaitingAck = false;
-          std::lock_guard lock(mutex);
-          ++aborts;
+          log->CountAbort();
         } else if (cmd == kCmdPowerOff) {
-          std::lock_guard lock(mutex);
-          ++powerOffs;
+          log->CountPowerOff();
         } else if (cmd == kCmdWaypoints || cmd == kCmdTrack) {
-          std::vector<GarminRecord> records;
-          {
-            std::lock_guard lock(mutex);
-            records = cmd == kCmdWaypoints ? waypoints : options.track;
-          }
+          std::vector<GarminRecord> records = cmd == kCmdWaypoints ? log->Waypoints() : options.track;
           if (cmd == kCmdTrack && options.profile.trackProtocol == 0) break;
           Enqueue(link, {kRecords, Word(static_cast<uint16_t>(records.size()))});
           for (auto& r : records) Enqueue(link, std::move(r));
@@ -359,25 +347,8 @@ struct VirtualGarmin::State {
         }
         break;
       }
-      case kRecords:
-        incoming.clear();
-        break;
-      case kWaypointData:
-      case kTrackData:
-      case kTrackHeader:
-        incoming.push_back({id, data});
-        break;
-      case kComplete: {
-        std::lock_guard lock(mutex);
-        if (Get16(data, 0) == kCmdWaypoints) waypoints = incoming;
-        else {
-          uploadedTrack = incoming;
-          uploadedTracks.push_back(incoming);
-        }
-        incoming.clear();
-        break;
-      }
       default:
+        log->TakeUploadPacket(id, data);
         break;
     }
   }
@@ -452,7 +423,8 @@ struct VirtualGarmin::State {
 
 VirtualGarmin::VirtualGarmin(VirtualGarminOptions options) : s_(std::make_unique<State>()) {
   s_->options = std::move(options);
-  s_->waypoints = s_->options.waypoints;
+  s_->log = this;
+  SetWaypoints(s_->options.waypoints);
 }
 
 VirtualGarmin::~VirtualGarmin() = default;
@@ -474,29 +446,69 @@ void VirtualGarmin::OnTick(InstrumentLink& link) {
   s.SendFront(link, false);
 }
 
-std::vector<GarminRecord> VirtualGarmin::Waypoints() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->waypoints;
+std::vector<GarminRecord> GarminUnitLog::Waypoints() const {
+  std::lock_guard lock(mutex_);
+  return waypoints_;
 }
 
-std::vector<std::vector<GarminRecord>> VirtualGarmin::UploadedTracks() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->uploadedTracks;
+std::vector<GarminRecord> GarminUnitLog::UploadedTrack() const {
+  std::lock_guard lock(mutex_);
+  return uploadedTrack_;
 }
 
-std::vector<GarminRecord> VirtualGarmin::UploadedTrack() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->uploadedTrack;
+std::vector<std::vector<GarminRecord>> GarminUnitLog::UploadedTracks() const {
+  std::lock_guard lock(mutex_);
+  return uploadedTracks_;
 }
 
-int VirtualGarmin::PowerOffCommands() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->powerOffs;
+int GarminUnitLog::PowerOffCommands() const {
+  std::lock_guard lock(mutex_);
+  return powerOffs_;
 }
 
-int VirtualGarmin::AbortCommands() const {
-  std::lock_guard lock(s_->mutex);
-  return s_->aborts;
+int GarminUnitLog::AbortCommands() const {
+  std::lock_guard lock(mutex_);
+  return aborts_;
+}
+
+void GarminUnitLog::SetWaypoints(std::vector<GarminRecord> waypoints) {
+  std::lock_guard lock(mutex_);
+  waypoints_ = std::move(waypoints);
+}
+
+void GarminUnitLog::TakeUploadPacket(uint16_t id, const std::vector<uint8_t>& data) {
+  std::lock_guard lock(mutex_);
+  switch (id) {
+    case kRecords:
+      incoming_.clear();
+      break;
+    case kWaypointData:
+    case kTrackData:
+    case kTrackHeader:
+      incoming_.push_back({static_cast<uint8_t>(id), data});
+      break;
+    case kComplete:
+      if (Get16(data, 0) == kCmdWaypoints) {
+        waypoints_ = incoming_;
+      } else {
+        uploadedTrack_ = incoming_;
+        uploadedTracks_.push_back(incoming_);
+      }
+      incoming_.clear();
+      break;
+    default:
+      break;
+  }
+}
+
+void GarminUnitLog::CountPowerOff() {
+  std::lock_guard lock(mutex_);
+  ++powerOffs_;
+}
+
+void GarminUnitLog::CountAbort() {
+  std::lock_guard lock(mutex_);
+  ++aborts_;
 }
 
 int VirtualGarmin::BadPacketsReceived() const {

@@ -45,6 +45,9 @@ struct VirtualGarminProfile {
 std::optional<VirtualGarminProfile> FindVirtualGarminProfile(std::string_view name);
 std::vector<std::string> VirtualGarminProfileNames();
 
+// The protocol array a unit of this profile reports.
+std::vector<uint8_t> GarminProtocolArrayOf(const VirtualGarminProfile& profile);
+
 // One record as the unit holds it: packet ID and data bytes.
 struct GarminRecord {
   uint8_t id = 0;
@@ -87,7 +90,38 @@ struct VirtualGarminOptions {
 // Options for a profile with a few waypoints and a short track of its types.
 VirtualGarminOptions DefaultVirtualGarminOptions(const VirtualGarminProfile& profile, int trackPoints = 100);
 
-class VirtualGarmin final : public InstrumentBehaviour {
+// What a virtual unit holds and was told, whatever line it is on; safe from
+// any thread.
+class GarminUnitLog {
+ public:
+  std::vector<GarminRecord> Waypoints() const;
+  std::vector<GarminRecord> UploadedTrack() const;
+  // Every track uploaded since the start, in order (CTRs go up one each).
+  std::vector<std::vector<GarminRecord>> UploadedTracks() const;
+  int PowerOffCommands() const;
+  // Requests to drop the transfer in progress.
+  int AbortCommands() const;
+
+  void SetWaypoints(std::vector<GarminRecord> waypoints);
+  // A packet of an upload from the program: a record count starts one,
+  // waypoints, track points and headers are gathered, and transfer complete
+  // keeps them (as the waypoints or as a track, by its command). Other
+  // packets are left alone.
+  void TakeUploadPacket(uint16_t id, const std::vector<uint8_t>& data);
+  void CountPowerOff();
+  void CountAbort();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<GarminRecord> incoming_;  // the upload in progress
+  std::vector<GarminRecord> waypoints_;
+  std::vector<GarminRecord> uploadedTrack_;
+  std::vector<std::vector<GarminRecord>> uploadedTracks_;
+  int powerOffs_ = 0;
+  int aborts_ = 0;
+};
+
+class VirtualGarmin final : public InstrumentBehaviour, public GarminUnitLog {
  public:
   explicit VirtualGarmin(VirtualGarminOptions options);
   ~VirtualGarmin() override;
@@ -95,13 +129,6 @@ class VirtualGarmin final : public InstrumentBehaviour {
   void OnReceive(std::span<const uint8_t> bytes, InstrumentLink& link) override;
   void OnTick(InstrumentLink& link) override;
 
-  // What the unit holds now; safe from any thread.
-  std::vector<GarminRecord> Waypoints() const;
-  std::vector<GarminRecord> UploadedTrack() const;
-  // Every track uploaded since the start, in order (CTRs go up one each).
-  std::vector<std::vector<GarminRecord>> UploadedTracks() const;
-  int PowerOffCommands() const;
-  int AbortCommands() const;
   // Packets that arrived with a bad checksum or in a broken frame.
   int BadPacketsReceived() const;
 

@@ -3,6 +3,8 @@
 // a refused area fails the whole upload.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "formats/ctr_outline.h"
 #include "garmin_rig.h"
 #include "records/angles.h"
@@ -41,15 +43,21 @@ int32_t Get32(const std::vector<uint8_t>& d, size_t at) {
   return static_cast<int32_t>(d[at] | d[at + 1] << 8 | d[at + 2] << 16 | static_cast<uint32_t>(d[at + 3]) << 24);
 }
 
-TEST(GarminCtrLogs, EachSelectedAreaBecomesALogOfItsOutline) {
-  Rig rig(ProfileOptions("d109"));
+class GarminCtrLogs : public ::testing::TestWithParam<Transport> {};
+
+INSTANTIATE_TEST_SUITE_P(Transports, GarminCtrLogs, ::testing::ValuesIn(kAllTransports),
+                         [](const ::testing::TestParamInfo<Transport>& i) { return TransportName(i.param); });
+
+TEST_P(GarminCtrLogs, EachSelectedAreaBecomesALogOfItsOutline) {
+  Rig rig(GetParam(), ProfileOptions("d109"));
   Recorder rec;
   const CtrList list = ThreeAreas();
   TransferResult r = rig.Run(GarminSendCtrsAsLogs, rig.Request(AccessType::kUploadAirspaces, list), rec);
   ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
   const auto tracks = rig.unit().UploadedTracks();
   ASSERT_EQ(tracks.size(), 2u);
-  EXPECT_EQ(rec.statuses.back(), "CTR 3: Point 4 of 4 sent");
+  EXPECT_NE(std::find(rec.statuses.begin(), rec.statuses.end(), "CTR 3: Point 4 of 4 sent"), rec.statuses.end());
+  EXPECT_EQ(rec.statuses.back(), rig.usb() ? "Transfer completed" : "CTR 3: Point 4 of 4 sent");
   const CtrArea* sent[] = {&list.areas[0], &list.areas[2]};
   for (size_t k = 0; k < 2; ++k) {
     Result<std::vector<Waypoint>> want = ExpandCtrToWaypoints(*sent[k], 0, 0);
@@ -65,7 +73,7 @@ TEST(GarminCtrLogs, EachSelectedAreaBecomesALogOfItsOutline) {
   }
 }
 
-TEST(GarminCtrLogs, ARefusedAreaFailsTheUploadAndNothingSelectedIsSaid) {
+TEST(GarminSerialCtrLogs, ARefusedAreaFailsTheUploadAndNothingSelectedIsSaid) {
   // Packets the unit receives: product request, then per area the records,
   // the header, the points and the end. Withholding an acknowledgement in
   // the second area must fail the whole upload, not report the first one.

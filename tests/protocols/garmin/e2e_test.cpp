@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -13,7 +14,25 @@ namespace {
 using namespace testing;
 using std::chrono::milliseconds;
 
-TEST(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
+// Every case runs on the serial link and on USB (packets on the interrupt
+// pipe, and as bulk bursts); units from before the protocol array exist only
+// on the serial link.
+class GarminEndToEnd : public ::testing::TestWithParam<Transport> {
+ protected:
+  Transport transport() const { return GetParam(); }
+  bool usb() const { return GetParam() != Transport::kSerial; }
+  bool bulk() const { return GetParam() == Transport::kUsbBulk; }
+  bool Reachable(const char* profile) const { return !usb() || sim::FindVirtualGarminProfile(profile)->sendsProtocolArray; }
+  // The identification a unit gives on this transport.
+  std::string Identification(const std::string& description) const {
+    return usb() ? "Garmin USB: 3456789012" : ("Garmin: " + description).substr(0, 50);
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transports, GarminEndToEnd, ::testing::ValuesIn(kAllTransports),
+                         [](const ::testing::TestParamInfo<Transport>& i) { return TransportName(i.param); });
+
+TEST_P(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
   struct Case {
     const char* profile;
     uint16_t waypointType;
@@ -25,8 +44,9 @@ TEST(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
       {"p77-349", 103, 300, 300}, {"p77-355", 103, 300, 300}, {"p77-400", 103, 300, 300},
   };
   for (const auto& c : cases) {
+    if (!Reachable(c.profile)) continue;
     SCOPED_TRACE(c.profile);
-    Rig rig(ProfileOptions(c.profile));
+    Rig rig(transport(), ProfileOptions(c.profile));
     ASSERT_TRUE(rig.ok());
     Recorder rec;
     GarminProtocolSet caps;
@@ -36,7 +56,7 @@ TEST(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
       if (!s.ReadProductData().ok()) return TransferResult::Failure();
       caps = s.protocols();
       description = s.description();
-      EXPECT_EQ(s.identification(), ("Garmin: " + description).substr(0, 50));
+      EXPECT_EQ(s.identification(), Identification(description));
       WaypointList list;
       if (!GarminDownloadWaypoints(s, WaypointScanMode::kList, &list).ok())
         return TransferResult::Failure();
@@ -64,44 +84,49 @@ TEST(GarminEndToEnd, IdentifiesEveryProfileAndReadsItsWaypoints) {
   }
 }
 
-TEST(GarminEndToEnd, RefusesUnknownProductsAndBadProtocolArrays) {
+TEST_P(GarminEndToEnd, RefusesUnknownProductsAndBadProtocolArrays) {
   sim::VirtualGarminOptions broken = ProfileOptions("d109");
   broken.profile.rawProtocolArray = {'P', 0, 0, 'L', 1, 0, 'A', 10, 0, 'A'};  // 10 bytes
   sim::VirtualGarminOptions badTag = ProfileOptions("d109");
   badTag.profile.rawProtocolArray = {'P', 0, 0, 'Q', 1, 0};
   sim::VirtualGarminOptions oldLink = ProfileOptions("d109");
   oldLink.profile.rawProtocolArray = {'L', 2, 0, 'A', 10, 0};
+  // On USB every message of the product step is captioned alike, and a unit
+  // without a protocol array is not looked up: the wait for it runs out.
   struct Case {
     sim::VirtualGarminOptions options;
     const char* caption;
     const char* text;
+    const char* usbText;
   } cases[] = {
-      {ProfileOptions("unknown"), "Requesting GPS product data", "GPS product ID not supported"},
-      {broken, "Requesting GPS product data", "Bad protocol data packet"},
-      {badTag, "Requesting GPS product data", "Bad protocol tag character"},
-      {oldLink, "Read GPS product data", "E180 Unsupported link protocol"},
+      {ProfileOptions("unknown"), "Requesting GPS product data", "GPS product ID not supported",
+       "E115 Packet read error"},
+      {broken, "Requesting GPS product data", "Bad protocol data packet", "E125 Bad protocol data packet"},
+      {badTag, "Requesting GPS product data", "Bad protocol tag character", "E126 Bad protocol tag character"},
+      {oldLink, "Read GPS product data", "E180 Unsupported link protocol", "E180 Unsupported link protocol"},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.text);
-    Rig rig(c.options);
+    Rig rig(transport(), c.options);
     Recorder rec;
     TransferResult r = rig.Run(GarminReadTrackLog, rig.Request(AccessType::kReadTrackLog), rec);
     EXPECT_EQ(r.outcome, TransferOutcome::kFailure);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload));
     ASSERT_EQ(rec.messages.size(), 1u);
-    EXPECT_EQ(rec.messages[0].caption, c.caption);
-    EXPECT_EQ(rec.messages[0].text, c.text);
+    EXPECT_EQ(rec.messages[0].caption, usb() ? "Read GPS product data" : c.caption);
+    EXPECT_EQ(rec.messages[0].text, usb() ? c.usbText : c.text);
   }
 }
 
-TEST(GarminEndToEnd, WaypointRoundTripFollowsTheConversionRules) {
+TEST_P(GarminEndToEnd, WaypointRoundTripFollowsTheConversionRules) {
   WaypointList list;
   list.items.push_back({555555555, -123456789, 1234, "ab-1", "Take off, north", 0, 7});
   list.items.push_back({-1, 1, -5, "LZ", "landing: field #2", 0, 18});
   list.items.push_back({100, 200, 0, "X", "", 0, 0});
   for (const char* profile : {"d109", "d108", "d110", "p77-349", "p29-400", "p77-300"}) {
+    if (!Reachable(profile)) continue;
     SCOPED_TRACE(profile);
-    Rig rig(ProfileOptions(profile));
+    Rig rig(transport(), ProfileOptions(profile));
     Recorder rec;
     TransferResult up = rig.Run(GarminSendWaypoints, rig.Request(AccessType::kSendWaypoints, list), rec);
     ASSERT_TRUE(up.succeeded()) << rec.LastMessage();
@@ -127,7 +152,7 @@ TEST(GarminEndToEnd, WaypointRoundTripFollowsTheConversionRules) {
   }
 }
 
-TEST(GarminEndToEnd, LongTrackWithMissingAltitudesAndTimes) {
+TEST_P(GarminEndToEnd, LongTrackWithMissingAltitudesAndTimes) {
   sim::VirtualGarminOptions o = ProfileOptions("d109", 0);
   o.track.clear();
   constexpr int kPoints = 10000;
@@ -139,7 +164,7 @@ TEST(GarminEndToEnd, LongTrackWithMissingAltitudesAndTimes) {
   // A second header in the middle, as after the unit was switched off.
   o.track.insert(o.track.begin() + 5000, {99, sim::GarminTrackHeaderRecordData("SECOND")});
   o.track.insert(o.track.begin(), {99, sim::GarminTrackHeaderRecordData("ACTIVE LOG")});
-  Rig rig(o);
+  Rig rig(transport(), o);
   Recorder rec;
   TransferResult r = rig.Run(GarminReadTrackLog, rig.Request(AccessType::kReadTrackLog), rec);
   ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
@@ -149,8 +174,8 @@ TEST(GarminEndToEnd, LongTrackWithMissingAltitudesAndTimes) {
   EXPECT_EQ(log.instrumentText, sim::FindVirtualGarminProfile("d109")->description);
   // What the split dialog's title names.
   EXPECT_EQ(log.modelName, "Garmin");
-  EXPECT_EQ(log.identification,
-            ("Garmin: " + sim::FindVirtualGarminProfile("d109")->description).substr(0, 50));
+  EXPECT_EQ(log.identification, Identification(sim::FindVirtualGarminProfile("d109")->description));
+  EXPECT_EQ(log.sourceProtocol, usb() ? ProtocolType::kGarminUsb : ProtocolType::kGarminSerial);
   EXPECT_FALSE(log.hasBaroHeight);
   for (int i = 0; i < kPoints; ++i) {
     const TrackPoint& p = log.points[static_cast<size_t>(i)];
@@ -163,13 +188,15 @@ TEST(GarminEndToEnd, LongTrackWithMissingAltitudesAndTimes) {
   }
   EXPECT_EQ(rec.positions, kPoints);
   EXPECT_EQ(rec.notes.back(), "Progress 10000/10002");
-  EXPECT_EQ(rec.statuses.back().rfind("10000 track positions read (", 0), 0u) << rec.statuses.back();
+  if (usb()) EXPECT_EQ(rec.statuses.back(), "10000 track positions read");
+  else EXPECT_EQ(rec.statuses.back().rfind("10000 track positions read (", 0), 0u) << rec.statuses.back();
 }
 
-TEST(GarminEndToEnd, TrackHeadersAndPointTypesOfEachProfile) {
+TEST_P(GarminEndToEnd, TrackHeadersAndPointTypesOfEachProfile) {
   for (const char* profile : {"d108", "d110", "p29-400"}) {
+    if (!Reachable(profile)) continue;
     SCOPED_TRACE(profile);
-    Rig rig(ProfileOptions(profile, 12));
+    Rig rig(transport(), ProfileOptions(profile, 12));
     Recorder rec;
     TransferResult r = rig.Run(GarminReadTrackLog, rig.Request(AccessType::kReadTrackLog), rec);
     ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
@@ -180,19 +207,24 @@ TEST(GarminEndToEnd, TrackHeadersAndPointTypesOfEachProfile) {
     EXPECT_EQ(pts[11].time, 1000000011u);
     EXPECT_EQ(pts[0].flags, type == 304 ? 0u : 1u);
   }
-  // A header from a unit whose protocol has none.
+  // A header from a unit whose protocol has none (on USB a unit that
+  // reports A300 in its array).
   sim::VirtualGarminOptions o = ProfileOptions("p29-400", 3);
+  if (usb()) {
+    o.profile.sendsProtocolArray = true;
+    o.profile.trackHeaderType = 0;
+  }
   o.track.insert(o.track.begin() + 1, {99, sim::GarminTrackHeaderRecordData("X")});
-  Rig rig(o);
+  Rig rig(transport(), o);
   Recorder rec;
   EXPECT_EQ(rig.Run(GarminReadTrackLog, rig.Request(AccessType::kReadTrackLog), rec).outcome,
             TransferOutcome::kFailure);
-  EXPECT_EQ(rec.LastMessage(), "E208 Packet type/protocol mismatch");
+  EXPECT_EQ(rec.LastMessage(), usb() ? "E225 Packet type/protocol mismatch" : "E208 Packet type/protocol mismatch");
   for (int i = 0; i < 50 && rig.unit().AbortCommands() == 0; ++i) std::this_thread::sleep_for(milliseconds(10));
   EXPECT_EQ(rig.unit().AbortCommands(), 1);
 }
 
-TEST(GarminEndToEnd, BadChecksumsAreDroppedAndTheResentPacketUsed) {
+TEST(GarminSerialEndToEnd, BadChecksumsAreDroppedAndTheResentPacketUsed) {
   for (size_t packet : {0u, 1u, 4u, 7u, 12u}) {
     SCOPED_TRACE(packet);
     sim::VirtualGarminOptions o = ProfileOptions("d109", 5);
@@ -207,34 +239,44 @@ TEST(GarminEndToEnd, BadChecksumsAreDroppedAndTheResentPacketUsed) {
   }
 }
 
-TEST(GarminEndToEnd, AUnitThatStopsAnsweringGivesTheStepsMessage) {
+TEST_P(GarminEndToEnd, AUnitThatStopsAnsweringGivesTheStepsMessage) {
+  // On USB the read that runs out is numbered: 1 on the interrupt pipe, 3 on
+  // the bulk pipe just announced, 7 in the middle of a bulk burst.
   struct Case {
-    size_t silentAfter;  // packets the unit still sends
+    size_t silentAfter;  // serial: packets the unit still sends
     const char* text;
+    size_t usbSilentFrom;  // USB: the first packet that does not come
+    int usbBase;
+    bool firstOfBurst;
   } cases[] = {
-      {0, "No valid response from GPS"},
-      // The unit sends product data, protocol array, the command's ack,
-      // records, a header, three points and transfer complete.
-      {2, "E200 Timeout while waiting for data packet"},
-      {3, "E202 Timeout while waiting for record count packet"},
-      {6, "E205 Timeout while waiting for log data packet"},
-      {8, "E211 Timeout while waiting for transfer complete packet"},
+      // Serial: product data, protocol array, the command's ack, records, a
+      // header, three points and transfer complete. USB: product data,
+      // extended product data, protocol array, records, a header, three
+      // points and transfer complete.
+      {0, "No valid response from GPS", 0, 104, true},
+      {2, "E200 Timeout while waiting for data packet", 2, 114, false},
+      {3, "E202 Timeout while waiting for record count packet", 3, 203, true},
+      {6, "E205 Timeout while waiting for log data packet", 5, 214, false},
+      {8, "E211 Timeout while waiting for transfer complete packet", 8, 226, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     sim::VirtualGarminOptions o = ProfileOptions("d109", 3);
     o.faults.silentAfterPackets = c.silentAfter;
     o.maxResends = 0;
-    Rig rig(o);
+    UsbSetup setup;
+    setup.faults.silentFromPacket = c.usbSilentFrom;
+    Rig rig(transport(), o, setup);
     Recorder rec;
     TransferResult r = rig.Run(GarminReadTrackLog, rig.Request(AccessType::kReadTrackLog), rec);
     EXPECT_EQ(r.outcome, TransferOutcome::kFailure);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload));
-    EXPECT_EQ(rec.LastMessage(), c.text);
+    if (!usb()) EXPECT_EQ(rec.LastMessage(), c.text);
+    else EXPECT_EQ(rec.LastMessage(), UsbReadError(c.usbBase, !bulk() ? 1 : c.firstOfBurst ? 3 : 7));
   }
 }
 
-TEST(GarminEndToEnd, MissingAcknowledgementsEndTheUpload) {
+TEST(GarminSerialEndToEnd, MissingAcknowledgementsEndTheUpload) {
   WaypointList list;
   for (int i = 0; i < 4; ++i) list.items.push_back({i, i, 0, "W" + std::to_string(i), "", 0, 0});
   struct Case {
@@ -258,10 +300,12 @@ TEST(GarminEndToEnd, MissingAcknowledgementsEndTheUpload) {
   }
 }
 
-TEST(GarminEndToEnd, AbortEndsADownloadWithinASecond) {
+TEST_P(GarminEndToEnd, AbortEndsADownloadWithinASecond) {
   sim::InstrumentOptions paced;
   paced.pace = true;
-  Rig rig(ProfileOptions("d109", 3000), paced);
+  UsbSetup slow;
+  slow.packetInterval = milliseconds(2);
+  Rig rig = usb() ? Rig(transport(), ProfileOptions("d109", 3000), slow) : Rig(ProfileOptions("d109", 3000), paced);
   Recorder rec;
   auto abort = std::make_shared<AbortSignal>();
   auto request = rig.Request(AccessType::kReadTrackLog);
@@ -286,7 +330,7 @@ TEST(GarminEndToEnd, AbortEndsADownloadWithinASecond) {
   EXPECT_EQ(rig.unit().AbortCommands(), 1);
 }
 
-TEST(GarminEndToEnd, PointsGoUpAsATrackLog) {
+TEST_P(GarminEndToEnd, PointsGoUpAsATrackLog) {
   WaypointList list;
   for (int i = 0; i < 7; ++i) list.items.push_back({i * 100, -i * 100, 50, "P" + std::to_string(i), "x", 0, 0});
   struct Case {
@@ -295,14 +339,16 @@ TEST(GarminEndToEnd, PointsGoUpAsATrackLog) {
     bool header;
   } cases[] = {{"d109", 21, true}, {"d108", 25, true}, {"p77-400", 13, false}};
   for (const auto& c : cases) {
+    if (!Reachable(c.profile)) continue;
     SCOPED_TRACE(c.profile);
-    Rig rig(ProfileOptions(c.profile));
+    Rig rig(transport(), ProfileOptions(c.profile));
     Recorder rec;
     auto request = rig.Request(AccessType::kUploadTrackLog, list);
     request.settings.powerOffAfterTransfer = true;
     TransferResult r = rig.Run(GarminSendPointsAsLog, request, rec);
     ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
-    EXPECT_EQ(rec.statuses.back(), "Point 7 of 7 sent");
+    EXPECT_EQ(rec.statuses.back(), usb() ? "Transfer completed" : "Point 7 of 7 sent");
+    EXPECT_NE(std::find(rec.statuses.begin(), rec.statuses.end(), "Point 7 of 7 sent"), rec.statuses.end());
     auto got = rig.unit().UploadedTrack();
     ASSERT_EQ(got.size(), list.items.size() + (c.header ? 1 : 0));
     size_t at = 0;
@@ -322,22 +368,31 @@ TEST(GarminEndToEnd, PointsGoUpAsATrackLog) {
     EXPECT_EQ(rig.unit().PowerOffCommands(), 1);
   }
   // Nothing to send is a success that never touches the unit's track.
-  Rig rig(ProfileOptions("d109"));
+  Rig rig(transport(), ProfileOptions("d109"));
   Recorder rec;
   EXPECT_TRUE(rig.Run(GarminSendPointsAsLog, rig.Request(AccessType::kUploadTrackLog, WaypointList{}), rec).succeeded());
   EXPECT_TRUE(rig.unit().UploadedTrack().empty());
 }
 
-TEST(GarminEndToEnd, CompetitionModeScansWaypointsBeforeTheTrack) {
-  Rig rig(ProfileOptions("d110", 4));
-  Recorder rec;
-  auto request = rig.Request(AccessType::kReadTrackLog);
-  request.settings.competitionMode = true;
-  TransferResult r = rig.Run(GarminReadTrackLog, request, rec);
-  ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
-  EXPECT_EQ(std::get<TrackLogPayload>(r.payload).log.count(), 4);
-  ASSERT_EQ(rec.identified.size(), 5u);
-  EXPECT_EQ(rec.identified[1].id, "GOAL");
+TEST_P(GarminEndToEnd, CompetitionModeScansWaypointsBeforeTheTrack) {
+  // The USB check mark can switch the scan off; the serial link always scans.
+  for (const bool checkWaypoints : {true, false}) {
+    SCOPED_TRACE(checkWaypoints);
+    Rig rig(transport(), ProfileOptions("d110", 4));
+    Recorder rec;
+    auto request = rig.Request(AccessType::kReadTrackLog);
+    request.settings.competitionMode = true;
+    request.settings.usbCompetitionCheckWaypoints = checkWaypoints;
+    TransferResult r = rig.Run(GarminReadTrackLog, request, rec);
+    ASSERT_TRUE(r.succeeded()) << rec.LastMessage();
+    EXPECT_EQ(std::get<TrackLogPayload>(r.payload).log.count(), 4);
+    if (usb() && !checkWaypoints) {
+      EXPECT_TRUE(rec.identified.empty());
+      continue;
+    }
+    ASSERT_EQ(rec.identified.size(), 5u);
+    EXPECT_EQ(rec.identified[1].id, "GOAL");
+  }
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 
 using namespace testing;
 
-TEST(GarminRegister, FillsTheSerialColumnOnly) {
+TEST(GarminRegister, FillsTheSerialAndUsbColumnsOnly) {
   DeviceAccessTable table;
   RegisterGarminWorkers(table);
   const AccessType filled[] = {AccessType::kReadWaypoints, AccessType::kReadTrackLog, AccessType::kSendWaypoints,
@@ -19,8 +19,11 @@ TEST(GarminRegister, FillsTheSerialColumnOnly) {
   for (int a = 0; a < kAccessTypeCount; ++a) {
     const auto access = static_cast<AccessType>(a);
     const bool want = std::find(std::begin(filled), std::end(filled), access) != std::end(filled);
-    EXPECT_EQ(table.Has(access, ProtocolType::kGarminSerial), want) << a;
-    for (int p = 1; p < kProtocolTypeCount; ++p) EXPECT_FALSE(table.Has(access, static_cast<ProtocolType>(p)));
+    for (int p = 0; p < kProtocolTypeCount; ++p) {
+      const auto column = static_cast<ProtocolType>(p);
+      const bool garmin = column == ProtocolType::kGarminSerial || column == ProtocolType::kGarminUsb;
+      EXPECT_EQ(table.Has(access, column), want && garmin) << a << " " << p;
+    }
   }
 }
 
@@ -61,17 +64,23 @@ namespace {
 
 TEST(GarminRegister, VirtualUnitsAnswerUnderTheirPortNames) {
   sim::RegisterVirtualGarmin();
+  sim::RegisterVirtualGarminUsb();
   struct Case {
     const char* port;
+    ProtocolType column;
     const char* product;
-  } cases[] = {{"sim:garmin", "Virtual GPS d109 Software Version 3.30"},
-               {"sim:garmin/d108", "Virtual GPS d108 Software Version 3.30"},
-               {"sim:garmin/p29-399", "Virtual GPS p29-399"}};
+  } cases[] = {{"sim:garmin", ProtocolType::kGarminSerial, "Virtual GPS d109 Software Version 3.30"},
+               {"sim:garmin/d108", ProtocolType::kGarminSerial, "Virtual GPS d108 Software Version 3.30"},
+               {"sim:garmin/p29-399", ProtocolType::kGarminSerial, "Virtual GPS p29-399"},
+               {"sim:garmin-usb", ProtocolType::kGarminUsb, "Virtual GPS d109 Software Version 3.30"},
+               {"sim:garmin-usb/bulk", ProtocolType::kGarminUsb, "Virtual GPS d109 Software Version 3.30"},
+               {"sim:garmin-usb/d110", ProtocolType::kGarminUsb, "Virtual GPS d110 Software Version 3.30"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.port);
     testing::Recorder rec;
     TransferRequest request;
     request.access = AccessType::kReadWaypoints;
+    request.protocol = c.column;
     request.portName = c.port;
     request.settings.connectAttempts = 2;
     TransferContext ctx(request, rec.Callbacks());
