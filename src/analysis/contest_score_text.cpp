@@ -2,19 +2,9 @@
 
 #include <cstdio>
 
-#include "records/calendar.h"
+#include "analysis/statistics_text.h"
 
 namespace skylode {
-namespace {
-
-std::string TimeOfDay(uint32_t time) {
-  const CalendarTime t = SecondsToDateTime(time);
-  char text[24];
-  std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-  return text;
-}
-
-}  // namespace
 
 std::string Hundredths(int64_t value) {
   const bool negative = value < 0;
@@ -39,8 +29,8 @@ std::string FormatContestLines(const ContestScores& scores, std::span<const Trac
     for (size_t i = 0; i < s.legs.size(); ++i) {
       const ContestLeg& leg = s.legs[i];
       out.append("leg ").append(std::to_string(i + 1)).append("\t");
-      out.append(TimeOfDay(points[static_cast<size_t>(leg.from)].time)).append("\t");
-      out.append(TimeOfDay(points[static_cast<size_t>(leg.to)].time)).append("\t");
+      out.append(ClockText(points[static_cast<size_t>(leg.from)].time)).append("\t");
+      out.append(ClockText(points[static_cast<size_t>(leg.to)].time)).append("\t");
       out.append(Hundredths(leg.units)).append("\n");
     }
   }
