@@ -196,11 +196,11 @@ TEST(ContestScore, AgreesWithExhaustiveSearchOnSmallFlights) {
   const Case cases[] = {
       {"wandering", fixtures::RandomWalk(160, 180, 3)},
       {"wandering, other seed", fixtures::RandomWalk(200, 150, 11)},
-      {"thermals on a triangle", fixtures::Flight(220, {{9000, 2000}, {4000, 8000}}, 5)},
-      {"thermals on a long flat triangle", fixtures::Flight(220, {{14000, 1000}, {7000, 2500}}, 8)},
+      {"thermals on a triangle", fixtures::Flight(170, {{9000, 2000}, {4000, 8000}}, 5)},
+      {"thermals on a long flat triangle", fixtures::Flight(170, {{14000, 1000}, {7000, 2500}}, 8)},
       {"circling", fixtures::Circle(150, 2500)},
       {"exact ties", fixtures::SquareHops(120, 3000)},
-      {"straight, where split legs round up", Along({{0, 0}, {12'000, 9'000}}, 100)},
+      {"straight, where split legs round up", Along({{0, 0}, {12'000, 9'000}}, 150)},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
