@@ -18,14 +18,14 @@ std::string FixedDecimals(double value, int decimals) {
   return std::string(buf, r.ptr);
 }
 
-namespace {
-
-std::string Clock(uint32_t time) {
+std::string ClockText(uint32_t time) {
   const CalendarTime t = SecondsToDateTime(time);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
   return buf;
 }
+
+namespace {
 
 // "+ 0.5 and truncated", as the window has always shown speeds.
 std::string WholeKmh(double kmh) {
@@ -42,8 +42,8 @@ StatisticsTexts FormatStatistics(const FlightStatistics& s) {
   const CalendarTime d = SecondsToDateTime(s.startTime);
   std::snprintf(buf, sizeof buf, "%4d-%02d-%02d", d.year, d.month, d.day);
   t.date = buf;
-  t.start = Clock(s.startTime);
-  t.finish = Clock(s.endTime);
+  t.start = ClockText(s.startTime);
+  t.finish = ClockText(s.endTime);
   std::snprintf(buf, sizeof buf, "%u : %02u : %02u", s.duration / 3600, s.duration / 60 % 60, s.duration % 60);
   t.duration = buf;
   std::snprintf(buf, sizeof buf, "%d m", s.maxHeight);

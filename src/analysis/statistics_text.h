@@ -13,6 +13,9 @@ namespace skylode {
 // A double with a fixed number of decimals, always with a point.
 std::string FixedDecimals(double value, int decimals);
 
+// "hh:mm:ss" of a time.
+std::string ClockText(uint32_t time);
+
 struct StatisticsTexts {
   std::string date;         // "Date (UTC)"
   std::string start;        // "Start / Finish (UTC)"

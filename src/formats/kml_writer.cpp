@@ -5,6 +5,7 @@
 #include <array>
 #include <new>
 
+#include "analysis/contest_score_text.h"
 #include "analysis/coordinate_text.h"
 #include "analysis/trip_search.h"
 #include "formats/file_io.h"
@@ -155,6 +156,11 @@ class FolderBuilder {
     out_.Append("Max/min climb rate   ").Fixed(stats_.maxClimb, 2).Append(" / ").Fixed(stats_.minClimb, 2);
     out_.Append(" m/s over 60s\r\n");
     out_.Append("Total distance       ").Fixed(stats_.totalDistance / 1000, 2).Append(" km\r\n");
+    if (options_.contest != nullptr)
+      for (ContestRules rules : kContestRules)
+        out_.Append("Contest score        ")
+            .Append(XmlText(ContestSummary(rules, (*options_.contest)[rules]), false, false))
+            .Append(kCrLf);
     out_.Append("</pre>]]>\r\n    </description>\r\n");
   }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/contest_score.h"
 #include "analysis/flight_statistics.h"
 #include "formats/text_output_buffer.h"
 #include "records/error.h"
@@ -44,6 +45,7 @@ class FsInfoHash {
 struct KmlFolderOptions {
   std::string_view instrumentText;  // the track log's; written when not blank
   uint32_t loopFlightGap = 800;     // metres, printed in the loop headings
+  const ContestScores* contest = nullptr;  // a line per rule set under the statistics when given
 };
 
 // Appends one <Folder> for the record's track. The record's points are not

@@ -43,6 +43,10 @@ FlightStatisticsDialog::FlightStatisticsDialog(QWidget* parent, FlightStatistics
   for (size_t i = 0; i < trips_.size(); ++i) {
     trips_[i] = AddValue(figures, kTripLabels[i], ("trip" + std::to_string(i)).c_str(), "");
   }
+  for (ContestRules r : kContestRules) {
+    const std::string name(ContestRulesName(r));
+    contest_[static_cast<size_t>(r)] = AddValue(figures, ("Contest score, " + name).c_str(), ("contest" + name).c_str(), "");
+  }
   status_ = AddValue(figures, "Status", "status", "");
 
   layout->addWidget(new QLabel("&Log description (max. 8000 chars.):"));
@@ -88,7 +92,16 @@ void FlightStatisticsDialog::Refresh() {
   if (auto texts = session_.TripTexts()) {
     for (size_t i = 0; i < trips_.size(); ++i) trips_[i]->setText(QString::fromStdString((*texts)[i]));
   }
-  if (session_.Finished()) timer_->stop();
+  const auto contest = session_.ContestTexts();
+  if (contest) {
+    // Each label already says which rules it is for; the line's own lead is left off.
+    for (size_t i = 0; i < contest_.size(); ++i) {
+      const std::string& text = (*contest)[i];
+      const size_t colon = text.find(": ");
+      contest_[i]->setText(QString::fromStdString(colon == std::string::npos ? text : text.substr(colon + 2)));
+    }
+  }
+  if (session_.Finished() && contest) timer_->stop();
 }
 
 QString FlightStatisticsDialog::description() const { return description_->toPlainText(); }

@@ -30,6 +30,7 @@ class FlightStatisticsDialog final : public QDialog {
   FlightStatisticsSession& session_;
   QLabel* status_ = nullptr;
   std::array<QLabel*, 7> trips_{};
+  std::array<QLabel*, 2> contest_{};
   QPlainTextEdit* description_ = nullptr;
   QTimer* timer_ = nullptr;
 };

@@ -2,6 +2,9 @@
 // scripted UI.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -53,6 +56,30 @@ class AnalysisCommandsTest : public AppFixture {
     ui.selection[ViewMode::kTrackLog] = AllRows(app.trackLog.points.size());
   }
 };
+
+// The contest line per rule set arrives beside the trips: a straight glide
+// is a free flight under both rule sets, as long as the open distance.
+TEST_F(AnalysisCommandsTest, StatisticsShowContestScores) {
+  std::optional<std::array<std::string, 2>> contest;
+  std::optional<std::array<std::string, 7>> trips;
+  ui.statisticsScript = [&](FlightStatisticsSession& s) {
+    ASSERT_TRUE(s.WaitFinished(kSearchWait));
+    trips = s.TripTexts();
+    for (int i = 0; i < 500 && !contest; ++i) {
+      contest = s.ContestTexts();
+      if (!contest) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  };
+  app.RunCommand(cmd::kFlightStatistics);
+  ASSERT_TRUE(contest && trips);
+  EXPECT_EQ((*contest)[0].rfind("XContest: free flight ", 0), 0u) << (*contest)[0];
+  // FFVL's free 3 km closing makes a glide this short a flat out-and-return
+  // "triangle"; only its lead is certain here.
+  EXPECT_EQ((*contest)[1].rfind("FFVL: ", 0), 0u) << (*contest)[1];
+  const std::string& line = (*contest)[0];
+  const size_t at = line.rfind(' ', line.find(" km,") - 1);
+  EXPECT_NEAR(std::strtod(line.c_str() + at + 1, nullptr), std::strtod((*trips)[0].c_str(), nullptr), 0.05) << line;
+}
 
 TEST_F(AnalysisCommandsTest, StatisticsShowFiguresAndTripsAndSaveTheFlight) {
   StatisticsTexts shown;

@@ -140,6 +140,8 @@ constexpr CmdKeyword kKeywordTable[] = {
      "the same as /RD_LOG"},
     {"IGC2KML", V::kRequired, "file", "Missing IGC/KML file name", kFile, SetFile<CmdOperation::kIgcToKml>,
      "convert an IGC file to KML without a window"},
+    {"SCORE", V::kRequired, "file", "Missing IGC file name", kFile, SetFile<CmdOperation::kScore>,
+     "print the contest scores of an IGC file without a window"},
     {"DAT2KML", V::kRequired, "file", "Missing DAT/KML file name", kFile, SetFile<CmdOperation::kDatToKml>,
      "convert a .dat track file to KML without a window"},
     {"RD_WPT", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kReadWaypoints>,
@@ -562,7 +564,7 @@ bool ArgumentsAskForNoWindow(const std::vector<std::string>& arguments) {
     const std::string_view value =
         equals == std::string::npos ? std::string_view() : std::string_view(argument).substr(equals + 1);
     if (keyword == "WIN" && value == "0") return true;
-    if (keyword == "IGC2KML" || keyword == "DAT2KML") return true;
+    if (keyword == "IGC2KML" || keyword == "DAT2KML" || keyword == "SCORE") return true;
   }
   return false;
 }
@@ -616,6 +618,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kUserName:
     case CmdOperation::kCompetitionLog:
     case CmdOperation::kWriteCtr:
+    case CmdOperation::kScore:
       return true;
     default:
       return false;

@@ -13,6 +13,7 @@
 #include "protocols/family.h"
 #include "analysis/flight_statistics.h"
 #include "analysis/measured_heights.h"
+#include "analysis/contest_score_text.h"
 #include "analysis/statistics_text.h"
 #include "analysis/track_split.h"
 #include "analysis/trip_search.h"
@@ -704,12 +705,26 @@ int ConvertIgcToKml(const CmdRun& run, const SettingsStore& settings, std::ostre
   return 0;
 }
 
+int ScoreIgcFile(const CmdRun& run, std::ostream& report, std::ostream& errors) {
+  std::string base = run.fileName;
+  if (HasExtension(base, ".igc")) base.resize(base.size() - FileExtension(base).size());
+  Result<IgcParse> r = ReadIgcFile(base);
+  if (!r.ok()) {
+    const FileMessage failure = IgcReadFailure(r.error());
+    errors << PrintableText(failure.caption) << ": " << PrintableText(failure.text) << '\n';
+    return 1;
+  }
+  report << FormatContestLines(ScoreContests(r->points), r->points);
+  return 0;
+}
+
 // --- The hidden program ------------------------------------------------------------------
 
 int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostream& report,
                          std::ostream& errors) {
   // The settings are loaded for every run, the conversion included.
   SettingsStore settings(options.settingsPaths);
+  if (run.operation == CmdOperation::kScore) return ScoreIgcFile(run, report, errors) == 0 && report.flush() ? 0 : 1;
   if (run.operation == CmdOperation::kIgcToKml || run.operation == CmdOperation::kDatToKml) {
     const int code = run.operation == CmdOperation::kIgcToKml ? ConvertIgcToKml(run, settings, report, errors)
                                                               : ConvertDatToKml(run, settings, report, errors);

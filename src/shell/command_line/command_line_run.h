@@ -125,6 +125,11 @@ std::optional<FileMessage> ReadDatFile(const std::string& base, std::vector<Trac
 // The exit code.
 int ConvertDatToKml(const CmdRun& run, const SettingsStore& settings, std::ostream& report, std::ostream& errors);
 
+// SCORE: reads the IGC file (".igc" may be left off) and prints its best
+// contest scoring per rule set, one tab-separated line and one line per leg.
+// 0, or 1 when the file cannot be read.
+int ScoreIgcFile(const CmdRun& run, std::ostream& report, std::ostream& errors);
+
 struct HiddenRunOptions {
   SettingsPaths settingsPaths = SettingsPaths::FromEnvironment();
   // The instruments' waits; tests shorten them.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "analysis/contest_score_text.h"
 #include "analysis/coordinate_text.h"
 #include "formats/kml_writer.h"
 #include "shell/app_state.h"
@@ -29,6 +30,8 @@ bool Blank(std::string_view text) {
 
 }  // namespace
 
+constexpr double kContestSeconds = 60;
+
 // --- Flight statistics ---------------------------------------------------------------
 
 FlightStatisticsSession::FlightStatisticsSession(AppState& app, FlightStatistics stats, TripSearchOptions options)
@@ -39,6 +42,16 @@ FlightStatisticsSession::~FlightStatisticsSession() { Close(); }
 void FlightStatisticsSession::Start() {
   if (started_ || closed_) return;
   started_ = true;
+  // Proving a score best can take long on a hard flight: the dialog then
+  // shows the best found with its ceiling.
+  std::thread([contest = contest_, points = stats_.points] {
+    ContestOptions options;
+    options.cancel = &contest->cancel;
+    options.timeLimitSeconds = kContestSeconds;
+    ContestScores scores = ScoreContests(points, options);
+    std::lock_guard lock(contest->lock);
+    contest->result = std::move(scores);
+  }).detach();
   std::weak_ptr<Status> weak = status_;
   // The callback holds the status block only while it writes, so a search
   // that is let go after the dialog closed writes into nothing.
@@ -89,7 +102,16 @@ std::optional<std::array<std::string, 7>> FlightStatisticsSession::TripTexts() c
                                     FormatTripKm(t.faiTriangle)};
 }
 
+std::optional<std::array<std::string, 2>> FlightStatisticsSession::ContestTexts() const {
+  std::lock_guard lock(contest_->lock);
+  if (!contest_->result) return std::nullopt;
+  std::array<std::string, 2> out;
+  for (ContestRules r : kContestRules) out[static_cast<size_t>(r)] = ContestSummary(r, (*contest_->result)[r]);
+  return out;
+}
+
 void FlightStatisticsSession::Halt() {
+  contest_->cancel = true;
   runner_.Halt();
   Poll();
   if (!finished_) {
@@ -131,6 +153,7 @@ bool FlightStatisticsSession::Save(std::string_view description) {
 void FlightStatisticsSession::Close() {
   if (closed_) return;
   closed_ = true;
+  contest_->cancel = true;
   if (!started_) return;
   {
     std::lock_guard lock(status_->lock);

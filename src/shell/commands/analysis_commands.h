@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/contest_score.h"
 #include "analysis/flight_statistics.h"
 #include "analysis/statistics_text.h"
 #include "analysis/track_rotation.h"
@@ -61,6 +63,10 @@ class FlightStatisticsSession {
   // The seven results in km once finished ("%.2f"), in kTripLabels order.
   std::optional<std::array<std::string, 7>> TripTexts() const;
 
+  // The contest scores, one line per rule set in kContestRules order, once
+  // the search for them has ended (halted: the best so far, marked unproven).
+  std::optional<std::array<std::string, 2>> ContestTexts() const;
+
   // "&Halt computation".
   void Halt();
   // "&Save": the Aerodiary file with the description (cut to 8000 characters).
@@ -89,6 +95,14 @@ class FlightStatisticsSession {
   bool finished_ = false;
   bool failed_ = false;
   bool closed_ = false;
+  // The contest search runs on a thread of its own that owns this block with
+  // us: a search let go when the dialog closes ends on its own.
+  struct Contest {
+    mutable std::mutex lock;
+    std::atomic<bool> cancel{false};
+    std::optional<ContestScores> result;
+  };
+  std::shared_ptr<Contest> contest_ = std::make_shared<Contest>();
 };
 
 // Registers "Get flight statistics" and "Rotate Track". The rotation

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "analysis/contest_score.h"
 #include "analysis/flight_statistics.h"
 #include "analysis/speed_filter.h"
 #include "analysis/trip_search.h"
@@ -28,6 +29,20 @@
 #include "records/calendar.h"
 
 namespace skylode {
+
+namespace {
+
+// A saved file must not wait on a flight whose optimum is slow to prove: the
+// description then says the score is not proven best, with its ceiling.
+constexpr double kKmlScoreSeconds = 10;
+
+ContestScores ScoreForKml(std::span<const TrackPoint> points) {
+  ContestOptions options;
+  options.timeLimitSeconds = kKmlScoreSeconds;
+  return ScoreContests(points, options);
+}
+
+}  // namespace
 
 namespace {
 
@@ -95,11 +110,14 @@ void SaveAerodiaryLogCommand(AppState& app) {
     return;
   }
 
+  const ContestScores contest = ScoreForKml(stats.points);
+
   const auto file = app.AskSaveFile(AerodiarySpec(AerodiaryFileName(stats)));
   if (!file) return;
   const std::string description = DateText(stats.points.front().time);
   const SaveEnd end =
-      SaveAerodiaryFile(app, file->path, stats, description, {app.trackLog.instrumentText, options.loopFlightGap},
+      SaveAerodiaryFile(app, file->path, stats, description,
+                        {app.trackLog.instrumentText, options.loopFlightGap, &contest},
                         [&app, &file] { return AskExistingAerodiaryFile(app, file->path); });
   if (end != SaveEnd::kSaved) return;
   app.trackLog.saved = true;
@@ -320,7 +338,9 @@ bool WriteAllTracks(AppState& app, std::vector<TrackLog>& flights, const std::st
       return false;
     }
     const std::string description = DateText(stats.points.front().time);
-    if (const Status built = BuildKmlTrackFolder(folders, stats, description, {{}, loopFlightGap}); !built.ok()) {
+    const ContestScores contest = ScoreForKml(stats.points);
+    if (const Status built = BuildKmlTrackFolder(folders, stats, description, {{}, loopFlightGap, &contest});
+        !built.ok()) {
       app.ShowMessage(Caption{"Making GoogleEarth track folder"}, KmlFolderFailureText(built.error()));
       return false;
     }
