@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
   // A hidden run and the conversions never touch Qt: they must work on a
   // machine without a display.
   if (parsed.run && (parsed.run->hidden() || parsed.run->operation == skylode::CmdOperation::kIgcToKml ||
-                     parsed.run->operation == skylode::CmdOperation::kDatToKml)) {
+                     parsed.run->operation == skylode::CmdOperation::kDatToKml ||
+                     parsed.run->operation == skylode::CmdOperation::kOlc)) {
     skylode::HiddenRunOptions options;
     options.registerVirtualInstruments = RegisterSimulators;
     const int code = skylode::RunHiddenCommandLine(*parsed.run, options, std::cout, std::cerr);

@@ -33,6 +33,7 @@ enum class CmdOperation : int {
   kWriteCtr = 13,
   kUserName = 14,
   kReadGeoWaypoints = 15,
+  kOlc = 16,
 };
 
 enum class WindowShow : int { kHidden = 0, kMinimised = 1, kNormal = 2 };
