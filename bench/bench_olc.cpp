@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
+#include "../tests/analysis/olc_search_reference.cpp"
 #include "../tests/analysis/track_fixtures.h"
 #include "../tests/analysis/trip_search_reference.cpp"
-#include "../tests/analysis/olc_search_reference.cpp"
 #include "analysis/olc_search.h"
 #include "formats/file_io.h"
 #include "formats/igc_reader.h"
@@ -23,7 +23,8 @@ const std::vector<TrackPoint>& ClosedFlight() {
 }
 
 std::vector<TrackPoint> RealFlight(const std::string& name) {
-  Result<std::string> text = ReadWholeFile(std::string(SKYLODE_SOURCE_DIR) + "/tests/data/flights/" + name);
+  Result<std::string> text =
+      ReadWholeFile(std::string(SKYLODE_SOURCE_DIR) + "/tests/data/flights/" + name);
   if (!text.ok()) return {};
   Result<IgcParse> parsed = ParseIgcText(*text);
   return parsed.ok() ? std::move(parsed->points) : std::vector<TrackPoint>{};
@@ -54,10 +55,18 @@ void BM_OlcOptimise_Real(benchmark::State& state, const char* name) {
   if (it == cache.end()) it = cache.emplace(name, RealFlight(name)).first;
   Optimise(state, it->second, 2);
 }
-BENCHMARK_CAPTURE(BM_OlcOptimise_Real, trifai, "trifai-xcontest-189.65.igc")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_OlcOptimise_Real, flat100, "flat-xcontest-100.59.igc")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_OlcOptimise_Real, freeflight, "freeflight-xcontest-66.46.igc")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_OlcOptimise_Real, ffvl, "flat-ffvl-26.37.igc")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_OlcOptimise_Real, trifai, "trifai-xcontest-189.65.igc")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OlcOptimise_Real, flat100, "flat-xcontest-100.59.igc")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OlcOptimise_Real, freeflight, "freeflight-xcontest-66.46.igc")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_OlcOptimise_Real, ffvl, "flat-ffvl-26.37.igc")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The literal loops over all 1.33 billion triples, for comparison.
 void BM_OlcTrianglesPlainLoops(benchmark::State& state) {

@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <mutex>
 #include <new>
+#include <system_error>
 
 namespace skylode {
 
 namespace {
 
-bool IsHalted(const TripHaltFlag* halt) { return halt != nullptr && halt->load(std::memory_order_relaxed); }
+bool IsHalted(const TripHaltFlag* halt) {
+  return halt != nullptr && halt->load(std::memory_order_relaxed);
+}
 
 constexpr double kClosingShare = 1.0 / kOlcPerimeterOverClosing;
 constexpr double kFaiLegShare = 0.28;
@@ -22,31 +25,42 @@ OlcKind ChooseBestOlcResult(double d, double t, double f) {
   return d > f ? OlcKind::kFreeDistance : OlcKind::kFaiTriangle;
 }
 
-double OlcScoredDistance(const TripResult& r) { return r.total; }
+double OlcScoredDistance(const TripResult& r) {
+  return r.total;
+}
 
 double OlcPoints(OlcKind kind, const TripResult& r) {
   switch (kind) {
-    case OlcKind::kFreeDistance: return r.total * kOlcFreeDistanceFactor;
-    case OlcKind::kFreeTriangle: return r.total * kOlcFreeTriangleFactor;
-    case OlcKind::kFaiTriangle: return r.total * kOlcFaiTriangleFactor;
+    case OlcKind::kFreeDistance:
+      return r.total * kOlcFreeDistanceFactor;
+    case OlcKind::kFreeTriangle:
+      return r.total * kOlcFreeTriangleFactor;
+    case OlcKind::kFaiTriangle:
+      return r.total * kOlcFaiTriangleFactor;
   }
   return 0;
 }
 
 const char* OlcKindName(OlcKind kind) {
   switch (kind) {
-    case OlcKind::kFreeDistance: return "free distance";
-    case OlcKind::kFreeTriangle: return "free triangle";
-    case OlcKind::kFaiTriangle: return "FAI triangle";
+    case OlcKind::kFreeDistance:
+      return "free distance";
+    case OlcKind::kFreeTriangle:
+      return "free triangle";
+    case OlcKind::kFaiTriangle:
+      return "FAI triangle";
   }
   return "";
 }
 
 const char* OlcBestResultText(OlcKind kind) {
   switch (kind) {
-    case OlcKind::kFreeDistance: return "Best result is free distance with %.2f points";
-    case OlcKind::kFreeTriangle: return "Best result is free triangle with %.2f points";
-    case OlcKind::kFaiTriangle: return "Best result is FAI triangle with %.2f points";
+    case OlcKind::kFreeDistance:
+      return "Best result is free distance with %.2f points";
+    case OlcKind::kFreeTriangle:
+      return "Best result is free triangle with %.2f points";
+    case OlcKind::kFaiTriangle:
+      return "Best result is FAI triangle with %.2f points";
   }
   return "";
 }
@@ -76,7 +90,8 @@ std::string OlcProgressText(int64_t done, int64_t total) {
   done /= 1'000'000;
   total /= 1'000'000;
   if (total <= 0) return "";
-  const int percent = static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100 + 0.5);
+  const int percent =
+      static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * 100 + 0.5);
   if (percent >= 100) return "Done:";
   return std::to_string(percent) + " %";
 }
@@ -141,8 +156,8 @@ TripResult RefineOlcOutAndReturn(std::span<const TrackPoint> points, const TripS
   return r;
 }
 
-TripResult RefineOlcTriangle(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c,
-                             bool fai) {
+TripResult RefineOlcTriangle(std::span<const TrackPoint> points, const TripSearchWork& w,
+                             const CoarseChoice& c, bool fai) {
   if (!c.found) return {};
   RefineOrder order;
   // Start and finish may lie on a turnpoint.
@@ -167,8 +182,9 @@ TripResult RefineOlcTriangle(std::span<const TrackPoint> points, const TripSearc
 
 // ---------------------------------------------------------------------------
 
-OlcStatus OlcOptimise(std::span<const TrackPoint> points, OlcResults& results, const TripStatusCallback& status,
-                      const TripHaltFlag& halt, OlcProgress* progress, const OlcSearchOptions& options) {
+OlcStatus OlcOptimise(std::span<const TrackPoint> points, OlcResults& results,
+                      const TripStatusCallback& status, const TripHaltFlag& halt,
+                      OlcProgress* progress, const OlcSearchOptions& options) {
   results = {};
   auto show = [&](std::string_view text) {
     if (status) status(text);
@@ -243,7 +259,8 @@ namespace {
 // forever.
 class EndMark {
  public:
-  EndMark(std::mutex& lock, std::condition_variable& cv, bool& flag) : lock_(lock), cv_(cv), flag_(flag) {}
+  EndMark(std::mutex& lock, std::condition_variable& cv, bool& flag)
+      : lock_(lock), cv_(cv), flag_(flag) {}
   ~EndMark() {
     std::lock_guard<std::mutex> guard(lock_);
     flag_ = true;
@@ -268,25 +285,29 @@ std::unique_ptr<OlcRun> OlcRun::Start(std::vector<TrackPoint> points, TripStatus
   shared->status = std::move(status);
   shared->options = options;
   run->shared_ = shared;
-  run->thread_ = std::thread([shared] {
-    EndMark mark(shared->lock, shared->ended, shared->threadEnded);
-    OlcResults results;
-    OlcStatus outcome = OlcStatus::kOutOfMemory;
-    try {
-      outcome = OlcOptimise(shared->points, results, shared->status, shared->halt, &shared->progress,
-                            shared->options);
-    } catch (const std::bad_alloc&) {
-      outcome = OlcStatus::kOutOfMemory;
-    } catch (...) {
-      outcome = OlcStatus::kHalted;
-    }
-    std::lock_guard<std::mutex> guard(shared->lock);
-    shared->outcome = outcome;
-    if (outcome == OlcStatus::kCompleted) {
-      shared->results = std::move(results);
-      shared->resultsReady = true;
-    }
-  });
+  try {
+    run->thread_ = std::thread([shared] {
+      EndMark mark(shared->lock, shared->ended, shared->threadEnded);
+      OlcResults results;
+      OlcStatus outcome = OlcStatus::kOutOfMemory;
+      try {
+        outcome = OlcOptimise(shared->points, results, shared->status, shared->halt,
+                              &shared->progress, shared->options);
+      } catch (const std::bad_alloc&) {
+        outcome = OlcStatus::kOutOfMemory;
+      } catch (...) {
+        outcome = OlcStatus::kHalted;
+      }
+      std::lock_guard<std::mutex> guard(shared->lock);
+      shared->outcome = outcome;
+      if (outcome == OlcStatus::kCompleted) {
+        shared->results = std::move(results);
+        shared->resultsReady = true;
+      }
+    });
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
   return run;
 }
 
@@ -295,8 +316,12 @@ OlcRun::~OlcRun() {
   if (thread_.joinable()) thread_.join();
 }
 
-void OlcRun::Halt() { shared_->halt = true; }
-bool OlcRun::Halted() const { return shared_->halt.load(); }
+void OlcRun::Halt() {
+  shared_->halt = true;
+}
+bool OlcRun::Halted() const {
+  return shared_->halt.load();
+}
 
 bool OlcRun::ResultsReady() const {
   std::lock_guard<std::mutex> guard(shared_->lock);
@@ -328,6 +353,8 @@ std::optional<OlcStatus> OlcRun::Status() const {
   return shared_->outcome;
 }
 
-const std::vector<TrackPoint>& OlcRun::Points() const { return shared_->points; }
+const std::vector<TrackPoint>& OlcRun::Points() const {
+  return shared_->points;
+}
 
 }  // namespace skylode

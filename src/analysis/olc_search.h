@@ -102,9 +102,9 @@ TripResult RefineOlcTriangle(std::span<const TrackPoint> points, const TripSearc
 // triangles, then the points. `status` gets the step texts (and their
 // "... aborted" when halted), "Optimization completed" and the best result.
 // A halted run leaves `results` empty.
-OlcStatus OlcOptimise(std::span<const TrackPoint> points, OlcResults& results, const TripStatusCallback& status,
-                      const TripHaltFlag& halt, OlcProgress* progress = nullptr,
-                      const OlcSearchOptions& options = {});
+OlcStatus OlcOptimise(std::span<const TrackPoint> points, OlcResults& results,
+                      const TripStatusCallback& status, const TripHaltFlag& halt,
+                      OlcProgress* progress = nullptr, const OlcSearchOptions& options = {});
 
 // The optimisation on a thread of its own, as the dialog runs it. The thread
 // holds its own copy of everything, so the owner may let it go at any time;
@@ -117,7 +117,9 @@ class OlcRun {
   // Halts and waits for the thread.
   ~OlcRun();
 
-  static std::unique_ptr<OlcRun> Start(std::vector<TrackPoint> points, TripStatusCallback status = {},
+  // Nothing when no thread can be started.
+  static std::unique_ptr<OlcRun> Start(std::vector<TrackPoint> points,
+                                       TripStatusCallback status = {},
                                        OlcSearchOptions options = {});
 
   void Halt();

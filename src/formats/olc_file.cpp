@@ -14,9 +14,9 @@ std::string UrlEncode(std::string_view text) {
   out.reserve(text.size());
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '!' ||
-                       c == '$' || c == '(' || c == ')' || c == '*' || c == ',' || c == '-' || c == '.' ||
-                       c == '_';
+    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                       c == '!' || c == '$' || c == '(' || c == ')' || c == '*' || c == ',' ||
+                       c == '-' || c == '.' || c == '_';
     if (plain) {
       out += ch;
     } else {
@@ -42,13 +42,15 @@ std::optional<std::string> NormaliseBirthDate(std::string_view text) {
       return std::nullopt;
     }
   }
-  if (part != 2 || digits[0] > 2 || digits[1] > 2 || (digits[2] != 2 && digits[2] != 4)) return std::nullopt;
+  if (part != 2 || digits[0] > 2 || digits[1] > 2 || (digits[2] != 2 && digits[2] != 4))
+    return std::nullopt;
   const int day = parts[0], month = parts[1];
   int year = parts[2];
   if (digits[2] == 2) year += 1900;  // only the day and month are checked against it
   static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return std::nullopt;
-  if (month == 2 && day == 29 && digits[2] == 4 && !((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
+  if (month == 2 && day == 29 && digits[2] == 4 &&
+      !((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
     return std::nullopt;
   char out[32];
   std::snprintf(out, sizeof out, "%02d.%02d.%02d", day, month, year % 100);
@@ -80,7 +82,8 @@ std::string TimeOfDay(uint32_t seconds) {
 
 void AppendPosition(std::string& out, int w, const TrackPoint& p) {
   char text[160];
-  auto split = [](int32_t semicircles, char positive, char negative, char& h, int& deg, int& min, int& thou) {
+  auto split = [](int32_t semicircles, char positive, char negative, char& h, int& deg, int& min,
+                  int& thou) {
     const int32_t mm = SemicirclesToMilliMinutes(semicircles);
     h = mm < 0 ? negative : positive;
     const int64_t v = mm < 0 ? -int64_t{mm} : mm;
@@ -92,8 +95,10 @@ void AppendPosition(std::string& out, int w, const TrackPoint& p) {
   int bg, bm, bmd, lg, lm, lmd;
   split(p.latitude, 'N', 'S', bh, bg, bm, bmd);
   split(p.longitude, 'E', 'W', lh, lg, lm, lmd);
-  std::snprintf(text, sizeof text, "&w%dbh=%c&w%dbg=%d&w%dbm=%02d&w%dbmd=%03d&w%dlh=%c&w%dlg=%d&w%dlm=%02d&w%dlmd=%03d",
-                w, bh, w, bg, w, bm, w, bmd, w, lh, w, lg, w, lm, w, lmd);
+  std::snprintf(
+      text, sizeof text,
+      "&w%dbh=%c&w%dbg=%d&w%dbm=%02d&w%dbmd=%03d&w%dlh=%c&w%dlg=%d&w%dlm=%02d&w%dlmd=%03d", w, bh,
+      w, bg, w, bm, w, bmd, w, lh, w, lg, w, lm, w, lmd);
   out += text;
 }
 

@@ -30,8 +30,8 @@ std::optional<std::string> NormaliseBirthDate(std::string_view text);
 
 struct OlcPilot {
   std::string firstName, lastName, birthDate, gliderType, callSign, startPlace;
-  std::string region;  // two-letter code, empty for unknown
-  int gliderClass = 0;  // 1..5
+  std::string region;    // two-letter code, empty for unknown
+  int gliderClass = 0;   // 1..5
   int flightNumber = 0;  // 1..35, for the IGC file name
 };
 

@@ -18,7 +18,8 @@ namespace {
 
 constexpr int kRefreshMs = 200;
 
-QLineEdit* AddField(QFormLayout* form, const char* label, const char* name, const std::string& text) {
+QLineEdit* AddField(QFormLayout* form, const char* label, const char* name,
+                    const std::string& text) {
   auto* edit = new QLineEdit(QString::fromStdString(text));
   edit->setObjectName(name);
   edit->setMaxLength(static_cast<int>(kOlcFieldMax));
@@ -127,7 +128,8 @@ OlcForm OlcDialog::Form() const {
   f.pilot.callSign = callSign_->text().toStdString();
   f.pilot.startPlace = startPlace_->text().toStdString();
   f.pilot.gliderClass = gliderClass_->currentIndex() + 1;
-  f.pilot.region = region_->currentIndex() >= 0 ? region_->currentData().toString().toStdString() : "?";
+  f.pilot.region =
+      region_->currentIndex() >= 0 ? region_->currentData().toString().toStdString() : "?";
   f.flightNumber = flightNumber_->text().toStdString();
   f.longFileName = longFileName_->isChecked();
   return f;

@@ -35,7 +35,8 @@ TEST(OlcCoarse, MatchesPlainLoopsOnGeneratedTracks) {
   tracks.push_back({"straight", fixtures::Straight(200, 40)});
   tracks.push_back({"closed circle", fixtures::Circle(300, 3000)});
   tracks.push_back({"triangle", fixtures::Triangle(300, triangle)});
-  tracks.push_back({"thin triangle", fixtures::Triangle(260, {{20000, 0}, {21000, 1500}, {500, 1200}})});
+  tracks.push_back(
+      {"thin triangle", fixtures::Triangle(260, {{20000, 0}, {21000, 1500}, {500, 1200}})});
   tracks.push_back({"sitting still", fixtures::Still(100)});
   tracks.push_back({"square hops (ties)", fixtures::SquareHops(200, 500)});
   tracks.push_back({"square hops tiny (ties)", fixtures::SquareHops(60, 150)});
@@ -43,9 +44,12 @@ TEST(OlcCoarse, MatchesPlainLoopsOnGeneratedTracks) {
   tracks.push_back({"random walk short strides", fixtures::RandomWalk(300, 25, 11)});
   tracks.push_back({"thermalling flight", fixtures::Flight(320, triangle, 3)});
   tracks.push_back({"open flight", fixtures::Flight(300, {{9000, 4000}, {25000, 9000}}, 4)});
-  tracks.push_back({"larger closed flight", fixtures::Flight(720, {{14000, 6000}, {5000, 19000}, {-6000, 8000}}, 13)});
-  tracks.push_back({"across 180 degrees", fixtures::Flight(300, triangle, 5, Shape{-17.0, 179.95, 1})});
-  for (size_t n = 1; n <= 6; ++n) tracks.push_back({"tiny " + std::to_string(n), fixtures::RandomWalk(n, 300, 2)});
+  tracks.push_back({"larger closed flight",
+                    fixtures::Flight(720, {{14000, 6000}, {5000, 19000}, {-6000, 8000}}, 13)});
+  tracks.push_back(
+      {"across 180 degrees", fixtures::Flight(300, triangle, 5, Shape{-17.0, 179.95, 1})});
+  for (size_t n = 1; n <= 6; ++n)
+    tracks.push_back({"tiny " + std::to_string(n), fixtures::RandomWalk(n, 300, 2)});
 
   for (const NamedTrack& t : tracks) {
     SCOPED_TRACE(t.name);
@@ -91,11 +95,12 @@ TEST(OlcProgress, PercentThenDoneAndEmptyWithoutTotal) {
       {0, 10'000'000, "0 %"},
       {1'000'000, 3'000'000, "33 %"},
       {2'000'000, 3'000'000, "67 %"},
-      {2'999'999, 3'000'000, "67 %"},  // the counter steps in whole millions
+      {2'999'999, 3'000'000, "67 %"},       // the counter steps in whole millions
       {199'000'000, 200'000'000, "Done:"},  // 99.5 rounds to 100
       {3'000'000, 3'000'000, "Done:"},
   };
-  for (const Case& c : cases) EXPECT_EQ(OlcProgressText(c.done, c.total), c.want) << c.done << "/" << c.total;
+  for (const Case& c : cases)
+    EXPECT_EQ(OlcProgressText(c.done, c.total), c.want) << c.done << "/" << c.total;
 }
 
 struct Optimised {
@@ -108,13 +113,12 @@ Optimised Optimise(const std::vector<TrackPoint>& points, bool haltAtTriangles =
   Optimised run;
   TripHaltFlag halt{false};
   OlcProgress progress;
-  run.status = OlcOptimise(
-      points, run.results,
-      [&](std::string_view text) {
-        run.shown.emplace_back(text);
-        if (haltAtTriangles && text == "Triangle search") halt = true;
-      },
-      halt, &progress, {2});
+  run.status = OlcOptimise(points, run.results,
+                           [&](std::string_view text) {
+                             run.shown.emplace_back(text);
+                             if (haltAtTriangles && text == "Triangle search") halt = true;
+                           },
+                           halt, &progress, {2});
   if (run.status == OlcStatus::kCompleted) {
     EXPECT_EQ(progress.done.load(), progress.total.load());
   }
@@ -128,7 +132,8 @@ TEST(OlcOptimise, ClosedFlightClaimsItsTriangleAndScoresEachKind) {
   const OlcResults& r = run.results;
   // Each scored distance is what its positions give on the ellipsoid.
   double sum = 0;
-  for (int u = 0; u < 4; ++u) sum += FixDistance(points, r.freeDistance.index[u], r.freeDistance.index[u + 1]);
+  for (int u = 0; u < 4; ++u)
+    sum += FixDistance(points, r.freeDistance.index[u], r.freeDistance.index[u + 1]);
   EXPECT_NEAR(r.freeDistance.total, sum, 1e-6);
   EXPECT_NEAR(r.freeDistancePoints, sum * 0.0015, 1e-9);
   for (const auto* t : {&r.freeTriangle, &r.faiTriangle}) {
@@ -142,7 +147,9 @@ TEST(OlcOptimise, ClosedFlightClaimsItsTriangleAndScoresEachKind) {
     EXPECT_LE(t->legs[3], 0.2 * perimeter);
     EXPECT_NEAR(t->total, perimeter - t->legs[3], 1e-6);
   }
-  for (int l = 0; l < 3; ++l) EXPECT_GE(r.faiTriangle.legs[l], 0.28 * (r.faiTriangle.legs[0] + r.faiTriangle.legs[1] + r.faiTriangle.legs[2]));
+  for (int l = 0; l < 3; ++l)
+    EXPECT_GE(r.faiTriangle.legs[l],
+              0.28 * (r.faiTriangle.legs[0] + r.faiTriangle.legs[1] + r.faiTriangle.legs[2]));
   EXPECT_GE(r.freeTriangle.total, r.faiTriangle.total);
   EXPECT_NEAR(r.freeTrianglePoints, r.freeTriangle.total * 0.00175, 1e-9);
   EXPECT_NEAR(r.faiTrianglePoints, r.faiTriangle.total * 0.002, 1e-9);
@@ -151,7 +158,8 @@ TEST(OlcOptimise, ClosedFlightClaimsItsTriangleAndScoresEachKind) {
   EXPECT_GT(r.maxDistance.total, 0);
 
   const OlcClaim claim = BestOlcClaim(r);
-  EXPECT_EQ(claim.kind, ChooseBestOlcResult(r.freeDistancePoints, r.freeTrianglePoints, r.faiTrianglePoints));
+  EXPECT_EQ(claim.kind,
+            ChooseBestOlcResult(r.freeDistancePoints, r.freeTrianglePoints, r.faiTrianglePoints));
   EXPECT_GT(claim.points, 0);
   ASSERT_GE(run.shown.size(), 5u);
   EXPECT_EQ(run.shown[0], "Max. distance search");
@@ -198,7 +206,8 @@ TEST(OlcRunThread, MarksItsEndOnEveryWayOut) {
     bool ready;
   } cases[] = {
       {"completed", fixtures::Circle(300, 2000), false, true},
-      {"halted before anything", fixtures::Flight(2500, {{9000, 4000}, {2500, 13000}}, 2), true, false},
+      {"halted before anything", fixtures::Flight(2500, {{9000, 4000}, {2500, 13000}}, 2), true,
+       false},
       {"empty track", {}, false, true},
   };
   for (Case& c : cases) {

@@ -31,11 +31,11 @@ TEST(OlcBirthDate, RewrittenAsDayMonthTwoDigitYear) {
     const char* in;
     const char* want;  // nullptr: refused
   } cases[] = {
-      {"1.2.1975", "01.02.75"}, {"01.02.75", "01.02.75"}, {"29/02/2000", "29.02.00"},
-      {"31-12-1999", "31.12.99"}, {" 5.6.2001", "05.06.01"},
-      {"29.02.1999", nullptr}, {"31.04.1980", nullptr}, {"1.13.1980", nullptr}, {"0.1.1980", nullptr},
-      {"1.2.198", nullptr},    {"1.2", nullptr},        {"1..2.80", nullptr},   {"a.b.cd", nullptr},
-      {"1.2.1980x", nullptr},
+      {"1.2.1975", "01.02.75"},   {"01.02.75", "01.02.75"},  {"29/02/2000", "29.02.00"},
+      {"31-12-1999", "31.12.99"}, {" 5.6.2001", "05.06.01"}, {"29.02.1999", nullptr},
+      {"31.04.1980", nullptr},    {"1.13.1980", nullptr},    {"0.1.1980", nullptr},
+      {"1.2.198", nullptr},       {"1.2", nullptr},          {"1..2.80", nullptr},
+      {"a.b.cd", nullptr},        {"1.2.1980x", nullptr},
   };
   for (const Case& c : cases) {
     const auto got = NormaliseBirthDate(c.in);
@@ -65,7 +65,12 @@ TEST(OlcPilotCheck, FirstMissingFieldInOrder) {
     void (*spoil)(OlcPilot&);
     const char* want;
   } cases[] = {
-      {"first name", [](OlcPilot& p) { p.firstName.clear(); p.lastName.clear(); }, "Missing first name"},
+      {"first name",
+       [](OlcPilot& p) {
+         p.firstName.clear();
+         p.lastName.clear();
+       },
+       "Missing first name"},
       {"last name", [](OlcPilot& p) { p.lastName.clear(); }, "Missing last name"},
       {"birth date", [](OlcPilot& p) { p.birthDate.clear(); }, "Missing birth date"},
       {"bad date", [](OlcPilot& p) { p.birthDate = "31.2.1980"; }, "Bad birth date format"},
@@ -108,10 +113,12 @@ TEST(OlcText, FieldsPointsAndTimesEncoded) {
   p.region = "DE";
   ASSERT_FALSE(CheckOlcPilot(p).has_value());
   const uint32_t start = kDay + 10 * 3600 + 5 * 60 + 9;
-  const Result<std::string> text = BuildOlcText(p, "2024-06-01-XKL-000-01.igc", Claim(start, start + 3 * 3600), 12.5);
+  const Result<std::string> text =
+      BuildOlcText(p, "2024-06-01-XKL-000-01.igc", Claim(start, start + 3 * 3600), 12.5);
   ASSERT_TRUE(text.ok());
   const std::string want =
-      "OLCvnolc=Jo%20%26%20Co&na=Berg&geb=03.04.81&gty=Alpha%207&sta=Hochfelln&region=DE&gid=D%2B1&klasse=3"
+      "OLCvnolc=Jo%20%26%20Co&na=Berg&geb=03.04.81&gty=Alpha%207&sta=Hochfelln&region=DE&gid=D%2B1&"
+      "klasse=3"
       "&igcfn=2024-06-01-XKL-000-01.igc&flugzeug=1&ft=" +
       std::to_string(kDay / 86400 + 142078) +
       "&s0=10%3A05%3A09"
@@ -157,7 +164,8 @@ TEST(OlcFile, RefusesAClaimOfNoPointsAndAppendsTheIgcText) {
     EXPECT_EQ(none.error().kind, ErrorKind::kNothingToWrite);
   }
   const Result<std::string> alone = BuildOlcFile(p, "x.igc", claim, 3, std::nullopt);
-  const Result<std::string> with = BuildOlcFile(p, "x.igc", claim, 3, std::string_view("AXKL000\r\nB1\r\n"));
+  const Result<std::string> with =
+      BuildOlcFile(p, "x.igc", claim, 3, std::string_view("AXKL000\r\nB1\r\n"));
   ASSERT_TRUE(alone.ok());
   ASSERT_TRUE(with.ok());
   EXPECT_EQ(*with, *alone + "&IGCigcIGC=AXKL000\r\nB1\r\n");

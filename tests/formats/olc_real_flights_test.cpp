@@ -15,8 +15,8 @@ namespace skylode {
 namespace {
 
 TEST(OlcRealFlights, PrunedSearchesMatchThePlainLoops) {
-  for (const char* name : {"trifai-xcontest-189.65.igc", "flat-xcontest-100.59.igc", "freeflight-xcontest-66.46.igc",
-                           "flat-ffvl-26.37.igc"}) {
+  for (const char* name : {"trifai-xcontest-189.65.igc", "flat-xcontest-100.59.igc",
+                           "freeflight-xcontest-66.46.igc", "flat-ffvl-26.37.igc"}) {
     SCOPED_TRACE(name);
     Result<std::string> text = ReadWholeFile(std::string(SKYLODE_TEST_DATA) + "/flights/" + name);
     ASSERT_TRUE(text.ok());

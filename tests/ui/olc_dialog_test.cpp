@@ -1,6 +1,8 @@
 // The "OLC statistics" dialog offscreen: it opens with the stored pilot
 // fields, shows the results once the thread has them, saves the claim with
 // what was typed, and ignores the saves after a halt.
+#include "ui/olc_dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -15,7 +17,6 @@
 #include "analysis/track_fixtures.h"
 #include "shell/app_fixture.h"
 #include "shell/commands/olc_commands.h"
-#include "ui/olc_dialog.h"
 
 namespace skylode::test {
 namespace {
@@ -65,10 +66,11 @@ TEST_F(OlcDialogTest, OpensWithStoredFieldsShowsResultsAndSavesWhatWasTyped) {
   Type(dialog, "startPlace", "Hill");
   Type(dialog, "flightNumber", "3");
   Child<QComboBox>(dialog, "region")->setCurrentIndex(0);  // "   Unknown"
-  ui.saveAnswers.push_back(FileAnswer{(dir / "claim").string(), 1});
+  ui.saveAnswers.push_back(FileAnswer{dir / "claim", 1});
   Child<QPushButton>(dialog, "saveOlc")->click();
   const std::string text = ReadText(dir / "claim.olc");
-  EXPECT_TRUE(text.starts_with("OLCvnolc=Anna&na=Berg&geb=01.02.70&gty=Alpha&sta=Hill&gid=&klasse=4&igcfn="))
+  EXPECT_TRUE(text.starts_with(
+      "OLCvnolc=Anna&na=Berg&geb=01.02.70&gty=Alpha&sta=Hill&gid=&klasse=4&igcfn="))
       << text;
   EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"File written"}));
   EXPECT_EQ(settings.Text(SettingId::kOlcRegion), "");

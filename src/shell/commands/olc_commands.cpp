@@ -16,8 +16,9 @@
 
 namespace skylode {
 
-const std::array<const char*, 5> kOlcGliderClasses = {"Flexible wing", "Rigid wing", "Paraglider (open)",
-                                                      "Paraglider (sport)", "Paraglider (tandem)"};
+const std::array<const char*, 5> kOlcGliderClasses = {"Flexible wing", "Rigid wing",
+                                                      "Paraglider (open)", "Paraglider (sport)",
+                                                      "Paraglider (tandem)"};
 
 const std::array<OlcChoice, 38> kOlcRegions = {{
     {"", "   Unknown"},
@@ -83,7 +84,8 @@ std::string Km(double metres) {
 
 // One row of the table: the point's letter, time and position, and what
 // follows on the line.
-std::string PointRow(const std::vector<TrackPoint>& points, char letter, int32_t index, std::string_view tail) {
+std::string PointRow(const std::vector<TrackPoint>& points, char letter, int32_t index,
+                     std::string_view tail) {
   if (index < 0 || static_cast<size_t>(index) >= points.size()) return {};
   const TrackPoint& p = points[static_cast<size_t>(index)];
   std::string row(1, letter);
@@ -118,8 +120,8 @@ std::string Percent(double leg, double perimeter) {
   return out;
 }
 
-std::string TriangleText(const std::vector<TrackPoint>& points, const char* title, const TripResult& t,
-                         double score) {
+std::string TriangleText(const std::vector<TrackPoint>& points, const char* title,
+                         const TripResult& t, double score) {
   const double perimeter = t.legs[0] + t.legs[1] + t.legs[2];
   std::string out = std::string(title) + "\r\n";
   // Turnpoints A, B, C with the leg that ends at each (C closes back to A).
@@ -141,18 +143,19 @@ std::string OlcResultText(const std::vector<TrackPoint>& points, const OlcResult
   out += "\r\nMAX. DISTANCE (Start point A, turnpoints BCD, end point E)\r\n";
   out += PointRow(points, 'A', r.freeDistance.index[0], "");
   for (int u = 1; u < 5; ++u)
-    out += PointRow(points, static_cast<char>('A' + u), r.freeDistance.index[u], Km(r.freeDistance.legs[u - 1]));
+    out += PointRow(points, static_cast<char>('A' + u), r.freeDistance.index[u],
+                    Km(r.freeDistance.legs[u - 1]));
   out += "Sum " + Km(r.freeDistance.total) + "  " + Points(r.freeDistancePoints) + "\r\n";
   out += "\r\nOUT-AND-RETURN (Start point A, end point C)  (Not an OLC parameter)\r\n";
   out += PointRow(points, 'A', r.outAndReturn.index[0], "");
   out += PointRow(points, 'B', r.outAndReturn.index[1], Km(r.outAndReturn.legs[0]));
   out += PointRow(points, 'C', r.outAndReturn.index[2], Km(r.outAndReturn.legs[1]));
   out += "Sum " + Km(r.outAndReturn.total) + "\r\n\r\n";
-  out += TriangleText(points, "FREE TRIANGLE (Triangle ABC. Start point D, end point E)", r.freeTriangle,
-                      r.freeTrianglePoints);
+  out += TriangleText(points, "FREE TRIANGLE (Triangle ABC. Start point D, end point E)",
+                      r.freeTriangle, r.freeTrianglePoints);
   out += "\r\n";
-  out += TriangleText(points, "FAI TRIANGLE (Triangle ABC. Start point D, end point E)", r.faiTriangle,
-                      r.faiTrianglePoints);
+  out += TriangleText(points, "FAI TRIANGLE (Triangle ABC. Start point D, end point E)",
+                      r.faiTriangle, r.faiTrianglePoints);
   return out;
 }
 
@@ -164,7 +167,10 @@ struct OlcSession::Status {
 };
 
 OlcSession::OlcSession(AppState& app, std::vector<TrackPoint> points, bool useIgcBuffer)
-    : app_(app), points_(std::move(points)), useIgcBuffer_(useIgcBuffer), status_(std::make_shared<Status>()) {}
+    : app_(app),
+      points_(std::move(points)),
+      useIgcBuffer_(useIgcBuffer),
+      status_(std::make_shared<Status>()) {}
 
 OlcSession::~OlcSession() {
   // The run's destructor halts the thread and waits for it to end.
@@ -172,8 +178,8 @@ OlcSession::~OlcSession() {
   run_.reset();
 }
 
-void OlcSession::Start() {
-  if (run_) return;
+bool OlcSession::Start() {
+  if (run_) return true;
   std::weak_ptr<Status> weak = status_;
   run_ = OlcRun::Start(points_, [weak](std::string_view text) {
     if (auto status = weak.lock()) {
@@ -181,6 +187,11 @@ void OlcSession::Start() {
       status->text.assign(text);
     }
   });
+  if (!run_) {
+    app_.ShowMessage(Caption{kOlcInitCaption}, "Could not create optimisation thread");
+    return false;
+  }
+  return true;
 }
 
 std::string OlcSession::StatusText() const {
@@ -188,11 +199,17 @@ std::string OlcSession::StatusText() const {
   return status_->text;
 }
 
-std::string OlcSession::ProgressText() const { return run_ ? run_->ProgressText() : std::string(); }
+std::string OlcSession::ProgressText() const {
+  return run_ ? run_->ProgressText() : std::string();
+}
 
-bool OlcSession::ResultsReady() const { return run_ && run_->ResultsReady(); }
+bool OlcSession::ResultsReady() const {
+  return run_ && run_->ResultsReady();
+}
 
-bool OlcSession::WaitEnded(std::chrono::milliseconds timeout) const { return !run_ || run_->WaitEnded(timeout); }
+bool OlcSession::WaitEnded(std::chrono::milliseconds timeout) const {
+  return !run_ || run_->WaitEnded(timeout);
+}
 
 std::optional<OlcResults> OlcSession::Results() const {
   if (!run_ || halted_) return std::nullopt;
@@ -220,7 +237,8 @@ OlcForm OlcSession::InitialForm() const {
   f.pilot.startPlace = s.Text(SettingId::kOlcStartPlace);
   f.pilot.region = s.Text(SettingId::kOlcRegion);
   f.pilot.gliderClass = std::atoi(s.Text(SettingId::kOlcGliderClass).c_str());
-  if (f.pilot.gliderClass < 1 || f.pilot.gliderClass > kOlcGliderClassCount) f.pilot.gliderClass = 1;
+  if (f.pilot.gliderClass < 1 || f.pilot.gliderClass > kOlcGliderClassCount)
+    f.pilot.gliderClass = 1;
   f.longFileName = s.Number(SettingId::kOlcLongFileName) != 0;
   f.flightNumber = "1";
   return f;
@@ -259,8 +277,9 @@ bool OlcSession::Save(const OlcForm& form, bool withIgc) {
   s.SetNumber(SettingId::kOlcLongFileName, form.longFileName ? 1 : 0);
 
   const IgcNameStyle style = form.longFileName ? IgcNameStyle::kLong : IgcNameStyle::kShort;
-  const std::string igcName = useIgcBuffer_ ? ProposeRawIgcFileName(style, app_.rawIgc, pilot.flightNumber)
-                                            : ProposeIgcFileName(style, points_, "000", pilot.flightNumber);
+  const std::string igcName = useIgcBuffer_
+                                  ? ProposeRawIgcFileName(style, app_.rawIgc, pilot.flightNumber)
+                                  : ProposeIgcFileName(style, points_, "000", pilot.flightNumber);
   std::array<TrackPoint, 5> claimPoints{};
   for (int u = 0; u < 5; ++u) claimPoints[u] = points_[static_cast<size_t>(claim.index[u])];
 
@@ -289,8 +308,9 @@ bool OlcSession::Save(const OlcForm& form, bool withIgc) {
       igcText = std::move(built->text);
     }
   }
-  Result<std::string> file = BuildOlcFile(pilot, igcName, claimPoints, claim.points,
-                                          igcText ? std::optional<std::string_view>(*igcText) : std::nullopt);
+  Result<std::string> file =
+      BuildOlcFile(pilot, igcName, claimPoints, claim.points,
+                   igcText ? std::optional<std::string_view>(*igcText) : std::nullopt);
   if (!file.ok()) {
     app_.ShowMessage(Caption{kOlcSaveCaption}, file.error().text);
     return false;
@@ -303,7 +323,8 @@ bool OlcSession::Save(const OlcForm& form, bool withIgc) {
   const auto chosen = app_.AskSaveFile(spec);
   if (!chosen) return false;
   if (app_.CreateNewFile(chosen->path, *file) != 0) return false;
-  app_.ShowMessage(Caption{kOlcSaveCaption}, withIgc && !secured ? "File written. NO security record" : "File written",
+  app_.ShowMessage(Caption{kOlcSaveCaption},
+                   withIgc && !secured ? "File written. NO security record" : "File written",
                    BoxIcon::kInformation);
   return true;
 }
@@ -332,7 +353,7 @@ void OlcStatisticsCommand(AppState& app, bool useIgcBuffer) {
     return;
   }
   OlcSession session(app, std::move(points), useIgcBuffer);
-  session.Start();
+  if (!session.Start()) return;
   app.ui().ShowOlcStatistics(session);
   session.Halt();
   // The session's end waits for the thread, whichever way it leaves.
@@ -357,8 +378,8 @@ std::string OlcResultLines(const std::vector<TrackPoint>& points, const OlcResul
   std::string out;
   char line[160];
   for (const Row& row : rows) {
-    std::snprintf(line, sizeof line, "%s\t%.2f\t%.2f\n", OlcKindName(row.kind), OlcScoredDistance(*row.result) / 1000,
-                  row.points);
+    std::snprintf(line, sizeof line, "%s\t%.2f\t%.2f\n", OlcKindName(row.kind),
+                  OlcScoredDistance(*row.result) / 1000, row.points);
     out += line;
   }
   static constexpr const char* kNames[] = {"start", "TP1", "TP2", "TP3", "finish"};
@@ -368,9 +389,9 @@ std::string OlcResultLines(const std::vector<TrackPoint>& points, const OlcResul
     for (int u = 0; u < 5; ++u) {
       const TrackPoint& p = points[static_cast<size_t>(row.result->index[u])];
       const uint32_t day = p.time % 86400;
-      std::snprintf(line, sizeof line, "%s\t%s\t%02u:%02u:%02u\t%.5f\t%.5f\n", OlcKindName(row.kind), kNames[u],
-                    day / 3600, day / 60 % 60, day % 60, p.latitude * kSemicirclesToDegrees,
-                    p.longitude * kSemicirclesToDegrees);
+      std::snprintf(line, sizeof line, "%s\t%s\t%02u:%02u:%02u\t%.5f\t%.5f\n",
+                    OlcKindName(row.kind), kNames[u], day / 3600, day / 60 % 60, day % 60,
+                    p.latitude * kSemicirclesToDegrees, p.longitude * kSemicirclesToDegrees);
       out += line;
     }
   }

@@ -52,7 +52,8 @@ class OlcSession {
   OlcSession(const OlcSession&) = delete;
   OlcSession& operator=(const OlcSession&) = delete;
 
-  void Start();
+  // False after "Could not create optimisation thread".
+  bool Start();
   std::string StatusText() const;
   std::string ProgressText() const;
   bool ResultsReady() const;
