@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "analysis/coordinate_text.h"
 #include "formats/file_io.h"
@@ -64,6 +65,14 @@ const std::array<OlcChoice, 38> kOlcRegions = {{
 namespace {
 
 constexpr size_t kOlcLeastPositions = 5;
+
+// The pilot's text fields and the settings that keep them.
+constexpr std::pair<SettingId, std::string OlcPilot::*> kOlcTextSettings[] = {
+    {SettingId::kOlcFirstName, &OlcPilot::firstName},   {SettingId::kOlcLastName, &OlcPilot::lastName},
+    {SettingId::kOlcBirthDate, &OlcPilot::birthDate},   {SettingId::kOlcGliderType, &OlcPilot::gliderType},
+    {SettingId::kOlcCallSign, &OlcPilot::callSign},     {SettingId::kOlcStartPlace, &OlcPilot::startPlace},
+    {SettingId::kOlcRegion, &OlcPilot::region},
+};
 
 std::string TimeOfDay(uint32_t time) {
   const uint32_t day = time % 86400;
@@ -229,13 +238,7 @@ void OlcSession::Halt() {
 OlcForm OlcSession::InitialForm() const {
   const SettingsStore& s = app_.settings();
   OlcForm f;
-  f.pilot.firstName = s.Text(SettingId::kOlcFirstName);
-  f.pilot.lastName = s.Text(SettingId::kOlcLastName);
-  f.pilot.birthDate = s.Text(SettingId::kOlcBirthDate);
-  f.pilot.gliderType = s.Text(SettingId::kOlcGliderType);
-  f.pilot.callSign = s.Text(SettingId::kOlcCallSign);
-  f.pilot.startPlace = s.Text(SettingId::kOlcStartPlace);
-  f.pilot.region = s.Text(SettingId::kOlcRegion);
+  for (const auto& [id, field] : kOlcTextSettings) f.pilot.*field = s.Text(id);
   f.pilot.gliderClass = std::atoi(s.Text(SettingId::kOlcGliderClass).c_str());
   if (f.pilot.gliderClass < 1 || f.pilot.gliderClass > kOlcGliderClassCount)
     f.pilot.gliderClass = 1;
@@ -266,13 +269,7 @@ bool OlcSession::Save(const OlcForm& form, bool withIgc) {
   }
 
   SettingsStore& s = app_.settings();
-  s.SetText(SettingId::kOlcFirstName, pilot.firstName);
-  s.SetText(SettingId::kOlcLastName, pilot.lastName);
-  s.SetText(SettingId::kOlcBirthDate, pilot.birthDate);
-  s.SetText(SettingId::kOlcGliderType, pilot.gliderType);
-  s.SetText(SettingId::kOlcCallSign, pilot.callSign);
-  s.SetText(SettingId::kOlcStartPlace, pilot.startPlace);
-  s.SetText(SettingId::kOlcRegion, pilot.region);
+  for (const auto& [id, field] : kOlcTextSettings) s.SetText(id, pilot.*field);
   s.SetText(SettingId::kOlcGliderClass, std::to_string(pilot.gliderClass));
   s.SetNumber(SettingId::kOlcLongFileName, form.longFileName ? 1 : 0);
 
