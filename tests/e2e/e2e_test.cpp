@@ -401,7 +401,9 @@ TEST_F(E2eTest, OlcResultsOfRealFlights) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    ASSERT_EQ(Skylode({"/OLC=" + std::string(SKYLODE_TEST_DATA) + "/flights/" + c.file}, "olc"), 0)
+    std::string argument = "/OLC=";
+    argument.append(SKYLODE_TEST_DATA).append("/flights/").append(c.file);
+    ASSERT_EQ(Skylode({argument}, "olc"), 0)
         << Text("olc.err");
     const std::vector<std::string> lines = Lines(Text("olc.out"));
     ASSERT_GE(lines.size(), 3u);

@@ -18,7 +18,9 @@ TEST(OlcRealFlights, PrunedSearchesMatchThePlainLoops) {
   for (const char* name : {"trifai-xcontest-189.65.igc", "flat-xcontest-100.59.igc",
                            "freeflight-xcontest-66.46.igc", "flat-ffvl-26.37.igc"}) {
     SCOPED_TRACE(name);
-    Result<std::string> text = ReadWholeFile(std::string(SKYLODE_TEST_DATA) + "/flights/" + name);
+    std::string path = SKYLODE_TEST_DATA;
+    path.append("/flights/").append(name);
+    Result<std::string> text = ReadWholeFile(path);
     ASSERT_TRUE(text.ok());
     Result<IgcParse> parsed = ParseIgcText(*text);
     ASSERT_TRUE(parsed.ok());
