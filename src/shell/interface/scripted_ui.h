@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "shell/interface/ui_interface.h"
 
@@ -35,6 +36,7 @@ class ScriptedUi : public UiInterface {
   // an empty queue) is "Cancel".
   std::deque<std::optional<CtrEditForm>> ctrEditAnswers;
   std::deque<bool> ctrNotifyAnswers;  // "Skip further notifications" ticked
+  std::deque<bool> skipAnswers;       // the same, for the other notices
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
   std::function<void(OlcSession&)> olcScript;
@@ -53,6 +55,7 @@ class ScriptedUi : public UiInterface {
   std::vector<std::string> modifyIdQuestions;
   std::vector<CtrEditForm> ctrEditDialogs;  // what each Edit CTR dialog opened with
   std::vector<std::string> ctrNotifications;
+  std::vector<std::pair<std::string, std::string>> skippableNotices;  // title and text
   int statisticsDialogs = 0;
   int olcDialogs = 0;
   std::vector<CompetitionTimesForm> competitionTimesRequests;
@@ -86,6 +89,7 @@ class ScriptedUi : public UiInterface {
   std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
+  bool NotifySkippable(std::string_view title, std::string_view text) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;
