@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
   // machine without a display.
   if (parsed.run && (parsed.run->hidden() || parsed.run->operation == skylode::CmdOperation::kIgcToKml ||
                      parsed.run->operation == skylode::CmdOperation::kDatToKml ||
-                     parsed.run->operation == skylode::CmdOperation::kScore)) {
+                     parsed.run->operation == skylode::CmdOperation::kScore ||
+                     parsed.run->operation == skylode::CmdOperation::kOlc)) {
     skylode::HiddenRunOptions options;
     options.registerVirtualInstruments = RegisterSimulators;
     const int code = skylode::RunHiddenCommandLine(*parsed.run, options, std::cout, std::cerr);

@@ -552,10 +552,19 @@ InnerBest BestSecondTurnpoint(const int32_t* rowI, const int32_t* rowK, const in
 
 CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFlightGap, const TripHaltFlag* halt,
                                      int threads) {
+  if (loopFlightGap == 0) return {};
+  TriangleRules rules;
+  rules.gapBelow = loopFlightGap;
+  return CoarseTriangleSearch(w, rules, halt, threads);
+}
+
+CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, const TriangleRules& rules, const TripHaltFlag* halt,
+                                     int threads, std::atomic<int64_t>* visited) {
   CoarseTriangles out;
   const int32_t m = w.m;
-  if (loopFlightGap == 0 || m < 3) return out;
-  const int64_t gap = loopFlightGap;
+  if (m < 3) return out;
+  const int64_t gap = rules.gapBelow;
+  const int64_t share = rules.perimeterOverGap;
 
   // blockMax(r, b) = greatest D(r, j) over the j of block b.
   const int32_t blocks = (m + kBlock - 1) / kBlock;
@@ -600,17 +609,22 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
       PairBounds pb{dik, g, -1, -1, FaiPerimeterLimit(dik)};
       pb.flatBound = flatBound.load(std::memory_order_relaxed);
       pb.faiBound = faiBound.load(std::memory_order_relaxed);
-      const int64_t ub =
-          int64_t{rowMax} + colBound[static_cast<size_t>(k) * blocks + (i + 1) / kBlock] + dik - g;
+      const int64_t sumBound = int64_t{rowMax} + colBound[static_cast<size_t>(k) * blocks + (i + 1) / kBlock];
+      // No second turnpoint can give a perimeter long enough for this gap.
+      if (share > 0 && sumBound + dik <= share * g) continue;
+      const int64_t ub = sumBound + dik - g;
       if (ub < pb.flatBound && std::min(ub, pb.faiLimit - g) < pb.faiBound) continue;
       const InnerBest r = BestSecondTurnpoint(rowI, rowK, &blockMax[static_cast<size_t>(i) * blocks],
                                               &blockMax[static_cast<size_t>(k) * blocks], i, k, pb);
-      if (r.flatJ >= 0) {
+      // The best second turnpoint has the longest perimeter of its kind: when
+      // that one does not close, no other of the kind does either.
+      auto closes = [&](int32_t sum) { return share <= 0 || int64_t{sum} + dik > share * g; };
+      if (r.flatJ >= 0 && closes(r.flatSum)) {
         const int64_t score = int64_t{r.flatSum} + dik - g;
         Offer(flat, score, i, k, r.flatJ);
         RaiseTo(flatBound, score);
       }
-      if (r.faiJ >= 0) {
+      if (r.faiJ >= 0 && closes(r.faiSum)) {
         const int64_t score = int64_t{r.faiSum} + dik - g;
         Offer(fai, score, i, k, r.faiJ);
         RaiseTo(faiBound, score);
@@ -646,6 +660,10 @@ CoarseTriangles CoarseTriangleSearch(const TripSearchWork& w, uint32_t loopFligh
         return;
       }
       searchRow(i, 1, 0, flats[t], fais[t]);
+      if (visited != nullptr) {
+        const int64_t rest = m - i - 1;
+        visited->fetch_add(rest * (rest - 1) / 2, std::memory_order_relaxed);
+      }
     }
   });
   if (stopped || Halted(halt)) return {};
@@ -683,77 +701,112 @@ class Candidates {
     const int32_t n = static_cast<int32_t>(points.size());
     for (int u = 0; u < q; ++u) {
       const int32_t p = w.index[c.pos[u]];
-      coarse_[u] = p;
       count_[u] = 0;
       for (int32_t v = std::max(0, p - 2); v <= std::min(n - 1, p + 2); ++v) cand_[u][count_[u]++] = v;
     }
     for (int u = 0; u < q; ++u)
       for (int v = u + 1; v < q; ++v)
         for (int a = 0; a < count_[u]; ++a)
-          for (int b = 0; b < count_[v]; ++b) dist_[u][v][a][b] = Distance(points, cand_[u][a], cand_[v][b]);
+          for (int b = 0; b < count_[v]; ++b) dist_[u][v][a][b] = FixDistance(points, cand_[u][a], cand_[v][b]);
   }
 
-  static double Distance(std::span<const TrackPoint> points, int32_t a, int32_t b) {
-    const TrackPoint& p = points[a];
-    const TrackPoint& r = points[b];
-    return GeoDistanceSemicircles(p.latitude, p.longitude, r.latitude, r.longitude);
-  }
-
-  // Calls f(choice, legs(u, v)) for every strictly increasing combination in
-  // ascending order; f compares with >= so the later combination wins ties.
+  // Calls f(choice) for every combination in ascending order, each position
+  // after the one before it (or on it, where the order lets it touch).
   template <typename F>
-  void ForEach(F&& f) const {
+  void ForEach(const RefineOrder& order, F&& f) const {
     std::array<int, 5> pick{};
-    Walk(0, -1, pick, f);
+    Walk(0, -1, order, pick, f);
   }
 
   int32_t Index(int u, int a) const { return cand_[u][a]; }
-  double Dist(int u, int v, const std::array<int, 5>& pick) const { return dist_[u][v][pick[u]][pick[v]]; }
-  int32_t Coarse(int u) const { return coarse_[u]; }
+  double Dist(int u, int v, const std::array<int, 5>& pick) const {
+    if (u > v) std::swap(u, v);
+    return u == v ? 0.0 : dist_[u][v][pick[u]][pick[v]];
+  }
 
  private:
   template <typename F>
-  void Walk(int u, int32_t after, std::array<int, 5>& pick, F& f) const {
+  void Walk(int u, int32_t after, const RefineOrder& order, std::array<int, 5>& pick, F& f) const {
     if (u == q_) {
       f(pick);
       return;
     }
     for (int a = 0; a < count_[u]; ++a) {
-      if (cand_[u][a] <= after) continue;
+      const bool touches = u > 0 && order.touches[u];
+      if (touches ? cand_[u][a] < after : cand_[u][a] <= after) continue;
       pick[u] = a;
-      Walk(u + 1, cand_[u][a], pick, f);
+      Walk(u + 1, cand_[u][a], order, pick, f);
     }
   }
 
   int q_;
-  std::array<int32_t, 5> coarse_{};
   std::array<int, 5> count_{};
   std::array<std::array<int32_t, 5>, 5> cand_{};
   double dist_[5][5][5][5] = {};
 };
 
+class PickedLegs final : public RefineLegs {
+ public:
+  PickedLegs(const Candidates& c, const std::array<int, 5>& pick) : c_(c), pick_(pick) {}
+  double Leg(int u, int v) const override { return c_.Dist(u, v, pick_); }
+
+ private:
+  const Candidates& c_;
+  const std::array<int, 5>& pick_;
+};
+
 }  // namespace
+
+double FixDistance(std::span<const TrackPoint> points, int32_t a, int32_t b) {
+  const TrackPoint& p = points[a];
+  const TrackPoint& r = points[b];
+  return GeoDistanceSemicircles(p.latitude, p.longitude, r.latitude, r.longitude);
+}
+
+std::array<int32_t, 5> CoarseIndices(const TripSearchWork& w, const CoarseChoice& c, int count) {
+  std::array<int32_t, 5> out{};
+  for (int u = 0; u < count && u < 5; ++u) out[u] = w.index[c.pos[u]];
+  return out;
+}
+
+std::optional<RefinedChoice> RefineChoice(std::span<const TrackPoint> points, const TripSearchWork& w,
+                                          const CoarseChoice& c, int count, const RefineOrder& order,
+                                          const RefineScore& score, double floor) {
+  if (!c.found || count < 2 || count > 5) return std::nullopt;
+  const Candidates cand(points, w, c, count);
+  double best = floor;
+  std::array<int, 5> bestPick{};
+  bool any = false;
+  cand.ForEach(order, [&](const std::array<int, 5>& pick) {
+    const std::optional<double> v = score(PickedLegs(cand, pick));
+    if (v && *v >= best) {
+      best = *v;
+      bestPick = pick;
+      any = true;
+    }
+  });
+  if (!any || !(best > floor)) return std::nullopt;
+  RefinedChoice r;
+  for (int u = 0; u < count; ++u) r.index[u] = cand.Index(u, bestPick[u]);
+  r.score = best;
+  return r;
+}
 
 TripResult RefineDistance(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c,
                           int count) {
   TripResult r;
   if (!c.found || count < 2 || count > 5) return r;
-  const Candidates cand(points, w, c, count);
-  double best = -1;
-  std::array<int, 5> bestPick{};
-  bool any = false;
-  cand.ForEach([&](const std::array<int, 5>& pick) {
-    double sum = 0;
-    for (int u = 0; u + 1 < count; ++u) sum += cand.Dist(u, u + 1, pick);
-    if (sum >= best) {
-      best = sum;
-      bestPick = pick;
-      any = true;
-    }
-  });
-  for (int u = 0; u < count; ++u) r.index[u] = any ? cand.Index(u, bestPick[u]) : cand.Coarse(u);
+  const auto refined = RefineChoice(
+      points, w, c, count, {},
+      [count](const RefineLegs& legs) -> std::optional<double> {
+        double sum = 0;
+        for (int u = 0; u + 1 < count; ++u) sum += legs.Leg(u, u + 1);
+        return sum;
+      },
+      -1);
+  r.index = refined ? refined->index : CoarseIndices(w, c, count);
   for (int u = 0; u + 1 < count; ++u) {
-    r.legs[u] = Candidates::Distance(points, r.index[u], r.index[u + 1]);
+    r.legs[u] = FixDistance(points, r.index[u], r.index[u + 1]);
     r.total += r.legs[u];
   }
   return r;
@@ -763,60 +816,50 @@ TripResult RefineOutAndReturn(std::span<const TrackPoint> points, const TripSear
                               uint32_t loopFlightGap) {
   TripResult r;
   if (!c.found) return r;
-  const Candidates cand(points, w, c, 3);
-  double best = 0;
-  std::array<int, 5> bestPick{};
-  bool any = false;
-  cand.ForEach([&](const std::array<int, 5>& pick) {
-    const double closing = cand.Dist(0, 2, pick);
-    if (closing > loopFlightGap) return;
-    const double score = 2 * cand.Dist(0, 1, pick) - closing;
-    if (score >= best) {
-      best = score;
-      bestPick = pick;
-      any = true;
-    }
-  });
-  const bool refined = any && best > 0;
-  for (int u = 0; u < 3; ++u) r.index[u] = refined ? cand.Index(u, bestPick[u]) : cand.Coarse(u);
-  r.legs[0] = Candidates::Distance(points, r.index[0], r.index[1]);
-  r.legs[1] = Candidates::Distance(points, r.index[0], r.index[2]);
+  const auto refined = RefineChoice(
+      points, w, c, 3, {},
+      [loopFlightGap](const RefineLegs& legs) -> std::optional<double> {
+        const double closing = legs.Leg(0, 2);
+        if (closing > loopFlightGap) return std::nullopt;
+        return 2 * legs.Leg(0, 1) - closing;
+      },
+      0);
+  r.index = refined ? refined->index : CoarseIndices(w, c, 3);
+  r.legs[0] = FixDistance(points, r.index[0], r.index[1]);
+  r.legs[1] = FixDistance(points, r.index[0], r.index[2]);
   r.total = 2 * r.legs[0] - r.legs[1];
+  return r;
+}
+
+TripResult TriangleResult(std::span<const TrackPoint> points, const std::array<int32_t, 5>& index) {
+  TripResult r;
+  r.index = index;
+  r.legs[0] = FixDistance(points, r.index[1], r.index[2]);
+  r.legs[1] = FixDistance(points, r.index[2], r.index[3]);
+  r.legs[2] = FixDistance(points, r.index[3], r.index[1]);
+  r.legs[3] = FixDistance(points, r.index[0], r.index[4]);
+  r.total = r.legs[0] + r.legs[1] + r.legs[2] - r.legs[3];
   return r;
 }
 
 TripResult RefineTriangle(std::span<const TrackPoint> points, const TripSearchWork& w, const CoarseChoice& c,
                           uint32_t loopFlightGap, bool fai) {
-  TripResult r;
-  if (!c.found) return r;
-  const Candidates cand(points, w, c, 5);
-  double best = 0;
-  std::array<int, 5> bestPick{};
-  bool any = false;
-  cand.ForEach([&](const std::array<int, 5>& pick) {
-    const double closing = cand.Dist(0, 4, pick);
-    if (!(closing < loopFlightGap)) return;
-    const double l1 = cand.Dist(1, 2, pick), l2 = cand.Dist(2, 3, pick), l3 = cand.Dist(1, 3, pick);
-    const double perimeter = l1 + l2 + l3;
-    if (fai) {
-      const double least = 0.28 * perimeter;
-      if (l1 < least || l2 < least || l3 < least) return;
-    }
-    const double score = perimeter - closing;
-    if (score >= best) {
-      best = score;
-      bestPick = pick;
-      any = true;
-    }
-  });
-  const bool refined = any && best > 0;
-  for (int u = 0; u < 5; ++u) r.index[u] = refined ? cand.Index(u, bestPick[u]) : cand.Coarse(u);
-  r.legs[0] = Candidates::Distance(points, r.index[1], r.index[2]);
-  r.legs[1] = Candidates::Distance(points, r.index[2], r.index[3]);
-  r.legs[2] = Candidates::Distance(points, r.index[3], r.index[1]);
-  r.legs[3] = Candidates::Distance(points, r.index[0], r.index[4]);
-  r.total = r.legs[0] + r.legs[1] + r.legs[2] - r.legs[3];
-  return r;
+  if (!c.found) return {};
+  const auto refined = RefineChoice(
+      points, w, c, 5, {},
+      [loopFlightGap, fai](const RefineLegs& legs) -> std::optional<double> {
+        const double closing = legs.Leg(0, 4);
+        if (!(closing < loopFlightGap)) return std::nullopt;
+        const double l1 = legs.Leg(1, 2), l2 = legs.Leg(2, 3), l3 = legs.Leg(1, 3);
+        const double perimeter = l1 + l2 + l3;
+        if (fai) {
+          const double least = 0.28 * perimeter;
+          if (l1 < least || l2 < least || l3 < least) return std::nullopt;
+        }
+        return perimeter - closing;
+      },
+      0);
+  return TriangleResult(points, refined ? refined->index : CoarseIndices(w, c, 5));
 }
 
 // ---------------------------------------------------------------------------

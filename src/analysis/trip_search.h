@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -143,9 +145,66 @@ CoarseChoice CoarseGreatestDistance4(const TripSearchWork& work, const TripHaltF
 CoarseChoice CoarseGreatestDistance5(const TripSearchWork& work, const TripHaltFlag* halt = nullptr);
 CoarseChoice CoarseOutAndReturn(const TripSearchWork& work, uint32_t loopFlightGap,
                                 const TripHaltFlag* halt = nullptr);
-// Needs BuildGapMatrix first.
+// What closes a triangle. The trip search asks for start and finish within a
+// fixed distance of each other; the online contest asks for a closing
+// distance below a share of the perimeter. Both may be set.
+struct TriangleRules {
+  // A first and third turnpoint pair counts only when its gap G(i, k) is
+  // strictly below this (metres).
+  int64_t gapBelow = std::numeric_limits<int64_t>::max();
+  // Above 0: a triangle counts only when its perimeter is strictly greater
+  // than this many times its gap.
+  int32_t perimeterOverGap = 0;
+};
+
+// Needs BuildGapMatrix first. The best flat triangle is the greatest
+// perimeter minus gap, ties to the later (i, k, j); the FAI one the same among
+// those whose every leg is at least 7P/25. `visited`, when given, grows by
+// the (i, j, k) triples each finished first turnpoint stands for, the whole
+// search adding up to m (m - 1) (m - 2) / 6 however much of it was skipped.
+CoarseTriangles CoarseTriangleSearch(const TripSearchWork& work, const TriangleRules& rules,
+                                     const TripHaltFlag* halt = nullptr, int threads = 0,
+                                     std::atomic<int64_t>* visited = nullptr);
+// The trip search's rule: start and finish closer than loopFlightGap; 0
+// finds nothing.
 CoarseTriangles CoarseTriangleSearch(const TripSearchWork& work, uint32_t loopFlightGap,
                                      const TripHaltFlag* halt = nullptr, int threads = 0);
+
+// The exact distances a refinement rule sees for one combination of
+// candidates: Leg(u, v) between the combination's positions u and v.
+class RefineLegs {
+ public:
+  virtual double Leg(int u, int v) const = 0;
+
+ protected:
+  ~RefineLegs() = default;
+};
+
+// How a refinement admits and scores a combination: nullopt refuses it.
+using RefineScore = std::function<std::optional<double>(const RefineLegs&)>;
+
+struct RefineOrder {
+  // touches[u]: position u may be the same fix as position u - 1 (otherwise
+  // it must come strictly later).
+  std::array<bool, 5> touches{};
+};
+
+// Moves each of the `count` coarse positions by up to two fixes either way
+// on the full track and keeps the combination with the greatest score, ties
+// to the later one in ascending order; the best starts at `floor`, so only
+// scores at least that count. Returns the chosen full-track indices and
+// their score when the best is above `floor`; nullopt otherwise.
+struct RefinedChoice {
+  std::array<int32_t, 5> index{};
+  double score = 0;
+};
+std::optional<RefinedChoice> RefineChoice(std::span<const TrackPoint> points, const TripSearchWork& work,
+                                          const CoarseChoice& coarse, int count, const RefineOrder& order,
+                                          const RefineScore& score, double floor);
+// The full-track index of each coarse position.
+std::array<int32_t, 5> CoarseIndices(const TripSearchWork& work, const CoarseChoice& coarse, int count);
+// The exact distance between two fixes of the track (0 when it cannot be had).
+double FixDistance(std::span<const TrackPoint> points, int32_t a, int32_t b);
 
 // Refinement of a coarse choice on the full track.
 TripResult RefineDistance(std::span<const TrackPoint> points, const TripSearchWork& work,
@@ -154,6 +213,9 @@ TripResult RefineOutAndReturn(std::span<const TrackPoint> points, const TripSear
                               const CoarseChoice& coarse, uint32_t loopFlightGap);
 TripResult RefineTriangle(std::span<const TrackPoint> points, const TripSearchWork& work,
                           const CoarseChoice& coarse, uint32_t loopFlightGap, bool fai);
+// A triangle's legs (1-2, 2-3, 3-1, start-finish) and perimeter minus gap
+// from its five full-track indices.
+TripResult TriangleResult(std::span<const TrackPoint> points, const std::array<int32_t, 5>& index);
 
 // Runs every search in order on its own copy of nothing but the span it is
 // given (the caller keeps the points alive). Returns 0 on completion, also

@@ -5,6 +5,7 @@
 #include "shell/commands/ctr_commands.h"
 #include "shell/commands/igc_commands.h"
 #include "shell/commands/kml_commands.h"
+#include "shell/commands/olc_commands.h"
 #include "shell/commands/waypoint_commands.h"
 
 namespace skylode {
@@ -19,6 +20,7 @@ void RegisterFileCommands(AppState& app) {
   // format, so KML's own waypoint commands stay out.
   RegisterIgcCommands(app);
   RegisterAnalysisCommands(app);
+  RegisterOlcCommands(app);
   RegisterWaypointCommands(app);
   RegisterCtrCommands(app);
   RegisterKmlCommands(app);

@@ -13,6 +13,7 @@
 #include "ui/family_form_dialog.h"
 #include "ui/igc_dialogs.h"
 #include "ui/rotate_dialog.h"
+#include "ui/olc_dialog.h"
 #include "ui/statistics_dialog.h"
 #include "ui/main_window.h"
 
@@ -105,6 +106,8 @@ std::optional<std::vector<std::string>> QtUi::AskForm(
 }
 
 void QtUi::ShowFlightStatistics(FlightStatisticsSession& s) { RunFlightStatisticsDialog(Owner(), s); }
+
+void QtUi::ShowOlcStatistics(OlcSession& s) { RunOlcDialog(Owner(), s); }
 
 ExistingFileAnswer QtUi::AskExistingFile(std::string_view p) { return AskExistingFileBox(Owner(), p); }
 

@@ -53,6 +53,7 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   std::optional<std::vector<std::string>> AskForm(
       const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
+  void ShowOlcStatistics(OlcSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;
   std::optional<CompetitionTimesForm> AskCompetitionTimes(const CompetitionTimesForm& initial) override;

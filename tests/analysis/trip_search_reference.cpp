@@ -129,10 +129,9 @@ CoarseChoice OutAndReturn(const ReferenceWork& w, uint32_t gap) {
   return c;
 }
 
-CoarseTriangles Triangles(ReferenceWork& w, uint32_t gap) {
-  CoarseTriangles out;
+void BuildGap(ReferenceWork& w) {
   const int32_t m = w.m;
-  if (gap == 0 || m < 3) return out;
+  if (m < 2) return;
   w.G.assign(w.D.size(), 0);
   w.Garg.assign(w.D.size(), 0);
   auto at = [&](int32_t i, int32_t k) { return w.Offset(i) + k; };
@@ -165,7 +164,14 @@ CoarseTriangles Triangles(ReferenceWork& w, uint32_t gap) {
       w.Garg[at(i, k)] = arg;
     }
   }
+}
 
+CoarseTriangles Triangles(ReferenceWork& w, uint32_t gap) {
+  CoarseTriangles out;
+  const int32_t m = w.m;
+  if (gap == 0 || m < 3) return out;
+  BuildGap(w);
+  auto at = [&](int32_t i, int32_t k) { return w.Offset(i) + k; };
   int64_t flatBest = -1, faiBest = -1;
   for (int32_t i = 0; i < m - 2; ++i) {
     for (int32_t k = i + 2; k < m; ++k) {

@@ -27,6 +27,7 @@ CoarseChoice Distance3(const ReferenceWork& w);
 CoarseChoice Distance4(const ReferenceWork& w);
 CoarseChoice Distance5(const ReferenceWork& w);
 CoarseChoice OutAndReturn(const ReferenceWork& w, uint32_t gap);
+void BuildGap(ReferenceWork& w);  // fills G and Garg
 CoarseTriangles Triangles(ReferenceWork& w, uint32_t gap);  // fills G and Garg
 
 }  // namespace skylode::reference

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -379,6 +380,7 @@ TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
       {{"/DAT2KML=a.dat", "/WIN=0"}, "Error opening .dat Log File"},
       {{"/GPS=GARMIN", "/COMP_LOG=KML", "/WIN=0"}, "No competition output folder"},
       {{"/IGC2KML=missing"}, "Error opening file"},
+      {{"/OLC=missing.igc"}, "Error opening file"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Skylode(c.args), 1) << c.args[0];
@@ -405,6 +407,60 @@ TEST_F(E2eTest, GarminOnUsbHiddenRuns) {
   EXPECT_NE(Skylode({"/GPS=GARMIN", "/PORT=sim:garmin-usb", "/KML_LOG=none.kml", "/WIN=0", "/EXIT", "/TIMEOUT=1"}),
             0);
   EXPECT_FALSE(fs::exists(Path("none.kml")));
+}
+
+// The contest results of real flights, as a script reads them: three result
+// lines with their points, then the claimed positions of each.
+TEST_F(E2eTest, OlcResultsOfRealFlights) {
+  struct Case {
+    const char* file;
+    const char* best;  // the kind with the most points
+  } cases[] = {
+      {"trifai-xcontest-189.65.igc", "FAI triangle"},
+      {"freeflight-xcontest-66.46.igc", "free distance"},
+      {"flat-xcontest-100.59.igc", "free triangle"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::string argument = "/OLC=";
+    argument.append(SKYLODE_TEST_DATA).append("/flights/").append(c.file);
+    ASSERT_EQ(Skylode({argument}, "olc"), 0)
+        << Text("olc.err");
+    const std::vector<std::string> lines = Lines(Text("olc.out"));
+    ASSERT_GE(lines.size(), 3u);
+    const char* kinds[] = {"free distance", "free triangle", "FAI triangle"};
+    const double factors[] = {1.5, 1.75, 2.0};
+    std::string best;
+    double bestPoints = -1;
+    for (int k = 0; k < 3; ++k) {
+      char kind[32] = {};
+      double km = 0, points = 0;
+      char tail = 0;
+      ASSERT_EQ(std::sscanf(lines[k].c_str(), "%31[^\t]\t%lf\t%lf%c", kind, &km, &points, &tail), 3) << lines[k];
+      EXPECT_EQ(std::string(kind), kinds[k]);
+      EXPECT_NEAR(points, km * factors[k], 0.01 * factors[k]) << lines[k];
+      EXPECT_EQ(lines[k].find(','), std::string::npos);  // a dot, never the locale's comma
+      if (points > bestPoints) {
+        bestPoints = points;
+        best = kind;
+      }
+    }
+    EXPECT_EQ(best, c.best);
+    // Every kind that scored has its five points after the results.
+    size_t points = 0;
+    for (size_t i = 3; i < lines.size(); ++i) {
+      EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), '\t'), 4) << lines[i];
+      ++points;
+    }
+    EXPECT_EQ(points % 5, 0u);
+    EXPECT_GE(points, 5u);
+  }
+  // Not an IGC file at all.
+  {
+    std::ofstream(Path("junk.igc")) << "hello\n";
+    EXPECT_EQ(Skylode({"/OLC=junk.igc"}, "junk"), 1);
+    EXPECT_FALSE(Text("junk.err").empty());
+  }
 }
 
 TEST_F(E2eTest, GarminWaypointsDownloadedToFilesAndUploadedFromOne) {

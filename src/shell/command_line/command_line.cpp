@@ -144,6 +144,8 @@ constexpr CmdKeyword kKeywordTable[] = {
      "print the contest scores of an IGC file without a window"},
     {"DAT2KML", V::kRequired, "file", "Missing DAT/KML file name", kFile, SetFile<CmdOperation::kDatToKml>,
      "convert a .dat track file to KML without a window"},
+    {"OLC", V::kRequired, "file", "Missing IGC file name", kFile, SetFile<CmdOperation::kOlc>,
+     "print the online contest results of an IGC file without a window"},
     {"RD_WPT", V::kRequired, "file", "Missing wpt file name", kFile, SetFile<CmdOperation::kReadWaypoints>,
      "download the waypoints, save them as an OziExplorer waypoint file"},
     {"RD_GEO_WPT", V::kRequired, "file", "Missing wpt file name", kFile,
@@ -610,6 +612,7 @@ bool IsOperationAvailable(CmdOperation operation) {
     case CmdOperation::kIgcLog:
     case CmdOperation::kIgcToKml:
     case CmdOperation::kDatToKml:
+    case CmdOperation::kOlc:
     case CmdOperation::kReadLog:
     case CmdOperation::kReadWaypoints:
     case CmdOperation::kReadGeoWaypoints:

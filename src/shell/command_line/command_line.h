@@ -33,7 +33,8 @@ enum class CmdOperation : int {
   kWriteCtr = 13,
   kUserName = 14,
   kReadGeoWaypoints = 15,
-  kScore = 16,
+  kOlc = 16,
+  kScore = 17,
 };
 
 enum class WindowShow : int { kHidden = 0, kMinimised = 1, kNormal = 2 };

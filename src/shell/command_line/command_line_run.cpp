@@ -1,6 +1,7 @@
 #include "shell/command_line/command_line_run.h"
 #include "shell/command_line/waypoint_steps.h"
 #include "shell/commands/ctr_commands.h"
+#include "shell/commands/olc_commands.h"
 
 #include <charconv>
 #include <chrono>
@@ -729,6 +730,10 @@ int RunHiddenCommandLine(CmdRun run, const HiddenRunOptions& options, std::ostre
     const int code = run.operation == CmdOperation::kIgcToKml ? ConvertIgcToKml(run, settings, report, errors)
                                                               : ConvertDatToKml(run, settings, report, errors);
     // A report that could not be written (a closed pipe) is a failed run.
+    return report.flush() ? code : 1;
+  }
+  if (run.operation == CmdOperation::kOlc) {
+    const int code = PrintOlcResults(run.fileName, report, errors);
     return report.flush() ? code : 1;
   }
   if (options.registerVirtualInstruments) options.registerVirtualInstruments();

@@ -115,6 +115,16 @@ void ScriptedUi::ShowFlightStatistics(FlightStatisticsSession& session) {
   if (script) script(session);
 }
 
+void ScriptedUi::ShowOlcStatistics(OlcSession& session) {
+  std::function<void(OlcSession&)> script;
+  {
+    std::lock_guard lock(lock_);
+    ++olcDialogs;
+    script = olcScript;
+  }
+  if (script) script(session);
+}
+
 ExistingFileAnswer ScriptedUi::AskExistingFile(std::string_view path) {
   std::lock_guard lock(lock_);
   existingFileQuestions.emplace_back(path);

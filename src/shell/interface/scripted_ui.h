@@ -39,6 +39,7 @@ class ScriptedUi : public UiInterface {
   std::deque<bool> skipAnswers;       // the same, for the other notices
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
+  std::function<void(OlcSession&)> olcScript;
 
   // What was shown.
   std::vector<MessageRequest> messages;
@@ -56,6 +57,7 @@ class ScriptedUi : public UiInterface {
   std::vector<std::string> ctrNotifications;
   std::vector<std::pair<std::string, std::string>> skippableNotices;  // title and text
   int statisticsDialogs = 0;
+  int olcDialogs = 0;
   std::vector<CompetitionTimesForm> competitionTimesRequests;
   std::vector<std::string> identifyPilotTitles;
   std::vector<ListSize> listSizes;
@@ -79,6 +81,7 @@ class ScriptedUi : public UiInterface {
   std::optional<std::vector<std::string>> AskForm(
       const FamilyForm& form, const std::function<bool(const std::vector<std::string>&)>& accept) override;
   void ShowFlightStatistics(FlightStatisticsSession& session) override;
+  void ShowOlcStatistics(OlcSession& session) override;
   ExistingFileAnswer AskExistingFile(std::string_view path) override;
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
   std::optional<bool> AskCompetitionMode(const CompetitionModeRequest& request) override;

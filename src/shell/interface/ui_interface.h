@@ -123,6 +123,7 @@ enum class ExistingFileAnswer { kAppend, kOverwrite, kCancel };
 // The open Flight statistics dialog's side of the analysis; defined with the
 // analysis commands.
 class FlightStatisticsSession;
+class OlcSession;
 
 class UiInterface {
  public:
@@ -161,6 +162,8 @@ class UiInterface {
   // The Flight statistics dialog; returns when the person closes it. The
   // shell halts the search and frees the session afterwards.
   virtual void ShowFlightStatistics(FlightStatisticsSession& /*session*/) {}
+  // The "OLC statistics" dialog; returns when it has closed.
+  virtual void ShowOlcStatistics(OlcSession& /*session*/) {}
   // The Edit CTR dialog: true when it closed through an accepted "OK".
   virtual bool EditCtr(const CtrEditRequest& /*request*/) { return false; }
   // The CTR notification with "OK" and "Skip further notifications": true
