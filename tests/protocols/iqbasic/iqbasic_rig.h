@@ -49,6 +49,7 @@ struct IqRequest {
   TransferInput input{};
   bool competitionMode = false;
   uint32_t baud = sim::kIqBasicSimBaud;
+  int32_t connectAttempts = 4;  // two product-data attempts
 };
 
 inline IqRun RunIq(const sim::IqBasicSimConfig& config, const IqRequest& request, TransferCallbacks callbacks,
@@ -72,7 +73,7 @@ inline IqRun RunIq(const sim::IqBasicSimConfig& config, const IqRequest& request
   req.portName = "sim:iqbasic";
   req.parameter = request.parameter;
   req.input = request.input;
-  req.settings.connectAttempts = 2;
+  req.settings.connectAttempts = request.connectAttempts;
   req.settings.competitionMode = request.competitionMode;
   TransferContext ctx(std::move(req), std::move(callbacks), std::move(abort));
   ctx.SetTrace(nullptr);
