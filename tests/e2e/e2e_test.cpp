@@ -598,3 +598,19 @@ TEST_F(E2eTest, MtkLogAndMagellanWaypointsFromTheirVirtualInstruments) {
       << Text("skylode.err");
   EXPECT_NE(Text("mgn.wpt").find("FORCLA"), std::string::npos) << Text("mgn.wpt");
 }
+
+TEST_F(E2eTest, IqBasicKeepsItsOwnIgcTextAndTradesWaypoints) {
+  ASSERT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/IGC_LOG=iq.igc", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  // The instrument's own text, as the virtual instrument writes it.
+  const std::string igc = Text("iq.igc");
+  EXPECT_TRUE(igc.starts_with("AFLY")) << igc.substr(0, 20);
+  EXPECT_NE(igc.find("LFLYSKYLODE VIRTUAL INSTRUMENT"), std::string::npos);
+  EXPECT_NE(igc.find("\nB"), std::string::npos);
+
+  ASSERT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/RD_WPT=iq.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  EXPECT_NE(Text("iq.wpt").find("FORCLA"), std::string::npos) << Text("iq.wpt");
+  EXPECT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/WR_WPT=iq.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+}

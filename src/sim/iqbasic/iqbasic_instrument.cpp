@@ -214,9 +214,7 @@ void RegisterVirtualIqBasic() {
   config.waypoints = demo.waypoints;
   auto shared = std::make_shared<const IqBasicSimConfig>(std::move(config));
   RegisterVirtualInstrument("iqbasic", [shared](std::string& error) -> std::unique_ptr<VirtualLine> {
-    InstrumentOptions options;
-    options.pace = true;
-    return StartVirtualIqBasic(*shared, options, error);
+    return StartVirtualIqBasic(*shared, {}, error);
   });
 }
 
