@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "access/virtual_line.h"
+#include "sim/dsx/dsx_instrument.h"
 #include "sim/echo_instrument.h"
 #include "sim/flymaster/flymaster_instrument.h"
 #include "sim/flytec/demo_flights.h"
@@ -65,6 +66,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualMtk();
   RegisterVirtualMagellan();
   RegisterVirtualIqBasic();
+  RegisterVirtualDsx();
   RegisterPilotInstruments();
 }
 
