@@ -614,3 +614,13 @@ TEST_F(E2eTest, IqBasicKeepsItsOwnIgcTextAndTradesWaypoints) {
   EXPECT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/WR_WPT=iq.wpt", "/WIN=0", "/EXIT"}), 0)
       << Text("skylode.err");
 }
+
+TEST_F(E2eTest, DsxFlightInItsOwnIgcText) {
+  ASSERT_EQ(Skylode({"/GPS=DSX", "/PORT=sim:dsx", "/IGC_LOG=dsx.igc", "/WIN=0", "/EXIT"}), 0) << Text("skylode.err");
+  const std::string igc = Text("dsx.igc");
+  EXPECT_TRUE(igc.starts_with("AFLY")) << igc.substr(0, 20);
+  EXPECT_EQ(igc.find("ZZZZ"), std::string::npos);
+  EXPECT_EQ(igc.find('#'), std::string::npos);
+  ASSERT_EQ(Skylode({"/IGC2KML=dsx.igc"}, "convert"), 0) << Text("convert.err");
+  EXPECT_NE(Text("convert.out").find("max height"), std::string::npos) << Text("convert.out");
+}
