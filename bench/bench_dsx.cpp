@@ -8,8 +8,6 @@
 
 #include "bench_line.h"
 #include "protocols/dsx/track_download.h"
-#include "records/angles.h"
-#include "records/calendar.h"
 #include "sim/dsx/dsx_instrument.h"
 
 namespace {
@@ -18,30 +16,8 @@ using namespace skylode;
 
 sim::DsxSimConfig LongFlight(int points) {
   sim::DsxSimConfig config;
-  sim::SimFlight f;
-  const uint32_t start = *CalendarToTime({2026, 7, 18, 9, 0, 0, 0});
-  for (int i = 0; i < points; ++i) {
-    TrackPoint p;
-    p.time = start + static_cast<uint32_t>(i);
-    p.latitude = *DegreesToLatitude(45.8129 + i * 0.00002);
-    p.longitude = *DegreesToLongitude(6.2459 + i * 0.00003);
-    p.gpsHeight = (1250 + i % 1500) * 10;
-    p.baroHeight = 1240 + i % 1500;
-    f.points.push_back(p);
-  }
-  config.flights.push_back(std::move(f));
+  config.flights.push_back(bench::LongBenchFlight(points));
   return config;
-}
-
-// The pilot picks the first row, the latest flight.
-TransferCallbacks LatestFlight() {
-  TransferCallbacks cb;
-  cb.chooseTracks = [](std::string_view, const std::vector<TrackListEntry>& entries, const CancelToken&) {
-    std::optional<std::vector<int32_t>> pick;
-    if (!entries.empty()) pick = std::vector<int32_t>{entries[0].flightNumber};
-    return pick;
-  };
-  return cb;
 }
 
 void BM_DsxDownloadAt38400(benchmark::State& state) {
@@ -60,7 +36,7 @@ void BM_DsxDownloadAt38400(benchmark::State& state) {
       return;
     }
     const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), dsx::kDsxOpenBaud, false,
-                                          ProtocolType::kDsx, LatestFlight());
+                                          ProtocolType::kDsx, bench::FirstListedFlight());
     if (!ctx) return;
 
     const auto begin = std::chrono::steady_clock::now();

@@ -8,8 +8,6 @@
 
 #include "bench_line.h"
 #include "protocols/flytec/track_download.h"
-#include "records/angles.h"
-#include "records/calendar.h"
 #include "sim/flytec/flytec_instrument.h"
 
 namespace {
@@ -18,18 +16,7 @@ using namespace skylode;
 
 sim::FlytecSimConfig LongFlight(int points) {
   sim::FlytecSimConfig config;
-  sim::SimFlight f;
-  const uint32_t start = *CalendarToTime({2026, 7, 18, 9, 0, 0, 0});
-  for (int i = 0; i < points; ++i) {
-    TrackPoint p;
-    p.time = start + static_cast<uint32_t>(i);
-    p.latitude = *DegreesToLatitude(45.8129 + i * 0.00002);
-    p.longitude = *DegreesToLongitude(6.2459 + i * 0.00003);
-    p.gpsHeight = (1250 + i % 1500) * 10;
-    p.baroHeight = 1240 + i % 1500;
-    f.points.push_back(p);
-  }
-  config.flights.push_back(std::move(f));
+  config.flights.push_back(bench::LongBenchFlight(points));
   return config;
 }
 

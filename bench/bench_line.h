@@ -10,6 +10,9 @@
 
 #include "access/serial_port.h"
 #include "access/transfer_context.h"
+#include "records/angles.h"
+#include "records/calendar.h"
+#include "sim/flytec/igc_text.h"
 
 namespace skylode::bench {
 
@@ -41,6 +44,34 @@ inline TransferCallbacks FirstFlightChosen() {
     return std::optional<std::vector<int32_t>>(std::vector<int32_t>{0});
   };
   return cb;
+}
+
+// A pilot who picks the first flight of the list, whatever its number.
+inline TransferCallbacks FirstListedFlight() {
+  TransferCallbacks cb;
+  cb.chooseTracks = [](std::string_view, const std::vector<TrackListEntry>& entries, const CancelToken&) {
+    std::optional<std::vector<int32_t>> pick;
+    if (!entries.empty()) pick = std::vector<int32_t>{entries[0].flightNumber};
+    return pick;
+  };
+  return cb;
+}
+
+// A long flight with one fix a second, slowly drifting and climbing, as the
+// IGC-text instruments hand it out.
+inline sim::SimFlight LongBenchFlight(int points) {
+  sim::SimFlight f;
+  const uint32_t start = *CalendarToTime({2026, 7, 18, 9, 0, 0, 0});
+  for (int i = 0; i < points; ++i) {
+    TrackPoint p;
+    p.time = start + static_cast<uint32_t>(i);
+    p.latitude = *DegreesToLatitude(45.8129 + i * 0.00002);
+    p.longitude = *DegreesToLongitude(6.2459 + i * 0.00003);
+    p.gpsHeight = (1250 + i % 1500) * 10;
+    p.baroHeight = 1240 + i % 1500;
+    f.points.push_back(p);
+  }
+  return f;
 }
 
 }  // namespace skylode::bench

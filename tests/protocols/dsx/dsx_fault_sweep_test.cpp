@@ -24,17 +24,6 @@ size_t DownloadBytes(const sim::DsxSimConfig& c) {
   return sim::DsxInstrument::Prompt().size() + replies.ListReply().size() + replies.FlightReply(1).size();
 }
 
-// The pilot picks whatever the list offers first.
-TransferCallbacks PickFirst(Screen& screen) {
-  TransferCallbacks cb = screen.Callbacks();
-  cb.chooseTracks = [](std::string_view, const std::vector<skylode::TrackListEntry>& entries, const CancelToken&) {
-    std::optional<std::vector<int32_t>> pick;
-    if (!entries.empty()) pick = std::vector<int32_t>{entries[0].flightNumber};
-    return pick;
-  };
-  return cb;
-}
-
 TEST(DsxFaultSweep, HangUpAtEveryByte) {
   const sim::DsxSimConfig config = Tiny();
   const size_t total = DownloadBytes(config);
@@ -50,7 +39,7 @@ TEST(DsxFaultSweep, HangUpAtEveryByte) {
     sim::InstrumentOptions options;
     if (offset < total) options.faults.hangUpAt = offset;
     const auto start = std::chrono::steady_clock::now();
-    const DsxRun run = RunDsx(config, {}, PickFirst(screen), options);
+    const DsxRun run = RunDsx(config, {}, FirstListedFlight(screen), options);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
     const auto messages = screen.Messages();
     if (offset >= needed) {
@@ -83,7 +72,7 @@ TEST(DsxFaultSweep, CorruptionAtEveryByte) {
       options.faults.corruptAt = offset;
       options.faults.corruptMask = mask;
       const auto start = std::chrono::steady_clock::now();
-      const DsxRun run = RunDsx(config, {}, PickFirst(screen), options);
+      const DsxRun run = RunDsx(config, {}, FirstListedFlight(screen), options);
       // A broken end line leaves the worker waiting for the recorder's silence.
       EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
       if (run.result.succeeded()) {
@@ -106,7 +95,7 @@ TEST(DsxFaultSweep, AbortAtEveryStep) {
   write.answers = {"Anna", "18", "", "", "", "+41"};
   for (const DsxRequest& request : {DsxRequest{}, write}) {
     Screen clean;
-    ASSERT_TRUE(RunDsx(Tiny(), request, PickFirst(clean)).result.succeeded());
+    ASSERT_TRUE(RunDsx(Tiny(), request, FirstListedFlight(clean)).result.succeeded());
     const size_t steps = clean.Statuses().size();
     ASSERT_GE(steps, 3u);
     // Step k aborts as its status line shows; k == steps in the Track List dialog.

@@ -18,6 +18,7 @@ namespace skylode::dsx::testing {
 using namespace std::chrono_literals;
 using flytec::testing::AbortAtStatus;
 using flytec::testing::At;
+using flytec::testing::FirstListedFlight;
 using flytec::testing::ForEachInParallel;
 using flytec::testing::LineFlight;
 using flytec::testing::Screen;

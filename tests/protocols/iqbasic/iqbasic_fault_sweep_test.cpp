@@ -26,17 +26,6 @@ size_t DownloadBytes(const sim::IqBasicSimConfig& c) {
          replies.TrackListReply().size() + replies.FlightReply(1).size();
 }
 
-// The pilot picks whatever the list offers first.
-TransferCallbacks PickFirst(Screen& screen) {
-  TransferCallbacks cb = screen.Callbacks();
-  cb.chooseTracks = [](std::string_view, const std::vector<skylode::TrackListEntry>& entries, const CancelToken&) {
-    std::optional<std::vector<int32_t>> pick;
-    if (!entries.empty()) pick = std::vector<int32_t>{entries[0].flightNumber};
-    return pick;
-  };
-  return cb;
-}
-
 TEST(IqFaultSweep, HangUpAtEveryByte) {
   const sim::IqBasicSimConfig config = Tiny();
   const size_t total = DownloadBytes(config);
@@ -48,7 +37,7 @@ TEST(IqFaultSweep, HangUpAtEveryByte) {
     sim::InstrumentOptions options;
     if (offset < total) options.faults.hangUpAt = offset;
     const auto start = std::chrono::steady_clock::now();
-    const IqRun run = RunIq(config, {}, PickFirst(screen), options);
+    const IqRun run = RunIq(config, {}, FirstListedFlight(screen), options);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
     const auto messages = screen.Messages();
     if (offset == total) {
@@ -83,7 +72,7 @@ TEST(IqFaultSweep, CorruptionAtEveryByte) {
       options.faults.corruptAt = offset;
       options.faults.corruptMask = mask;
       const auto start = std::chrono::steady_clock::now();
-      const IqRun run = RunIq(config, {}, PickFirst(screen), options);
+      const IqRun run = RunIq(config, {}, FirstListedFlight(screen), options);
       EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
       const auto messages = screen.Messages();
       if (run.result.succeeded()) {
@@ -111,7 +100,7 @@ TEST(IqFaultSweep, AbortAtEveryStep) {
   };
   for (const IqRequest& request : requests) {
     Screen clean;
-    ASSERT_TRUE(RunIq(Tiny(), request, PickFirst(clean)).result.succeeded());
+    ASSERT_TRUE(RunIq(Tiny(), request, FirstListedFlight(clean)).result.succeeded());
     const size_t steps = clean.Statuses().size();
     ASSERT_GE(steps, 3u);
     // Step k aborts as its status line shows; k == steps in the Track List dialog.
