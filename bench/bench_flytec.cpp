@@ -14,50 +14,31 @@ namespace {
 
 using namespace skylode;
 
-sim::FlytecSimConfig LongFlight(int points) {
-  sim::FlytecSimConfig config;
-  config.flights.push_back(bench::LongBenchFlight(points));
-  return config;
-}
-
 void BM_FlytecDownloadAt57600(benchmark::State& state) {
-  const int points = static_cast<int>(state.range(0));
-  const sim::FlytecSimConfig config = LongFlight(points);
+  const auto points = static_cast<size_t>(state.range(0));
+  sim::FlytecSimConfig config;
+  config.flights.push_back(bench::LongBenchFlight(static_cast<int>(points)));
   const flytec::FlytecTiming timing;  // the instrument's own pauses and silences
-  double ratio = 0, wireSeconds = 0, bytes = 0;
-  for (auto _ : state) {
-    auto log = std::make_shared<sim::FlytecSimLog>();
+  auto log = std::make_shared<sim::FlytecSimLog>();
+  bench::DownloadBench b;
+  b.start = [&](std::string& error) {
+    log = std::make_shared<sim::FlytecSimLog>();
     sim::InstrumentOptions options;
     options.pace = true;
-    std::string error;
-    auto instrument = sim::StartVirtualFlytec(config, options, error, log);
-    if (!instrument) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), flytec::kFlytecBaud, true,
-                                          ProtocolType::kFlytec, bench::FirstFlightChosen());
-    if (!ctx) return;
-
-    const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = flytec::FlytecReadTrackLog(*ctx, timing);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    state.SetIterationTime(seconds);
-    if (!result.succeeded() ||
-        std::get<TrackLogPayload>(result.payload).log.points.size() != static_cast<size_t>(points)) {
-      state.SkipWithError("download failed");
-      return;
-    }
-    bytes = static_cast<double>(log->BytesQueued());
+    return sim::StartVirtualFlytec(config, options, error, log);
+  };
+  b.baud = flytec::kFlytecBaud;
+  b.xonXoff = true;
+  b.protocol = ProtocolType::kFlytec;
+  b.download = [&](TransferContext& ctx) { return flytec::FlytecReadTrackLog(ctx, timing); };
+  b.bytesSent = [&] { return static_cast<double>(log->BytesQueued()); };
+  b.wireSeconds = [&](double bytes) {
     const double pauses = std::chrono::duration<double>(timing.afterProductData + timing.listSilence +
                                                         timing.beforeFlightRequest + timing.flightSilence)
                               .count();
-    wireSeconds = bytes * 10 / flytec::kFlytecBaud + pauses;
-    ratio = seconds / wireSeconds;
-  }
-  state.counters["bytes"] = bytes;
-  state.counters["wire_s"] = wireSeconds;
-  state.counters["ratio"] = ratio;
+    return bytes * 10 / flytec::kFlytecBaud + pauses;
+  };
+  bench::RunDownloadBench(state, b, points);
 }
 BENCHMARK(BM_FlytecDownloadAt57600)->Arg(20000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 

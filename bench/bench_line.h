@@ -3,6 +3,8 @@
 #pragma once
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +15,7 @@
 #include "records/angles.h"
 #include "records/calendar.h"
 #include "sim/flytec/igc_text.h"
+#include "sim/virtual_instrument.h"
 
 namespace skylode::bench {
 
@@ -72,6 +75,49 @@ inline sim::SimFlight LongBenchFlight(int points) {
     f.points.push_back(p);
   }
   return f;
+}
+
+// One timed track download of `points` points per iteration, on a fresh
+// instrument paced at its line's speed.
+struct DownloadBench {
+  // Starts the instrument; null with `error` when it cannot.
+  std::function<std::unique_ptr<sim::VirtualInstrument>(std::string& error)> start;
+  uint32_t baud = 0;  // the speed the worker opens the line at
+  bool xonXoff = false;
+  ProtocolType protocol = ProtocolType::kGarminSerial;
+  std::function<TransferResult(TransferContext&)> download;
+  // The wire time of what the instrument sent, its pauses included.
+  std::function<double()> bytesSent;
+  std::function<double(double bytes)> wireSeconds;
+};
+
+// Reports the bytes sent, their wire time and the download's time against it.
+inline void RunDownloadBench(benchmark::State& state, const DownloadBench& b, size_t points) {
+  double ratio = 0, wireSeconds = 0, bytes = 0;
+  for (auto _ : state) {
+    std::string error;
+    auto instrument = b.start(error);
+    if (!instrument) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+    const auto ctx = OpenBenchLine(state, instrument->SlavePath(), b.baud, b.xonXoff, b.protocol, FirstListedFlight());
+    if (!ctx) return;
+    const auto begin = std::chrono::steady_clock::now();
+    const TransferResult result = b.download(*ctx);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    state.SetIterationTime(seconds);
+    if (!result.succeeded() || std::get<TrackLogPayload>(result.payload).log.points.size() != points) {
+      state.SkipWithError("download failed");
+      return;
+    }
+    bytes = b.bytesSent();
+    wireSeconds = b.wireSeconds(bytes);
+    ratio = seconds / wireSeconds;
+  }
+  state.counters["bytes"] = bytes;
+  state.counters["wire_s"] = wireSeconds;
+  state.counters["ratio"] = ratio;
 }
 
 }  // namespace skylode::bench
