@@ -183,6 +183,8 @@ Step IqReadWaypointList(TransferContext& ctx, const IqTiming& timing, int mode, 
   }
   if (mode == 1) return Step::kOk;
   ctx.Progress("% waypoints received", list.count());
+  // An empty answer would only wipe the list the person has.
+  if (list.empty()) return Step::kFailed;
   if (out != nullptr) *out = std::move(list);
   return Step::kOk;
 }

@@ -234,6 +234,18 @@ TEST(IqWaypointDownload, ListEndedByDone) {
   EXPECT_EQ(run.log->Commands().back(), "ACT_31_00");
 }
 
+TEST(IqWaypointDownload, EmptyListLeavesTheProgramsListAlone) {
+  sim::IqBasicSimConfig config = ShortConfig();
+  config.waypoints.clear();
+  Screen screen;
+  IqRequest request;
+  request.access = AccessType::kReadWaypoints;
+  const IqRun run = RunIq(config, request, screen.Callbacks());
+  EXPECT_EQ(run.result.outcome, TransferOutcome::kFailure);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(run.result.payload));
+  EXPECT_TRUE(screen.SawStatus("0 waypoints received"));
+}
+
 TEST(IqWaypointDownload, BadLineNamesItsError) {
   sim::IqBasicSimConfig config = ShortConfig();
   config.waypoints[1].latitude = 95;  // written as N 95'...
