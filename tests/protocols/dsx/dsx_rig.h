@@ -24,15 +24,17 @@ using flytec::testing::LineFlight;
 using flytec::testing::Screen;
 using flytec::testing::Shown;
 
-// The virtual recorder answers at once: short waits keep runs quick.
+// The virtual recorder answers at once: short waits keep runs quick. A
+// wait for an answer that never comes is longer than the list's closing
+// silence, which every run waits out.
 inline DsxTiming FastTiming() {
   DsxTiming t;
-  t.promptWindow = 150ms;
+  t.promptWindow = 400ms;
   // The speed change flushes the line: V4 must be out before it.
   t.beforeSpeedChange = 30ms;
-  t.listSilence = 80ms;
-  t.flightSilence = 150ms;
-  t.fieldSilence = 100ms;
+  t.listSilence = 150ms;
+  t.flightSilence = 250ms;
+  t.fieldSilence = 300ms;
   t.afterField = 0ms;
   t.betweenWrites = 0ms;
   return t;

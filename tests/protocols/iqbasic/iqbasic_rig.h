@@ -24,16 +24,19 @@ using flytec::testing::LineFlight;
 using flytec::testing::Screen;
 using flytec::testing::Shown;
 
-// The virtual instrument answers at once: short waits keep runs quick.
+// The virtual instrument answers at once: short waits keep runs quick. A
+// wait for an answer that never comes is longer than the silences that end
+// a list or a flight, which every run waits out: a busy machine must not
+// turn a late answer into a missing one.
 inline IqTiming FastTiming() {
   IqTiming t;
-  t.replySilence = 150ms;
+  t.replySilence = 400ms;
   t.afterReply = 0ms;
-  t.listSilence = 80ms;
+  t.listSilence = 150ms;
   t.beforeFlightRequest = 0ms;
-  t.flightSilence = 120ms;
-  t.waypointSilence = 80ms;
-  t.uploadAnswerSilence = 100ms;
+  t.flightSilence = 200ms;
+  t.waypointSilence = 150ms;
+  t.uploadAnswerSilence = 300ms;
   t.uploadPause = 0ms;
   return t;
 }
