@@ -8,69 +8,37 @@
 
 #include "bench_line.h"
 #include "protocols/flytec/track_download.h"
-#include "records/angles.h"
-#include "records/calendar.h"
 #include "sim/flytec/flytec_instrument.h"
 
 namespace {
 
 using namespace skylode;
 
-sim::FlytecSimConfig LongFlight(int points) {
-  sim::FlytecSimConfig config;
-  sim::SimFlight f;
-  const uint32_t start = *CalendarToTime({2026, 7, 18, 9, 0, 0, 0});
-  for (int i = 0; i < points; ++i) {
-    TrackPoint p;
-    p.time = start + static_cast<uint32_t>(i);
-    p.latitude = *DegreesToLatitude(45.8129 + i * 0.00002);
-    p.longitude = *DegreesToLongitude(6.2459 + i * 0.00003);
-    p.gpsHeight = (1250 + i % 1500) * 10;
-    p.baroHeight = 1240 + i % 1500;
-    f.points.push_back(p);
-  }
-  config.flights.push_back(std::move(f));
-  return config;
-}
-
 void BM_FlytecDownloadAt57600(benchmark::State& state) {
-  const int points = static_cast<int>(state.range(0));
-  const sim::FlytecSimConfig config = LongFlight(points);
+  const auto points = static_cast<size_t>(state.range(0));
+  sim::FlytecSimConfig config;
+  config.flights.push_back(bench::LongBenchFlight(static_cast<int>(points)));
   const flytec::FlytecTiming timing;  // the instrument's own pauses and silences
-  double ratio = 0, wireSeconds = 0, bytes = 0;
-  for (auto _ : state) {
-    auto log = std::make_shared<sim::FlytecSimLog>();
+  auto log = std::make_shared<sim::FlytecSimLog>();
+  bench::DownloadBench b;
+  b.start = [&](std::string& error) {
+    log = std::make_shared<sim::FlytecSimLog>();
     sim::InstrumentOptions options;
     options.pace = true;
-    std::string error;
-    auto instrument = sim::StartVirtualFlytec(config, options, error, log);
-    if (!instrument) {
-      state.SkipWithError(error.c_str());
-      return;
-    }
-    const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), flytec::kFlytecBaud, true,
-                                          ProtocolType::kFlytec, bench::FirstFlightChosen());
-    if (!ctx) return;
-
-    const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = flytec::FlytecReadTrackLog(*ctx, timing);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    state.SetIterationTime(seconds);
-    if (!result.succeeded() ||
-        std::get<TrackLogPayload>(result.payload).log.points.size() != static_cast<size_t>(points)) {
-      state.SkipWithError("download failed");
-      return;
-    }
-    bytes = static_cast<double>(log->BytesQueued());
+    return sim::StartVirtualFlytec(config, options, error, log);
+  };
+  b.baud = flytec::kFlytecBaud;
+  b.xonXoff = true;
+  b.protocol = ProtocolType::kFlytec;
+  b.download = [&](TransferContext& ctx) { return flytec::FlytecReadTrackLog(ctx, timing); };
+  b.bytesSent = [&] { return static_cast<double>(log->BytesQueued()); };
+  b.wireSeconds = [&](double bytes) {
     const double pauses = std::chrono::duration<double>(timing.afterProductData + timing.listSilence +
                                                         timing.beforeFlightRequest + timing.flightSilence)
                               .count();
-    wireSeconds = bytes * 10 / flytec::kFlytecBaud + pauses;
-    ratio = seconds / wireSeconds;
-  }
-  state.counters["bytes"] = bytes;
-  state.counters["wire_s"] = wireSeconds;
-  state.counters["ratio"] = ratio;
+    return bytes * 10 / flytec::kFlytecBaud + pauses;
+  };
+  bench::RunDownloadBench(state, b, points);
 }
 BENCHMARK(BM_FlytecDownloadAt57600)->Arg(20000)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 

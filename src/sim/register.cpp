@@ -4,12 +4,14 @@
 #include <utility>
 
 #include "access/virtual_line.h"
+#include "sim/dsx/dsx_instrument.h"
 #include "sim/echo_instrument.h"
 #include "sim/flymaster/flymaster_instrument.h"
 #include "sim/flytec/demo_flights.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/garmin/virtual_garmin_usb.h"
+#include "sim/iqbasic/iqbasic_instrument.h"
 #include "sim/magellan/magellan_instrument.h"
 #include "sim/mlr/mlr_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
@@ -81,6 +83,8 @@ void RegisterVirtualInstruments() {
   RegisterVirtualXcTrainer();
   RegisterVirtualMtk();
   RegisterVirtualMagellan();
+  RegisterVirtualIqBasic();
+  RegisterVirtualDsx();
   RegisterPilotInstruments();
 }
 

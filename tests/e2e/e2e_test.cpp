@@ -691,6 +691,32 @@ TEST_F(E2eTest, MtkLogAndMagellanWaypointsFromTheirVirtualInstruments) {
   EXPECT_NE(Text("mgn.wpt").find("FORCLA"), std::string::npos) << Text("mgn.wpt");
 }
 
+TEST_F(E2eTest, IqBasicKeepsItsOwnIgcTextAndTradesWaypoints) {
+  ASSERT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/IGC_LOG=iq.igc", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  // The instrument's own text, as the virtual instrument writes it.
+  const std::string igc = Text("iq.igc");
+  EXPECT_TRUE(igc.starts_with("AFLY")) << igc.substr(0, 20);
+  EXPECT_NE(igc.find("LFLYSKYLODE VIRTUAL INSTRUMENT"), std::string::npos);
+  EXPECT_NE(igc.find("\nB"), std::string::npos);
+
+  ASSERT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/RD_WPT=iq.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  EXPECT_NE(Text("iq.wpt").find("FORCLA"), std::string::npos) << Text("iq.wpt");
+  EXPECT_EQ(Skylode({"/GPS=IQBASIC", "/PORT=sim:iqbasic", "/WR_WPT=iq.wpt", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+}
+
+TEST_F(E2eTest, DsxFlightInItsOwnIgcText) {
+  ASSERT_EQ(Skylode({"/GPS=DSX", "/PORT=sim:dsx", "/IGC_LOG=dsx.igc", "/WIN=0", "/EXIT"}), 0) << Text("skylode.err");
+  const std::string igc = Text("dsx.igc");
+  EXPECT_TRUE(igc.starts_with("AFLY")) << igc.substr(0, 20);
+  EXPECT_EQ(igc.find("ZZZZ"), std::string::npos);
+  EXPECT_EQ(igc.find('#'), std::string::npos);
+  ASSERT_EQ(Skylode({"/IGC2KML=dsx.igc"}, "convert"), 0) << Text("convert.err");
+  EXPECT_NE(Text("convert.out").find("max height"), std::string::npos) << Text("convert.out");
+}
+
 // The MLR's fast track log and its waypoint cycle at 4,800 baud, the
 // waypoints sent back, and the Graviter's whole memory (with a track that has
 // no positions, which a hidden run passes over without asking).

@@ -73,7 +73,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       {{"/GPS=FLYMASTER", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/GPS=GARMIN", "/USERNAME=Jo"}, "Unsupported GPS for username upload"},
       // A family takes what it registered workers for: none yet for these.
-      {{"/GPS=DSX", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
+      {{"/GPS=DSX", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/GPS=DSX", "/RD_WPT=a.wpt"}, "Unsupported GPS for waypoint download"},
       {{"/GPS=DSX", "/WR_CTR=a.txt"}, "Unsupported GPS for CTR upload"},
       {{"/FILTEREND=20100505110000", "/FILTER=20100505120000"}, "Comp. stop time before start time"},

@@ -178,7 +178,7 @@ TEST_F(CommandsTest, AvailabilityFollowsHandlersAndWorkers) {
   EXPECT_TRUE(transfers.started.empty());
 
   EXPECT_FALSE(app.IsCommandAvailable(cmd::kReadGraviterLast));  // always shown disabled
-  EXPECT_FALSE(app.IsCommandAvailable(cmd::kWriteDsxPilotData));  // needs a dialog of its own
+  EXPECT_TRUE(app.IsCommandAvailable(cmd::kWriteDsxPilotData));   // its form comes with the row
   EXPECT_TRUE(app.IsCommandAvailable(cmd::kWriteFlymasterName));   // its form comes with the row
   EXPECT_FALSE(app.IsCommandAvailable(cmd::kSaveLogAs));
   EXPECT_FALSE(app.IsCommandAvailable(cmd::kSaveLogButton));

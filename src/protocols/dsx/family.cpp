@@ -1,7 +1,8 @@
-// The DSX row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The DSX row of the family table.
 #include "protocols/families.h"
 #include "protocols/dsx/commands.h"
+#include "protocols/dsx/pilot_data.h"
+#include "protocols/dsx/register.h"
 
 namespace skylode {
 
@@ -12,7 +13,8 @@ using P = ProtocolType;
 using M = FamilyMenu;
 
 constexpr ProtocolType kProtocols[] = {P::kDsx};
-constexpr uint32_t kSpeeds[] = {57600};
+// It answers at 9,600 baud and is switched to 38,400 for the session.
+constexpr uint32_t kSpeeds[] = {9600, 38400};
 constexpr TrackLogRules kTrackLogs[] = {
     {.source = TrackLogSource::kDsx, .ownIgcText = true, .extraData = false, .utcTimes = true, .signedFiles = SignedFiles::kWhenInstrumentSigned},
 };
@@ -21,8 +23,12 @@ constexpr CommandLineName kNames[] = {
 };
 constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kReadDsx, .menu = M::kLogs, .position = 602, .text = "Read &DSX", .access = A::kReadTrackLog, .protocol = P::kDsx},
-    {.id = cmd::kWriteDsxPilotData, .menu = M::kMisc, .position = 600, .text = "Write DSX pilot data", .access = A::kWriteSettings, .protocol = P::kDsx, .dialog = CommandDialog::kOwn},
+    {.id = cmd::kWriteDsxPilotData, .menu = M::kMisc, .position = 600, .text = "Write DSX pilot data", .access = A::kWriteSettings, .protocol = P::kDsx, .dialog = CommandDialog::kForm, .form = &dsx::kPilotDataForm},
 };
+
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterDsxWorkers(table, dsx::ScaledDsxTiming(tuning.waitScale));
+}
 
 }  // namespace
 
@@ -33,8 +39,10 @@ const InstrumentFamily& DsxFamily() {
       .protocols = kProtocols,
       .lineSpeeds = kSpeeds,
       .trackLogs = kTrackLogs,
+      .trackListChoosesOne = true,
       .commandLineNames = kNames,
       .commands = kCommands,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }

@@ -44,8 +44,11 @@ std::string IgcByteResult::Message() const {
   return {};
 }
 
+std::string NumberedByteError(const IgcByteResult& error, std::string_view) { return error.Message(); }
+
 void IgcFlightReceiver::Reset() {
   line_.clear();
+  failedLine_.clear();
   lineCount_ = 1;
   gRecords_ = 0;
   dateBase_ = 0;
@@ -76,8 +79,13 @@ IgcByteResult IgcFlightReceiver::Feed(uint8_t byte) {
   }
   ++lineCount_;
   const int r = ParseLine(line_);
+  if (r < 0) {
+    failedLine_ = std::move(line_);
+    if (!failedLine_.empty() && failedLine_.back() == '\r') failedLine_.pop_back();
+    line_.clear();
+    return {IgcByteResult::kFormatError, -r};
+  }
   line_.clear();
-  if (r < 0) return {IgcByteResult::kFormatError, -r};
   return {};
 }
 

@@ -27,6 +27,9 @@ struct IgcByteResult {
   std::string Message() const;
 };
 
+// IgcByteResult::Message(); the line is not quoted.
+std::string NumberedByteError(const IgcByteResult& error, std::string_view line);
+
 class IgcFlightReceiver {
  public:
   using Clock = std::chrono::steady_clock;
@@ -48,6 +51,8 @@ class IgcFlightReceiver {
   // A line has begun and its LF has not come yet.
   bool InLine() const { return !line_.empty(); }
   size_t pendingLength() const { return line_.size(); }
+  // The line a kFormatError came from, without its line end.
+  const std::string& failedLine() const { return failedLine_; }
   // The text ended inside a line: the line still counts when it holds a
   // whole record (only its line end is missing); one cut inside its fields
   // is dropped. Whether it was kept; the line is gone either way.
@@ -67,6 +72,7 @@ class IgcFlightReceiver {
   int ParseFix(std::string_view line);
 
   std::string line_;
+  std::string failedLine_;
   int lineCount_ = 1;
   int gRecords_ = 0;
   int64_t dateBase_ = 0;

@@ -68,24 +68,24 @@ Step ChooseFlights(TransferContext& ctx, const TrackList& list, const std::strin
 }
 
 Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const FlightRequest& request,
-                    IgcFlightReceiver& receiver, std::string* raw) {
+                    IgcFlightReceiver& receiver, std::string* raw, const IgcDialect& dialect) {
   receiver.Reset();
   std::string command;
   if (request.announce) {
     request.announce();
     if (ctx.aborted()) return Aborted(ctx);
-    command = request.flightNumber ? FlightNumberCommand(*request.flightNumber) : std::string(kMostRecentFlightCommand);
+    command = request.flightNumber ? dialect.flightCommand(*request.flightNumber) : std::string(kMostRecentFlightCommand);
   } else if (request.flightNumber) {
     ctx.Progress("Requesting track log %", request.ordinal);
     if (!ctx.Pause(timing.beforeFlightRequest)) return Aborted(ctx);
-    command = FlightNumberCommand(*request.flightNumber);
+    command = dialect.flightCommand(*request.flightNumber);
   } else {
     ctx.Status("Requesting track log");
     command = kMostRecentFlightCommand;
   }
   if (!SendCommand(ctx, command)) {
     if (ctx.aborted()) return Aborted(ctx);
-    ctx.ShowMessage(kCaptionTrackLog, "E202 COM port write error");
+    ctx.ShowMessage(kCaptionTrackLog, dialect.writeError);
     return Step::kFailed;
   }
 
@@ -116,11 +116,11 @@ Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const Flig
   receiver.set_point_hook(nullptr);
   if (end == ReceiveEnd::kAborted) return Aborted(ctx);
   if (!error.ok()) {
-    ctx.ShowMessage(kCaptionTrackLog, error.Message());
+    ctx.ShowMessage(kCaptionTrackLog, dialect.byteError(error, receiver.failedLine()));
     return Step::kFailed;
   }
   if (end == ReceiveEnd::kReadError) {
-    ctx.ShowMessage(kCaptionTrackLog, "E203 COM port read error");
+    ctx.ShowMessage(kCaptionTrackLog, dialect.readError);
     return Step::kFailed;
   }
   // A flight whose last line never ended was cut off, not finished: the
@@ -147,6 +147,14 @@ Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const Flig
 
 Step FlytecReadIgcTracks(TransferContext& ctx, const FlytecTiming& timing, const std::vector<int>* flights,
                          const TrackList& list, TrackLogPayload& out, int32_t& code) {
+  if (flights == nullptr) return ReadIgcFlights(ctx, timing, {}, nullptr, out, code);
+  std::vector<ChosenFlight> chosen;
+  for (int n : *flights) chosen.push_back({n, list.entries[n].durationSeconds});
+  return ReadIgcFlights(ctx, timing, {}, &chosen, out, code);
+}
+
+Step ReadIgcFlights(TransferContext& ctx, const FlytecTiming& timing, const IgcDialect& dialect,
+                    const std::vector<ChosenFlight>* flights, TrackLogPayload& out, int32_t& code) {
   std::string raw;
   raw.reserve(20000);
   std::vector<TrackPoint> collected;
@@ -156,12 +164,11 @@ Step FlytecReadIgcTracks(TransferContext& ctx, const FlytecTiming& timing, const
   for (size_t k = 0; k < count; ++k) {
     FlightRequest request;
     if (flights) {
-      const int n = (*flights)[k];
-      request.flightNumber = n;
+      request.flightNumber = (*flights)[k].number;
       request.ordinal = static_cast<int>(k + 1);
-      request.durationSeconds = list.entries[n].durationSeconds;
+      request.durationSeconds = (*flights)[k].durationSeconds;
     }
-    const Step s = DownloadFlight(ctx, timing, request, receiver, &raw);
+    const Step s = DownloadFlight(ctx, timing, request, receiver, &raw, dialect);
     if (s != Step::kOk) return s;
 
     ctx.Progress("% points received", static_cast<int64_t>(receiver.points().size()));

@@ -11,6 +11,7 @@
 #include "access/transfer_context.h"
 #include "protocols/flytec/igc_receiver.h"
 #include "protocols/flytec/link.h"
+#include "protocols/flytec/product.h"
 #include "protocols/flytec/track_list.h"
 
 namespace skylode::flytec {
@@ -27,6 +28,17 @@ Step FlytecReadTrackList(TransferContext& ctx, const FlytecTiming& timing, Track
 // without a message.
 Step ChooseFlights(TransferContext& ctx, const TrackList& list, const std::string& model,
                    std::vector<int>& flights);
+
+// What differs between the instruments that hand out flights as this IGC
+// text: how a flight is asked for and how the download words its failures.
+struct IgcDialect {
+  std::string (*flightCommand)(int flightNumber) = FlightNumberCommand;
+  // A failed write, a failed read, a byte that broke the text (with the
+  // line it broke, for messages that quote it).
+  std::string_view writeError = "E202 COM port write error";
+  std::string_view readError = "E203 COM port read error";
+  std::string (*byteError)(const IgcByteResult& error, std::string_view line) = NumberedByteError;
+};
 
 // Which flight to ask for, and how to show progress while it comes.
 struct FlightRequest {
@@ -45,11 +57,19 @@ struct FlightRequest {
 // silent. Every kept byte is appended to `raw` when given. On kOk the
 // receiver holds the flight's points and A and G records.
 Step DownloadFlight(TransferContext& ctx, const FlytecTiming& timing, const FlightRequest& request,
-                    IgcFlightReceiver& receiver, std::string* raw);
+                    IgcFlightReceiver& receiver, std::string* raw, const IgcDialect& dialect = {});
+
+// A flight chosen from an instrument's list, with the duration the list gave.
+struct ChosenFlight {
+  int number = 0;
+  int64_t durationSeconds = 0;
+};
 
 // Downloads the flights (none: the most recent one), merges them and fills
 // `out` with the points and the instrument's IGC text. `code` is 1 when
 // every flight carried G records, else 0.
+Step ReadIgcFlights(TransferContext& ctx, const FlytecTiming& timing, const IgcDialect& dialect,
+                    const std::vector<ChosenFlight>* flights, TrackLogPayload& out, int32_t& code);
 Step FlytecReadIgcTracks(TransferContext& ctx, const FlytecTiming& timing, const std::vector<int>* flights,
                          const TrackList& list, TrackLogPayload& out, int32_t& code);
 

@@ -1,7 +1,7 @@
-// The IQ Basic / Flytec 6015 row of the family table. The family has no workers yet:
-// its menu entries stay disabled and its command-line runs are refused.
+// The IQ Basic / Flytec 6015 row of the family table.
 #include "protocols/families.h"
 #include "protocols/iqbasic/commands.h"
+#include "protocols/iqbasic/register.h"
 
 namespace skylode {
 
@@ -27,6 +27,10 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kSendWptIqBasicIdName, .menu = M::kWpts, .position = 305, .text = "Send to IqBasic/Flytec 6015 (ID+Name)", .access = A::kSendWaypoints, .protocol = P::kIqBasic, .parameter = 2},
 };
 
+void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
+  RegisterIqBasicWorkers(table, iqbasic::ScaledIqTiming(tuning.waitScale));
+}
+
 }  // namespace
 
 const InstrumentFamily& IqBasicFamily() {
@@ -38,6 +42,7 @@ const InstrumentFamily& IqBasicFamily() {
       .trackLogs = kTrackLogs,
       .commandLineNames = kNames,
       .commands = kCommands,
+      .registerWorkers = RegisterWorkers,
   };
   return kRow;
 }

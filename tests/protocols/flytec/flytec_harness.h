@@ -252,6 +252,18 @@ inline TransferCallbacks AbortAtStatus(Screen& screen, size_t k, const std::shar
   return cb;
 }
 
+// The screen's callbacks, with a pilot who picks the first flight the list
+// offers, whatever its number: a sweep's list may be broken anywhere.
+inline TransferCallbacks FirstListedFlight(Screen& screen) {
+  TransferCallbacks cb = screen.Callbacks();
+  cb.chooseTracks = [](std::string_view, const std::vector<TrackListEntry>& entries, const CancelToken&) {
+    std::optional<std::vector<int32_t>> pick;
+    if (!entries.empty()) pick = std::vector<int32_t>{entries[0].flightNumber};
+    return pick;
+  };
+  return cb;
+}
+
 // The runs of a sweep mostly wait for silence, so several go at once.
 inline void ForEachInParallel(size_t count, const std::function<void(size_t)>& run, int threads = 16) {
   std::atomic<size_t> next{0};
