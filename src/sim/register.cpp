@@ -8,6 +8,7 @@
 #include "sim/flytec/demo_flights.h"
 #include "sim/flytec/flytec_instrument.h"
 #include "sim/garmin/virtual_garmin.h"
+#include "sim/logit/logit_instrument.h"
 #include "sim/magellan/magellan_instrument.h"
 #include "sim/mlr/mlr_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
@@ -63,6 +64,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualXcTrainer();
   RegisterVirtualMtk();
   RegisterVirtualMagellan();
+  RegisterVirtualLogIt();
   RegisterPilotInstruments();
 }
 
