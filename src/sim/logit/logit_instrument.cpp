@@ -138,6 +138,7 @@ void LogItInstrument::Arm(uint32_t speed) {
   resumeAt_ = 0;
   if (!config_.trackBytes.empty() && resumeAt == 0) {
     frames_.push_back(config_.trackBytes);
+    ++downloads_;
     return;
   }
   size_t first = 0;
@@ -151,18 +152,16 @@ void LogItInstrument::Arm(uint32_t speed) {
   for (size_t i = first; i < config_.points.size(); i += per) {
     const size_t n = std::min(per, config_.points.size() - i);
     std::string records;
-    bool wrong = false;
-    for (size_t k = i; k < i + n; ++k) {
+    for (size_t k = i; k < i + n; ++k)
       records += LogItTrackRecord(static_cast<uint16_t>(k - first + 1), config_.points[k]);
-      auto bad = config_.badSumAtPoint.find(k);
-      if (bad != config_.badSumAtPoint.end() && bad->second != 0) {
-        wrong = true;
-        if (bad->second > 0) --bad->second;
-      }
-    }
+    const auto holds = [&](std::optional<size_t> p) { return p && *p >= i && *p < i + n; };
+    const auto planned = config_.badSumInDownload.find(downloads_);
+    const bool wrong = holds(config_.badSumAlways) ||
+                       (planned != config_.badSumInDownload.end() && holds(planned->second));
     frames_.push_back(LogItDataFrame(sequence_++, static_cast<int>(n), records, wrong));
   }
   frames_.push_back(LogItEndFrame(sequence_++));
+  ++downloads_;
 }
 
 void LogItInstrument::Command(const std::string& line, InstrumentLink& link) {
@@ -175,7 +174,7 @@ void LogItInstrument::Command(const std::string& line, InstrumentLink& link) {
     speed_ = 0;
     frames_.clear();
   } else if (line == "$PMLR,58,00,02B0") {
-    if (tracklogger) link.Send(LogItPointCountReply(config_.points.size()));
+    if (tracklogger) link.Send(config_.pointCountReply.value_or(LogItPointCountReply(config_.points.size())));
   } else if (line == "$PMLR,99,00,02B5") {
     ++log_->erases;
     log_->erased = true;
@@ -247,7 +246,8 @@ void LogItInstrument::OnTick(InstrumentLink& link) {
   link.Send(frame);
   // One frame at a time, at the pace of the line, so that a download the
   // program breaks off leaves nothing queued behind.
-  nextFrameAt_ = now + std::chrono::microseconds(static_cast<int64_t>(frame.size()) * 10'000'000 / speed_);
+  if (config_.lineTime)
+    nextFrameAt_ = now + std::chrono::microseconds(static_cast<int64_t>(frame.size()) * 10'000'000 / speed_);
 }
 
 std::unique_ptr<VirtualInstrument> StartVirtualLogIt(LogItSimConfig config, InstrumentOptions options,
@@ -265,7 +265,7 @@ void RegisterVirtualLogIt() {
   tracklogger.software = "1.02";
   tracklogger.wrongProductCheck = true;
   // One frame fails once: the download resumes there.
-  tracklogger.badSumAtPoint = {{300, 1}};
+  tracklogger.badSumInDownload = {{0, 300}};
   for (const auto& [name, config] : {std::pair{"logit", logit}, std::pair{"logit/tracklogger", tracklogger}}) {
     RegisterVirtualInstrument(name, [config](std::string& error) -> std::unique_ptr<VirtualLine> {
       InstrumentOptions options;

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,16 @@ struct LogItSimConfig {
   uint8_t firstSequence = 0;
   // After the program's side of the line reached the download speed.
   std::chrono::milliseconds frameDelay{60};
-  // The data frame holding this point (an index into `points`) goes out
-  // with a wrong check sum this many times; -1: every time.
-  std::map<size_t, int> badSumAtPoint;
+  // Frames go out one at a time at the pace of the line; otherwise one
+  // every tick (long logs in tests).
+  bool lineTime = true;
+  // Replaces the built point count reply.
+  std::optional<std::string> pointCountReply;
+  // Wrong check sums: in download k (0 the first, then one more for each
+  // resume) the data frame holding this point (an index into `points`).
+  std::map<int, size_t> badSumInDownload;
+  // The data frame holding this point fails in every download.
+  std::optional<size_t> badSumAlways;
   // Replaces the built download (tests of the program's frame checks).
   std::string trackBytes;
 };
@@ -101,6 +109,7 @@ class LogItInstrument final : public InstrumentBehaviour {
   std::string line_;
   uint8_t sequence_ = 0;
   int64_t resumeAt_ = 0;  // the point a resume asked for, 0: none
+  int downloads_ = 0;     // started so far
   // The download waiting for, or going out at, its speed.
   uint32_t speed_ = 0;
   std::vector<std::string> frames_;

@@ -69,9 +69,11 @@ struct DirectRun {
 };
 
 // A context on a line the test opened at 4,800 baud, one product attempt.
+// The instrument outlives the worker, so it hears the worker's last bytes
+// (a line closed through the dispatcher takes its instrument with it).
 inline DirectRun OpenDirect(const sim::LogItSimConfig& config, const sim::InstrumentOptions& options,
                             TransferCallbacks callbacks, uint32_t baud, std::shared_ptr<AbortSignal> abort = nullptr,
-                            std::shared_ptr<sim::LogItSimLog> log = nullptr) {
+                            std::shared_ptr<sim::LogItSimLog> log = nullptr, TransferInput input = {}) {
   DirectRun run;
   std::string error;
   run.instrument = sim::StartVirtualLogIt(config, options, error, std::move(log));
@@ -87,6 +89,7 @@ inline DirectRun OpenDirect(const sim::LogItSimConfig& config, const sim::Instru
   TransferRequest req = Request(AccessType::kReadTrackLog, "sim:direct", baud);
   req.protocol = ProtocolType::kLogIt;
   req.settings.connectAttempts = 2;
+  req.input = std::move(input);
   run.ctx = std::make_unique<TransferContext>(std::move(req), std::move(callbacks), std::move(abort));
   run.ctx->SetTrace(nullptr);
   run.ctx->AttachPort(std::move(opened.port));
