@@ -279,8 +279,9 @@ Step LogItReadPointCount(TransferContext& ctx, const LogItTiming& timing, const 
   }
   total = parser.count();
   ctx.Status("Track point count read");
-  ctx.Pause(timing.afterPointCount);
-  return ctx.aborted() ? Step::kAborted : Step::kOk;
+  if (ctx.Pause(timing.afterPointCount)) return Step::kOk;
+  SendStop(ctx);
+  return Step::kAborted;
 }
 
 }  // namespace skylode::logit
