@@ -14,11 +14,13 @@
 namespace skylode::bench {
 
 // A track download's context on the line at `slavePath`; nothing once the
-// benchmark has been told why the line would not open.
+// benchmark has been told why the line would not open. `requestBaud` is the
+// speed the menu command asks for (0: the protocol's own).
 inline std::unique_ptr<TransferContext> OpenBenchLine(benchmark::State& state,
                                                       const std::string& slavePath, uint32_t baud,
                                                       bool xonXoff, ProtocolType protocol,
-                                                      TransferCallbacks callbacks = {}) {
+                                                      TransferCallbacks callbacks = {},
+                                                      uint32_t requestBaud = 0) {
   PortOpenResult opened = SerialPort::Open(slavePath, "sim:bench", baud, xonXoff);
   if (!opened.port) {
     state.SkipWithError(opened.error.c_str());
@@ -28,6 +30,7 @@ inline std::unique_ptr<TransferContext> OpenBenchLine(benchmark::State& state,
   req.access = AccessType::kReadTrackLog;
   req.protocol = protocol;
   req.portName = "sim:bench";
+  req.baudRate = requestBaud;
   auto ctx = std::make_unique<TransferContext>(std::move(req), std::move(callbacks));
   ctx->SetTrace(nullptr);
   ctx->AttachPort(std::move(opened.port));
