@@ -608,8 +608,9 @@ TEST_F(E2eTest, LogItAndTrackloggerLogsAsSignedIgc) {
         << Text("skylode.err");
     EXPECT_NE(Text("skylode.out").find("Saved " + file + ": 600 positions written"), std::string::npos)
         << Text("skylode.out");
-    EXPECT_EQ(Text("skylode.out").find("RESTART at point 289") != std::string::npos, model != "logit")
-        << Text("skylode.out");
+    // The status lines go to the error output.
+    EXPECT_EQ(Text("skylode.err").find("RESTART at point 289") != std::string::npos, model != "logit")
+        << Text("skylode.err");
     const std::vector<std::string> lines = Lines(Text(file));
     std::vector<std::string> fixes;
     for (const std::string& line : lines)
