@@ -57,6 +57,8 @@ ReadEnd ReadReply(TransferContext& ctx, Parser& parser, std::chrono::millisecond
           error = -step;
           if (!restartOnError) return false;
           parser.Reset();
+          // The byte that broke a reply may start the next one.
+          if (b == '$') parser.Add(b);
         }
         return true;
       },
