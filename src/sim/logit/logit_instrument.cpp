@@ -168,7 +168,7 @@ void LogItInstrument::Command(const std::string& line, InstrumentLink& link) {
   const bool tracklogger = config_.model == kTrackloggerModel;
   log_->commands.push_back(line);
   if (line == "$PMLR,26,01,01,0339") {
-    link.Send(LogItProductReply(config_));
+    link.Send(config_.beforeProductReply + LogItProductReply(config_));
   } else if (line == "$PMLR,06,00,02A9") {
     ++log_->stops;
     speed_ = 0;

@@ -35,6 +35,8 @@ struct LogItSimConfig {
   // The product reply carries check digits that do not match (as firmware
   // 1.02 does).
   bool wrongProductCheck = false;
+  // Sent just before the product reply (a broken earlier reply, noise).
+  std::string beforeProductReply;
   std::vector<LogItSimPoint> points;
   int recordsPerFrame = 16;
   uint8_t firstSequence = 0;

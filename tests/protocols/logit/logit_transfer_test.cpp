@@ -223,19 +223,23 @@ TEST(LogItProductData, RepliesAcceptedAndRefused) {
     const char* name;
     std::string software;
     bool wrongCheck;
+    std::string before;
     std::string message;  // caption: text
   };
+  const std::string shown = "Product Data: Model: LOGIT\nUser name: HANS\nSerial No.: 004711\nSoftware: ";
   const Case cases[] = {
-      {"good check digits", "2.10", false, "Product Data: Model: LOGIT\nUser name: HANS\nSerial No.: 004711\nSoftware: 2.10"},
-      {"software 1.02 with wrong check digits", "1.02", true,
-       "Product Data: Model: LOGIT\nUser name: HANS\nSerial No.: 004711\nSoftware: 1.02"},
-      {"wrong check digits", "2.10", true, "Get GPS product data: No valid response from GPS"},
+      {"good check digits", "2.10", false, "", shown + "2.10"},
+      {"software 1.02 with wrong check digits", "1.02", true, "", shown + "1.02"},
+      {"wrong check digits", "2.10", true, "", "Get GPS product data: No valid response from GPS"},
+      {"after a broken reply", "2.10", false, "\r\n$PMLR,IDG", shown + "2.10"},
+      {"after a reply broken by a field too long", "2.10", false, "$PMLR,IDGPS,01," + std::string(30, 'X'), shown + "2.10"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim::LogItSimConfig config;
     config.software = c.software;
     config.wrongProductCheck = c.wrongCheck;
+    config.beforeProductReply = c.before;
     auto log = std::make_shared<sim::LogItSimLog>();
     RegisterSim("logit-data", config, log);
     PumpingHost host;
