@@ -3,6 +3,7 @@
 #pragma once
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,6 +36,23 @@ inline std::unique_ptr<TransferContext> OpenBenchLine(benchmark::State& state,
   ctx->SetTrace(nullptr);
   ctx->AttachPort(std::move(opened.port));
   return ctx;
+}
+
+// Runs one track download as the iteration's manual time: its seconds, or
+// nothing once the benchmark has been told that it failed or brought
+// another number of points than `points`.
+template <typename Download>
+std::optional<double> TimedTrackDownload(benchmark::State& state, Download&& download, size_t points) {
+  const auto begin = std::chrono::steady_clock::now();
+  const TransferResult result = download();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  state.SetIterationTime(seconds);
+  const auto* track = std::get_if<TrackLogPayload>(&result.payload);
+  if (!result.succeeded() || track == nullptr || track->log.points.size() != points) {
+    state.SkipWithError("download failed");
+    return std::nullopt;
+  }
+  return seconds;
 }
 
 // A pilot who picks the first flight of the instrument's list.

@@ -41,16 +41,10 @@ void BM_LogItTrackLog(benchmark::State& state) {
     auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), sim::kLogItCommandBaud, false,
                                     ProtocolType::kLogIt, {}, baud);
     if (!ctx) return;
-    const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = logit::LogItReadTrackLog(*ctx, logit::LogItTiming{});
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    state.SetIterationTime(seconds);
-    if (!result.succeeded() ||
-        std::get<TrackLogPayload>(result.payload).log.points.size() != static_cast<size_t>(points)) {
-      state.SkipWithError("download failed");
-      return;
-    }
-    ratio = seconds / wireSeconds;
+    const std::optional<double> seconds = bench::TimedTrackDownload(
+        state, [&] { return logit::LogItReadTrackLog(*ctx, logit::LogItTiming{}); }, static_cast<size_t>(points));
+    if (!seconds) return;
+    ratio = *seconds / wireSeconds;
   }
   state.counters["bytes"] = static_cast<double>(commandBytes + frameBytes);
   state.counters["wire_s"] = wireSeconds;

@@ -208,15 +208,7 @@ void LogItInstrument::OnReceive(std::span<const uint8_t> bytes, InstrumentLink& 
   // At any other speed the logger hears only noise.
   if (link.LineSpeed() != kLogItCommandBaud) return;
   std::lock_guard lock(log_->mutex);
-  for (uint8_t b : bytes) {
-    if (b == '\n') {
-      if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-      Command(line_, link);
-      line_.clear();
-    } else if (line_.size() < 100) {
-      line_.push_back(static_cast<char>(b));
-    }
-  }
+  lines_.Feed(bytes, [&](const std::string& line) { Command(line, link); });
 }
 
 void LogItInstrument::OnTick(InstrumentLink& link) {
@@ -266,13 +258,15 @@ void RegisterVirtualLogIt() {
   tracklogger.wrongProductCheck = true;
   // One frame fails once: the download resumes there.
   tracklogger.badSumInDownload = {{0, 300}};
-  for (const auto& [name, config] : {std::pair{"logit", logit}, std::pair{"logit/tracklogger", tracklogger}}) {
+  const auto add = [](const char* name, const LogItSimConfig& config) {
     RegisterVirtualInstrument(name, [config](std::string& error) -> std::unique_ptr<VirtualLine> {
       InstrumentOptions options;
       options.pace = true;
       return StartVirtualLogIt(config, options, error);
     });
-  }
+  };
+  add("logit", logit);
+  add("logit/tracklogger", tracklogger);
 }
 
 }  // namespace skylode::sim

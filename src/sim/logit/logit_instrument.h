@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/command_lines.h"
 #include "sim/virtual_instrument.h"
 
 namespace skylode::sim {
@@ -108,7 +109,7 @@ class LogItInstrument final : public InstrumentBehaviour {
 
   LogItSimConfig config_;
   std::shared_ptr<LogItSimLog> log_;
-  std::string line_;
+  CommandLines lines_;
   uint8_t sequence_ = 0;
   int64_t resumeAt_ = 0;  // the point a resume asked for, 0: none
   int downloads_ = 0;     // started so far
