@@ -205,15 +205,20 @@ void LogItInstrument::Command(const std::string& line, InstrumentLink& link) {
 }
 
 void LogItInstrument::OnReceive(std::span<const uint8_t> bytes, InstrumentLink& link) {
-  // At any other speed the logger hears only noise.
-  if (link.LineSpeed() != kLogItCommandBaud) return;
+  // At any other speed the logger hears only noise. The bytes may have
+  // waited a moment in the line while the program switched speeds, so the
+  // speed they came at is the one of a moment ago.
+  const auto now = std::chrono::steady_clock::now();
+  if (link.LineSpeed() == kLogItCommandBaud) commandSpeedAt_ = now;
+  if (now - commandSpeedAt_ > std::chrono::milliseconds(100)) return;
   std::lock_guard lock(log_->mutex);
   lines_.Feed(bytes, [&](const std::string& line) { Command(line, link); });
 }
 
 void LogItInstrument::OnTick(InstrumentLink& link) {
-  if (speed_ == 0) return;
   const auto now = std::chrono::steady_clock::now();
+  if (link.LineSpeed() == kLogItCommandBaud) commandSpeedAt_ = now;
+  if (speed_ == 0) return;
   if (link.LineSpeed() != speed_) {
     // The program went back to the command speed: the download is over.
     if (sending_) {

@@ -118,6 +118,8 @@ class LogItInstrument final : public InstrumentBehaviour {
   std::vector<std::string> frames_;
   size_t nextFrame_ = 0;
   std::chrono::steady_clock::time_point speedSeenAt_{};
+  // When the line was last seen at the command speed.
+  std::chrono::steady_clock::time_point commandSpeedAt_{};
   std::chrono::steady_clock::time_point nextFrameAt_{};
   bool sending_ = false;
 };

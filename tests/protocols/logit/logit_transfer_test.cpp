@@ -203,6 +203,36 @@ TEST(LogItDownload, ASilentTrackloggerIsAskedToGoOn) {
   EXPECT_TRUE(screen.SawStatus("RESTART at point 3"));
 }
 
+TEST(LogItDownload, ALoggerThatFallsSilentForGoodEndsTheDownload) {
+  // Silent from the middle of the first data frame on; a Tracklogger is
+  // asked to go on a few times first.
+  struct Case {
+    const char* name;
+    bool tracklogger;
+    size_t resumes;
+  };
+  const Case cases[] = {{"LogIt", false, 0}, {"Tracklogger", true, kResumesWithoutProgress}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::LogItSimConfig config = c.tracklogger ? Tracklogger() : sim::LogItSimConfig{};
+    config.points = sim::DemoLogItPoints(40);
+    sim::InstrumentOptions options;
+    options.faults.silenceFrom = sim::LogItProductReply(config).size() +
+                                 (c.tracklogger ? sim::LogItPointCountReply(40).size() : 0) +
+                                 sim::LogItStartFrame(0).size() + 30;
+    auto log = std::make_shared<sim::LogItSimLog>();
+    Screen screen;
+    DirectRun run = OpenDirect(config, options, screen.Callbacks(), 19200, nullptr, log);
+    ASSERT_TRUE(run.ctx);
+    const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+    EXPECT_EQ(result.outcome, TransferOutcome::kFailure);
+    EXPECT_EQ(FirstMessage(screen), "Read LogIt track log: E206 Track log data timeout");
+    EXPECT_EQ(screen.Messages().size(), 1u);
+    EXPECT_EQ(log->Read([](const sim::LogItSimLog& l) { return l.resumes; }), std::vector<int64_t>(c.resumes, 1));
+    EXPECT_EQ(LastCommand(*log), kStop);
+  }
+}
+
 TEST(LogItDownload, AnUnknownSpeedStaysAtTheCommandSpeed) {
   sim::LogItSimConfig config;
   config.points = sim::DemoLogItPoints(3);
