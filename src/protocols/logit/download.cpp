@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <thread>
 
 #include "protocols/families.h"
 #include "protocols/logit/frames.h"
@@ -15,6 +16,11 @@ namespace {
 constexpr std::string_view kCaption = "Read LogIt track log";
 constexpr size_t kInitialCapacity = 200;
 constexpr size_t kProgressEvery = 250;
+
+// What ends a download that stopped on a frame error, or on silence (0).
+std::string EndText(int error) {
+  return error == 0 ? std::string("E206 Track log data timeout") : FormatProgress("E204 Format error %", error);
+}
 
 class Download {
  public:
@@ -52,7 +58,8 @@ class Download {
 
 void Download::BackToCommandSpeed() {
   if (speed_ != kCommandBaud && !ctx_.port().SetSpeed(kCommandBaud, false)) return;
-  ctx_.Pause(timing_.beforeStop);
+  // Waited out after an abort too: the logger must hear the stop.
+  std::this_thread::sleep_for(timing_.beforeStop);
   ctx_.port().WriteText(kStopCommand, CancelToken());
 }
 
@@ -125,7 +132,7 @@ bool Download::Resume(int error) {
   // again and again.
   if (points_.size() == pointsAtLastResume_) {
     if (++resumesWithoutProgress_ >= kResumesWithoutProgress) {
-      Fail(error == 0 ? std::string("E206 Track log data timeout") : FormatProgress("E204 Format error %", error));
+      Fail(EndText(error));
       return false;
     }
   } else {
@@ -198,8 +205,7 @@ TransferResult Download::Run() {
             if (!Resume(error)) return TransferResult::Failure();
             continue;
           }
-          return Fail(error == 0 ? std::string("E206 Track log data timeout")
-                                 : FormatProgress("E204 Format error %", error));
+          return Fail(EndText(error));
         }
       }
     }
