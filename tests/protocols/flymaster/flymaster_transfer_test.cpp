@@ -2,8 +2,10 @@
 // virtual Flymaster.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 
 #include "flymaster_rig.h"
 #include "protocols/flymaster/set_data.h"
@@ -326,6 +328,11 @@ TEST(FlymasterSetData, IdsAreWrittenToTheB1NavAndComeBackWithItsFlights) {
     return worker(ctx, FastTiming());
   };
   ASSERT_TRUE(run(AccessType::kWriteSettings, 2, FormAnswers{{"Anna", "17", "4711"}}, FlymasterSetData).succeeded());
+  // Nothing answers the IDs, so the worker may be done before the instrument,
+  // still running for the next transfer, has read them off the line.
+  for (int i = 0; i < 200 && log->Sentences().back() != "PFMIDS,17,4711,Anna"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(log->Sentences().back(), "PFMIDS,17,4711,Anna");
   const TransferResult read = run(AccessType::kReadTrackLog, 0, {}, FlymasterReadTrackLog);
   ASSERT_TRUE(read.succeeded());
