@@ -33,7 +33,7 @@ constexpr FamilyCommand kCommands[] = {
 };
 
 void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {
-  RegisterLogItWorkers(table, tuning.waitScale);
+  RegisterLogItWorkers(table, logit::LogItTiming::Scaled(tuning.waitScale));
 }
 
 }  // namespace

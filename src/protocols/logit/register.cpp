@@ -5,10 +5,9 @@
 
 namespace skylode {
 
-void RegisterLogItWorkers(DeviceAccessTable& table, double waitScale) {
+void RegisterLogItWorkers(DeviceAccessTable& table, const logit::LogItTiming& timing) {
   using A = AccessType;
   using P = ProtocolType;
-  const logit::LogItTiming timing = logit::LogItTiming::Scaled(waitScale);
   table.Register(A::kReadTrackLog, P::kLogIt, [timing](TransferContext& ctx) { return logit::LogItReadTrackLog(ctx, timing); });
   table.Register(A::kReadLoggerData, P::kLogIt, [timing](TransferContext& ctx) { return logit::LogItReadData(ctx, timing); });
   table.Register(A::kEraseTrackLog, P::kLogIt, [timing](TransferContext& ctx) { return logit::LogItErase(ctx, timing); });

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "access/dispatcher.h"
+#include "protocols/logit/link.h"
 
 namespace skylode {
 
-// `waitScale` shortens the waits of the workers (tests against virtual
-// instruments).
-void RegisterLogItWorkers(DeviceAccessTable& table, double waitScale = 1.0);
+// Tests against virtual instruments shorten the workers' waits.
+void RegisterLogItWorkers(DeviceAccessTable& table, const logit::LogItTiming& timing = {});
 
 }  // namespace skylode

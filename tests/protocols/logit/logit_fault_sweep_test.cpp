@@ -52,7 +52,7 @@ SweepRun RunWith(const sim::LogItSimConfig& config, const sim::InstrumentOptions
   auto log = std::make_shared<sim::LogItSimLog>();
   DirectRun run = OpenDirect(config, options, callbacks ? callbacks(screen, abort) : screen.Callbacks(), 57600, abort, log);
   if (!run.ctx) return {};
-  SweepRun out{LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale)), {}, {}};
+  SweepRun out{LogItReadTrackLog(*run.ctx, TestTiming()), {}, {}};
   out.messages = screen.Messages();
   if (!out.result.succeeded() && options.faults.hangUpAt == std::nullopt) out.lastCommand = LastCommand(*log);
   return out;
@@ -132,7 +132,7 @@ TEST(LogItFaultSweep, AbortAtEveryStageDeliversNothingAndStopsTheLogger) {
   {
     DirectRun run = OpenDirect(config, {}, clean.Callbacks(), 57600, nullptr, log);
     ASSERT_TRUE(run.ctx);
-    ASSERT_TRUE(LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale)).succeeded());
+    ASSERT_TRUE(LogItReadTrackLog(*run.ctx, TestTiming()).succeeded());
   }
   const auto statuses = clean.Statuses();
   ASSERT_TRUE(clean.SawStatus("RESTART at point 3"));

@@ -25,7 +25,15 @@ using flytec::testing::Screen;
 using flytec::testing::Shown;
 using namespace std::chrono_literals;
 
-inline constexpr double kWaitScale = 0.05;
+// Short pauses, but windows for replies and silences that a loaded machine
+// (sanitizers, tests side by side) does not run past by accident.
+inline LogItTiming TestTiming() {
+  LogItTiming t = LogItTiming::Scaled(0.05);
+  t.productReplyWindow = 500ms;
+  t.pointCountWindow = 1000ms;
+  t.dataSilence = 1000ms;
+  return t;
+}
 inline constexpr std::string_view kStop = "$PMLR,06,00,02A9";
 
 inline sim::LogItSimConfig Tracklogger(sim::LogItSimConfig c = {}) {
@@ -35,7 +43,7 @@ inline sim::LogItSimConfig Tracklogger(sim::LogItSimConfig c = {}) {
 
 inline RunOutcome RunTransfer(PumpingHost& host, Screen& screen, TransferRequest req) {
   Dispatcher d(host);
-  RegisterLogItWorkers(d.table(), kWaitScale);
+  RegisterLogItWorkers(d.table(), TestTiming());
   req.protocol = ProtocolType::kLogIt;
   req.settings.connectAttempts = 2;
   RunOutcome out;

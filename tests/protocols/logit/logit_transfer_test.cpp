@@ -127,7 +127,7 @@ TEST(LogItDownload, TrackloggerGivesUpOnlyAfterResumesThatStoreNothing) {
     Screen screen;
     DirectRun run = OpenDirect(config, {}, screen.Callbacks(), 57600, nullptr, log);
     ASSERT_TRUE(run.ctx);
-    const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+    const TransferResult result = LogItReadTrackLog(*run.ctx, TestTiming());
     EXPECT_EQ(result.succeeded(), c.succeeds) << FirstMessage(screen);
     if (c.succeeds) {
       ExpectPointsOf(TrackOf(result)->log.points, config.points);
@@ -174,7 +174,7 @@ TEST(LogItDownload, BrokenFramesEndTheDownload) {
     Screen screen;
     DirectRun run = OpenDirect(config, {}, screen.Callbacks(), 38400, nullptr, log);
     ASSERT_TRUE(run.ctx);
-    const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+    const TransferResult result = LogItReadTrackLog(*run.ctx, TestTiming());
     EXPECT_EQ(result.outcome, TransferOutcome::kFailure);
     const auto messages = screen.Messages();
     ASSERT_EQ(messages.size(), 1u);
@@ -197,7 +197,7 @@ TEST(LogItDownload, ASilentTrackloggerIsAskedToGoOn) {
   Screen screen;
   DirectRun run = OpenDirect(config, {}, screen.Callbacks(), 57600, nullptr, log);
   ASSERT_TRUE(run.ctx);
-  const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+  const TransferResult result = LogItReadTrackLog(*run.ctx, TestTiming());
   ASSERT_TRUE(result.succeeded()) << FirstMessage(screen);
   ExpectPointsOf(TrackOf(result)->log.points, config.points);
   EXPECT_TRUE(screen.SawStatus("RESTART at point 3"));
@@ -224,7 +224,7 @@ TEST(LogItDownload, ALoggerThatFallsSilentForGoodEndsTheDownload) {
     Screen screen;
     DirectRun run = OpenDirect(config, options, screen.Callbacks(), 19200, nullptr, log);
     ASSERT_TRUE(run.ctx);
-    const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+    const TransferResult result = LogItReadTrackLog(*run.ctx, TestTiming());
     EXPECT_EQ(result.outcome, TransferOutcome::kFailure);
     EXPECT_EQ(FirstMessage(screen), "Read LogIt track log: E206 Track log data timeout");
     EXPECT_EQ(screen.Messages().size(), 1u);
@@ -240,7 +240,7 @@ TEST(LogItDownload, AnUnknownSpeedStaysAtTheCommandSpeed) {
   Screen screen;
   DirectRun run = OpenDirect(config, {}, screen.Callbacks(), 9600, nullptr, log);
   ASSERT_TRUE(run.ctx);
-  const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+  const TransferResult result = LogItReadTrackLog(*run.ctx, TestTiming());
   EXPECT_EQ(result.outcome, TransferOutcome::kFailure);
   EXPECT_EQ(FirstMessage(screen), "Read LogIt track log: E206 Track log data timeout");
   EXPECT_EQ(run.ctx->port().Speed(), 4800u);
@@ -302,7 +302,7 @@ TEST(LogItPointCount, BrokenOrMissingCountsEndTheDownload) {
     Screen screen;
     DirectRun run = OpenDirect(config, {}, screen.Callbacks(), 57600, nullptr, log);
     ASSERT_TRUE(run.ctx);
-    const TransferResult result = LogItReadTrackLog(*run.ctx, LogItTiming::Scaled(kWaitScale));
+    const TransferResult result = LogItReadTrackLog(*run.ctx, TestTiming());
     EXPECT_EQ(result.outcome, TransferOutcome::kFailure);
     EXPECT_EQ(FirstMessage(screen), "Read track point count: " + c.message);
     EXPECT_EQ(LastCommand(*log), kStop);
@@ -314,7 +314,7 @@ TEST(LogItCommands, EraseAndOwnerNameOutlastTheOpening) {
   auto log = std::make_shared<sim::LogItSimLog>();
   sim::LogItSimConfig config;
   config.points = sim::DemoLogItPoints(20);
-  const LogItTiming timing = LogItTiming::Scaled(kWaitScale);
+  const LogItTiming timing = TestTiming();
   const std::string nameCommand = "$PMLR,IDGPS,01,Jo X     ,       *00";
   Screen screen;
   {

@@ -76,7 +76,7 @@ TEST(LogItWriteFailures, EachCommandHasItsMessage) {
     TransferContext ctx(std::move(req), screen.Callbacks());
     ctx.SetTrace(nullptr);
     ctx.AttachPort(std::make_unique<RefusingPort>(std::move(opened.port), c.failAt));
-    const LogItTiming timing = LogItTiming::Scaled(kWaitScale);
+    const LogItTiming timing = TestTiming();
     TransferResult result;
     switch (c.op) {
       case Op::kErase: result = LogItErase(ctx, timing); break;
