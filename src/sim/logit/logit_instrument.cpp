@@ -130,6 +130,7 @@ LogItInstrument::LogItInstrument(LogItSimConfig config, std::shared_ptr<LogItSim
 void LogItInstrument::Arm(uint32_t speed) {
   frames_.clear();
   nextFrame_ = 0;
+  sentOfFrame_ = 0;
   sending_ = false;
   speedSeenAt_ = {};
   speed_ = speed;
@@ -205,19 +206,17 @@ void LogItInstrument::Command(const std::string& line, InstrumentLink& link) {
 }
 
 void LogItInstrument::OnReceive(std::span<const uint8_t> bytes, InstrumentLink& link) {
-  // At any other speed the logger hears only noise. The bytes may have
-  // waited a moment in the line while the program switched speeds, so the
-  // speed they came at is the one of a moment ago.
-  const auto now = std::chrono::steady_clock::now();
-  if (link.LineSpeed() == kLogItCommandBaud) commandSpeedAt_ = now;
-  if (now - commandSpeedAt_ > std::chrono::milliseconds(100)) return;
+  // At any other speed the logger hears only noise. The bytes came since
+  // the last tick, while the program may have switched speeds: the command
+  // speed then or now counts.
+  if (link.LineSpeed() != kLogItCommandBaud && !wasAtCommandSpeed_) return;
   std::lock_guard lock(log_->mutex);
   lines_.Feed(bytes, [&](const std::string& line) { Command(line, link); });
 }
 
 void LogItInstrument::OnTick(InstrumentLink& link) {
   const auto now = std::chrono::steady_clock::now();
-  if (link.LineSpeed() == kLogItCommandBaud) commandSpeedAt_ = now;
+  wasAtCommandSpeed_ = link.LineSpeed() == kLogItCommandBaud;
   if (speed_ == 0) return;
   if (link.LineSpeed() != speed_) {
     // The program went back to the command speed: the download is over.
@@ -229,22 +228,40 @@ void LogItInstrument::OnTick(InstrumentLink& link) {
     return;
   }
   if (speedSeenAt_ == std::chrono::steady_clock::time_point{}) speedSeenAt_ = now;
-  if (now - speedSeenAt_ < config_.frameDelay || now < nextFrameAt_) return;
+  if (now - speedSeenAt_ < config_.frameDelay) return;
   if (nextFrame_ >= frames_.size()) {
     speed_ = 0;
     return;
   }
   if (!sending_) {
     sending_ = true;
+    lastChunkAt_ = now - std::chrono::milliseconds(10);
     std::lock_guard lock(log_->mutex);
     log_->downloadSpeeds.push_back(speed_);
   }
-  const std::string& frame = frames_[nextFrame_++];
-  link.Send(frame);
-  // One frame at a time, at the pace of the line, so that a download the
-  // program breaks off leaves nothing queued behind.
-  if (config_.lineTime)
-    nextFrameAt_ = now + std::chrono::microseconds(static_cast<int64_t>(frame.size()) * 10'000'000 / speed_);
+  if (!config_.lineTime) {
+    link.Send(frames_[nextFrame_++]);
+    return;
+  }
+  // What the line carries in the time since the last piece, a little at a
+  // time: the line paces whatever is queued at the speed it has when it goes
+  // out, so a download the program breaks off must leave little behind.
+  const double bytesPerMs = static_cast<double>(speed_) / 10000.0;
+  const double elapsedMs = std::chrono::duration<double, std::milli>(now - lastChunkAt_).count();
+  auto budget = static_cast<size_t>(std::min(elapsedMs, 20.0) * bytesPerMs);
+  if (budget == 0) return;
+  lastChunkAt_ = now;
+  while (budget > 0 && nextFrame_ < frames_.size()) {
+    const std::string& frame = frames_[nextFrame_];
+    const size_t n = std::min(budget, frame.size() - sentOfFrame_);
+    link.Send(std::string_view(frame).substr(sentOfFrame_, n));
+    sentOfFrame_ += n;
+    budget -= n;
+    if (sentOfFrame_ == frame.size()) {
+      ++nextFrame_;
+      sentOfFrame_ = 0;
+    }
+  }
 }
 
 std::unique_ptr<VirtualInstrument> StartVirtualLogIt(LogItSimConfig config, InstrumentOptions options,

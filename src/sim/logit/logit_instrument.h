@@ -43,8 +43,8 @@ struct LogItSimConfig {
   uint8_t firstSequence = 0;
   // After the program's side of the line reached the download speed.
   std::chrono::milliseconds frameDelay{60};
-  // Frames go out one at a time at the pace of the line; otherwise one
-  // every tick (long logs in tests).
+  // Frames go out a few milliseconds of the line at a time; otherwise a
+  // whole frame every tick (long logs in tests).
   bool lineTime = true;
   // Replaces the built point count reply.
   std::optional<std::string> pointCountReply;
@@ -117,10 +117,11 @@ class LogItInstrument final : public InstrumentBehaviour {
   uint32_t speed_ = 0;
   std::vector<std::string> frames_;
   size_t nextFrame_ = 0;
+  size_t sentOfFrame_ = 0;  // bytes of the next frame already sent
+  std::chrono::steady_clock::time_point lastChunkAt_{};
   std::chrono::steady_clock::time_point speedSeenAt_{};
-  // When the line was last seen at the command speed.
-  std::chrono::steady_clock::time_point commandSpeedAt_{};
-  std::chrono::steady_clock::time_point nextFrameAt_{};
+  // The line was at the command speed at the last tick.
+  bool wasAtCommandSpeed_ = false;
   bool sending_ = false;
 };
 

@@ -26,12 +26,13 @@ using flytec::testing::Shown;
 using namespace std::chrono_literals;
 
 // Short pauses, but windows for replies and silences that a loaded machine
-// (sanitizers, tests side by side) does not run past by accident.
+// (sanitizers, tests side by side) does not run past by accident: the
+// silence outlasts the time a virtual line may take to hang up.
 inline LogItTiming TestTiming() {
   LogItTiming t = LogItTiming::Scaled(0.05);
   t.productReplyWindow = 500ms;
   t.pointCountWindow = 1000ms;
-  t.dataSilence = 1000ms;
+  t.dataSilence = 3000ms;
   return t;
 }
 inline constexpr std::string_view kStop = "$PMLR,06,00,02A9";
