@@ -33,6 +33,10 @@ inline LogItTiming TestTiming() {
   t.productReplyWindow = 500ms;
   t.pointCountWindow = 1000ms;
   t.dataSilence = 3000ms;
+  // The virtual logger must see the line at the command speed between two
+  // downloads, however late its thread runs.
+  t.afterResumeRequest = 100ms;
+  t.beforeSpeedSwitch = 150ms;
   return t;
 }
 inline constexpr std::string_view kStop = "$PMLR,06,00,02A9";
