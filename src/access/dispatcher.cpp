@@ -148,6 +148,15 @@ TransferCallbacks WrapCallbacks(const TransferCallbacks& cb, const std::shared_p
       return answer ? std::move(*answer) : Choice{};
     };
   }
+  if (cb.notifySkippable) {
+    w.notifySkippable = [core, gen, abort, f = cb.notifySkippable](std::string_view title, std::string_view text,
+                                                                   const CancelToken&) {
+      return AskOnUiThread<bool>(
+                 core, gen, abort,
+                 [f, abort, t = std::string(title), m = std::string(text)] { return f(t, m, abort->token()); })
+          .value_or(true);
+    };
+  }
   if (cb.identifyPilot) {
     // Waits, so that what the identification found is in place before the
     // worker goes on to use it.

@@ -214,6 +214,11 @@ std::optional<std::vector<int32_t>> TransferContext::ChooseTracks(std::string_vi
   return callbacks_.chooseTracks(title, entries, cancel());
 }
 
+bool TransferContext::NotifySkippable(std::string_view title, std::string_view text) {
+  if (!callbacks_.notifySkippable || aborted()) return true;
+  return callbacks_.notifySkippable(title, text, cancel());
+}
+
 void TransferContext::IdentifyPilot(const Waypoint& waypoint) {
   if (callbacks_.identifyPilot) callbacks_.identifyPilot(waypoint);
 }

@@ -151,6 +151,10 @@ struct TransferCallbacks {
                                                     const std::vector<TrackListEntry>& entries,
                                                     const CancelToken& cancel)>
       chooseTracks;
+  // A notice with an "OK" button and a "Skip further notifications" box:
+  // true when the box was ticked (or nobody was shown it), so the worker
+  // shows no more of the kind during this transfer.
+  std::function<bool(std::string_view title, std::string_view text, const CancelToken& cancel)> notifySkippable;
   // Competition mode: each waypoint of an instrument's scan goes to the pilot
   // identification of the shell.
   std::function<void(const Waypoint& waypoint)> identifyPilot;
@@ -249,6 +253,8 @@ class TransferContext {
   bool AskYesNo(std::string_view caption, std::string_view question);
   std::optional<std::vector<int32_t>> ChooseTracks(std::string_view title,
                                                    const std::vector<TrackListEntry>& entries);
+  // The skippable notice; true: show no more of the kind.
+  bool NotifySkippable(std::string_view title, std::string_view text);
   void IdentifyPilot(const Waypoint& waypoint);
 
  private:

@@ -222,6 +222,16 @@ void VirtualInstrument::Run() {
     if (master_ >= 0) behaviour_->OnTick(link);
     link.Flush();
   }
+  // What the program wrote before it let go of the line still reaches the
+  // instrument, as it would reach a real one's receiver.
+  while (master_ >= 0 && !options_.stallInput) {
+    pollfd fd{master_, POLLIN, 0};
+    if (::poll(&fd, 1, 0) <= 0 || (fd.revents & POLLIN) == 0) break;
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n <= 0) break;
+    received_ += static_cast<size_t>(n);
+    behaviour_->OnReceive(std::span<const uint8_t>(buffer, static_cast<size_t>(n)), link);
+  }
 }
 
 std::unique_ptr<VirtualInstrument> StartInstrument(std::unique_ptr<InstrumentBehaviour> behaviour,

@@ -47,8 +47,9 @@ void EditCtrDialog::accept() {
   QDialog::accept();
 }
 
-CtrNotificationDialog::CtrNotificationDialog(QWidget* parent, const QString& text) : QDialog(parent) {
-  setWindowTitle("CTR");
+CtrNotificationDialog::CtrNotificationDialog(QWidget* parent, const QString& text, const QString& title)
+    : QDialog(parent) {
+  setWindowTitle(title);
   auto* layout = new QVBoxLayout(this);
   auto* label = new QLabel(text);
   label->setObjectName("text");

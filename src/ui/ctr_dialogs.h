@@ -29,7 +29,7 @@ class EditCtrDialog final : public QDialog {
 class CtrNotificationDialog final : public QDialog {
   Q_OBJECT
  public:
-  CtrNotificationDialog(QWidget* parent, const QString& text);
+  CtrNotificationDialog(QWidget* parent, const QString& text, const QString& title = "CTR");
   bool skipFurther() const;
 
  private:

@@ -120,8 +120,10 @@ bool QtUi::EditCtr(const CtrEditRequest& request) {
   return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtUi::NotifyCtr(std::string_view text) {
-  CtrNotificationDialog dialog(Owner(), Q(text));
+bool QtUi::NotifyCtr(std::string_view text) { return NotifySkippable("CTR", text); }
+
+bool QtUi::NotifySkippable(std::string_view title, std::string_view text) {
+  CtrNotificationDialog dialog(Owner(), Q(text), Q(title));
   dialog.exec();
   return dialog.skipFurther();
 }

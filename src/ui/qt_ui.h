@@ -60,6 +60,7 @@ class QtUi final : public QObject, public UiInterface, public DispatcherHost {
   ModifyIdAnswer AskModifyWaypointId(std::string_view id) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
+  bool NotifySkippable(std::string_view title, std::string_view text) override;
 
   // DispatcherHost
   void ShowMessage(Caption caption, std::string_view text, MessageIcon icon) override;

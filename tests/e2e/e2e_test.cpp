@@ -469,6 +469,21 @@ TEST_F(CheckInTest, FlytecIdsInTheInstrumentNameTheFilesThatVerify) {
   EXPECT_NE(Text("out/" + base + ".kml").find("civl_pilot_id=\"12345\" comp_pilot_id=\"17\""), std::string::npos);
 }
 
+// The MLR's waypoints are read before its track, and the IDs among them name
+// the pilot.
+TEST_F(CheckInTest, MlrIdWaypointsReadBeforeTheTrackNameThePilot) {
+  std::vector<std::string> texts;
+  ASSERT_EQ(CheckIn("sim:mlr/pilot", "MLRC", {"/COMP_LOG=IGC"}, &texts), 0) << Text("skylode.err");
+  const std::vector<std::string> files = Named("Anna_Maria__z.");
+  ASSERT_EQ(files.size(), 2u) << testing::PrintToString(Files("out"));
+  const std::string base = files[0].substr(0, files[0].size() - 4);
+  EXPECT_TRUE(base.ends_with(".12345.17")) << base;
+  EXPECT_EQ(files[1], base + ".kml");
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Pilot [17] Anna-Maria Öz"), texts.end())
+      << testing::PrintToString(texts);
+  EXPECT_EQ(skylode::VerifyIgcText(Text("out/" + base + ".igc")), skylode::IgcVerifyOutcome::kPassed);
+}
+
 TEST_F(CheckInTest, GarminIdWithCommandLineIdAndListedNameWithComma) {
   std::vector<std::string> texts;
   // The unit says COMPID 23; the CIVL ID given on the command line wins over
@@ -624,4 +639,30 @@ TEST_F(E2eTest, LogItAndTrackloggerLogsAsSignedIgc) {
     ASSERT_EQ(Skylode({"/IGC2KML=" + file}, "convert"), 0) << Text("convert.err");
     EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
   }
+
+// The MLR's fast track log and its waypoint cycle at 4,800 baud, the
+// waypoints sent back, and the Graviter's whole memory (with a track that has
+// no positions, which a hidden run passes over without asking).
+TEST_F(E2eTest, MlrAndGraviterFromTheirVirtualInstruments) {
+  ASSERT_EQ(Skylode({"/GPS=MLRC", "/PORT=sim:mlr", "/IGC_LOG=mlr.igc", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  const std::string igc = Text("mlr.igc");
+  size_t fixes = 0;
+  for (size_t at = igc.find("\nB"); at != std::string::npos; at = igc.find("\nB", at + 1)) ++fixes;
+  EXPECT_EQ(fixes, 600u) << igc.substr(0, 400);
+  EXPECT_NE(igc.find("\nG"), std::string::npos);
+
+  ASSERT_EQ(Skylode({"/GPS=MLR", "/PORT=sim:mlr", "/RD_WPT=mlr.wpt", "/WIN=0", "/EXIT"}), 0) << Text("skylode.err");
+  const std::string wpt = Text("mlr.wpt");
+  for (const char* id : {"FORCLA", "DOUSSA", "PLANFA"}) EXPECT_NE(wpt.find(id), std::string::npos) << wpt;
+  ASSERT_EQ(Skylode({"/GPS=MLR", "/PORT=sim:mlr", "/WR_WPT=mlr.wpt", "/WIN=0", "/EXIT"}), 0) << Text("skylode.err");
+
+  ASSERT_EQ(Skylode({"/GPS=GRAVITER", "/PORT=sim:graviter", "/KML_LOG=grav.kml", "/WIN=0", "/EXIT"}), 0)
+      << Text("skylode.err");
+  const std::string kml = Text("grav.kml");
+  EXPECT_NE(kml.find("<coordinates>"), std::string::npos) << kml.substr(0, 400);
+  // The Graviter keeps no IGC text of its own to save.
+  EXPECT_EQ(Skylode({"/GPS=GRAVITER", "/PORT=sim:graviter", "/IGC_LOG=grav.igc", "/WIN=0", "/EXIT"}), 1);
+  EXPECT_NE(Text("skylode.err").find("Unsupported GPS for IGC track log download"), std::string::npos)
+      << Text("skylode.err");
 }

@@ -93,6 +93,24 @@ TEST_F(FamilyFormTest, CancelAndBusySendNothing) {
   EXPECT_EQ(transfers.started.size(), 1u);
 }
 
+// The owner-name form of a family that stores a name only: an empty name
+// starts nothing, a long one stays in the form, an accepted one goes as typed.
+TEST_F(FamilyFormTest, OwnerNameFormStartsTheWriteWithTheName) {
+  ui.formAnswers = {Values{"   "}};
+  app.RunCommand(cmd::kWriteGraviterName);
+  EXPECT_TRUE(transfers.started.empty());
+  EXPECT_TRUE(ui.messages.empty());
+  ui.formAnswers = {Values{"Annabella"}, Values{"Anna"}};
+  app.RunCommand(cmd::kWriteGraviterName);
+  EXPECT_EQ(ui.formTitles, (std::vector<std::string>{"Write GPS name", "Write GPS name"}));
+  EXPECT_EQ(ui.MessageTexts(), (std::vector<std::string>{"Name: at most 8 characters"}));
+  ASSERT_EQ(transfers.started.size(), 1u);
+  EXPECT_EQ(transfers.started[0].request.access, AccessType::kWriteSettings);
+  EXPECT_EQ(transfers.started[0].request.protocol, ProtocolType::kDigiflyGraviter);
+  ASSERT_NE(Sent(), nullptr);
+  EXPECT_EQ(Sent()->values, (Values{"Anna"}));
+}
+
 TEST_F(FamilyFormTest, CommandLineFillsTheIdsFormAndBlanksWhatItCannotTake) {
   struct Case {
     std::vector<std::string> args;

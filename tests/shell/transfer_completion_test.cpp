@@ -260,6 +260,20 @@ TEST_F(CommandLineTransferTest, HiddenRunTakesTheFirstFlightWithoutAsking) {
   EXPECT_EQ(*chosen, std::vector<int32_t>{7});
   EXPECT_TRUE(ui.trackRequests.empty());
   EXPECT_FALSE(callbacks.askYesNo("Caption", "Really ?", CancelToken{}));
+  // Nothing is shown, so nothing more is asked.
+  EXPECT_TRUE(callbacks.notifySkippable("No log positions", "No positions", CancelToken{}));
+  EXPECT_TRUE(ui.skippableNotices.empty());
+}
+
+TEST_F(TransferCompletionTest, SkippableNoticesShowTheirTitleAndTellOfTheBox) {
+  ASSERT_EQ(app.transfers().DownloadTrackLog(ProtocolType::kDigiflyGraviter), 0);
+  auto& callbacks = transfers.started.back().callbacks;
+  ui.skipAnswers = {false, true};
+  EXPECT_FALSE(callbacks.notifySkippable("No log positions", "first", CancelToken{}));
+  EXPECT_TRUE(callbacks.notifySkippable("No log positions", "second", CancelToken{}));
+  using Notice = std::pair<std::string, std::string>;
+  EXPECT_EQ(ui.skippableNotices,
+            (std::vector<Notice>{{"No log positions", "first"}, {"No log positions", "second"}}));
 }
 
 TEST_F(TransferCompletionTest, TrackListChoiceMapsPositionsToFlightNumbers) {

@@ -12,5 +12,6 @@ inline constexpr int kReadWptMlr = 40033;
 inline constexpr int kReadWptMlrFast = 40150;
 inline constexpr int kSendWptMlr = 40007;
 inline constexpr int kSendWptLeonardo = 40138;
+inline constexpr int kWriteGraviterName = 40170;
 
 }  // namespace skylode::cmd

@@ -1,6 +1,7 @@
 // The MLR / Digifly row of the family table.
 #include "protocols/families.h"
 #include "protocols/digifly/commands.h"
+#include "protocols/digifly/graviter_name.h"
 #include "protocols/digifly/register.h"
 
 namespace skylode {
@@ -23,6 +24,30 @@ constexpr CommandLineName kNames[] = {
     {.name = "GRAVITER", .protocol = P::kDigiflyGraviter, .igcLog = false},
     {.name = "MLRC", .protocol = P::kMlrFast},
 };
+// "Write GPS name": the Graviter's owner name.
+FormVerdict CheckName(std::span<const std::string> values) {
+  const std::string& name = values[0];
+  if (name.find_first_not_of(' ') == std::string::npos) return {FormVerdict::Kind::kNothingToSend, {}};
+  // The instrument takes one byte per character; a character outside ASCII
+  // would arrive as two unrelated ones.
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) >= 0x80) return {FormVerdict::Kind::kRefuse, "Name: plain letters only"};
+  }
+  return {};
+}
+
+constexpr FormField kNameFields[] = {
+    {.label = "Name", .maxLength = graviter::kOwnerNameLength},
+};
+constexpr FamilyForm kNameForm{
+    .title = "Write GPS name",
+    .caption = "Upload user name",
+    .fields = kNameFields,
+    // Every byte goes as its own number; none ends or shifts a field.
+    .refused = "",
+    .check = CheckName,
+};
+
 constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kReadMlr, .menu = M::kLogs, .position = 500, .text = "Read &MLR", .shortcut = "Ctrl+M", .access = A::kReadTrackLog, .protocol = P::kMlrNmea, .button = "MLR / Digifly", .buttonPosition = 70},
     {.id = cmd::kReadLeonardo, .menu = M::kLogs, .position = 501, .text = "Read Digifly Leona&rdo", .shortcut = "Ctrl+R", .access = A::kReadTrackLog, .protocol = P::kMlrNmea},
@@ -32,6 +57,7 @@ constexpr FamilyCommand kCommands[] = {
     {.id = cmd::kReadWptMlrFast, .menu = M::kWpts, .position = 106, .text = "Read from MLR (Fast)", .access = A::kReadWaypoints, .protocol = P::kMlrFast},
     {.id = cmd::kSendWptMlr, .menu = M::kWpts, .position = 205, .text = "Send to MLR", .access = A::kSendWaypoints, .protocol = P::kMlrNmea},
     {.id = cmd::kSendWptLeonardo, .menu = M::kWpts, .position = 209, .text = "Send to Digifly Leonardo", .access = A::kSendWaypoints, .protocol = P::kMlrNmea},
+    {.id = cmd::kWriteGraviterName, .menu = M::kMisc, .position = 602, .text = "Write Graviter Name", .access = A::kWriteSettings, .protocol = P::kDigiflyGraviter, .dialog = CommandDialog::kForm, .form = &kNameForm},
 };
 
 void RegisterWorkers(DeviceAccessTable& table, const WorkerTuning& tuning) {

@@ -16,9 +16,10 @@ constexpr std::string_view kCaptionTrackLog = "Read GPS track log";
 
 uint32_t GraviterBaud() { return DigiflyFamily().lineSpeeds[1]; }
 
-enum class Step { kOk, kFailed, kAborted };
+}  // namespace
 
-Step ReadProductData(TransferContext& ctx, const mlr::MlrTiming& timing, std::string& model, std::string& id) {
+Step GraviterReadProductData(TransferContext& ctx, const mlr::MlrTiming& timing, std::string& model,
+                             std::string& id) {
   ctx.Product("");
   if (!ctx.hasPort() && !ctx.OpenPort(ctx.baudRate() != 0 ? ctx.baudRate() : GraviterBaud(), false))
     return ctx.aborted() ? Step::kAborted : Step::kFailed;
@@ -32,7 +33,7 @@ Step ReadProductData(TransferContext& ctx, const mlr::MlrTiming& timing, std::st
     }
     std::string line, product, serial;
     bool complete = false;
-    const mlr::ListenEnd end = mlr::Listen(ctx, timing.productReplyWindow, [&](uint8_t b) {
+    const mlr::ListenEnd end = mlr::ListenWithin(ctx, timing.productReplyWindow, [&](uint8_t b) {
       if (b == '\n') {
         if (!line.empty() && line.back() == '\r' && ParseProductLine(line.substr(0, line.size() - 1), product, serial)) {
           complete = true;
@@ -65,8 +66,6 @@ Step ReadProductData(TransferContext& ctx, const mlr::MlrTiming& timing, std::st
   return Step::kFailed;
 }
 
-}  // namespace
-
 bool ParseProductLine(const std::string& line, std::string& product, std::string& serial) {
   if (line.size() != 40 || line[20] != ' ' || line[25] != ' ' || line[31] != ' ') return false;
   product = line.substr(0, 20);
@@ -78,7 +77,7 @@ bool ParseProductLine(const std::string& line, std::string& product, std::string
 TransferResult GraviterReadTrackLog(TransferContext& ctx, const mlr::MlrTiming& timing) {
   try {
     std::string model, identification;
-    switch (ReadProductData(ctx, timing, model, identification)) {
+    switch (GraviterReadProductData(ctx, timing, model, identification)) {
       case Step::kOk: break;
       case Step::kAborted: return TransferResult::Cancelled();
       case Step::kFailed: return TransferResult::Failure();
@@ -124,12 +123,18 @@ TransferResult GraviterReadTrackLog(TransferContext& ctx, const mlr::MlrTiming& 
       ctx.ShowMessage(kCaptionTrackLog, FormatProgress("E205 Format error %", d.error));
       return TransferResult::Failure();
     }
+    bool skip = false;
     for (const EmptyTrack& e : d.empty) {
+      if (skip) break;
       char text[160];
       std::snprintf(text, sizeof text,
                     "The track log starting at %d-%02d-%02d  %02d:%02d does not contain any valid GPS positions",
                     e.year, e.month, e.day, e.hour, e.minute);
-      ctx.ShowMessage("No log positions", text, MessageIcon::kInfo);
+      skip = ctx.NotifySkippable("No log positions", text);
+    }
+    if (ctx.aborted()) {
+      ctx.Status("Transfer aborted");
+      return TransferResult::Cancelled();
     }
     ctx.Progress("% points received", static_cast<int64_t>(d.points.size()));
     TrackLogPayload payload;

@@ -13,6 +13,14 @@ namespace skylode::graviter {
 // longer or a separator missing.
 bool ParseProductLine(const std::string& line, std::string& product, std::string& serial);
 
+using mlr::Step;
+
+// Opens the line at 38,400 baud (or the request's speed) and asks for the
+// product line; sets the model name and "Graviter: <serial>". Failures are
+// shown, an abort shows "Transfer aborted".
+Step GraviterReadProductData(TransferContext& ctx, const mlr::MlrTiming& timing, std::string& model,
+                             std::string& identification);
+
 TransferResult GraviterReadTrackLog(TransferContext& ctx, const mlr::MlrTiming& timing);
 
 }  // namespace skylode::graviter

@@ -101,6 +101,13 @@ TransferResult Run(TransferContext& ctx, const MlrTiming& timing, bool waypoints
   try {
     MlrProduct product;
     if (const Step step = MlrReadProductData(ctx, timing, product); step != Step::kOk) return EndedEarly(step);
+    // A competition download first reads the waypoints, each handed to the
+    // pilot identification as it arrives. A Digifly keeps no ID waypoints.
+    if (!waypoints && ctx.settings().competitionMode && product.model != "Digifly") {
+      Download scan = FastDownload(ctx, timing, true);
+      if (scan.outcome == TransferOutcome::kCancelled) return TransferResult::Cancelled();
+      if (scan.outcome != TransferOutcome::kSuccess) return TransferResult::Failure();
+    }
     Download d = FastDownload(ctx, timing, waypoints);
     if (d.outcome == TransferOutcome::kCancelled) return TransferResult::Cancelled();
     if (d.outcome != TransferOutcome::kSuccess) return TransferResult::Failure();

@@ -120,6 +120,20 @@ ListenEnd Listen(TransferContext& ctx, std::chrono::milliseconds silence, const 
   return stopped ? ListenEnd::kStopped : ListenEnd::kSilence;
 }
 
+ListenEnd ListenWithin(TransferContext& ctx, std::chrono::milliseconds window,
+                       const std::function<bool(uint8_t)>& sink) {
+  const auto deadline = std::chrono::steady_clock::now() + window;
+  bool late = false;
+  const ListenEnd end = Listen(ctx, window, [&](uint8_t b) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      late = true;
+      return false;
+    }
+    return sink(b);
+  });
+  return late ? ListenEnd::kSilence : end;
+}
+
 void SendStop(TransferContext& ctx, const MlrTiming& timing) {
   if (!ctx.hasPort()) return;
   ctx.port().Purge();
@@ -145,7 +159,7 @@ Step MlrReadProductData(TransferContext& ctx, const MlrTiming& timing, MlrProduc
     }
     ProductReplyParser parser;
     bool complete = false;
-    const ListenEnd end = Listen(ctx, timing.productReplyWindow, [&](uint8_t b) {
+    const ListenEnd end = ListenWithin(ctx, timing.productReplyWindow, [&](uint8_t b) {
       switch (parser.Add(b)) {
         case ProductReplyParser::Feed::kMore: return true;
         case ProductReplyParser::Feed::kError: parser.Reset(); return true;

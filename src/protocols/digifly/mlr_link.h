@@ -81,4 +81,10 @@ enum class ListenEnd { kStopped, kAborted, kReadError, kSilence };
 // without a byte (none when zero).
 ListenEnd Listen(TransferContext& ctx, std::chrono::milliseconds silence, const std::function<bool(uint8_t)>& sink);
 
+// As Listen, but never longer than `window` in all: an instrument that keeps
+// talking (the MLR's sentence cycle) must not hold a reply's wait open.
+// Running out of time ends as kSilence.
+ListenEnd ListenWithin(TransferContext& ctx, std::chrono::milliseconds window,
+                       const std::function<bool(uint8_t)>& sink);
+
 }  // namespace skylode::mlr

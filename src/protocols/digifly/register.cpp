@@ -1,6 +1,7 @@
 #include "protocols/digifly/register.h"
 
 #include "protocols/digifly/graviter_download.h"
+#include "protocols/digifly/graviter_name.h"
 #include "protocols/digifly/mlr_download.h"
 #include "protocols/digifly/mlr_waypoints.h"
 
@@ -18,6 +19,8 @@ void RegisterDigiflyWorkers(DeviceAccessTable& table, double waitScale) {
                  [timing](TransferContext& ctx) { return mlr::MlrReadWaypointSentences(ctx, timing); });
   table.Register(A::kReadTrackLog, P::kDigiflyGraviter,
                  [timing](TransferContext& ctx) { return graviter::GraviterReadTrackLog(ctx, timing); });
+  table.Register(A::kWriteSettings, P::kDigiflyGraviter,
+                 [timing](TransferContext& ctx) { return graviter::GraviterWriteName(ctx, timing); });
   for (P p : {P::kMlrNmea, P::kMlrFast})
     table.Register(A::kSendWaypoints, p, [timing](TransferContext& ctx) { return mlr::MlrSendWaypoints(ctx, timing); });
 }

@@ -150,6 +150,12 @@ bool ScriptedUi::NotifyCtr(std::string_view text) {
   return Next(ctrNotifyAnswers, false);
 }
 
+bool ScriptedUi::NotifySkippable(std::string_view title, std::string_view text) {
+  std::lock_guard lock(lock_);
+  skippableNotices.emplace_back(title, text);
+  return Next(skipAnswers, false);
+}
+
 void ScriptedUi::SetListSize(ListSize size) {
   std::lock_guard lock(lock_);
   listSizes.push_back(size);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "shell/interface/ui_interface.h"
 
@@ -35,6 +36,7 @@ class ScriptedUi : public UiInterface {
   // an empty queue) is "Cancel".
   std::deque<std::optional<CtrEditForm>> ctrEditAnswers;
   std::deque<bool> ctrNotifyAnswers;  // "Skip further notifications" ticked
+  std::deque<bool> skipAnswers;       // the same, for the other notices
   // Plays the person at the open Flight statistics dialog; unset closes it at once.
   std::function<void(FlightStatisticsSession&)> statisticsScript;
 
@@ -52,6 +54,7 @@ class ScriptedUi : public UiInterface {
   std::vector<std::string> modifyIdQuestions;
   std::vector<CtrEditForm> ctrEditDialogs;  // what each Edit CTR dialog opened with
   std::vector<std::string> ctrNotifications;
+  std::vector<std::pair<std::string, std::string>> skippableNotices;  // title and text
   int statisticsDialogs = 0;
   std::vector<CompetitionTimesForm> competitionTimesRequests;
   std::vector<std::string> identifyPilotTitles;
@@ -83,6 +86,7 @@ class ScriptedUi : public UiInterface {
   std::optional<IdentifyPilotForm> AskIdentifyPilot(const IdentifyPilotRequest& request) override;
   bool EditCtr(const CtrEditRequest& request) override;
   bool NotifyCtr(std::string_view text) override;
+  bool NotifySkippable(std::string_view title, std::string_view text) override;
 
   void SetStatusLine(std::string_view text) override;
   void SetProductLine(std::string_view text) override;

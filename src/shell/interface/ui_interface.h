@@ -166,6 +166,8 @@ class UiInterface {
   // The CTR notification with "OK" and "Skip further notifications": true
   // when the box was ticked. Without a dialog nothing is shown.
   virtual bool NotifyCtr(std::string_view /*text*/) { return true; }
+  // The same notice for any kind, with its own title.
+  virtual bool NotifySkippable(std::string_view /*title*/, std::string_view /*text*/) { return true; }
   // "File already exists" with Append, Overwrite and Cancel.
   virtual ExistingFileAnswer AskExistingFile(std::string_view /*path*/) { return ExistingFileAnswer::kCancel; }
 

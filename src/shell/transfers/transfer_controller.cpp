@@ -105,6 +105,11 @@ TransferCallbacks TransferController::MakeCallbacks() {
     if (flights.empty()) return std::nullopt;
     return flights;
   };
+  c.notifySkippable = [app](std::string_view title, std::string_view text, const CancelToken&) {
+    // A hidden run shows nothing, so there is nothing more to skip.
+    if (app->hiddenRun()) return true;
+    return app->ui().NotifySkippable(title, text);
+  };
   c.identifyPilot = [app](const Waypoint& w) {
     if (app->identifyPilot) app->identifyPilot(w);
   };

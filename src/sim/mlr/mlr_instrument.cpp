@@ -136,7 +136,7 @@ MlrInstrument::MlrInstrument(MlrSimConfig config, std::shared_ptr<MlrSimLog> log
 
 void MlrInstrument::Command(const std::string& line, InstrumentLink& link) {
   if (line == "$PMLR,26,01,01,0339") {
-    link.Send(MlrProductReply(config_));
+    if (config_.answersProductQuery) link.Send(MlrProductReply(config_));
   } else if (line == "$PMLR,24,02,0101,0399" || line == "$PMLR,24,02,0301,039B") {
     const bool waypoints = line.back() == 'B';
     fast_ = true;
@@ -165,7 +165,7 @@ void MlrInstrument::OnTick(InstrumentLink& link) {
     pending_.clear();
   }
   if (fast_ || !config_.sentenceCycle || config_.waypoints.empty()) return;
-  if (now - lastSentence_ < std::chrono::milliseconds(250)) return;
+  if (now - lastSentence_ < config_.sentenceInterval) return;
   lastSentence_ = now;
   link.Send(MlrWaypointSentence(config_.waypoints[nextSentence_++ % config_.waypoints.size()]));
 }

@@ -43,6 +43,9 @@ struct MlrSimConfig {
   std::string trackBytes;
   // Sends the waypoints as sentences while no fast download runs.
   bool sentenceCycle = false;
+  std::chrono::milliseconds sentenceInterval{250};
+  // Off: the product query goes unanswered (a receiver busy with its cycle).
+  bool answersProductQuery = true;
   // Between the fast command and the first frame; the program waits 300 ms
   // and purges before it listens.
   std::chrono::milliseconds frameDelay{500};

@@ -11,12 +11,6 @@ namespace {
 
 using namespace mlr::testing;
 
-void RegisterGraviter(const std::string& name, const sim::GraviterSimConfig& config) {
-  RegisterVirtualInstrument(name, [config](std::string& error) -> std::unique_ptr<VirtualLine> {
-    return sim::StartVirtualGraviter(config, {}, error);
-  });
-}
-
 TEST(GraviterDownload, WholeMemoryAtItsSpeed) {
   sim::GraviterSimConfig config;
   sim::GraviterTrack empty;
@@ -37,11 +31,61 @@ TEST(GraviterDownload, WholeMemoryAtItsSpeed) {
   EXPECT_EQ(t->log.points.size(), 3000u);
   EXPECT_EQ(t->log.identification, "Graviter: 04711");
   EXPECT_EQ(t->log.sourceProtocol, ProtocolType::kDigiflyGraviter);
-  const auto messages = screen.Messages();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].caption, "No log positions");
-  EXPECT_EQ(messages[0].text,
+  EXPECT_TRUE(screen.Messages().empty());
+  const auto notices = screen.Notices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_EQ(notices[0].caption, "No log positions");
+  EXPECT_EQ(notices[0].text,
             "The track log starting at 2026-07-04  10:00 does not contain any valid GPS positions");
+}
+
+// Three tracks without positions around a flight: one notice each until the
+// person ticks "Skip further notifications"; the flight comes either way.
+TEST(GraviterDownload, NoLogPositionsUntilSkipped) {
+  sim::GraviterTrack type2;
+  type2.type = 2;
+  type2.day = 1;
+  sim::GraviterTrack noRecords;
+  noRecords.day = 2;
+  noRecords.hour = 9;
+  noRecords.minute = 5;
+  sim::GraviterTrack unpositioned;
+  unpositioned.day = 3;
+  unpositioned.records = sim::DemoGraviterRecords(5);
+  for (auto& r : unpositioned.records) r.positioned = false;
+  sim::GraviterTrack flight;
+  flight.records = sim::DemoGraviterRecords(40);
+  sim::GraviterSimConfig config;
+  config.tracks = {type2, noRecords, flight, unpositioned};
+  RegisterGraviter("graviter-empty", config);
+  const std::string day1 = "The track log starting at 2026-07-01  10:00 does not contain any valid GPS positions";
+  const std::string day2 = "The track log starting at 2026-07-02  09:05 does not contain any valid GPS positions";
+  const std::string day3 = "The track log starting at 2026-07-03  10:00 does not contain any valid GPS positions";
+  struct Case {
+    std::deque<bool> skip;
+    std::vector<std::string> shown;
+  };
+  const Case cases[] = {
+      {{}, {day1, day2, day3}},
+      {{false, true}, {day1, day2}},
+      {{true}, {day1}},
+  };
+  for (const Case& c : cases) {
+    PumpingHost host;
+    Screen screen;
+    screen.skipAnswers = c.skip;
+    const RunOutcome out =
+        RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kDigiflyGraviter, "sim:graviter-empty");
+    ASSERT_TRUE(out.result.succeeded());
+    EXPECT_EQ(TrackOf(out)->log.points.size(), 40u);
+    std::vector<std::string> shown;
+    for (const Shown& n : screen.Notices()) {
+      EXPECT_EQ(n.caption, "No log positions");
+      shown.push_back(n.text);
+    }
+    EXPECT_EQ(shown, c.shown) << c.skip.size();
+    EXPECT_TRUE(screen.Messages().empty());
+  }
 }
 
 TEST(GraviterDownload, BrokenMemoriesFail) {
@@ -59,7 +103,10 @@ TEST(GraviterDownload, BrokenMemoriesFail) {
   const Case cases[] = {
       {"cyclic chain", sim::BuildGraviterImage({cyclic}), "E205 Format error 38"},
       {"truncated image", good.substr(0, good.size() / 2), "E205 Format error 2"},
-      {"more than the buffer holds", std::string(kBufferSize, 'y'), "E206 Serial data buffer overflow"},
+      // The reply lands at its offset: what fits behind it is checked, one
+      // byte more is refused before it is stored.
+      {"what the buffer holds behind the offset", std::string(kBufferSize - kImageOffset, 'y'), "E205 Format error 2"},
+      {"one byte more", std::string(kBufferSize - kImageOffset + 1, 'y'), "E206 Serial data buffer overflow"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

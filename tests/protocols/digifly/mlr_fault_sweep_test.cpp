@@ -22,12 +22,9 @@ sim::MlrSimConfig ShortLog() {
   return c;
 }
 
-size_t TotalBytes() { return sim::MlrProductReply(ShortLog()).size() + sim::MlrDownloadBytes(ShortLog(), false).size(); }
-
-struct SweepRun {
-  TransferResult result;
-  std::vector<Shown> messages;
-};
+size_t TotalBytes() {
+  return sim::MlrProductReply(ShortLog()).size() + sim::MlrDownloadBytes(ShortLog(), false).size();
+}
 
 SweepRun RunWith(const sim::InstrumentOptions& options,
                  const std::function<void(AbortSignal&, TransferCallbacks&)>& hook = nullptr) {
@@ -37,68 +34,47 @@ SweepRun RunWith(const sim::InstrumentOptions& options,
   if (hook) hook(*abort, cb);
   DirectRun run = OpenDirect(ShortLog(), options, std::move(cb), abort);
   if (!run.ctx) return {};
-  std::atomic<bool> done{false};
-  std::thread watchdog([&] {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(10ms);
-    if (!done) abort->Request();
-  });
-  SweepRun out{MlrReadTrackLog(*run.ctx, MlrTiming::Scaled(kWaitScale)), {}};
-  done = true;
-  watchdog.join();
+  SweepRun out;
+  out.result = RunGuarded(*abort, [&] { return MlrReadTrackLog(*run.ctx, MlrTiming::Scaled(kWaitScale)); });
   out.messages = screen.Messages();
   return out;
 }
 
-void ForEachInParallel(size_t count, const std::function<void(size_t)>& run) {
-  std::atomic<size_t> next{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 16; ++t)
-    threads.emplace_back([&] {
-      for (size_t i = next++; i < count; i = next++) run(i);
-    });
-  for (auto& t : threads) t.join();
-}
-
 TEST(MlrFaultSweep, HangUpAtEveryByteIsAReadError) {
   const size_t reply = sim::MlrProductReply(ShortLog()).size();
-  std::mutex m;
-  ForEachInParallel(TotalBytes(), [&](size_t at) {
-    sim::InstrumentOptions options;
-    options.faults.hangUpAt = at;
-    const SweepRun r = RunWith(options);
-    std::lock_guard l(m);
-    EXPECT_EQ(r.result.outcome, TransferOutcome::kFailure) << at;
-    ASSERT_EQ(r.messages.size(), 1u) << at;
-    EXPECT_EQ(r.messages[0].text, at < reply ? "COM port read error" : "E202 COM port read error") << at;
-  });
+  SweepEveryByte(
+      TotalBytes(), &sim::FaultPlan::hangUpAt, [](const auto& o) { return RunWith(o); },
+      [&](size_t at, const SweepRun& r) {
+        EXPECT_EQ(r.result.outcome, TransferOutcome::kFailure) << at;
+        ASSERT_EQ(r.messages.size(), 1u) << at;
+        EXPECT_EQ(r.messages[0].text,
+                  at < reply ? "COM port read error" : "E202 COM port read error")
+            << at;
+      });
 }
 
 TEST(MlrFaultSweep, CorruptionAtEveryByteFailsOrChangesNothing) {
   const SweepRun clean = RunWith({});
   const auto* cleanLog = std::get_if<TrackLogPayload>(&clean.result.payload);
-  ASSERT_TRUE(clean.result.succeeded() && cleanLog != nullptr);
+  ASSERT_TRUE(clean.result.succeeded() && cleanLog != nullptr)
+      << (clean.messages.empty() ? "" : clean.messages[0].text);
   ASSERT_EQ(cleanLog->log.points.size(), 3u);
-  const size_t total = TotalBytes();
-  std::mutex m;
-  std::atomic<int> passed{0};
-  ForEachInParallel(total, [&](size_t at) {
-    sim::InstrumentOptions options;
-    options.faults.corruptAt = at;
-    const SweepRun r = RunWith(options);
-    std::lock_guard l(m);
-    if (r.result.succeeded()) {
-      ++passed;
-      const auto* t = std::get_if<TrackLogPayload>(&r.result.payload);
-      ASSERT_NE(t, nullptr);
-      EXPECT_EQ(t->log.points, cleanLog->log.points) << at;
-      return;
-    }
-    EXPECT_EQ(r.result.outcome, TransferOutcome::kFailure) << at;
-    ASSERT_EQ(r.messages.size(), 1u) << at;
-  });
+  int passed = 0;
+  SweepEveryByte(
+      TotalBytes(), &sim::FaultPlan::corruptAt, [](const auto& o) { return RunWith(o); },
+      [&](size_t at, const SweepRun& r) {
+        if (r.result.succeeded()) {
+          ++passed;
+          const auto* t = std::get_if<TrackLogPayload>(&r.result.payload);
+          ASSERT_NE(t, nullptr);
+          EXPECT_EQ(t->log.points, cleanLog->log.points) << at;
+          return;
+        }
+        EXPECT_EQ(r.result.outcome, TransferOutcome::kFailure) << at;
+        ASSERT_EQ(r.messages.size(), 1u) << at;
+      });
   // Only the byte after the reply's CR goes unchecked.
-  EXPECT_LE(passed.load(), 1);
+  EXPECT_LE(passed, 1);
 }
 
 TEST(MlrFaultSweep, AbortAtEveryStageDeliversNothing) {

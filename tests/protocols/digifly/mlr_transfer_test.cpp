@@ -65,12 +65,43 @@ TEST(MlrDownload, PacedAt4800AmongTheSentenceCycle) {
   RegisterSim("mlr-paced", config, options);
   PumpingHost host;
   Screen screen;
-  const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kMlrFast, "sim:mlr-paced");
+  // The product reply may queue behind a sentence of the cycle: at the real
+  // line speed the reply's window must stay long enough for both.
+  const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kMlrFast, "sim:mlr-paced",
+                                     0, {}, false, 0.25);
   ASSERT_TRUE(out.result.succeeded()) << (screen.Messages().empty() ? "" : screen.Messages()[0].text);
   const TrackLogPayload* t = TrackOf(out);
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->log.points.size(), 30u);
   EXPECT_EQ(t->log.modelName, "MLR");
+}
+
+// The receiver never falls silent while its sentence cycle runs: an
+// unanswered product query still ends after its window, for every worker.
+TEST(MlrDownload, UnansweredProductQueryEndsAmongTheSentenceCycle) {
+  sim::MlrSimConfig config;
+  config.waypoints = sim::DemoMlrWaypoints();
+  config.sentenceCycle = true;
+  config.sentenceInterval = 20ms;
+  config.answersProductQuery = false;
+  auto log = std::make_shared<sim::MlrSimLog>();
+  RegisterSim("mlr-mute", config, {}, log);
+  const std::pair<AccessType, ProtocolType> operations[] = {
+      {AccessType::kReadTrackLog, ProtocolType::kMlrFast},
+      {AccessType::kReadWaypoints, ProtocolType::kMlrNmea},
+      {AccessType::kSendWaypoints, ProtocolType::kMlrNmea},
+  };
+  for (const auto& [access, protocol] : operations) {
+    PumpingHost host;
+    Screen screen;
+    const RunOutcome out = RunTransfer(host, screen, access, protocol, "sim:mlr-mute");
+    ASSERT_TRUE(out.delivered) << static_cast<int>(access);
+    EXPECT_EQ(out.result.outcome, TransferOutcome::kFailure);
+    const auto messages = screen.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "No valid response from GPS");
+  }
+  EXPECT_EQ(log->Received().find("$GPWPL"), std::string::npos);
 }
 
 TEST(MlrDownload, SilentAtAnyOtherSpeed) {
@@ -140,6 +171,57 @@ TEST(MlrDownload, WaypointsInFastFrames) {
   EXPECT_EQ(list->items[0].id, "FORCLA");
   EXPECT_EQ(list->items[0].height, 1250);
   EXPECT_EQ(list->items[32].id, "WP29");
+}
+
+// In competition mode the waypoints come first, each to the pilot
+// identification, then the track; a Digifly keeps no ID waypoints and is
+// not asked.
+TEST(MlrDownload, CompetitionScansTheWaypointsFirst) {
+  struct Case {
+    const char* product;
+    bool competition;
+    bool scanned;
+  };
+  const Case cases[] = {
+      {"MLR SP24 XC", true, true},
+      {"CPILOT EVO", true, true},
+      {"DGIFLY LEONARDO", true, false},
+      {"MLR SP24 XC", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.product) + (c.competition ? " competition" : ""));
+    sim::MlrSimConfig config;
+    config.product = c.product;
+    config.points = sim::DemoMlrPoints(40);
+    config.waypoints = sim::DemoMlrWaypoints();
+    config.waypoints.push_back({"-017", "", config.waypoints[0].fix});
+    auto log = std::make_shared<sim::MlrSimLog>();
+    RegisterSim("mlr-comp", config, {}, log);
+    PumpingHost host;
+    Screen screen;
+    const RunOutcome out = RunTransfer(host, screen, AccessType::kReadTrackLog, ProtocolType::kMlrNmea,
+                                       "sim:mlr-comp", 0, {}, c.competition);
+    ASSERT_TRUE(out.result.succeeded()) << (screen.Messages().empty() ? "" : screen.Messages()[0].text);
+    const TrackLogPayload* t = TrackOf(out);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->log.points.size(), 40u);
+    // The IDs are the shell's to decode from the waypoints.
+    EXPECT_EQ(t->log.flightCompId, -1);
+    EXPECT_EQ(t->log.flightCivlId, -1);
+    std::vector<std::string> identified;
+    for (const Waypoint& w : screen.identified) identified.push_back(w.id);
+    const std::string sent = log->Received();
+    const size_t waypointCommand = sent.find(kWaypointCommand), trackCommand = sent.find(kTrackCommand);
+    ASSERT_NE(trackCommand, std::string::npos);
+    if (c.scanned) {
+      EXPECT_EQ(identified, (std::vector<std::string>{"FORCLA", "DOUSSA", "PLANFA", "-017"}));
+      ASSERT_NE(waypointCommand, std::string::npos);
+      EXPECT_LT(waypointCommand, trackCommand);
+    } else {
+      EXPECT_TRUE(identified.empty());
+      EXPECT_EQ(waypointCommand, std::string::npos);
+    }
+  }
 }
 
 }  // namespace

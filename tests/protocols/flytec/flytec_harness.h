@@ -54,6 +54,8 @@ struct Screen {
   std::vector<std::string> dialogTitles;
   std::vector<std::vector<TrackListEntry>> dialogEntries;
   std::optional<std::vector<int32_t>> selection;  // what the Track List dialog answers
+  std::vector<Shown> notices;          // the skippable notices (caption: their title)
+  std::deque<bool> skipAnswers;        // "Skip further notifications" ticked; none: not ticked
 
   void Reset() {
     std::lock_guard l(mutex);
@@ -64,11 +66,17 @@ struct Screen {
     dialogTitles.clear();
     dialogEntries.clear();
     selection.reset();
+    notices.clear();
+    skipAnswers.clear();
   }
 
   std::vector<Shown> Messages() {
     std::lock_guard l(mutex);
     return messages;
+  }
+  std::vector<Shown> Notices() {
+    std::lock_guard l(mutex);
+    return notices;
   }
   std::vector<std::string> Statuses() {
     std::lock_guard l(mutex);
@@ -92,6 +100,14 @@ struct Screen {
     cb.showMessage = [this](std::string_view c, std::string_view t, MessageIcon i, const CancelToken&) {
       std::lock_guard l(mutex);
       messages.push_back({std::string(c), std::string(t), i});
+    };
+    cb.notifySkippable = [this](std::string_view title, std::string_view text, const CancelToken&) {
+      std::lock_guard l(mutex);
+      notices.push_back({std::string(title), std::string(text), MessageIcon::kInfo});
+      if (skipAnswers.empty()) return false;
+      const bool skip = skipAnswers.front();
+      skipAnswers.pop_front();
+      return skip;
     };
     cb.identifyPilot = [this](const Waypoint& w) {
       std::lock_guard l(mutex);
