@@ -39,17 +39,11 @@ void BM_MlrFastTrackLogAt4800(benchmark::State& state) {
     const auto ctx = bench::OpenBenchLine(state, instrument->SlavePath(), baud, false, ProtocolType::kMlrFast);
     if (!ctx) return;
 
-    const auto begin = std::chrono::steady_clock::now();
-    const TransferResult result = mlr::MlrReadTrackLog(*ctx, mlr::MlrTiming{});
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-    state.SetIterationTime(seconds);
-    if (!result.succeeded() ||
-        std::get<TrackLogPayload>(result.payload).log.points.size() != static_cast<size_t>(points)) {
-      state.SkipWithError("download failed");
-      return;
-    }
+    const std::optional<double> seconds = bench::TimedTrackDownload(
+        state, [&] { return mlr::MlrReadTrackLog(*ctx, mlr::MlrTiming{}); }, static_cast<size_t>(points));
+    if (!seconds) return;
     wireSeconds = static_cast<double>(bytesSent) * 10 / baud + std::chrono::duration<double>(config.frameDelay).count();
-    ratio = seconds / wireSeconds;
+    ratio = *seconds / wireSeconds;
   }
   state.counters["bytes"] = static_cast<double>(bytesSent);
   state.counters["wire_s"] = wireSeconds;

@@ -12,6 +12,7 @@
 #include "sim/garmin/virtual_garmin.h"
 #include "sim/garmin/virtual_garmin_usb.h"
 #include "sim/iqbasic/iqbasic_instrument.h"
+#include "sim/logit/logit_instrument.h"
 #include "sim/magellan/magellan_instrument.h"
 #include "sim/mlr/mlr_instrument.h"
 #include "sim/mtk/mtk_instrument.h"
@@ -85,6 +86,7 @@ void RegisterVirtualInstruments() {
   RegisterVirtualMagellan();
   RegisterVirtualIqBasic();
   RegisterVirtualDsx();
+  RegisterVirtualLogIt();
   RegisterPilotInstruments();
 }
 

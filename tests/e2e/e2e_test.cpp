@@ -717,6 +717,33 @@ TEST_F(E2eTest, DsxFlightInItsOwnIgcText) {
   EXPECT_NE(Text("convert.out").find("max height"), std::string::npos) << Text("convert.out");
 }
 
+TEST_F(E2eTest, LogItAndTrackloggerLogsAsSignedIgc) {
+  // The virtual Tracklogger fails one frame and is asked to resume there.
+  for (const std::string model : {"logit", "logit/tracklogger"}) {
+    SCOPED_TRACE(model);
+    const std::string file = model == "logit" ? "logit.igc" : "tracklogger.igc";
+    ASSERT_EQ(Skylode({"/GPS=LOGIT", "/PORT=sim:" + model, "/IGC_LOG=" + file, "/WIN=0", "/EXIT"}), 0)
+        << Text("skylode.err");
+    EXPECT_NE(Text("skylode.out").find("Saved " + file + ": 600 positions written"), std::string::npos)
+        << Text("skylode.out");
+    // The status lines go to the error output.
+    EXPECT_EQ(Text("skylode.err").find("RESTART at point 289") != std::string::npos, model != "logit")
+        << Text("skylode.err");
+    const std::vector<std::string> lines = Lines(Text(file));
+    std::vector<std::string> fixes;
+    for (const std::string& line : lines)
+      if (line.starts_with("B")) fixes.push_back(line.substr(0, 7));
+    ASSERT_EQ(fixes.size(), 600u);
+    // One fix a second from 10:00:00, none lost or doubled around the resume.
+    EXPECT_EQ(fixes.front(), "B100000");
+    EXPECT_EQ(fixes[299], "B100459");
+    EXPECT_EQ(fixes[300], "B100500");
+    EXPECT_EQ(fixes.back(), "B100959");
+    ASSERT_EQ(Skylode({"/IGC2KML=" + file}, "convert"), 0) << Text("convert.err");
+    EXPECT_NE(Text("convert.out").find("Security check PASSED"), std::string::npos) << Text("convert.out");
+  }
+}
+
 // The MLR's fast track log and its waypoint cycle at 4,800 baud, the
 // waypoints sent back, and the Graviter's whole memory (with a track that has
 // no positions, which a hidden run passes over without asking).

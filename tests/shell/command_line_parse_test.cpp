@@ -65,7 +65,7 @@ TEST(CommandLineParse, BadValuesGiveTheirMessage) {
       {{"/TIMEOUT=ten"}, "Bad TIMEOUT value"},
       {{"/PORT="}, "Missing port name"},
       {{"/GPS=IQCOMPEO", "/KML_LOG=a.kml", "/USB"}, "USB is not supported"},
-      {{"/GPS=LOGIT", "/KML_LOG=a.kml"}, "Unsupported GPS for track log download"},
+      {{"/GPS=LOGIT", "/WR_WPT=w.wpt"}, "Unsupported GPS for track log upload"},
       {{"/GPS=TOPNAV", "/IGC_LOG=out/"}, "Unsupported GPS for IGC track log download"},
       {{"/GPS=GRAVITER", "/IGC_LOG=out/"}, "Unsupported GPS for IGC track log download"},
       {{"/GPS=LOGIT", "/RD_WPT=w.wpt"}, "Unsupported GPS for waypoint download"},

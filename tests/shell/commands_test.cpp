@@ -159,15 +159,23 @@ TEST_F(CommandsTest, EraseAsksFirstAndCtrUploadSendsTheSelection) {
 }
 
 TEST_F(CommandsTest, LogItNameIsAskedThenWritten) {
-  ui.textAnswers = {std::nullopt, std::string("Hans Muster")};
+  // Cancel, a refused name (the form stays open), an empty one, then a name.
+  ui.formAnswers = {std::nullopt, std::vector<std::string>{"Hans,M"}, std::vector<std::string>{""},
+                    std::vector<std::string>{"Hans M"}};
   app.RunCommand(cmd::kWriteLogItName);
   EXPECT_TRUE(transfers.started.empty());
   app.RunCommand(cmd::kWriteLogItName);
+  EXPECT_TRUE(transfers.started.empty());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].caption, "Sending name");
+  app.RunCommand(cmd::kWriteLogItName);
   ASSERT_EQ(transfers.started.size(), 1u);
-  EXPECT_EQ(ui.textQuestions[0].title, "Write GPS name");
-  const auto* owner = std::get_if<PilotEntry>(&transfers.started[0].request.input);
+  EXPECT_EQ(ui.formTitles, (std::vector<std::string>{"Write GPS name", "Write GPS name", "Write GPS name"}));
+  EXPECT_EQ(transfers.started[0].request.access, AccessType::kWriteSettings);
+  EXPECT_EQ(transfers.started[0].request.protocol, ProtocolType::kLogIt);
+  const auto* owner = std::get_if<FormAnswers>(&transfers.started[0].request.input);
   ASSERT_NE(owner, nullptr);
-  EXPECT_EQ(owner->name, "Hans Muster");
+  EXPECT_EQ(owner->values, std::vector<std::string>{"Hans M"});
 }
 
 TEST_F(CommandsTest, AvailabilityFollowsHandlersAndWorkers) {

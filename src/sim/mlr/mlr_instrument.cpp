@@ -154,15 +154,7 @@ void MlrInstrument::OnReceive(std::span<const uint8_t> bytes, InstrumentLink& li
   log_->received.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   // At any other speed the instrument hears only noise.
   if (link.LineSpeed() != kMlrSimBaud) return;
-  for (uint8_t b : bytes) {
-    if (b == '\n') {
-      if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-      Command(line_, link);
-      line_.clear();
-    } else if (line_.size() < 100) {
-      line_.push_back(static_cast<char>(b));
-    }
-  }
+  lines_.Feed(bytes, [&](const std::string& line) { Command(line, link); });
 }
 
 void MlrInstrument::OnTick(InstrumentLink& link) {

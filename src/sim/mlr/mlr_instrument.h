@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/command_lines.h"
 #include "sim/virtual_instrument.h"
 
 namespace skylode::sim {
@@ -93,7 +94,7 @@ class MlrInstrument final : public InstrumentBehaviour {
 
   MlrSimConfig config_;
   std::shared_ptr<MlrSimLog> log_;
-  std::string line_;
+  CommandLines lines_;
   std::string pending_;
   std::chrono::steady_clock::time_point pendingAt_{};
   bool fast_ = false;
