@@ -81,11 +81,14 @@ TEST_F(OlcDialogTest, SavesAreIgnoredAfterHalt) {
   session.Start();
   OlcDialog dialog(nullptr, session);
   Child<QPushButton>(dialog, "halt")->click();
+  // A small flight may be optimised before the halt arrives; what the halt
+  // found on the screen stays, and nothing later is added to it.
+  const QString shownAtHalt = Child<QPlainTextEdit>(dialog, "results")->toPlainText();
   Child<QPushButton>(dialog, "saveOlc")->click();
   Child<QPushButton>(dialog, "saveIgc")->click();
   EXPECT_TRUE(ui.fileQuestions.empty());
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_TRUE(Child<QPlainTextEdit>(dialog, "results")->toPlainText().isEmpty());
+  EXPECT_EQ(Child<QPlainTextEdit>(dialog, "results")->toPlainText(), shownAtHalt);
 }
 
 }  // namespace
