@@ -79,6 +79,9 @@ constexpr std::array<SettingSpec, kSettingCount> kSpecs = {{
     Text("OlcRegion", 8, ""),
     Number("OlcLongFileName", 0, 0, 1),
     Number("DsxDataMode", 0, 0, 1),
+    // The map's tile server; a club may run its own. A template the map
+    // cannot use falls back to this default when the map reads it.
+    Text("MapTileUrl", 512, "https://tile.openstreetmap.org/{z}/{x}/{y}.png"),
 }};
 
 std::string_view TrimBlanks(std::string_view s) {
