@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QBuffer>
 #include <QHash>
 #include <QImage>
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/geodesy.h"
 #include "formats/file_io.h"
 #include "formats/igc_reader.h"
 #include "records/angles.h"
@@ -395,6 +397,41 @@ TEST_F(MapWidgetTest, RenderDrawsTheWidgetsPictureIntoAnyImage) {
   EXPECT_EQ(page.pixelColor(99, 200), QColor(Qt::black));
   EXPECT_EQ(page.pixelColor(580, 200), QColor(Qt::black));
   EXPECT_EQ(page.copy(100, 50, 480, 360), Picture(*map));
+}
+
+// A picture to look at: the real flight on (plain green) tiles with a
+// triangle route, a thermal and a selection, written into the build's artifacts.
+TEST_F(MapWidgetTest, ScreenshotOfARealFlightWithItsRoute) {
+  LocalTileServer server;
+  const std::vector<TrackPoint> flight = RealFlight();
+  auto map = ShownMap(server.UrlTemplate(), flight);
+  map->resize(800, 600);
+  map->fitTrack();
+  const auto n = static_cast<int32_t>(flight.size());
+  const int32_t tp[] = {n / 10, n / 3, 2 * n / 3, 9 * n / 10};
+  auto km = [&](int32_t a, int32_t b) {
+    const TrackPoint& p = flight[static_cast<size_t>(a)];
+    const TrackPoint& q = flight[static_cast<size_t>(b)];
+    return GeoDistanceSemicircles(p.latitude, p.longitude, q.latitude, q.longitude) / 1000.0;
+  };
+  ScoredRoute route;
+  route.title = "triangle through three fixes of the flight";
+  route.turnpoints = {{tp[0], "start"}, {tp[1], "TP1"}, {tp[2], "TP2"}, {tp[3], "finish"}};
+  route.legs = {{tp[0], tp[1], km(tp[0], tp[1])}, {tp[1], tp[2], km(tp[1], tp[2])}, {tp[2], tp[3], km(tp[2], tp[3])}};
+  route.closing = {tp[3], tp[0], km(tp[3], tp[0])};
+  FlightOverlays overlays;
+  overlays.routes.push_back(route);
+  overlays.thermals = {{n / 2 - 60, n / 2 + 60, 2.3}};
+  map->setOverlays(overlays);
+  map->setSelection(n / 2 - 300, n / 2 + 300);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return map->tiles().idle(); }, 10000));
+  QApplication::processEvents();
+
+  const QString folder = QStringLiteral(SKYLODE_BINARY_DIR "/artifacts");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QImage shot = Picture(*map);
+  ASSERT_TRUE(shot.save(folder + QStringLiteral("/flight-map.png"), "PNG"));
+  EXPECT_EQ(PixelAt(shot, {3, 590}), kTileColour);
 }
 
 }  // namespace
