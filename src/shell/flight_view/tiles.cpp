@@ -1,8 +1,5 @@
 #include "shell/flight_view/tiles.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +7,7 @@
 #include <numbers>
 
 #include "shell/app_state.h"
+#include "shell/settings/settings.h"
 
 namespace skylode {
 
@@ -72,12 +70,6 @@ size_t Occurrences(std::string_view text, std::string_view what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + what.size())) ++n;
   return n;
-}
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/";
 }
 
 }  // namespace

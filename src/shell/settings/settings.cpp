@@ -111,13 +111,6 @@ std::string Env(const char* name) {
   return v ? std::string(v) : std::string();
 }
 
-std::string HomeFolder() {
-  std::string home = Env("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/";
-}
-
 bool IsDirectory(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_directory(path, ec);
@@ -148,6 +141,13 @@ std::optional<std::string> WriteSettingsFile(const std::string& path, const std:
 }
 
 }  // namespace
+
+std::string HomeFolder() {
+  std::string home = Env("HOME");
+  if (!home.empty()) return home;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "/";
+}
 
 const std::array<SettingSpec, kSettingCount>& SettingSpecs() { return kSpecs; }
 const SettingSpec& SpecOf(SettingId id) { return kSpecs[static_cast<size_t>(id)]; }

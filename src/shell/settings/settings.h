@@ -48,6 +48,9 @@ struct SettingsPaths {
   static SettingsPaths FromEnvironment();
 };
 
+// The user's home folder: $HOME, else the account's entry, else "/".
+std::string HomeFolder();
+
 // The user's documents folder: XDG_DOCUMENTS_DIR from user-dirs.dirs, else
 // ~/Documents when it exists, else the home folder.
 std::string DocumentsFolder(std::string_view home, std::string_view configHome);
