@@ -18,7 +18,9 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <string>
@@ -56,6 +58,8 @@ class LocalTileServer {
     return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + "/{z}/{x}/{y}.png";
   }
 
+  enum class Answer { kTile, kNotFound, kNoImage };
+  Answer answer = Answer::kTile;
   std::vector<std::string> paths;
   std::vector<std::string> userAgents;
 
@@ -80,8 +84,10 @@ class LocalTileServer {
         if (line.toLower().startsWith("user-agent:")) agent = line.mid(11).trimmed().toStdString();
       }
       userAgents.push_back(agent);
-      socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " +
-                    QByteArray::number(png_.size()) + "\r\n\r\n" + png_);
+      const QByteArray body = answer == Answer::kTile ? png_ : QByteArray("<html>no tiles today</html>");
+      const QByteArray status = answer == Answer::kNotFound ? "404 Not Found" : "200 OK";
+      socket->write("HTTP/1.1 " + status + "\r\nContent-Type: image/png\r\nContent-Length: " +
+                    QByteArray::number(body.size()) + "\r\n\r\n" + body);
     }
   }
 
@@ -208,6 +214,52 @@ TEST_F(MapWidgetTest, TilesComeFromTheServerOnceThenFromTheCache) {
   EXPECT_EQ(server.paths.size(), asked);
   EXPECT_EQ(again->tiles().requestsSent(), 0);
   for (QPointF at : corners) EXPECT_EQ(PixelAt(picture, at), kTileColour) << at.x() << "," << at.y();
+}
+
+TEST_F(MapWidgetTest, ATileTheServerRefusesIsNotKeptNorAskedForAgain) {
+  for (LocalTileServer::Answer answer : {LocalTileServer::Answer::kNotFound, LocalTileServer::Answer::kNoImage}) {
+    SCOPED_TRACE(static_cast<int>(answer));
+    LocalTileServer server;
+    server.answer = answer;
+    auto map = ShownMap(server.UrlTemplate(), LTrack());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.paths.empty() && map->tiles().idle(); }, 10000));
+    for (int i = 0; i < 3; ++i) {
+      map->repaint();
+      QTest::qWait(20);
+    }
+    const std::set<std::string> distinct(server.paths.begin(), server.paths.end());
+    EXPECT_EQ(distinct.size(), server.paths.size()) << "a refused tile was asked for again";
+    EXPECT_EQ(map->tiles().failures(), static_cast<int>(server.paths.size()));
+    EXPECT_EQ(FilesInCache(), 0u);
+    EXPECT_EQ(PixelAt(Picture(*map), {3, 3}), MapWidget::BackgroundColour());
+    EXPECT_TRUE(NoMessageBox());
+  }
+}
+
+TEST_F(MapWidgetTest, ADamagedCachedTileIsFetchedAgain) {
+  LocalTileServer server;
+  size_t first = 0;
+  std::string damaged;
+  {
+    auto map = ShownMap(server.UrlTemplate(), LTrack());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.paths.empty() && map->tiles().idle(); }, 10000));
+    first = server.paths.size();
+    const std::string path = server.paths.front();  // "/z/x/y.png"
+    int z = 0, x = 0, y = 0;
+    ASSERT_EQ(std::sscanf(path.c_str(), "/%d/%d/%d.png", &z, &x, &y), 3);
+    damaged = TileCachePath(map->tiles().cacheRoot(), map->tiles().server(), {z, x, y});
+  }
+  ASSERT_TRUE(std::filesystem::exists(damaged));
+  {
+    std::ofstream out(damaged, std::ios::binary | std::ios::trunc);
+    out << "half a PNG";
+  }
+  auto map = ShownMap(server.UrlTemplate(), LTrack());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server.paths.size() > first && map->tiles().idle(); }, 10000));
+  EXPECT_EQ(server.paths.size(), first + 1);
+  EXPECT_EQ(server.paths.back(), server.paths.front());
+  QImage repaired;
+  EXPECT_TRUE(repaired.load(QString::fromStdString(damaged)));
 }
 
 TEST_F(MapWidgetTest, AnotherServerDoesNotReadTheFirstServersTiles) {
