@@ -270,6 +270,22 @@ TEST(SettingSpecsTest, NamesAreUniqueAndDefaultsLieInTheirRanges) {
   EXPECT_EQ(specs[0].name, "PilotListName");
   EXPECT_EQ(specs[10].name, "PortName");
   EXPECT_EQ(specs[45].name, "DsxDataMode");
+  EXPECT_EQ(specs[46].name, "MapTileUrl");
+}
+
+TEST_F(SettingsTest, TileServerUrlIsKeptBetweenRuns) {
+  // A club's server with a long path and a key in its query.
+  const std::string club = "https://tiles.club.example:8443/" + std::string(300, 'p') + "/{z}/{x}/{y}.png?k=1";
+  {
+    SettingsStore store(Paths());
+    store.Load();
+    EXPECT_EQ(store.Text(SettingId::kMapTileUrl), "https://tile.openstreetmap.org/{z}/{x}/{y}.png");
+    ASSERT_TRUE(store.SetText(SettingId::kMapTileUrl, club));
+    ASSERT_FALSE(store.Save().error.has_value());
+  }
+  SettingsStore again(Paths());
+  EXPECT_FALSE(again.Load().has_value());
+  EXPECT_EQ(again.Text(SettingId::kMapTileUrl), club);
 }
 
 }  // namespace

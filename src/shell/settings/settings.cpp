@@ -79,6 +79,9 @@ constexpr std::array<SettingSpec, kSettingCount> kSpecs = {{
     Text("OlcRegion", 8, ""),
     Number("OlcLongFileName", 0, 0, 1),
     Number("DsxDataMode", 0, 0, 1),
+    // The map's tile server; a club may run its own. A template the map
+    // cannot use falls back to this default when the map reads it.
+    Text("MapTileUrl", 512, "https://tile.openstreetmap.org/{z}/{x}/{y}.png"),
 }};
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -106,13 +109,6 @@ std::string FormatInteger(int64_t v) {
 std::string Env(const char* name) {
   const char* v = std::getenv(name);
   return v ? std::string(v) : std::string();
-}
-
-std::string HomeFolder() {
-  std::string home = Env("HOME");
-  if (!home.empty()) return home;
-  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return "/";
 }
 
 bool IsDirectory(const std::string& path) {
@@ -145,6 +141,13 @@ std::optional<std::string> WriteSettingsFile(const std::string& path, const std:
 }
 
 }  // namespace
+
+std::string HomeFolder() {
+  std::string home = Env("HOME");
+  if (!home.empty()) return home;
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "/";
+}
 
 const std::array<SettingSpec, kSettingCount>& SettingSpecs() { return kSpecs; }
 const SettingSpec& SpecOf(SettingId id) { return kSpecs[static_cast<size_t>(id)]; }

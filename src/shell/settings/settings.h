@@ -1,4 +1,4 @@
-// The per-user settings store: 46 named values kept in an INI file under
+// The per-user settings store: 47 named values kept in an INI file under
 // $XDG_CONFIG_HOME/skylode/. Each value has a shadow copy holding what was
 // loaded (or the default), so that only values that changed are written back.
 #pragma once
@@ -20,8 +20,9 @@ enum class SettingId : int {
   kIgcFlightNo, kIgcContestId, kIgcGliderType, kIgcGliderId, kIgcSite, kIgcClass, kIgcSaveMask,
   kIgcAddEnl, kOlcDir, kOlcFirstName, kOlcLastName, kOlcBirthDate, kOlcGliderClass,
   kOlcGliderType, kOlcCallSign, kOlcStartPlace, kOlcRegion, kOlcLongFileName, kDsxDataMode,
+  kMapTileUrl,
 };
-inline constexpr int kSettingCount = 46;
+inline constexpr int kSettingCount = 47;
 
 enum class SettingKind { kText, kNumber, kFolder };
 
@@ -46,6 +47,9 @@ struct SettingsPaths {
   std::string documentsDir;               // default of every folder setting
   static SettingsPaths FromEnvironment();
 };
+
+// The user's home folder: $HOME, else the account's entry, else "/".
+std::string HomeFolder();
 
 // The user's documents folder: XDG_DOCUMENTS_DIR from user-dirs.dirs, else
 // ~/Documents when it exists, else the home folder.
