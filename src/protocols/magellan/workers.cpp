@@ -254,6 +254,9 @@ TransferResult MagellanSendWaypoints(TransferContext& ctx, const MagellanTiming&
     if (!Send(ctx, MagellanWaypointSentence(w))) {
       if (ctx.aborted()) break;
       ctx.Progress("% waypoints sent", sent + 1);
+      // A status line alone would read as a finished upload: the unit went
+      // away and holds only part of the list.
+      ctx.ShowMessage("Send waypoints", "COM port write error");
       return TransferResult::Failure();
     }
     ++sent;
