@@ -135,6 +135,16 @@ std::string Delivered(const TransferResult& r) {
   return text;
 }
 
+// Whether `got` is `want` with one of its lines left out.
+bool WithOneLineLess(const std::string& want, const std::string& got) {
+  for (size_t start = 0; start < want.size();) {
+    const size_t end = want.find('\n', start) + 1;
+    if (want.substr(0, start) + want.substr(end) == got) return true;
+    start = end;
+  }
+  return false;
+}
+
 // A garbled byte in either download costs a message or nothing; the
 // waypoint download also loses its line at every byte.
 TEST(FlytecFaultSweep, DownloadsGiveTheCleanResultOrOneMessage) {
@@ -171,13 +181,19 @@ TEST(FlytecFaultSweep, DownloadsGiveTheCleanResultOrOneMessage) {
       const auto start = std::chrono::steady_clock::now();
       const TransferResult r = RunDirect(config, options, FirstListedFlight(screen), c.access);
       if (std::chrono::steady_clock::now() - start > 3s) return "slow";
+      // Lines of other sentences are passed over, so one of ours whose '$'
+      // or name came garbled is lost with what it carried: the rest is
+      // whole, never changed.
       if (r.succeeded()) {
         if (c.hangUp) return "succeeded after a hang-up";
-        return Delivered(r) == want ? "" : "other data:\n" + Delivered(r);
+        const std::string got = Delivered(r);
+        return got == want || WithOneLineLess(want, got) ? "" : "other data:\n" + got;
       }
       if (!std::holds_alternative<std::monostate>(r.payload)) return "a failure with data";
       const auto messages = screen.Messages();
       if (messages.size() == 1) return "";
+      // The only flight's list entry lost: nothing to choose from.
+      if (messages.empty() && screen.SawStatus("0 tracks in track list found")) return "";
       const auto statuses = screen.Statuses();
       return "messages: " + std::to_string(messages.size()) + ", last status: " +
              (statuses.empty() ? std::string() : statuses.back());
