@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -31,6 +32,17 @@ inline std::vector<std::string> SweepOffsets(size_t count, const std::function<s
   std::vector<std::string> faults;
   for (auto& [at, fault] : found) faults.push_back("at byte " + std::to_string(at) + ": " + fault);
   return faults;
+}
+
+// `callbacks` with `abort` requested as the k-th status line (from 0) shows:
+// the person pressing Abort at that step of the exchange.
+inline TransferCallbacks AbortAtStep(TransferCallbacks callbacks, size_t k, const std::shared_ptr<AbortSignal>& abort) {
+  auto shown = std::make_shared<size_t>(0);
+  callbacks.onStatus = [k, abort, shown, status = callbacks.onStatus](std::string_view t) {
+    if (status) status(t);
+    if ((*shown)++ == k) abort->Request();
+  };
+  return callbacks;
 }
 
 // "" or the first few faults, for a failing expectation's message.
