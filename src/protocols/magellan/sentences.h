@@ -36,6 +36,8 @@ class MagellanSentenceReader {
   int Feed(uint8_t byte);
   // Field 0 is the name with its '$'; fields end at commas.
   const std::vector<std::string_view>& fields() const { return fields_; }
+  // A sentence has begun and not ended: silence now cuts it off.
+  bool InSentence() const { return state_ != State::kWaitDollar; }
 
  private:
   enum class State { kWaitDollar, kText, kDigit1, kDigit2, kCr, kLf };

@@ -5,6 +5,7 @@
 // told to stop, and an upload is never left open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "../fault_sweep.h"
@@ -40,46 +41,73 @@ sim::MagellanSimConfig ShortUnit() {
   return c;
 }
 
+// Everything the unit sends in a download: its version, then the sentences.
+std::string UnitBytes(const sim::MagellanSimConfig& unit, AccessType access) {
+  std::string bytes = sim::MagellanSentence("PMGNVER," + std::to_string(unit.productId) + "," + unit.version + "," +
+                                            unit.description);
+  for (const std::string& body : access == AccessType::kReadTrackLog ? unit.track : unit.waypoints)
+    bytes += sim::MagellanSentence(body);
+  return bytes + sim::MagellanSentence("PMGNCMD,END");
+}
+
 std::string LastCommand(const sim::MagellanSimLog& log) {
   const auto commands = log.Commands();
   return commands.empty() ? "" : commands.back();
 }
 
 TEST(MagellanFaultSweep, DownloadsGiveTheCleanResultOrOneMessage) {
+  enum class Fault { kHangUp, kSilence, kCorrupt };
   struct Case {
     AccessType access;
-    bool hangUp;
+    Fault fault;
   };
   const Case cases[] = {
-      {AccessType::kReadTrackLog, true},
-      {AccessType::kReadTrackLog, false},
-      {AccessType::kReadWaypoints, true},
-      {AccessType::kReadWaypoints, false},
+      {AccessType::kReadTrackLog, Fault::kHangUp},   {AccessType::kReadTrackLog, Fault::kSilence},
+      {AccessType::kReadTrackLog, Fault::kCorrupt},  {AccessType::kReadWaypoints, Fault::kHangUp},
+      {AccessType::kReadWaypoints, Fault::kSilence}, {AccessType::kReadWaypoints, Fault::kCorrupt},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.access == AccessType::kReadTrackLog ? "track" : "waypoints") +
-                 (c.hangUp ? ", hang-up" : ", corruption"));
+    SCOPED_TRACE(std::string(c.access == AccessType::kReadTrackLog ? "track " : "waypoints ") +
+                 std::to_string(int(c.fault)));
     Screen probe;
     const MagellanRun clean = RunMagellan(ShortUnit(), c.access, probe.Callbacks());
     ASSERT_TRUE(clean.result.succeeded());
     const std::string want = Delivered(clean.result);
     ASSERT_FALSE(want.empty());
+    const std::string stream = UnitBytes(ShortUnit(), c.access);
+    ASSERT_EQ(stream.size(), clean.bytesSent);
     const auto faults = SweepOffsets(clean.bytesSent, [&](size_t at) -> std::string {
       Screen screen;
       sim::InstrumentOptions options;
-      (c.hangUp ? options.faults.hangUpAt : options.faults.corruptAt) = at;
+      switch (c.fault) {
+        case Fault::kHangUp: options.faults.hangUpAt = at; break;
+        case Fault::kSilence: options.faults.silenceFrom = at; break;
+        case Fault::kCorrupt: options.faults.corruptAt = at; break;
+      }
       const auto start = std::chrono::steady_clock::now();
       const MagellanRun run = RunMagellan(ShortUnit(), c.access, screen.Callbacks(), {}, options);
       if (std::chrono::steady_clock::now() - start > 3s) return "slow";
       if (run.result.succeeded()) {
-        // A dead line cannot have delivered the end of the download.
-        if (c.hangUp) return "succeeded after a hang-up";
-        if (Delivered(run.result) != want) return "other data:\n" + Delivered(run.result);
-        return "";
+        const std::string got = Delivered(run.result);
+        if (got == want) return "";
+        // Silence is how a unit may end its download: a line gone quiet
+        // between two sentences leaves the ones before it, whole. Quiet in
+        // the middle of one is a unit gone, never an end.
+        if (c.fault != Fault::kCorrupt && stream[at] == '$' && want.starts_with(got)) return "";
+        return "other data:\n" + got;
       }
-      if (screen.Messages().size() != 1) return "messages: " + std::to_string(screen.Messages().size());
-      // A garbled download is called off, so the unit stops sending.
-      if (!c.hangUp && LastCommand(*run.log) != "PMGNCMD,STOP") return "not stopped: " + LastCommand(*run.log);
+      // A unit that answers the download with nothing is told as an empty
+      // one ("0 points received"), without a message.
+      const bool empty = screen.SawStatus("0 points received") || screen.SawStatus("0 waypoints received");
+      if (screen.Messages().size() != (empty ? 0u : 1u))
+        return "messages: " + std::to_string(screen.Messages().size());
+      // A download called off on a live line tells the unit to stop; a
+      // unit that never gave its version was asked for nothing more.
+      const auto commands = run.log->Commands();
+      const bool asked = std::any_of(commands.begin(), commands.end(),
+                                     [](const std::string& command) { return command != "PMGNCMD,VERSION"; });
+      if (c.fault != Fault::kHangUp && asked && LastCommand(*run.log) != "PMGNCMD,STOP")
+        return "not stopped: " + LastCommand(*run.log);
       return "";
     });
     EXPECT_TRUE(faults.empty()) << FirstFaults(faults);
