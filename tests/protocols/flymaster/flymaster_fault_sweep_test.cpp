@@ -138,16 +138,22 @@ TEST(FlymasterFaultSweep, AbortAtEveryStep) {
   });
 }
 
-// The uploads stop at every step too: nothing more goes to the instrument
-// after the abort, and no message is shown.
-TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
-  WaypointList waypoints;
-  for (int i = 0; i < 4; ++i) {
+// Waypoints "WP0", "WP1", ... named "Point 0", "Point 1", ...
+WaypointList Numbered(int count) {
+  WaypointList list;
+  for (int i = 0; i < count; ++i) {
     Waypoint w;
     w.id = "WP" + std::to_string(i);
     w.name = "Point " + std::to_string(i);
-    waypoints.items.push_back(w);
+    list.items.push_back(w);
   }
+  return list;
+}
+
+// The uploads stop at every step too: nothing more goes to the instrument
+// after the abort, and no message is shown.
+TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
+  const WaypointList waypoints = Numbered(4);
   struct Upload {
     AccessType access;
     int32_t parameter;
@@ -197,13 +203,7 @@ TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
 // The product reply and each waypoint's acknowledgement, broken at every
 // byte: the upload says what went wrong, once, or every waypoint is in.
 TEST(FlymasterFaultSweep, WaypointUploadBrokenAtEveryByte) {
-  WaypointList waypoints;
-  for (int i = 0; i < 3; ++i) {
-    Waypoint w;
-    w.id = "WP" + std::to_string(i);
-    w.name = "Point " + std::to_string(i);
-    waypoints.items.push_back(w);
-  }
+  const WaypointList waypoints = Numbered(3);
   auto direct = [&] {
     Direct how;
     how.access = AccessType::kSendWaypoints;
