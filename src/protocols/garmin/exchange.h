@@ -125,7 +125,12 @@ inline Status FinishUpload(GarminSession& s, uint16_t command, const StepTexts& 
   PutU16(body, command);
   GarminPacket complete;
   complete.Set(kPidTransferComplete, body);
-  if (!s.Send(complete)) return WriteFailedOrAborted(s, usbSendError);
+  if (!s.Send(complete)) {
+    // Called off before the unit heard the end: it must drop what it took,
+    // as it does for an abort between two records.
+    if (s.ctx().aborted()) s.SendAbortTransfer();
+    return WriteFailedOrAborted(s, usbSendError);
+  }
   if (s.acknowledged()) {
     const RxStatus r = s.Receive(s.timeouts().data);
     if (r == RxStatus::kCancelled) return Error::Cancelled();

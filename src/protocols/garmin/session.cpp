@@ -97,7 +97,14 @@ Status GarminSession::ReadProductData() {
     }
     ctx_.Progress("Requesting product info (%)", attempts - i);
     ResetReceiver();
-    if (!Send(GarminPacket{kPidProductRequest, 0, {}})) continue;
+    if (!Send(GarminPacket{kPidProductRequest, 0, {}})) {
+      // A write the person called off is no silent unit.
+      if (ctx_.aborted()) {
+        ctx_.Status("Transfer aborted");
+        return Error::Cancelled();
+      }
+      continue;
+    }
     for (int wait = 0; wait < 2 && !gotProduct; ++wait) {
       const RxStatus r = Receive(timeouts_.product);
       if (r == RxStatus::kCancelled) {
@@ -124,6 +131,10 @@ Status GarminSession::ReadProductData() {
 
   protocols_ = GarminProtocolSet{};
   if (!SendAck(kPidProductData)) {
+    if (ctx_.aborted()) {
+      ctx_.Status("Transfer aborted");
+      return Error::Cancelled();
+    }
     return Shown(ctx_, kCaptionRequest, Error::Of(ErrorKind::kPortError, "COM port write error"));
   }
   return ReadCapabilities();

@@ -83,8 +83,12 @@ int MagellanSentenceReader::Feed(uint8_t byte) {
         text_.push_back('$');
         xor_ = 0;
         state_ = State::kText;
+        return 1;
       }
-      return 1;
+      // Between sentences the unit sends nothing but line ends: anything
+      // else is a sentence whose '$' was garbled, and passing over it would
+      // lose a point or a waypoint without a word.
+      return byte == '\r' || byte == '\n' ? 1 : 5;
     case State::kText:
       if (byte == '*') {
         state_ = State::kDigit1;

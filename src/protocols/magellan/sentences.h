@@ -31,10 +31,13 @@ class MagellanSentenceReader {
   static constexpr size_t kMaxKept = 100;
   // 1 byte taken, 0 a sentence is complete (fields() holds it until the
   // next byte), or the reader error: 2 bad check digit, 3 no CR or a wrong
-  // checksum, 4 no LF. After an error the reader waits for the next '$'.
+  // checksum, 4 no LF, 5 a byte other than CR or LF outside a sentence.
+  // After an error the reader waits for the next '$'.
   int Feed(uint8_t byte);
   // Field 0 is the name with its '$'; fields end at commas.
   const std::vector<std::string_view>& fields() const { return fields_; }
+  // A sentence has begun and not ended: silence now cuts it off.
+  bool InSentence() const { return state_ != State::kWaitDollar; }
 
  private:
   enum class State { kWaitDollar, kText, kDigit1, kDigit2, kCr, kLf };

@@ -128,6 +128,14 @@ ReadEnd ReadSentences(TransferContext& ctx, const MagellanTiming& timing, std::s
     ctx.ShowMessage(caption, readError);
     return ReadEnd::kFailed;
   }
+  // Silence in the middle of a sentence is a unit gone quiet (a cable
+  // pulled), not the end of the download: ending there would drop the
+  // sentence and report the rest as all there was.
+  if (!readerError && !parseError && !ended && reader.InSentence()) {
+    ctx.port().WriteText(kStopCommand, CancelToken());
+    ctx.ShowMessage(caption, readError);
+    return ReadEnd::kFailed;
+  }
   if (readerError || parseError) {
     ctx.port().WriteText(kStopCommand, CancelToken());
     ctx.ShowMessage(caption, FormatProgress(readerError ? readerFormat : parseFormat, readerError ? readerError : parseError));
@@ -254,6 +262,9 @@ TransferResult MagellanSendWaypoints(TransferContext& ctx, const MagellanTiming&
     if (!Send(ctx, MagellanWaypointSentence(w))) {
       if (ctx.aborted()) break;
       ctx.Progress("% waypoints sent", sent + 1);
+      // A status line alone would read as a finished upload: the unit went
+      // away and holds only part of the list.
+      ctx.ShowMessage("Send waypoints", "COM port write error");
       return TransferResult::Failure();
     }
     ++sent;

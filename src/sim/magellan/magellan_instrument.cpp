@@ -85,6 +85,8 @@ void MagellanInstrument::Take(const std::string& line, InstrumentLink& link) {
     serve(all);
   } else if (body.rfind("PMGNWPL,", 0) == 0) {
     log_->received.push_back(body);
+    if (config_.hangUpAfterWaypoints >= 0 && log_->received.size() >= size_t(config_.hangUpAfterWaypoints))
+      link.HangUp();
   } else if (body == "PMGNCMD,END") {
     log_->uploadEnded = true;
   }

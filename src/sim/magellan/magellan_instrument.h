@@ -18,6 +18,8 @@ struct MagellanSimConfig {
   std::vector<std::string> track;      // "PMGNTRK,..." bodies
   std::vector<std::string> waypoints;  // "PMGNWPL,..." bodies
   bool sendEnd = true;                 // "$PMGNCMD,END" after a download
+  // Switched off once the log holds this many uploaded waypoints (-1: never).
+  int hangUpAfterWaypoints = -1;
 };
 
 // What the unit saw; outlasts one opening of the port.

@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "../fault_sweep.h"
 #include "flymaster_rig.h"
 #include "protocols/flymaster/set_data.h"
 #include "protocols/flymaster/track_download.h"
@@ -137,16 +138,22 @@ TEST(FlymasterFaultSweep, AbortAtEveryStep) {
   });
 }
 
-// The uploads stop at every step too: nothing more goes to the instrument
-// after the abort, and no message is shown.
-TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
-  WaypointList waypoints;
-  for (int i = 0; i < 4; ++i) {
+// Waypoints "WP0", "WP1", ... named "Point 0", "Point 1", ...
+WaypointList Numbered(int count) {
+  WaypointList list;
+  for (int i = 0; i < count; ++i) {
     Waypoint w;
     w.id = "WP" + std::to_string(i);
     w.name = "Point " + std::to_string(i);
-    waypoints.items.push_back(w);
+    list.items.push_back(w);
   }
+  return list;
+}
+
+// The uploads stop at every step too: nothing more goes to the instrument
+// after the abort, and no message is shown.
+TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
+  const WaypointList waypoints = Numbered(4);
   struct Upload {
     AccessType access;
     int32_t parameter;
@@ -190,6 +197,43 @@ TEST(FlymasterFaultSweep, UploadsAbortAtEveryStep) {
       for (const std::string& status : screen.Statuses()) reported += status.starts_with("Waypoint ") ? 1 : 0;
       EXPECT_EQ(sent, reported) << k;
     });
+  }
+}
+
+// The product reply and each waypoint's acknowledgement, broken at every
+// byte: the upload says what went wrong, once, or every waypoint is in.
+TEST(FlymasterFaultSweep, WaypointUploadBrokenAtEveryByte) {
+  const WaypointList waypoints = Numbered(3);
+  auto direct = [&] {
+    Direct how;
+    how.access = AccessType::kSendWaypoints;
+    how.parameter = 1;
+    how.input = waypoints;
+    return how;
+  };
+  auto cleanLog = std::make_shared<sim::FlymasterSimLog>();
+  Screen clean;
+  ASSERT_TRUE(RunDirect(ShortFlight(), {}, clean.Callbacks(), direct(), FlymasterSendWaypoints, cleanLog).succeeded());
+  const auto names = cleanLog->Read(&sim::FlymasterSimLog::waypointNames);
+  ASSERT_EQ(names.size(), 3u);
+  const size_t total = cleanLog->Read(&sim::FlymasterSimLog::bytesQueued);
+  for (bool hangUp : {true, false}) {
+    SCOPED_TRACE(hangUp ? "hang-up" : "corruption");
+    const auto faults = sweep::SweepOffsets(total, [&](size_t at) -> std::string {
+      Screen screen;
+      InstrumentOptions options;
+      (hangUp ? options.faults.hangUpAt : options.faults.corruptAt) = at;
+      auto log = std::make_shared<sim::FlymasterSimLog>();
+      const TransferResult r = RunDirect(ShortFlight(), options, screen.Callbacks(), direct(), FlymasterSendWaypoints, log);
+      const auto messages = screen.Messages();
+      if (r.succeeded()) {
+        if (hangUp) return "succeeded after a hang-up";
+        if (!messages.empty()) return "succeeded with a message";
+        return log->Read(&sim::FlymasterSimLog::waypointNames) == names ? "" : "other waypoints stored";
+      }
+      return messages.size() == 1 ? "" : "messages: " + std::to_string(messages.size());
+    });
+    EXPECT_TRUE(faults.empty()) << sweep::FirstFaults(faults);
   }
 }
 

@@ -1,12 +1,13 @@
-// A short download broken at every byte the instrument sends, and aborted
-// at every step the worker reports: each run ends with its message, in good
-// time, and delivers nothing.
+// A short download broken or garbled at every byte the instrument sends,
+// and aborted at every step the worker reports: each run ends in good time
+// with its message and nothing delivered, or with what a clean run gives.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <set>
 #include <thread>
 
+#include "../fault_sweep.h"
 #include "access/serial_port.h"
 #include "flytec_harness.h"
 #include "protocols/flytec/track_download.h"
@@ -116,6 +117,89 @@ TEST(FlytecFaultSweep, HangUpAtEveryByte) {
   EXPECT_TRUE(seen.count("COM port read error"));
   EXPECT_TRUE(seen.count("E503 COM port read error"));
   EXPECT_TRUE(seen.count("E203 COM port read error"));
+}
+
+// What a download delivered, in a form two runs can compare: waypoints
+// carry the time of the download.
+std::string Delivered(const TransferResult& r) {
+  std::string text;
+  if (const auto* track = std::get_if<TrackLogPayload>(&r.payload)) {
+    for (const TrackPoint& p : track->log.points)
+      text += std::to_string(p.time) + " " + std::to_string(p.latitude) + " " + std::to_string(p.longitude) + " " +
+              std::to_string(p.gpsHeight) + " " + std::to_string(p.baroHeight) + " " + std::to_string(p.flags) + "\n";
+  } else if (const auto* list = std::get_if<WaypointList>(&r.payload)) {
+    for (const Waypoint& w : list->items)
+      text += w.id + " " + w.name + " " + std::to_string(w.latitude) + " " + std::to_string(w.longitude) + " " +
+              std::to_string(w.height) + "\n";
+  }
+  return text;
+}
+
+// Whether `got` is `want` with one of its lines left out.
+bool WithOneLineLess(const std::string& want, const std::string& got) {
+  for (size_t start = 0; start < want.size();) {
+    const size_t end = want.find('\n', start) + 1;
+    if (want.substr(0, start) + want.substr(end) == got) return true;
+    start = end;
+  }
+  return false;
+}
+
+// A garbled byte in either download costs a message or nothing; the
+// waypoint download also loses its line at every byte.
+TEST(FlytecFaultSweep, DownloadsGiveTheCleanResultOrOneMessage) {
+  const FlytecSimConfig config = ShortFlight();
+  sim::FlytecInstrument replies(config);
+  struct Case {
+    AccessType access;
+    bool hangUp;
+    size_t total;
+  };
+  // The flight comes as IGC text, whose lines carry no check of their own:
+  // a garbled digit there cannot be told from a real one, so the sweep of
+  // the track download covers the checked sentences before it.
+  const size_t trackBytes = replies.ProductReply().size() + replies.TrackListReply().size();
+  const size_t waypointBytes = replies.ProductReply().size() + replies.WaypointReply().size();
+  const Case cases[] = {
+      {AccessType::kReadTrackLog, false, trackBytes},
+      {AccessType::kReadWaypoints, false, waypointBytes},
+      {AccessType::kReadWaypoints, true, waypointBytes},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.access == AccessType::kReadTrackLog ? "track" : "waypoints") +
+                 (c.hangUp ? ", hang-up" : ", corruption"));
+    Screen probe;
+    probe.selection = std::vector<int32_t>{0};
+    const TransferResult clean = RunDirect(config, {}, probe.Callbacks(), c.access);
+    ASSERT_TRUE(clean.succeeded());
+    const std::string want = Delivered(clean);
+    ASSERT_FALSE(want.empty());
+    const auto faults = sweep::SweepOffsets(c.total, [&](size_t at) -> std::string {
+      Screen screen;
+      InstrumentOptions options;
+      (c.hangUp ? options.faults.hangUpAt : options.faults.corruptAt) = at;
+      const auto start = std::chrono::steady_clock::now();
+      const TransferResult r = RunDirect(config, options, FirstListedFlight(screen), c.access);
+      if (std::chrono::steady_clock::now() - start > 3s) return "slow";
+      // Lines of other sentences are passed over, so one of ours whose '$'
+      // or name came garbled is lost with what it carried: the rest is
+      // whole, never changed.
+      if (r.succeeded()) {
+        if (c.hangUp) return "succeeded after a hang-up";
+        const std::string got = Delivered(r);
+        return got == want || WithOneLineLess(want, got) ? "" : "other data:\n" + got;
+      }
+      if (!std::holds_alternative<std::monostate>(r.payload)) return "a failure with data";
+      const auto messages = screen.Messages();
+      if (messages.size() == 1) return "";
+      // The only flight's list entry lost: nothing to choose from.
+      if (messages.empty() && screen.SawStatus("0 tracks in track list found")) return "";
+      const auto statuses = screen.Statuses();
+      return "messages: " + std::to_string(messages.size()) + ", last status: " +
+             (statuses.empty() ? std::string() : statuses.back());
+    });
+    EXPECT_TRUE(faults.empty()) << sweep::FirstFaults(faults);
+  }
 }
 
 TEST(FlytecFaultSweep, AbortAtEveryStep) {

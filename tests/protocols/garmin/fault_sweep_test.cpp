@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "../fault_sweep.h"
 #include "garmin_rig.h"
 #include "protocols/garmin/records.h"
 
@@ -182,6 +183,57 @@ TEST(GarminFaultSweep, CtrUploadEndsWithAMessageOrEveryAreaStored) {
       SweepUpload(ProfileOptions("d109"), AccessType::kUploadAirspaces, list, GarminSendCtrsAsLogs,
                   [](const SweepRun& run, const SweepRun& clean) { EXPECT_EQ(run.tracks, clean.tracks); });
   EXPECT_EQ(clean.tracks.size(), 2u);
+}
+
+// The person aborts as each status line shows, on every transport: the
+// worker ends quietly with nothing, the unit is told to stop when a transfer
+// was under way, and the next transfer on the same unit goes through.
+TEST(GarminFaultSweep, AbortAtEveryStepEndsQuietlyAndTheNextTransferWorks) {
+  WaypointList list;
+  for (int i = 0; i < 7; ++i) list.items.push_back({i * 1000, -i * 1000, 30 + i, "W" + std::to_string(i), "X", 0, 0});
+  struct Case {
+    const char* what;
+    AccessType access;
+    TransferResult (*worker)(TransferContext&, GarminTimeouts);
+    TransferInput input;
+  };
+  const Case cases[] = {
+      {"track download", AccessType::kReadTrackLog, GarminReadTrackLog, {}},
+      {"waypoint download", AccessType::kReadWaypoints, GarminReadWaypoints, {}},
+      {"waypoint upload", AccessType::kSendWaypoints, GarminSendWaypoints, list},
+  };
+  for (Transport transport : kAllTransports) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(TransportName(transport) + " " + c.what);
+      Rig probeRig(transport, ProfileOptions("d109", 12));
+      Recorder probe;
+      ASSERT_TRUE(probeRig.Run(c.worker, probeRig.Request(c.access, c.input), probe).succeeded());
+      const std::vector<std::string> steps = probe.statuses;
+      ASSERT_GE(steps.size(), 2u);
+      // The last status is the outcome: an abort after it has nothing to stop.
+      for (size_t k = 0; k + 1 < steps.size(); ++k) {
+        SCOPED_TRACE(steps[k]);
+        Rig rig(transport, ProfileOptions("d109", 12));
+        Recorder rec;
+        auto abort = std::make_shared<AbortSignal>();
+        TransferContext ctx(rig.Request(c.access, c.input), sweep::AbortAtStep(rec.Callbacks(), k, abort), abort);
+        ctx.SetTrace(nullptr);
+        const TransferResult r = c.worker(ctx, FastTimeouts());
+        ctx.ClosePort();
+        EXPECT_EQ(r.outcome, TransferOutcome::kCancelled);
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload));
+        EXPECT_TRUE(rec.messages.empty()) << rec.LastMessage();
+        // Told once at most; a transfer under way always.
+        const bool underWay = steps[k].find(" of ") != std::string::npos;
+        for (int i = 0; i < 50 && underWay && rig.unit().AbortCommands() == 0; ++i)
+          std::this_thread::sleep_for(milliseconds(10));
+        const int told = rig.unit().AbortCommands();
+        EXPECT_TRUE(underWay ? told == 1 : told <= 1) << told;
+        Recorder next;
+        EXPECT_TRUE(rig.Run(c.worker, rig.Request(c.access, c.input), next).succeeded()) << next.LastMessage();
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <set>
 
+#include "../fault_sweep.h"
 #include "iqbasic_rig.h"
 
 namespace skylode::iqbasic {
@@ -118,6 +119,40 @@ TEST(IqFaultSweep, AbortAtEveryStep) {
       EXPECT_TRUE(std::holds_alternative<std::monostate>(run.result.payload)) << k;
       EXPECT_TRUE(screen.Messages().empty()) << k;
     });
+  }
+}
+
+// What the instrument says in an upload (its product data, its answers to
+// each waypoint) broken at every byte: one message, or every waypoint in.
+TEST(IqFaultSweep, WaypointUploadBrokenAtEveryByte) {
+  WaypointList upload;
+  for (const char* name : {"Home", "Col", "Lake"}) {
+    Waypoint w;
+    w.name = name;
+    upload.items.push_back(w);
+  }
+  const IqRequest request{.access = AccessType::kSendWaypoints, .parameter = 1, .input = upload};
+  Screen probe;
+  const IqRun clean = RunIq(Tiny(), request, probe.Callbacks());
+  ASSERT_TRUE(clean.result.succeeded());
+  ASSERT_EQ(clean.log->Received().size(), 3u);
+  for (bool hangUp : {true, false}) {
+    SCOPED_TRACE(hangUp ? "hang-up" : "corruption");
+    const auto faults = sweep::SweepOffsets(clean.bytesSent, [&](size_t at) -> std::string {
+      Screen screen;
+      sim::InstrumentOptions options;
+      (hangUp ? options.faults.hangUpAt : options.faults.corruptAt) = at;
+      const IqRun run = RunIq(Tiny(), request, screen.Callbacks(), options);
+      const auto messages = screen.Messages();
+      if (!run.log->Faults().empty()) return "broken upload: " + run.log->Faults()[0];
+      if (run.result.succeeded()) {
+        if (hangUp) return "succeeded after a hang-up";
+        if (!messages.empty()) return "succeeded with a message";
+        return run.log->Received().size() == 3 ? "" : "stored " + std::to_string(run.log->Received().size());
+      }
+      return messages.size() == 1 ? "" : "messages: " + std::to_string(messages.size());
+    });
+    EXPECT_TRUE(faults.empty()) << sweep::FirstFaults(faults);
   }
 }
 

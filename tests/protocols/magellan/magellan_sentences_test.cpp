@@ -132,6 +132,10 @@ TEST(MagellanReader, KeepsAHundredCharactersAndNamesEachBrokenFrame) {
       {"$PMGNCMD,END*3D\n", 3},
       {"$PMGNCMD,END*3C\r", 3},
       {"$PMGNCMD,END*3D\rX", 4},
+      {"$PMGNCMD,END*3D\r\n\r\n", 1},
+      // A sentence whose '$' came garbled is not passed over.
+      {"$PMGNCMD,END*3D\r\n%", 5},
+      {"\r\nP", 5},
   };
   for (const Case& c : cases) {
     MagellanSentenceReader reader;

@@ -1,78 +1,17 @@
 // Track and waypoint transfers end to end against the virtual Magellan
-// through the real serial layer, with a fault sweep of a short track.
+// through the real serial layer.
 #include <gtest/gtest.h>
 
-#include "../flytec/flytec_harness.h"
-#include "access/serial_port.h"
+#include "magellan_rig.h"
 #include "protocols/families.h"
 #include "protocols/family.h"
 #include "protocols/magellan/sentences.h"
-#include "protocols/magellan/workers.h"
 #include "records/angles.h"
-#include "sim/magellan/magellan_instrument.h"
 
 namespace skylode::magellan {
 namespace {
 
-using namespace std::chrono_literals;
-using flytec::testing::AbortAtStatus;
-using flytec::testing::ForEachInParallel;
-using flytec::testing::Screen;
-
-MagellanTiming Fast() {
-  MagellanTiming t;
-  t.productWindow = 150ms;
-  t.afterProduct = 0ms;
-  t.silence = 80ms;
-  t.waypointPause = 0ms;
-  return t;
-}
-
-struct MagellanRun {
-  TransferResult result;
-  std::shared_ptr<sim::MagellanSimLog> log = std::make_shared<sim::MagellanSimLog>();
-  size_t bytesSent = 0;
-};
-
-MagellanRun RunMagellan(const sim::MagellanSimConfig& config, AccessType access, TransferCallbacks callbacks,
-                        TransferInput input = {}, const sim::InstrumentOptions& options = {},
-                        std::shared_ptr<AbortSignal> abort = nullptr,
-                        std::shared_ptr<sim::MagellanSimLog> log = nullptr, bool competition = false) {
-  MagellanRun run;
-  if (log) run.log = log;
-  std::string error;
-  auto instrument = sim::StartVirtualMagellan(config, options, error, run.log);
-  if (!instrument) {
-    ADD_FAILURE() << error;
-    return run;
-  }
-  PortOpenResult opened = SerialPort::Open(instrument->SlavePath(), "sim:magellan", 9600, false);
-  if (!opened.port) {
-    ADD_FAILURE() << opened.error;
-    return run;
-  }
-  TransferRequest req;
-  req.access = access;
-  req.protocol = ProtocolType::kMagellan;
-  req.portName = "sim:magellan";
-  req.settings.connectAttempts = 4;
-  req.settings.competitionMode = competition;
-  req.input = std::move(input);
-  TransferContext ctx(std::move(req), std::move(callbacks), std::move(abort));
-  ctx.SetTrace(nullptr);
-  ctx.AttachPort(std::move(opened.port));
-  switch (access) {
-    case AccessType::kReadWaypoints: run.result = MagellanReadWaypoints(ctx, Fast()); break;
-    case AccessType::kSendWaypoints: run.result = MagellanSendWaypoints(ctx, Fast()); break;
-    default: run.result = MagellanReadTrackLog(ctx, Fast()); break;
-  }
-  // The unit's last sentence may still be on the line.
-  std::this_thread::sleep_for(50ms);
-  ctx.ClosePort();
-  instrument->Stop();
-  run.bytesSent = instrument->BytesSent();
-  return run;
-}
+using namespace testing;
 
 TEST(MagellanTransfer, TheRowRegistersItsThreeWorkers) {
   DeviceAccessTable table;
@@ -186,69 +125,6 @@ TEST(MagellanTransfer, UploadedWaypointsComeBackOnDownload) {
   EXPECT_EQ(got[3].name, b.name);
   EXPECT_LT(got[3].latitude, 0);
   EXPECT_TRUE(down.SawStatus("4 waypoints received"));
-}
-
-sim::MagellanSimConfig ShortTrack() {
-  sim::MagellanSimConfig c = sim::DemoMagellanConfig();
-  c.track.resize(3);
-  return c;
-}
-
-TEST(MagellanFaultSweep, HangUpOrCorruptionAtEveryByteNeverGivesAWrongPoint) {
-  Screen probe;
-  const MagellanRun clean = RunMagellan(ShortTrack(), AccessType::kReadTrackLog, probe.Callbacks());
-  ASSERT_TRUE(clean.result.succeeded());
-  const auto want = std::get<TrackLogPayload>(clean.result.payload).log.points;
-  std::mutex mutex;
-  std::vector<std::string> faults;
-  for (bool hangUp : {true, false}) {
-    ForEachInParallel(clean.bytesSent, [&](size_t at) {
-      Screen screen;
-      sim::InstrumentOptions options;
-      if (hangUp) options.faults.hangUpAt = at;
-      else options.faults.corruptAt = at;
-      const MagellanRun run = RunMagellan(ShortTrack(), AccessType::kReadTrackLog, screen.Callbacks(), {}, options);
-      std::string fault;
-      if (run.result.succeeded()) {
-        const auto& got = std::get<TrackLogPayload>(run.result.payload).log.points;
-        // A point may be lost with its sentence, never changed.
-        for (const TrackPoint& p : got)
-          if (std::find(want.begin(), want.end(), p) == want.end() &&
-              !(p.flags == 1 && std::find_if(want.begin(), want.end(), [&](const TrackPoint& w) {
-                                  TrackPoint q = w;
-                                  q.flags = 1;
-                                  return q == p;
-                                }) != want.end()))
-            fault = "changed point";
-      } else if (screen.Messages().size() > 1) {
-        fault = "messages";
-      }
-      if (!fault.empty()) {
-        std::lock_guard l(mutex);
-        faults.push_back(std::string(hangUp ? "hang-up " : "corrupt ") + std::to_string(at) + " " + fault);
-      }
-    });
-  }
-  EXPECT_TRUE(faults.empty()) << faults.size() << " first: " << faults.front();
-}
-
-TEST(MagellanFaultSweep, AbortAtEveryStepDeliversNothing) {
-  for (AccessType access : {AccessType::kReadTrackLog, AccessType::kReadWaypoints, AccessType::kSendWaypoints}) {
-    WaypointList list;
-    list.items.resize(3, Waypoint{.latitude = 0, .longitude = 0, .height = 5, .id = "W", .name = "", .time = 0, .symbol = 0});
-    Screen probe;
-    RunMagellan(sim::DemoMagellanConfig(), access, probe.Callbacks(), list);
-    const size_t steps = probe.Statuses().size();
-    ASSERT_GE(steps, 3u);
-    for (size_t k = 0; k + 1 < steps; ++k) {
-      Screen screen;
-      auto abort = std::make_shared<AbortSignal>();
-      const MagellanRun run =
-          RunMagellan(sim::DemoMagellanConfig(), access, AbortAtStatus(screen, k, abort), list, {}, abort);
-      EXPECT_EQ(run.result.outcome, TransferOutcome::kCancelled) << int(access) << " " << probe.Statuses()[k];
-      EXPECT_TRUE(screen.Messages().empty()) << int(access) << " " << probe.Statuses()[k];
-    }
-  }
 }
 
 }  // namespace
