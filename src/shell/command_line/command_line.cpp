@@ -550,7 +550,8 @@ std::string CommandLineHelp() {
       "       skylode /KEYWORD[=value] ...\n"
       "       skylode --help | --version\n"
       "Downloads flight instruments and converts their tracks, waypoints and airspaces.\n"
-      "Without arguments the window opens; a file given alone opens in it.\n"
+      "Without arguments the window opens. A file given alone opens in it: a track,\n"
+      "a waypoint file (.wpt, .cup) or an OpenAir airspace file (.air, .openair).\n"
       "  -h, --help  print this text\n"
       "  --version   print the program's name and version\n"
       "Keywords, in upper or lower case (a value with blanks goes in double quotes):\n";
