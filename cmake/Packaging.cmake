@@ -34,7 +34,7 @@ install(FILES ${SKYLODE_MAN_PAGE}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # person's own rules in /etc still win over ours.
 install(FILES ${_dist}/udev/51-skylode-garmin.rules DESTINATION lib/udev/rules.d)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/architecture.md
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/skylode)
 
 set(SKYLODE_PACKAGE_MAINTAINER "Skylode maintainers <maintainers@skylode.invalid>"
     CACHE STRING "The Maintainer field of the .deb")
@@ -46,8 +46,8 @@ set(CPACK_PACKAGE_CONTACT ${SKYLODE_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "flight instrument downloads and track conversions for pilots")
-# The first line is the short description apt shows in its lists.
-string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}"
+# CPack puts the summary above it as the line apt shows in its lists.
+string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "Skylode downloads the track logs, waypoints and airspaces of paraglider and"
        "hang-glider flight instruments over serial ports and USB, converts them"
        "between IGC (with its security record), KML, GPX, OpenAir and other formats,"
