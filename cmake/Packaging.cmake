@@ -58,6 +58,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # dpkg-shlibdeps works out Qt, libusb, OpenSSL and zlib from the binaries.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its platform plugin at run time, so no library names it: without
+# it the window cannot open on an X11 or Wayland desktop.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The file manager's MIME and desktop caches, the icon cache and man-db are
 # brought up to date by those packages' own dpkg triggers on the folders we
 # install into: no maintainer scripts of ours.
