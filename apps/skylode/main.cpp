@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/app_state.h"
 #include "shell/command_line/command_line.h"
 #include "shell/command_line/command_line_run.h"
 #include "sim/register.h"
@@ -21,6 +22,11 @@
 
 #include "ui/window_program.h"
 #endif
+
+// The build's project version; the files the program writes carry the same
+// number, so the two cannot be allowed to part.
+static_assert(skylode::kProgramVersion == SKYLODE_VERSION_MAJOR * 100 + SKYLODE_VERSION_MINOR,
+              "the project version and kProgramVersion differ");
 
 namespace {
 
@@ -40,7 +46,7 @@ bool HasDisplay() {
 
 void SetUpApplication() {
   QApplication::setApplicationName(QStringLiteral("Skylode"));
-  QApplication::setApplicationVersion(QStringLiteral("4.49"));
+  QApplication::setApplicationVersion(QStringLiteral(SKYLODE_VERSION));
   // Qt has set the process locale from the desktop; numbers in files and
   // sentences must keep a '.' whatever the person's language.
   std::setlocale(LC_NUMERIC, "C");
@@ -70,6 +76,10 @@ int main(int argc, char** argv) {
   }
   if (parsed.help) {
     std::cout << skylode::CommandLineHelp() << std::flush;
+    return std::cout ? 0 : 1;
+  }
+  if (parsed.version) {
+    std::cout << "skylode " SKYLODE_VERSION "\n" << std::flush;
     return std::cout ? 0 : 1;
   }
   // A hidden run and the conversions never touch Qt: they must work on a
@@ -118,7 +128,7 @@ int main(int argc, char** argv) {
   const int code = program.Run();
   return runner->done() && parsed.run->exitWhenDone ? runner->exitCode() : code;
 #else
-  std::fputs("Skylode 4.49 was built without the window\n", stderr);
+  std::fputs("Skylode " SKYLODE_VERSION " was built without the window\n", stderr);
   return 0;
 #endif
 }

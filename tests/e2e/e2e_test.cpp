@@ -369,6 +369,20 @@ TEST_F(E2eTest, HelpWithoutADisplay) {
   }
 }
 
+// What a packager's tools and a person at a terminal ask first. The version
+// is the one the program writes into its files.
+TEST_F(E2eTest, VersionWithoutADisplay) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"}, std::vector<std::string>{"/GPS=GARMIN", "/WIN=0", "--version"}}) {
+    EXPECT_EQ(Skylode(args), 0) << args.back() << ": " << Text("skylode.err");
+    EXPECT_EQ(Text("skylode.out"), "skylode 4.49\n");
+    EXPECT_EQ(Text("skylode.err"), "");
+  }
+  // The help names both.
+  ASSERT_EQ(Skylode({"--help"}), 0);
+  for (const char* flag : {"--help", "--version"}) EXPECT_NE(Text("skylode.out").find(flag), std::string::npos) << flag;
+}
+
 TEST_F(E2eTest, RefusedCommandLinesEndWithOne) {
   struct Case {
     std::vector<std::string> args;

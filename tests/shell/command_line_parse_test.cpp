@@ -260,16 +260,42 @@ TEST(CommandLineParse, UnknownKeywordsAreNamed) {
   EXPECT_EQ(ParseCommandLine("/EXIT /F\x1b[2JO").error, "Unrecognized command /F?[2JO");
 }
 
-TEST(CommandLineParse, HelpAskedAnywhere) {
-  for (const auto& args : {Args({"-h"}), Args({"--help"}), Args({"/GPS=GARMIN", "--help"}), Args({"/COM=0", "-h"})}) {
-    const CmdParseResult r = ParseCommandLine(args);
-    EXPECT_TRUE(r.help) << args.back();
+TEST(CommandLineParse, HelpAndVersionAskedAnywhere) {
+  struct Case {
+    std::vector<std::string> args;
+    bool help;
+    bool version;
+  };
+  const std::vector<Case> cases = {
+      {Args({"-h"}), true, false},
+      {Args({"--help"}), true, false},
+      {Args({"/GPS=GARMIN", "--help"}), true, false},
+      {Args({"/COM=0", "-h"}), true, false},
+      {Args({"--version"}), false, true},
+      // A bad keyword beside it must not turn the answer into an error.
+      {Args({"/COM=0", "--version"}), false, true},
+      {Args({"/NOSUCH", "--version"}), false, true},
+      {Args({"flight.igc", "--version"}), false, true},
+      {Args({"--version", "--help"}), true, false},
+  };
+  for (const Case& c : cases) {
+    const CmdParseResult r = ParseCommandLine(c.args);
+    EXPECT_EQ(r.help, c.help) << c.args.back();
+    EXPECT_EQ(r.version, c.version) << c.args.back();
     EXPECT_TRUE(r.ok()) << r.error;
     EXPECT_FALSE(r.run.has_value());
   }
   EXPECT_TRUE(ParseCommandLine("--help").help);
+  EXPECT_TRUE(ParseCommandLine("--version").version);
+  EXPECT_TRUE(ParseCommandLine("\"--version\"").version);
   EXPECT_FALSE(ParseCommandLine(Args({"-hx"})).help);
   EXPECT_EQ(ParsedOk({"-hx"}).fileName, "-hx");
+  // Only the long form: "-v" and "--versions" stay file names, as before.
+  for (const char* name : {"-v", "--versions", "-version"}) {
+    const CmdParseResult r = ParseCommandLine(Args({name}));
+    EXPECT_FALSE(r.version) << name;
+    EXPECT_EQ(ParsedOk({name}).fileName, name);
+  }
 }
 
 TEST(CommandLineParse, SingleTextTokenizer) {

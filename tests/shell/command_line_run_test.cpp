@@ -247,6 +247,64 @@ TEST_F(CommandLineRunTest, ReadLogByExtension) {
   EXPECT_NE(report.str().find("2 positions read (Signature ignored)"), std::string::npos);
 }
 
+// The file manager hands over the file alone: waypoint and airspace files
+// open into their lists as the window's Open commands do. /RD_LOG still
+// means a track.
+TEST_F(CommandLineRunTest, FileAloneOpensWaypointsAndAirspaces) {
+  const std::string ozi =
+      "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\nReserved 2\r\nReserved 3\r\n"
+      "1,LAUNCH,45.800000,6.200000,40000.0,0,1,3,0,65535,,0,0,0,1500,6,0,17\r\n";
+  const std::string cup =
+      "name,code,country,lat,lon,elev,style,rwdir,rwlen,freq,desc\r\n"
+      "\"Col\",COLN,FR,4548.774N,00614.754E,1200ft,1,,,,\r\n"
+      "\"Peak\",PEAK,FR,4549.000N,00615.000E,1500m,1,,,,\r\n";
+  const std::string airspace =
+      "AN Alpha\r\nAL GND\r\nAH FL100\r\nDP 47:00:00 N 8:00:00 E\r\nDP 47:10:00 N 8:00:00 E\r\n"
+      "DP 47:10:00 N 8:10:00 E\r\nAN Beta\r\nV X=46:00:00 N 7:00:00 E\r\nDC 2\r\n";
+  WriteText(dir / "task.wpt", ozi);
+  WriteText(dir / "task.cup", cup);
+  WriteText(dir / "zones.air", airspace);
+  WriteText(dir / "zones.openair", airspace);
+  WriteText(dir / "empty.air", "");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    int32_t waypoints;
+    int32_t ctrs;
+    std::string said;  // in the report, or in the last message when the run fails
+  };
+  const std::vector<Case> cases = {
+      {{dir / "task.wpt"}, 0, 1, 0, "task.wpt: 1 waypoints in the list"},
+      {{dir / "task.cup"}, 0, 2, 0, "task.cup: 2 waypoints in the list"},
+      {{dir / "zones.air"}, 0, 0, 2, "zones.air: 2 CTRs in the list"},
+      {{dir / "zones.openair"}, 0, 0, 2, "zones.openair: 2 CTRs in the list"},
+      {{dir / "missing.cup"}, 1, 0, 0, ""},
+      {{dir / "empty.air"}, 1, 0, 0, "File is empty"},
+      {{"/RD_LOG=" + (dir / "task.cup")}, 1, 0, 0, "Unsupported track log file extension"},
+      {{"/RD_LOG=" + (dir / "zones.air")}, 1, 0, 0, "Unsupported track log file extension"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    app.waypoints = WaypointList{};
+    app.ctrs = CtrList{};
+    ui.messages.clear();
+    report.str("");
+    Run(c.args, std::nullopt);
+    ASSERT_TRUE(runner->done());
+    EXPECT_EQ(runner->exitCode(), c.exitCode);
+    EXPECT_EQ(app.waypoints.count(), c.waypoints);
+    EXPECT_EQ(app.ctrs.count(), c.ctrs);
+    if (c.exitCode == 0) {
+      EXPECT_NE(report.str().find(c.said), std::string::npos) << report.str();
+    } else {
+      // The person is told why, by the command that read the file.
+      ASSERT_FALSE(ui.messages.empty());
+      EXPECT_NE(ui.messages.back().text.find(c.said), std::string::npos) << ui.messages.back().text;
+    }
+    NextRun();
+  }
+}
+
 // A file whose last B record was cut off (a copy that stopped short) keeps
 // every whole fix; reading it says so, as opening it in the window does.
 TEST_F(CommandLineRunTest, ReadLogWarnsAboutACutOffLastFix) {

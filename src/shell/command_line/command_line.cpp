@@ -301,6 +301,16 @@ std::string Shown(std::string_view keyword) {
 }
 
 bool IsHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
+bool IsVersion(std::string_view arg) { return arg == "--version"; }
+
+// The help wins over the version when both are asked for.
+std::optional<CmdParseResult> AskedForText(std::span<const std::string_view> arguments) {
+  CmdParseResult r;
+  r.help = std::any_of(arguments.begin(), arguments.end(), IsHelp);
+  r.version = !r.help && std::any_of(arguments.begin(), arguments.end(), IsVersion);
+  if (!r.help && !r.version) return std::nullopt;
+  return r;
+}
 
 class Parser {
  public:
@@ -389,6 +399,7 @@ CmdParseResult BareFile(std::string_view name) {
   Parser p;
   p.run().operation = CmdOperation::kReadLog;
   p.run().fileName = std::string(name);
+  p.run().fileAlone = true;
   CmdParseResult r;
   r.run = std::move(p.run());
   return r;
@@ -433,11 +444,7 @@ CmdParseResult ParseCommandLine(std::string_view text) {
     if (close == std::string_view::npos) return Failed("Bad double apostrophe (\") balance");
     text = text.substr(1, close - 1);
   }
-  if (IsHelp(text)) {
-    CmdParseResult r;
-    r.help = true;
-    return r;
-  }
+  if (auto asked = AskedForText(std::span<const std::string_view>(&text, 1))) return *asked;
   if (text.empty() || text.front() != '/') return BareFile(text);
 
   enum class State { kBetween, kKeyword, kValue, kQuoted };
@@ -498,11 +505,8 @@ CmdParseResult ParseCommandLine(std::string_view text) {
 
 CmdParseResult ParseCommandLine(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return {};
-  if (std::any_of(arguments.begin(), arguments.end(), [](const std::string& a) { return IsHelp(a); })) {
-    CmdParseResult r;
-    r.help = true;
-    return r;
-  }
+  const std::vector<std::string_view> views(arguments.begin(), arguments.end());
+  if (auto asked = AskedForText(views)) return *asked;
   if (arguments.size() == 1 && !HasKeywordShape(arguments[0])) return BareFile(arguments[0]);
 
   Parser parser;
@@ -544,6 +548,12 @@ std::string CommandLineHelp() {
   std::string out =
       "Usage: skylode [file]\n"
       "       skylode /KEYWORD[=value] ...\n"
+      "       skylode --help | --version\n"
+      "Downloads flight instruments and converts their tracks, waypoints and airspaces.\n"
+      "Without arguments the window opens. A file given alone opens in it: a track,\n"
+      "a waypoint file (.wpt, .cup) or an OpenAir airspace file (.air, .openair).\n"
+      "  -h, --help  print this text\n"
+      "  --version   print the program's name and version\n"
       "Keywords, in upper or lower case (a value with blanks goes in double quotes):\n";
   for (const CmdKeyword& k : kKeywordTable) {
     const std::string f = form(k);

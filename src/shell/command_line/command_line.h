@@ -55,6 +55,9 @@ struct CmdRun {
   std::string portName;  // COM= or PORT=; empty: the port setting
   bool useUsb = false;
   std::string fileName;
+  // The file name came alone, as a file manager's "Open with" gives it: a
+  // waypoint or airspace file opens too, not only a track.
+  bool fileAlone = false;
   bool overwrite = false;
   bool exitWhenDone = false;
   WindowShow showState = WindowShow::kNormal;
@@ -90,6 +93,7 @@ struct CmdParseResult {
   std::optional<CmdRun> run;
   std::string error;  // shown with kCaptionParsing; the program ends
   bool help = false;  // -h or --help: print CommandLineHelp() and end
+  bool version = false;  // --version: print the program's name and version and end
   bool ok() const { return error.empty(); }
 };
 
@@ -114,7 +118,9 @@ struct CmdKeyword {
 };
 
 std::span<const CmdKeyword> CommandLineKeywords();
-// The usage text -h and --help print: one line per keyword.
+// The usage text -h and --help print: one line per keyword. The manual page
+// is made from it at build time, so it is the one description of the
+// command line.
 std::string CommandLineHelp();
 
 // The command line as one text (the tokenizer of a single string, quotes

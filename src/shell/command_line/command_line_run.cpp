@@ -607,6 +607,19 @@ void CommandLineRunner::ReadLog() {
     log.saved = true;
     app_.trackLog = std::move(log);
     app_.rawIgc.clear();
+  } else if (run_.fileAlone && (HasExtension(name, ".wpt") || HasExtension(name, ".cup"))) {
+    // The window's own Open commands read them and show their messages.
+    if (OpenWaypointFile(app_, name) != 0) {
+      failed_ = true;
+      return;
+    }
+    return Report("Read " + name + ": " + Printf("%d waypoints in the list", app_.waypoints.count()));
+  } else if (run_.fileAlone && (HasExtension(name, ".air") || HasExtension(name, ".openair"))) {
+    if (OpenCtrFile(app_, name) != 0) {
+      failed_ = true;
+      return;
+    }
+    return Report("Read " + name + ": " + Printf("%d CTRs in the list", app_.ctrs.count()));
   } else {
     return Fail("Unsupported track log file extension", kCaptionReadLog);
   }
