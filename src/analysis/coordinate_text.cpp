@@ -111,6 +111,8 @@ bool ScanDms(Cursor& c, uint64_t maxDegrees, double& degrees) {
     if (parts[2].whole > 59) return false;
     value += parts[2].value / 3600;
   }
+  // A part too long to convert reads as infinite, whatever its digits say.
+  if (!std::isfinite(value)) return false;
   degrees = value;
   return true;
 }

@@ -336,6 +336,8 @@ TEST(ParseTimeOfDay, SecondsAndFraction) {
 }
 
 TEST(ParseHemisphereCoordinate, StopsAfterTheNumber) {
+  // Too many digits to convert: refused, never an infinite angle.
+  const std::string longFraction = "n0," + std::string(326, '0') + "2727786201212O0";
   struct Case {
     const char* text;
     bool isLatitude;
@@ -360,6 +362,7 @@ TEST(ParseHemisphereCoordinate, StopsAfterTheNumber) {
       {"N 47 12 60.0", kLat, false, 0, 0},
       {"N", kLat, false, 0, 0},
       {"", kLat, false, 0, 0},
+      {longFraction.c_str(), kLat, false, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

@@ -134,7 +134,10 @@ Waypoint ToWaypoint(const FlytecWaypoint& w, uint32_t time) {
     const size_t blank = source.find(' ');
     if (blank != std::string_view::npos) source = source.substr(0, blank);
   }
-  out.id = DecodeInstrumentText(UpperInstrumentText(source.substr(0, kWaypointIdMax)));
+  // The instrument's names may hold accented letters and punctuation; an
+  // identifier holds only A-Z, 0-9 and '-' wherever it goes next.
+  out.id = NormaliseWaypointId(DecodeInstrumentText(UpperInstrumentText(source.substr(0, kWaypointIdMax))), true)
+               .value_or(std::string());
   if (out.id.empty()) out.id.push_back('Z');
   out.name = DecodeInstrumentText(UpperInstrumentText(std::string_view(w.longName).substr(0, kWaypointNameMax)));
   out.latitude = RadiansToLatitude(w.latitude).value_or(0);

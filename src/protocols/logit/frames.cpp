@@ -4,6 +4,8 @@ namespace skylode::logit {
 
 namespace {
 
+constexpr int32_t kQuarterTurn = 1 << 30;  // 90 degrees in semicircles
+
 uint32_t Be32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
@@ -122,6 +124,9 @@ int FrameDecoder::Decode(const FrameParser& frame, std::vector<TrackPoint>& poin
     ++counter_;
     if (counter_ != static_cast<uint16_t>(r[0] << 8 | r[1])) return -kBadPointNumber;
     TrackPoint p = DecodeRecord(r);
+    // The frame's sum is weak: a damaged record can pass it, and a point off
+    // the globe would break every distance and file written from the log.
+    if (p.latitude > kQuarterTurn || p.latitude < -kQuarterTurn) return -kPositionPastPole;
     if (points.empty()) p.flags = kTrackPointStartsSegment;
     points.push_back(p);
   }

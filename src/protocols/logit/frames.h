@@ -41,6 +41,7 @@ enum DecodeError : int {
   kDataOutOfSequence = 53,
   kEndOutOfSequence = 54,
   kStartWhileRunning = 55,
+  kPositionPastPole = 56,  // a latitude beyond 90 degrees: the record is damaged
 };
 
 // Assembles one frame a byte at a time. Bytes before a frame's start byte

@@ -135,6 +135,9 @@ TEST(FlytecWaypoints, ConvertedToWaypoints) {
       {"", "montmin col", "MONTMI", "MONTMIN COL"},
       {"", "le mont blanc", "LE", "LE MONT BLANC"},
       {"", "", "Z", ""},
+      // Accented letters and punctuation of the instrument's code page.
+      {"f\xf6rc.1", "", "F-RC-1", ""},
+      {"\xff\xe9", "", "--", ""},
   };
   for (const auto& c : cases) {
     FlytecWaypoint f{2748.774 * kMinute, -374.754 * kMinute, std::string(c.shortName), std::string(c.longName),

@@ -274,6 +274,14 @@ TEST(LogItFrames, DecoderKeepsOrderAndNumbering) {
       {"end frame skipped", false, {sim::LogItStartFrame(1), data(2, {1}), sim::LogItEndFrame(4)}, -54, 1},
       {"second start", false, {sim::LogItStartFrame(1), sim::LogItStartFrame(2)}, -55, 0},
       {"restart while running", false, {sim::LogItStartFrame(1), sim::LogItRestartFrame(2)}, -55, 0},
+      {"a damaged record's position past a pole", false,
+       {sim::LogItStartFrame(1), data(2, {1}),
+        sim::LogItDataFrame(3, 1, sim::LogItTrackRecord(2, {500000002, (1 << 30) + 1, 0, 0, 0xF1}))},
+       -56, 1},
+      {"a pole itself", false,
+       {sim::LogItStartFrame(1), data(2, {1}),
+        sim::LogItDataFrame(3, 1, sim::LogItTrackRecord(2, {500000002, -(1 << 30), 0, 0, 0xF1})), sim::LogItEndFrame(4)},
+       1, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
