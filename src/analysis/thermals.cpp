@@ -22,7 +22,10 @@ struct TurnSample {
   double t0 = 0;        // middle of the earlier step, seconds
   double t1 = 0;        // middle of the later step
   double delta = 0;     // degrees, right positive, in (-180, 180]
-  int sign = 0;         // +1 / -1 turning fast enough that way, 0 not
+  // +1 / -1 turning fast enough that way, 0 not: rawSign from this sample
+  // alone, sign from the samples around it.
+  int rawSign = 0;
+  int sign = 0;
   bool afterBreak = false;
 };
 
@@ -51,6 +54,33 @@ double PathMetres(std::span<const TrackPoint> points, int32_t first, int32_t las
     sum += std::hypot(east, north);
   }
   return sum;
+}
+
+int SignOf(double rate, double least) { return rate >= least ? 1 : rate <= -least ? -1 : 0; }
+
+// A fix's position is off by a metre or two, which at 1 Hz swings each
+// step's heading by tens of degrees either way. Over several seconds the
+// swings cancel (the sum of the changes is the change between the ends) and
+// the pilot's steady turn shows.
+void Smooth(std::vector<TurnSample>& samples, const ThermalOptions& options) {
+  const double half = options.smoothing / 2;
+  std::vector<double> sum(samples.size() + 1, 0);
+  for (size_t k = 0; k < samples.size(); ++k) sum[k + 1] = sum[k] + samples[k].delta;
+  size_t segment = 0;  // first sample after the latest break
+  size_t lo = 0;
+  size_t hi = 0;
+  for (size_t k = 0; k < samples.size(); ++k) {
+    if (samples[k].afterBreak) segment = lo = hi = k;
+    const double mid = (samples[k].t0 + samples[k].t1) / 2;
+    lo = std::max(lo, segment);
+    while (lo < k && (samples[lo].t0 + samples[lo].t1) / 2 < mid - half) ++lo;
+    hi = std::max(hi, k);
+    while (hi + 1 < samples.size() && !samples[hi + 1].afterBreak &&
+           (samples[hi + 1].t0 + samples[hi + 1].t1) / 2 <= mid + half)
+      ++hi;
+    const double span = samples[hi].t1 - samples[lo].t0;
+    samples[k].sign = span > 0 ? SignOf((sum[hi + 1] - sum[lo]) / span, options.minTurnRate) : 0;
+  }
 }
 
 std::vector<TurnSample> TurnSamples(std::span<const TrackPoint> points, const ThermalOptions& options) {
@@ -91,7 +121,7 @@ std::vector<TurnSample> TurnSamples(std::span<const TrackPoint> points, const Th
       s.delta = WrapDegrees(heading - prevHeading);
       const double span = mid - prevMid;
       const double rate = span > 0 ? s.delta / span : 0;
-      s.sign = rate >= options.minTurnRate ? 1 : rate <= -options.minTurnRate ? -1 : 0;
+      s.rawSign = rate >= options.minTurnRate ? 1 : rate <= -options.minTurnRate ? -1 : 0;
       s.afterBreak = broken;
       broken = false;
       samples.push_back(s);
@@ -101,6 +131,7 @@ std::vector<TurnSample> TurnSamples(std::span<const TrackPoint> points, const Th
     prevMid = mid;
     prevHeading = heading;
   }
+  Smooth(samples, options);
   return samples;
 }
 
@@ -158,24 +189,29 @@ std::vector<Circling> FindCirclingPhases(std::span<const TrackPoint> points, boo
         if (samples[j].sign == direction) last = j;
       }
       k = last + 1;
+      // The smoothing blurs the ends by a few seconds: the phase runs from
+      // the first to the last step that turned by itself.
+      size_t from = first;
+      size_t to = last;
+      while (from < to && samples[from].rawSign != direction) ++from;
+      while (to > from && samples[to].rawSign != direction) --to;
       double turn = 0;
       double turning = 0;  // seconds spent turning this way
-      for (size_t j = first; j <= last; ++j) {
+      for (size_t j = from; j <= to; ++j) {
         turn += samples[j].delta;
         if (samples[j].sign == direction) turning += samples[j].t1 - samples[j].t0;
       }
       turn *= direction;
-      const double duration = samples[last].t1 - samples[first].t0;
+      const double duration = samples[to].t1 - samples[from].t0;
       // Twitches the other way inside the run count against it: noise that
-      // turns every which way adds up to little for its time.
-      // A circling pilot turns one way nearly all the time; noise turns every
+      // turns every which way adds up to little for its time. A circling pilot turns one way nearly all the time; noise turns every
       // which way, about half the time each.
       if (duration < options.minDuration || turn < options.minTurn || turn < options.minTurnRate * duration ||
           turning < kSteadyShare * duration)
         continue;
       Circling c;
-      c.first = samples[first].fromFix;
-      c.last = samples[last].toFix;
+      c.first = samples[from].fromFix;
+      c.last = samples[to].toFix;
       // No wing turns on the spot: circles a few metres wide are the noise of
       // a receiver lying still.
       const double radians = turn * std::numbers::pi / 180;

@@ -15,6 +15,8 @@ namespace skylode {
 struct ThermalOptions {
   // A step turns when its heading changes at least this fast.
   double minTurnRate = 6.0;  // degrees per second
+  // The turn rate of a step is taken over this many seconds around it.
+  double smoothing = 8.0;  // seconds
   // Slower than this the heading is GPS noise (standing, walking).
   double minGroundSpeed = 2.0;  // metres per second
   // A phase must last this long and turn this far in one direction.
