@@ -40,6 +40,13 @@ OlcDialog::OlcDialog(QWidget* parent, OlcSession& session) : QDialog(parent), se
   results_->setMinimumSize(640, 320);
   layout->addWidget(results_);
 
+  // The exact scores the contest servers will give, beside the optimisation
+  // above, which follows the OLC's own rules.
+  contest_ = new QLabel("Contest scores: computing...");
+  contest_->setObjectName("contestScores");
+  contest_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(contest_);
+
   auto* state = new QFormLayout;
   status_ = new QLabel;
   status_->setObjectName("status");
@@ -116,7 +123,14 @@ void OlcDialog::Refresh() {
     shown_ = true;
     results_->setPlainText(QString::fromStdString(session_.ResultText()));
   }
-  if (shown_ || session_.halted()) timer_->stop();
+  if (!contestShown_) {
+    const std::string contest = session_.ContestText();
+    if (!contest.empty()) {
+      contestShown_ = true;
+      contest_->setText(QString::fromStdString(contest).trimmed());
+    }
+  }
+  if ((shown_ || session_.halted()) && contestShown_) timer_->stop();
 }
 
 OlcForm OlcDialog::Form() const {

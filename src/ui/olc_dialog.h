@@ -33,6 +33,7 @@ class OlcDialog final : public QDialog {
   QLabel* status_ = nullptr;
   QLabel* progress_ = nullptr;
   QPlainTextEdit* results_ = nullptr;
+  QLabel* contest_ = nullptr;
   QLineEdit* firstName_ = nullptr;
   QLineEdit* lastName_ = nullptr;
   QLineEdit* birthDate_ = nullptr;
@@ -45,6 +46,7 @@ class OlcDialog final : public QDialog {
   QCheckBox* longFileName_ = nullptr;
   QTimer* timer_ = nullptr;
   bool shown_ = false;
+  bool contestShown_ = false;
 };
 
 // Modal; returns when the person closes the dialog.

@@ -168,6 +168,9 @@ TEST_F(CommandLineRunTest, KmlNameKeepsBlanksAndGetsTheDate) {
   const std::string text = Read(dir / "my flight 20100505.kml");
   EXPECT_NE(text.find("<Folder>"), std::string::npos);
   EXPECT_NE(text.find("FsInfo"), std::string::npos);
+  // A hidden run describes the flight as the window's save does.
+  EXPECT_NE(text.find("Contest score        XContest: "), std::string::npos) << text;
+  EXPECT_NE(text.find("Contest score        FFVL: "), std::string::npos);
   EXPECT_EQ(transfers.started.at(0).request.protocol, ProtocolType::kFlytec);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/contest_score.h"
 #include "analysis/flight_statistics.h"
 #include "analysis/flight_statistics_reference.cpp"
 #include "analysis/track_fixtures.h"
@@ -58,7 +59,10 @@ std::string ReferenceFile(const std::vector<TrackPoint>& points) {
   TextOutputBuffer description;
   description.Int(day.year).Append('-').Int(day.month, 2).Append('-').Int(day.day, 2);
   TextOutputBuffer folder;
-  EXPECT_TRUE(BuildKmlTrackFolder(folder, stats, description.text(), {"", kGap}).ok());
+  // The exact contest scores have their own reference; here they only take
+  // their place in the description.
+  const ContestScores contest = ScoreContests(points);
+  EXPECT_TRUE(BuildKmlTrackFolder(folder, stats, description.text(), {"", kGap, &contest}).ok());
   return WrapKmlDocument(folder.text());
 }
 

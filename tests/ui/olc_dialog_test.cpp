@@ -12,8 +12,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
+#include "analysis/contest_score_text.h"
 #include "analysis/track_fixtures.h"
 #include "shell/app_fixture.h"
 #include "shell/commands/olc_commands.h"
@@ -33,6 +36,16 @@ void Type(QWidget& dialog, const char* name, const QString& text) {
     edit->clear();
     QTest::keyClicks(edit, text);
   }
+}
+
+// The contest line once its search has ended, refreshed as the timer would.
+QString ContestShown(OlcSession& session, OlcDialog& dialog, std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (session.ContestText().empty() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  dialog.Refresh();
+  auto* label = Child<QLabel>(dialog, "contestScores");
+  return label ? label->text() : QString();
 }
 
 class OlcDialogTest : public AppFixture {
@@ -59,6 +72,13 @@ TEST_F(OlcDialogTest, OpensWithStoredFieldsShowsResultsAndSavesWhatWasTyped) {
   dialog.Refresh();
   EXPECT_TRUE(Child<QPlainTextEdit>(dialog, "results")->toPlainText().contains("FREE TRIANGLE"));
   EXPECT_TRUE(Child<QLabel>(dialog, "status")->text().startsWith("Best result is "));
+  // Beside the optimisation's own results: the exact scores the contest
+  // servers give for the same positions.
+  const ContestScores exact = ScoreContests(Closed());
+  ASSERT_TRUE(exact[ContestRules::kXContest].found());
+  EXPECT_EQ(ContestShown(session, dialog, std::chrono::seconds(60)).toStdString(),
+            ContestSummary(ContestRules::kXContest, exact[ContestRules::kXContest]) + "\n" +
+                ContestSummary(ContestRules::kFfvl, exact[ContestRules::kFfvl]));
 
   Type(dialog, "lastName", "Berg");
   Type(dialog, "birthDate", "1.2.1970");
@@ -89,6 +109,8 @@ TEST_F(OlcDialogTest, SavesAreIgnoredAfterHalt) {
   EXPECT_TRUE(ui.fileQuestions.empty());
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(Child<QPlainTextEdit>(dialog, "results")->toPlainText(), shownAtHalt);
+  // The halt stops the contest search too: its best so far comes at once.
+  EXPECT_TRUE(ContestShown(session, dialog, std::chrono::seconds(10)).startsWith("XContest: "));
 }
 
 }  // namespace

@@ -384,8 +384,9 @@ void CommandLineRunner::SaveKml() {
   const CalendarTime day = SecondsToDateTime(points.front().time);
   char description[32];
   std::snprintf(description, sizeof description, "%d-%02d-%02d", day.year, day.month, day.day);
+  const ContestScores contest = ScoreForSavedFile(stats.points);
   const SaveEnd saved = SaveAerodiaryFile(
-      app_, *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap}, [&] {
+      app_, *path, stats, description, {app_.trackLog.instrumentText, options.loopFlightGap, &contest}, [&] {
         return ConfirmReplace(*path, kCaptionSaveKml) ? ExistingFileChoice::kOverwrite
                                                       : ExistingFileChoice::kCancel;
       });
@@ -645,9 +646,11 @@ std::optional<FileMessage> WriteGoogleEarthTrack(const std::string& path, std::s
   const CalendarTime day = SecondsToDateTime(points.front().time);
   TextOutputBuffer description;
   description.Int(day.year).Append('-').Int(day.month, 2).Append('-').Int(day.day, 2);
+  // The same description the window's save gives.
+  const ContestScores contest = ScoreForSavedFile(stats.points);
   TextOutputBuffer folder(10000);
   if (const Status built = BuildKmlTrackFolder(folder, stats, description.text(),
-                                               {request.instrumentText, request.loopFlightGap});
+                                               {request.instrumentText, request.loopFlightGap, &contest});
       !built.ok()) {
     return FileMessage{"Making GoogleEarth track folder", KmlFolderFailureText(built.error())};
   }

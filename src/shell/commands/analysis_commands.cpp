@@ -2,9 +2,7 @@
 #include "shell/commands/analysis_commands.h"
 
 #include <algorithm>
-#include <thread>
 
-#include "analysis/contest_score_text.h"
 #include "analysis/coordinate_text.h"
 #include "formats/kml_writer.h"
 #include "shell/app_state.h"
@@ -30,8 +28,6 @@ bool Blank(std::string_view text) {
 
 }  // namespace
 
-constexpr double kContestSeconds = 60;
-
 // --- Flight statistics ---------------------------------------------------------------
 
 FlightStatisticsSession::FlightStatisticsSession(AppState& app, FlightStatistics stats, TripSearchOptions options)
@@ -44,14 +40,7 @@ void FlightStatisticsSession::Start() {
   started_ = true;
   // Proving a score best can take long on a hard flight: the dialog then
   // shows the best found with its ceiling.
-  std::thread([contest = contest_, points = stats_.points] {
-    ContestOptions options;
-    options.cancel = &contest->cancel;
-    options.timeLimitSeconds = kContestSeconds;
-    ContestScores scores = ScoreContests(points, options);
-    std::lock_guard lock(contest->lock);
-    contest->result = std::move(scores);
-  }).detach();
+  contest_.Start(stats_.points, kWindowContestSeconds);
   std::weak_ptr<Status> weak = status_;
   // The callback holds the status block only while it writes, so a search
   // that is let go after the dialog closed writes into nothing.
@@ -103,15 +92,11 @@ std::optional<std::array<std::string, 7>> FlightStatisticsSession::TripTexts() c
 }
 
 std::optional<std::array<std::string, 2>> FlightStatisticsSession::ContestTexts() const {
-  std::lock_guard lock(contest_->lock);
-  if (!contest_->result) return std::nullopt;
-  std::array<std::string, 2> out;
-  for (ContestRules r : kContestRules) out[static_cast<size_t>(r)] = ContestSummary(r, (*contest_->result)[r]);
-  return out;
+  return contest_.Summaries();
 }
 
 void FlightStatisticsSession::Halt() {
-  contest_->cancel = true;
+  contest_.Cancel();
   runner_.Halt();
   Poll();
   if (!finished_) {
@@ -142,7 +127,10 @@ bool FlightStatisticsSession::Save(std::string_view description) {
 
   const std::string_view text = description.substr(0, kLogDescriptionMax);
   const uint32_t gap = static_cast<uint32_t>(app_.settings().Number(SettingId::kLoopFlightGap));
-  const SaveEnd end = SaveAerodiaryFile(app_, file->path, stats_, text, {app_.trackLog.instrumentText, gap},
+  // The scores the dialog shows when it has them; else what any save gives.
+  const std::optional<ContestScores> shown = contest_.Result();
+  const ContestScores contest = shown ? *shown : ScoreForSavedFile(stats_.points);
+  const SaveEnd end = SaveAerodiaryFile(app_, file->path, stats_, text, {app_.trackLog.instrumentText, gap, &contest},
                                         [this, &file] { return AskExistingAerodiaryFile(app_, file->path); });
   if (end != SaveEnd::kSaved) return false;
   app_.ShowMessage(Caption{kAerodiarySavedCaption}, AerodiarySavedText(stats_.analysisTimeValid), BoxIcon::kNone);
@@ -153,7 +141,7 @@ bool FlightStatisticsSession::Save(std::string_view description) {
 void FlightStatisticsSession::Close() {
   if (closed_) return;
   closed_ = true;
-  contest_->cancel = true;
+  contest_.Cancel();
   if (!started_) return;
   {
     std::lock_guard lock(status_->lock);

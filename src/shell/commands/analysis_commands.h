@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/contest_score.h"
+#include "analysis/contest_score_runner.h"
 #include "analysis/flight_statistics.h"
 #include "analysis/statistics_text.h"
 #include "analysis/track_rotation.h"
@@ -95,14 +95,7 @@ class FlightStatisticsSession {
   bool finished_ = false;
   bool failed_ = false;
   bool closed_ = false;
-  // The contest search runs on a thread of its own that owns this block with
-  // us: a search let go when the dialog closes ends on its own.
-  struct Contest {
-    mutable std::mutex lock;
-    std::atomic<bool> cancel{false};
-    std::optional<ContestScores> result;
-  };
-  std::shared_ptr<Contest> contest_ = std::make_shared<Contest>();
+  ContestScoreRunner contest_;
 };
 
 // Registers "Get flight statistics" and "Rotate Track". The rotation

@@ -32,20 +32,6 @@ namespace skylode {
 
 namespace {
 
-// A saved file must not wait on a flight whose optimum is slow to prove: the
-// description then says the score is not proven best, with its ceiling.
-constexpr double kKmlScoreSeconds = 10;
-
-ContestScores ScoreForKml(std::span<const TrackPoint> points) {
-  ContestOptions options;
-  options.timeLimitSeconds = kKmlScoreSeconds;
-  return ScoreContests(points, options);
-}
-
-}  // namespace
-
-namespace {
-
 constexpr char kCaptionSaveLog[] = "Save log for Aerodiary";
 constexpr char kCaptionAerodiaryDialog[] = "Save track for Aerodiary";
 constexpr char kCaptionReadWaypoints[] = "Read waypoint file";
@@ -110,7 +96,7 @@ void SaveAerodiaryLogCommand(AppState& app) {
     return;
   }
 
-  const ContestScores contest = ScoreForKml(stats.points);
+  const ContestScores contest = ScoreForSavedFile(stats.points);
 
   const auto file = app.AskSaveFile(AerodiarySpec(AerodiaryFileName(stats)));
   if (!file) return;
@@ -338,7 +324,7 @@ bool WriteAllTracks(AppState& app, std::vector<TrackLog>& flights, const std::st
       return false;
     }
     const std::string description = DateText(stats.points.front().time);
-    const ContestScores contest = ScoreForKml(stats.points);
+    const ContestScores contest = ScoreForSavedFile(stats.points);
     if (const Status built = BuildKmlTrackFolder(folders, stats, description, {{}, loopFlightGap, &contest});
         !built.ok()) {
       app.ShowMessage(Caption{"Making GoogleEarth track folder"}, KmlFolderFailureText(built.error()));

@@ -200,6 +200,7 @@ bool OlcSession::Start() {
     app_.ShowMessage(Caption{kOlcInitCaption}, "Could not create optimisation thread");
     return false;
   }
+  contest_.Start(points_, kWindowContestSeconds);
   return true;
 }
 
@@ -230,9 +231,18 @@ std::string OlcSession::ResultText() const {
   return results ? OlcResultText(points_, *results) : std::string();
 }
 
+std::string OlcSession::ContestText() const {
+  const auto lines = contest_.Summaries();
+  if (!lines) return {};
+  std::string out;
+  for (const std::string& line : *lines) out += line + "\n";
+  return out;
+}
+
 void OlcSession::Halt() {
   halted_ = true;
   if (run_) run_->Halt();
+  contest_.Cancel();
 }
 
 OlcForm OlcSession::InitialForm() const {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/contest_score_runner.h"
 #include "analysis/olc_search.h"
 #include "formats/olc_file.h"
 
@@ -62,6 +63,10 @@ class OlcSession {
   // The result table once ready; empty before and after a halt.
   std::string ResultText() const;
   std::optional<OlcResults> Results() const;
+  // The exact contest scores beside the optimisation's own results, one line
+  // per rule set, once their search has ended (halted: the best found,
+  // marked as not proven); empty before.
+  std::string ContestText() const;
 
   // "&Halt" (and closing the dialog).
   void Halt();
@@ -83,6 +88,7 @@ class OlcSession {
   struct Status;
   std::shared_ptr<Status> status_;
   std::unique_ptr<OlcRun> run_;
+  ContestScoreRunner contest_;
 };
 
 // "&OLC statistics (use IGC buffer)" (true) and "OLC statistics (use

@@ -64,6 +64,13 @@ ExistingFileChoice AskExistingAerodiaryFile(AppState& app, const std::string& pa
   return ExistingFileChoice::kCancel;
 }
 
+ContestScores ScoreForSavedFile(std::span<const TrackPoint> points) {
+  constexpr double kSavedFileScoreSeconds = 10;
+  ContestOptions options;
+  options.timeLimitSeconds = kSavedFileScoreSeconds;
+  return ScoreContests(points, options);
+}
+
 SaveEnd SaveAerodiaryFile(AppState& app, const std::string& path, const FlightStatistics& stats,
                           std::string_view description, const KmlFolderOptions& options,
                           const std::function<ExistingFileChoice()>& askExisting) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/contest_score.h"
 #include "formats/kml_writer.h"
 #include "shell/app_state.h"
 
@@ -32,6 +33,11 @@ enum class SaveEnd { kSaved, kCancelled, kFailed };
 // Saves the record's track to `path` (chosen by the caller) as a new file; an
 // existing file is offered to `askExisting` (unset: cancel). A failure is
 // shown before kFailed is returned; the success message is the caller's.
+// The contest scores a saved KML describes. A save must not wait on a
+// flight whose optimum is slow to prove: the description then says the score
+// is not proven best, with its ceiling.
+ContestScores ScoreForSavedFile(std::span<const TrackPoint> points);
+
 SaveEnd SaveAerodiaryFile(AppState& app, const std::string& path, const FlightStatistics& stats,
                           std::string_view description, const KmlFolderOptions& options,
                           const std::function<ExistingFileChoice()>& askExisting);
