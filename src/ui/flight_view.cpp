@@ -102,12 +102,9 @@ void FlightView::Reload() {
 }
 
 void FlightView::TakeAnalyses() {
-  const bool busy = model_.Busy();
-  if (model_.Poll()) UpdateSummary();
-  if (!busy) {
-    poll_->stop();
-    UpdateSummary();
-  }
+  const bool changed = model_.Poll();
+  if (changed || !model_.Busy()) UpdateSummary();
+  if (!model_.Busy()) poll_->stop();
 }
 
 void FlightView::SetSelection(int32_t first, int32_t last) {

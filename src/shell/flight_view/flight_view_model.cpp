@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 #include <string>
+#include <thread>
 
 #include "analysis/contest_score_text.h"
 
@@ -214,60 +215,50 @@ std::vector<ThermalPhase> FindThermals(std::span<const TrackPoint> points, bool 
 FlightViewModel::~FlightViewModel() { Stop(); }
 
 void FlightViewModel::Stop() {
-  if (work_) {
-    work_->halt = true;
-    work_->cancel = true;
-  }
-  if (thread_.joinable()) thread_.join();
-  work_.reset();
+  // Both runners let a search that is slow to stop finish on its own copy.
+  if (trip_) trip_->Stop(std::chrono::milliseconds(200));
+  if (contests_) contests_->Cancel();
+  trip_.reset();
+  contests_.reset();
 }
 
 void FlightViewModel::Clear() {
   Stop();
+  loaded_ = false;
   points_.clear();
   hasBaro_ = false;
   curves_ = {};
   thermals_.clear();
   tripRoute_.reset();
   contestRoutes_.clear();
+  tripTaken_ = contestsTaken_ = false;
   overlays_ = {};
 }
 
 bool FlightViewModel::Load(const TrackLog& log, const FlightViewOptions& options) {
-  if (work_ && log.points == points_ && log.hasBaroHeight == hasBaro_) return false;
+  if (loaded_ && log.points == points_ && log.hasBaroHeight == hasBaro_) return false;
   Clear();
+  loaded_ = true;
   points_ = log.points;
   hasBaro_ = log.hasBaroHeight;
   curves_ = BuildBarogramCurves(points_, hasBaro_);
   thermals_ = FindThermals(points_, hasBaro_);
   Rebuild();
-  work_ = std::make_shared<Work>();
-  // Its own copy of the points: Clear may drop ours while it still runs.
-  thread_ = std::thread([work = work_, points = points_, options] {
-    TripDistances trips;
-    TripSearchOptions search;
-    search.loopFlightGap = options.loopFlightGap;
-    search.threads = 1;  // the window stays responsive beside it
-    std::optional<ScoredRoute> trip;
-    if (points.size() >= 2 && RunTripSearch(points, trips, search, {}, work->halt) == 0 && !work->halt)
-      trip = TripRoute(points, trips);
-    {
-      std::lock_guard lock(work->lock);
-      work->trip = std::move(trip);
-      work->tripDone = true;
-    }
-    std::optional<ContestScores> scores;
-    if (options.scoreContests && !work->cancel && points.size() >= 2) {
-      ContestOptions contest;
-      contest.cancel = &work->cancel;
-      contest.timeLimitSeconds = options.contestSeconds;
-      contest.threads = 1;
-      scores = ScoreContests(points, contest);
-    }
-    std::lock_guard lock(work->lock);
-    work->contests = std::move(scores);
-    work->contestsDone = true;
-  });
+  if (points_.size() < 2) {
+    tripTaken_ = contestsTaken_ = true;
+    return true;
+  }
+  TripSearchOptions search;
+  search.loopFlightGap = options.loopFlightGap;
+  search.threads = 1;  // the window stays responsive beside it
+  trip_ = std::make_unique<TripSearchRunner>();
+  trip_->Start(points_, search);
+  if (options.scoreContests) {
+    contests_ = std::make_unique<ContestScoreRunner>();
+    contests_->Start(points_, options.contestSeconds);
+  } else {
+    contestsTaken_ = true;
+  }
   return true;
 }
 
@@ -278,49 +269,41 @@ void FlightViewModel::Rebuild() {
   overlays_.thermals = thermals_;
 }
 
+bool FlightViewModel::TripEnded() const { return !trip_ || trip_->Finished(); }
+
+// A scoring that could not run says so in its summaries: it has ended too.
+bool FlightViewModel::ContestsEnded() const { return !contests_ || contests_->Summaries().has_value(); }
+
 bool FlightViewModel::Poll() {
-  if (!work_) return false;
   bool changed = false;
-  {
-    std::lock_guard lock(work_->lock);
-    if (work_->tripDone && !work_->taken) {
-      work_->taken = true;
-      tripRoute_ = work_->trip;
+  if (!tripTaken_ && trip_ && trip_->Finished()) {
+    tripTaken_ = true;
+    const auto outcome = trip_->Result();
+    if (outcome && outcome->status == 0 && !outcome->halted) {
+      tripRoute_ = TripRoute(points_, outcome->distances);
       changed = tripRoute_.has_value();
     }
-    if (work_->contestsDone && !work_->contestsTaken) {
-      work_->contestsTaken = true;
-      if (work_->contests && !work_->contests->cancelled) {
-        for (ContestRules r : kContestRules)
-          if (auto route = ContestRoute(r, (*work_->contests)[r])) contestRoutes_.push_back(std::move(*route));
-        changed = changed || !contestRoutes_.empty();
-      }
+  }
+  if (!contestsTaken_ && ContestsEnded()) {
+    contestsTaken_ = true;
+    if (const auto scores = contests_->Result()) {
+      for (ContestRules r : kContestRules)
+        if (auto route = ContestRoute(r, (*scores)[r])) contestRoutes_.push_back(std::move(*route));
+      changed = changed || !contestRoutes_.empty();
     }
   }
   if (changed) Rebuild();
   return changed;
 }
 
-bool FlightViewModel::Busy() const {
-  if (!work_) return false;
-  std::lock_guard lock(work_->lock);
-  return !work_->contestsDone;
-}
+bool FlightViewModel::Busy() const { return !tripTaken_ || !contestsTaken_; }
 
 bool FlightViewModel::WaitFor(std::chrono::milliseconds timeout, bool contests) {
   const auto end = std::chrono::steady_clock::now() + timeout;
-  while (work_) {
-    {
-      std::lock_guard lock(work_->lock);
-      if (contests ? work_->contestsDone : work_->tripDone) break;
-    }
-    if (std::chrono::steady_clock::now() >= end) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  auto ended = [&] { return TripEnded() && (!contests || ContestsEnded()); };
+  while (!ended() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   Poll();
-  if (!work_) return false;
-  std::lock_guard lock(work_->lock);
-  return contests ? work_->contestsDone : work_->tripDone;
+  return ended();
 }
 
 }  // namespace skylode

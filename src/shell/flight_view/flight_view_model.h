@@ -4,19 +4,18 @@
 // and may take seconds; the view polls for them.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "analysis/contest_score.h"
+#include "analysis/contest_score_runner.h"
 #include "analysis/thermals.h"
 #include "analysis/trip_search.h"
+#include "analysis/trip_search_runner.h"
 #include "records/track_log.h"
 #include "shell/flight_view/flight_view_data.h"
 
@@ -60,7 +59,7 @@ std::vector<ThermalPhase> FindThermals(std::span<const TrackPoint> points, bool 
 
 struct FlightViewOptions {
   uint32_t loopFlightGap = 800;      // metres, as the trip search takes it
-  double contestSeconds = 20;        // the contest scoring's time limit
+  double contestSeconds = kWindowContestSeconds;  // the contest scoring's time limit
   bool scoreContests = true;
 };
 
@@ -86,26 +85,17 @@ class FlightViewModel {
   // Takes what the searches finished since the last call; true when the
   // overlays changed. Call on the thread that reads the overlays.
   bool Poll();
-  // Whether a search still runs.
+  // Whether a search still runs (or its result waits for Poll).
   bool Busy() const;
   // Waits at most `timeout` for the trip search (and, with `contests`, the
   // scoring too), then polls.
   bool WaitFor(std::chrono::milliseconds timeout, bool contests);
 
  private:
-  struct Work {
-    std::mutex lock;
-    TripHaltFlag halt{false};
-    std::atomic<bool> cancel{false};
-    std::optional<ScoredRoute> trip;
-    bool tripDone = false;
-    std::optional<ContestScores> contests;
-    bool contestsDone = false;
-    bool taken = false;  // trip taken by Poll
-    bool contestsTaken = false;
-  };
   void Stop();
   void Rebuild();
+  bool TripEnded() const;
+  bool ContestsEnded() const;
 
   std::vector<TrackPoint> points_;
   bool hasBaro_ = false;
@@ -114,8 +104,11 @@ class FlightViewModel {
   std::vector<ThermalPhase> thermals_;
   std::optional<ScoredRoute> tripRoute_;
   std::vector<ScoredRoute> contestRoutes_;
-  std::shared_ptr<Work> work_;
-  std::thread thread_;
+  bool loaded_ = false;
+  bool tripTaken_ = false;
+  bool contestsTaken_ = false;
+  std::unique_ptr<TripSearchRunner> trip_;
+  std::unique_ptr<ContestScoreRunner> contests_;
 };
 
 }  // namespace skylode
