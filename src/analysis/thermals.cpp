@@ -4,14 +4,14 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/geodesy.h"
+
 namespace skylode {
 
 namespace {
 
-constexpr double kEarthRadius = 6'371'000.0;
 // The share of a phase's time that must turn its way.
 constexpr double kSteadyShare = 0.7;
-constexpr double kSemicircleToRad = std::numbers::pi / 2147483648.0;
 
 // The change of heading from one step to the next and when it happened.
 struct TurnSample {
@@ -35,23 +35,14 @@ double WrapDegrees(double d) {
   return d;
 }
 
-// East and north in metres from a to b; a plane is near enough over a step.
-void StepOffset(const TrackPoint& a, const TrackPoint& b, double& east, double& north) {
-  const double lat = (a.latitude * 0.5 + b.latitude * 0.5) * kSemicircleToRad;
-  north = (static_cast<double>(b.latitude) - a.latitude) * kSemicircleToRad * kEarthRadius;
-  double dLon = (static_cast<double>(b.longitude) - a.longitude) * kSemicircleToRad;
-  if (dLon > std::numbers::pi) dLon -= 2 * std::numbers::pi;
-  if (dLon < -std::numbers::pi) dLon += 2 * std::numbers::pi;
-  east = dLon * std::cos(lat) * kEarthRadius;
+PlaneStep StepOf(const TrackPoint& a, const TrackPoint& b) {
+  return PlaneStepSemicircles(a.latitude, a.longitude, b.latitude, b.longitude);
 }
 
 double PathMetres(std::span<const TrackPoint> points, int32_t first, int32_t last) {
   double sum = 0;
   for (int32_t i = first; i < last; ++i) {
-    double east = 0;
-    double north = 0;
-    StepOffset(points[static_cast<size_t>(i)], points[static_cast<size_t>(i) + 1], east, north);
-    sum += std::hypot(east, north);
+    sum += StepOf(points[static_cast<size_t>(i)], points[static_cast<size_t>(i) + 1]).metres();
   }
   return sum;
 }
@@ -101,17 +92,15 @@ std::vector<TurnSample> TurnSamples(std::span<const TrackPoint> points, const Th
       continue;
     }
     if (dt == 0) continue;  // a repeated fix says nothing about the heading
-    double east = 0;
-    double north = 0;
-    StepOffset(a, b, east, north);
-    const double speed = std::hypot(north, east) / dt;
+    const PlaneStep step = StepOf(a, b);
+    const double speed = step.metres() / dt;
     const double mid = (static_cast<double>(a.time) + b.time) / 2;
     if (speed < options.minGroundSpeed) {
       // Standing still: the heading is noise. The time passes as a step that
       // does not turn, so a long stop ends a phase.
       continue;
     }
-    const double heading = std::atan2(east, north) * 180.0 / std::numbers::pi;
+    const double heading = std::atan2(step.east, step.north) * 180.0 / std::numbers::pi;
     if (havePrevious) {
       TurnSample s;
       s.fromFix = prevFrom + 1;

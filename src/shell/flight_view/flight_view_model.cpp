@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <numbers>
 #include <string>
 #include <thread>
 
 #include "analysis/contest_score_text.h"
+#include "analysis/geodesy.h"
 
 namespace skylode {
 
@@ -17,18 +17,6 @@ namespace {
 // Track point times count from 1989-12-31 00:00:00 UTC.
 constexpr double kUnixSecondsAtTrackEpoch = 631065600.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kEarthRadius = 6'371'000.0;
-constexpr double kSemicircleToRad = std::numbers::pi / 2147483648.0;
-
-// Near enough for a speed over a few seconds, and cheap for 200,000 fixes.
-double StepMetres(const TrackPoint& a, const TrackPoint& b) {
-  const double lat = (a.latitude * 0.5 + b.latitude * 0.5) * kSemicircleToRad;
-  const double north = (static_cast<double>(b.latitude) - a.latitude) * kSemicircleToRad;
-  double dLon = (static_cast<double>(b.longitude) - a.longitude) * kSemicircleToRad;
-  if (dLon > std::numbers::pi) dLon -= 2 * std::numbers::pi;
-  if (dLon < -std::numbers::pi) dLon += 2 * std::numbers::pi;
-  return std::hypot(north, dLon * std::cos(lat)) * kEarthRadius;
-}
 
 std::string Km(double kilometres) {
   char text[32];
@@ -52,7 +40,10 @@ BarogramCurves BuildBarogramCurves(std::span<const TrackPoint> points, bool hasB
     c.seconds[i] = p.time + kUnixSecondsAtTrackEpoch;
     c.gpsHeight[i] = (p.flags & kTrackPointNoGpsHeight) != 0 ? kNaN : p.gpsHeight / 10.0;
     if (hasBaroHeight) c.baroHeight[i] = p.baroHeight;
-    if (i > 0) along[i] = along[i - 1] + StepMetres(points[i - 1], p);
+    if (i > 0) {
+      const TrackPoint& q = points[i - 1];
+      along[i] = along[i - 1] + PlaneStepSemicircles(q.latitude, q.longitude, p.latitude, p.longitude).metres();
+    }
   }
   const std::vector<double>& height = hasBaroHeight ? c.baroHeight : c.gpsHeight;
   // Each fix's rates over the fixes within half the window either side.
