@@ -231,9 +231,11 @@ QPoint BarogramView::PixelOfFix(int32_t index) const {
   return mapFromScene(QPointF(x, y));
 }
 
+double BarogramView::SecondsAtPixel(const QPoint& pixel) const { return SecondsOfX(mapToScene(pixel).x()); }
+
 int32_t BarogramView::FixAt(const QPoint& pixel) const {
   if (!curves_) return -1;
-  return NearestFix(curves_->seconds, SecondsOfX(mapToScene(pixel).x()));
+  return NearestFix(curves_->seconds, SecondsAtPixel(pixel));
 }
 
 void BarogramView::drawForeground(QPainter* painter, const QRectF& rect) {

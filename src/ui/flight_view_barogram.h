@@ -47,6 +47,8 @@ class BarogramView final : public QChartView {
   // The pixel (view coordinates) where the given fix is drawn, at the middle
   // of the plot's height.
   QPoint PixelOfFix(int32_t index) const;
+  // The time (seconds since the Unix epoch) at a pixel column of the view.
+  double SecondsAtPixel(const QPoint& pixel) const;
   // The fix at a pixel column of the view, -1 without curves.
   int32_t FixAt(const QPoint& pixel) const;
   // How many points each curve holds now (after thinning).

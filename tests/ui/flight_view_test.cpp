@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QTableView>
+#include <QWheelEvent>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <filesystem>
@@ -103,6 +104,53 @@ TEST_F(FlightViewTest, BarogramHasTheFlightsTimeAndHeights) {
   EXPECT_EQ(barogram.timeMax() - barogram.timeMin(), span);
 
   EXPECT_TRUE(view->summary()->text().contains(QStringLiteral("thermals")));
+}
+
+TEST_F(FlightViewTest, WheelZoomsAndDragPans) {
+  Open("flat-xcontest-100.59.igc");
+  FlightView* view = ShowView();
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(Shows(*view, app().trackLog.points));
+  BarogramView& barogram = *view->barogram();
+  const double fullMin = barogram.timeMin();
+  const double fullMax = barogram.timeMax();
+  const QPoint middle = barogram.PixelOfFix(app().trackLog.count() / 2);
+
+  // Two notches in about the middle: the time there stays where it was.
+  const double before = barogram.SecondsAtPixel(middle);
+  QWheelEvent wheel(QPointF(middle), barogram.viewport()->mapToGlobal(QPointF(middle)), QPoint(), QPoint(0, 240),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(barogram.viewport(), &wheel);
+  const double span = barogram.timeMax() - barogram.timeMin();
+  EXPECT_NEAR(span, (fullMax - fullMin) / 1.5625, 2);
+  EXPECT_NEAR(barogram.SecondsAtPixel(middle), before, span / 200);
+
+  // Shift and drag to the left: later times come into view, as wide as before.
+  const QPoint to = middle - QPoint(100, 0);
+  const double zoomedMin = barogram.timeMin();
+  const double shift = barogram.SecondsAtPixel(middle) - barogram.SecondsAtPixel(to);
+  QTest::mousePress(barogram.viewport(), Qt::LeftButton, Qt::ShiftModifier, middle);
+  QMouseEvent move(QEvent::MouseMove, QPointF(to), barogram.viewport()->mapToGlobal(QPointF(to)), Qt::NoButton,
+                   Qt::LeftButton, Qt::ShiftModifier);
+  QApplication::sendEvent(barogram.viewport(), &move);
+  QTest::mouseRelease(barogram.viewport(), Qt::LeftButton, Qt::ShiftModifier, to);
+  EXPECT_NEAR(barogram.timeMax() - barogram.timeMin(), span, 1);
+  EXPECT_NEAR(barogram.timeMin(), zoomedMin + shift, span / 100);
+  EXPECT_TRUE(Selected().empty()) << "a pan is no click";
+
+  // Never past the end of the flight, however far the drag goes.
+  for (int k = 0; k < 20; ++k) {
+    QTest::mousePress(barogram.viewport(), Qt::LeftButton, Qt::ShiftModifier, middle);
+    QApplication::sendEvent(barogram.viewport(), &move);
+    QTest::mouseRelease(barogram.viewport(), Qt::LeftButton, Qt::ShiftModifier, to);
+  }
+  EXPECT_EQ(barogram.timeMax(), fullMax);
+  EXPECT_NEAR(barogram.timeMax() - barogram.timeMin(), span, 1);
+
+  // The right button shows the whole flight again.
+  QTest::mouseClick(barogram.viewport(), Qt::RightButton, {}, middle);
+  EXPECT_EQ(barogram.timeMin(), fullMin);
+  EXPECT_EQ(barogram.timeMax(), fullMax);
 }
 
 TEST_F(FlightViewTest, RouteOfARealFlightIsTheTripSearchResult) {
