@@ -190,16 +190,6 @@ FlightView* ShowFlightView(AppState& app, MainWindow& window) {
 
   // Every change of the list comes as one of the model's signals; a burst of
   // them (a download's rows) reads the log once.
-  auto* reload = new QTimer(view);
-  reload->setSingleShot(true);
-  reload->setInterval(0);
-  QObject::connect(reload, &QTimer::timeout, view, &FlightView::Reload);
-  ListModel* model = window.model();
-  QObject::connect(model, &QAbstractItemModel::modelReset, reload, qOverload<>(&QTimer::start));
-  QObject::connect(model, &QAbstractItemModel::rowsInserted, reload, qOverload<>(&QTimer::start));
-  QObject::connect(model, &QAbstractItemModel::rowsRemoved, reload, qOverload<>(&QTimer::start));
-  QObject::connect(model, &QAbstractItemModel::dataChanged, reload, qOverload<>(&QTimer::start));
-
   MainWindow* w = &window;
   auto follow = [view, w] {
     const std::vector<int32_t> rows = w->SelectedRows(ViewMode::kTrackLog);
@@ -210,6 +200,20 @@ FlightView* ShowFlightView(AppState& app, MainWindow& window) {
     }
   };
   QObject::connect(window.table()->selectionModel(), &QItemSelectionModel::selectionChanged, view, follow);
+
+  auto* reload = new QTimer(view);
+  reload->setSingleShot(true);
+  reload->setInterval(0);
+  // Rows the shell selected with the new log are the cursor on it.
+  QObject::connect(reload, &QTimer::timeout, view, [view, follow] {
+    view->Reload();
+    follow();
+  });
+  ListModel* model = window.model();
+  QObject::connect(model, &QAbstractItemModel::modelReset, reload, qOverload<>(&QTimer::start));
+  QObject::connect(model, &QAbstractItemModel::rowsInserted, reload, qOverload<>(&QTimer::start));
+  QObject::connect(model, &QAbstractItemModel::rowsRemoved, reload, qOverload<>(&QTimer::start));
+  QObject::connect(model, &QAbstractItemModel::dataChanged, reload, qOverload<>(&QTimer::start));
   QObject::connect(view, &FlightView::fixClicked, view, [w](int32_t index) {
     if (w->model()->view() != ViewMode::kTrackLog || index < 0 || index >= w->model()->rowCount()) return;
     w->SelectRows(ViewMode::kTrackLog, {index});

@@ -38,10 +38,8 @@ class FlightView final : public QWidget {
   // whole or not at all. False with nothing written when it fails.
   bool Export(const std::string& path, ExportFormat format);
 
-  // Puts the map beside the barogram in place of the empty slot; the view
-  // hands it the track, the overlays and the cursor through the slots it
-  // names (setTrack, setOverlays, setSelection) and listens to its
-  // fixClicked signal.
+  // Puts `map` beside the barogram in place of the one there (taking it
+  // over); the picture and its exports show it.
   void SetMap(QWidget* map);
   QWidget* map() const { return map_; }
 
