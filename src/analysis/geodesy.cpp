@@ -147,6 +147,21 @@ GeoPosition SemicirclesToRadians(int32_t latitude, int32_t longitude) {
   return {SemicirclesToRadians(latitude), SemicirclesToRadians(longitude)};
 }
 
+double PlaneStep::metres() const { return std::hypot(east, north); }
+
+PlaneStep PlaneStepSemicircles(int32_t lat1, int32_t lon1, int32_t lat2, int32_t lon2) {
+  constexpr double kMeanRadius = (2 * kWgs84A + kWgs84B) / 3;
+  const double lat = SemicirclesToRadians(static_cast<int32_t>((int64_t{lat1} + lat2) / 2));
+  double dLon = SemicirclesToRadians(lon2) - SemicirclesToRadians(lon1);
+  // The short way round across 180 degrees.
+  if (dLon > kPi) dLon -= 2 * kPi;
+  if (dLon < -kPi) dLon += 2 * kPi;
+  PlaneStep step;
+  step.north = (SemicirclesToRadians(lat2) - SemicirclesToRadians(lat1)) * kMeanRadius;
+  step.east = dLon * std::cos(lat) * kMeanRadius;
+  return step;
+}
+
 double GeoDistanceSemicircles(int32_t lat1, int32_t lon1, int32_t lat2, int32_t lon2) {
   const GeoDistanceResult r =
       GeoDistance(SemicirclesToRadians(lat1, lon1), SemicirclesToRadians(lat2, lon2));

@@ -18,6 +18,7 @@
 #include "records/calendar.h"
 #include "shell/interface/row_text.h"
 #include "ui/dialogs.h"
+#include "ui/flight_view.h"
 #include "ui/main_window.h"
 #include "ui/port_choice.h"
 
@@ -114,6 +115,7 @@ void RegisterWindowCommands(AppState& app, MainWindow& window, Dispatcher& dispa
   MainWindow* w = &window;
   app.RegisterCommand(cmd::kCopyTrackPoints, [a] { CopyTrackPoints(*a); });
   app.RegisterCommand(cmd::kShowTrack, [a, w] { ShowTrack(*a, *w); });
+  app.RegisterCommand(cmd::kFlightView, [a, w] { ShowFlightView(*a, *w); });
   app.RegisterCommand(cmd::kSetComPort, [a, w] { SetComPort(*a, *w); });
   app.RegisterCommand(cmd::kAbout, [w] { ShowAboutBox(w); });
   Dispatcher* d = &dispatcher;

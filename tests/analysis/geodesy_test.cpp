@@ -221,5 +221,35 @@ TEST(LocalTm, CentralMeridianAcrossTheAntimeridian) {
   EXPECT_NEAR(west.y, east.y, 1e-3);
 }
 
+// The plane step the flight view and the thermal search use for headings
+// and speeds: close to the ellipsoid over a step, pointing the right way,
+// and the short way round across 180 degrees.
+TEST(PlaneStep, AgreesWithTheEllipsoidOverAStep) {
+  auto semi = [](double degrees) { return static_cast<int32_t>(std::lround(degrees / 180.0 * 2147483648.0)); };
+  struct Case {
+    const char* name;
+    double lat1, lon1, lat2, lon2;
+    int eastSign, northSign;
+  };
+  const Case cases[] = {
+      {"north in the Alps", 46.0, 8.0, 46.01, 8.0, 0, 1},
+      {"east in the Alps", 46.0, 8.0, 46.0, 8.01, 1, 0},
+      {"south-west far north", 69.0, 20.0, 68.998, 19.99, -1, -1},
+      {"south of the equator", -33.9, 18.4, -33.905, 18.41, 1, -1},
+      {"east across 180 degrees", -16.0, 179.999, -16.0, -179.999, 1, 0},
+      {"west across 180 degrees", 52.0, -179.9995, 52.0, 179.9995, -1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PlaneStep step = PlaneStepSemicircles(semi(c.lat1), semi(c.lon1), semi(c.lat2), semi(c.lon2));
+    const double exact = GeoDistanceSemicircles(semi(c.lat1), semi(c.lon1), semi(c.lat2), semi(c.lon2));
+    ASSERT_GT(exact, 50);
+    EXPECT_NEAR(step.metres(), exact, exact * 0.005);
+    auto sign = [](double v, double metres) { return std::fabs(v) < metres * 1e-3 ? 0 : v > 0 ? 1 : -1; };
+    EXPECT_EQ(sign(step.east, exact), c.eastSign);
+    EXPECT_EQ(sign(step.north, exact), c.northSign);
+  }
+}
+
 }  // namespace
 }  // namespace skylode

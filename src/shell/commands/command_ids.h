@@ -53,6 +53,8 @@ inline constexpr int kViewWaypoints = 40024;
 inline constexpr int kViewPilots = 40129;
 inline constexpr int kViewCtr = 40101;
 inline constexpr int kShowTrack = 40141;
+// Numbers from 40300 on are the program's own, past the old resource range.
+inline constexpr int kFlightView = 40300;
 inline constexpr int kListSmall = 40131;
 inline constexpr int kListDefault = 40132;
 inline constexpr int kListLarge = 40133;

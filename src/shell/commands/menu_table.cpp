@@ -78,6 +78,7 @@ constexpr MenuItem kView[] = {
     {cmd::kViewCtr, "&CTR", "Ctrl+4"},
     kSeparator,
     {cmd::kShowTrack, "&Show track", ""},
+    {cmd::kFlightView, "&Flight view", "Ctrl+Alt+F"},
     kSeparator,
     {cmd::kListSmall, "Set s&mall list size", "Ctrl+Alt+0"},
     {cmd::kListDefault, "Set &default list size", "Ctrl+Alt+1"},
