@@ -19,6 +19,7 @@
 #include "shell/app_state.h"
 #include "ui/flight_view_barogram.h"
 #include "ui/list_model.h"
+#include "ui/map/map_widget.h"
 #include "ui/main_window.h"
 
 namespace skylode {
@@ -52,12 +53,11 @@ FlightView::FlightView(AppState& app, QWidget* parent) : QWidget(parent), app_(a
   splitter_->setObjectName(QStringLiteral("FlightViewPicture"));
   barogram_ = new BarogramView(splitter_);
   splitter_->addWidget(barogram_);
-  auto* slot = new QLabel(QStringLiteral("Map"), splitter_);
-  slot->setAlignment(Qt::AlignCenter);
-  slot->setMinimumSize(240, 220);
-  slot->setAutoFillBackground(true);
-  map_ = slot;
-  splitter_->addWidget(slot);
+  map_ = new MapWidget(splitter_);
+  map_->setObjectName(QStringLiteral("FlightViewMap"));
+  map_->setMinimumSize(240, 220);
+  map_->setTileUrl(app_.settings().Text(SettingId::kMapTileUrl));
+  splitter_->addWidget(map_);
   splitter_->setStretchFactor(0, 3);
   splitter_->setStretchFactor(1, 2);
   splitter_->setSizes({660, 440});
@@ -76,19 +76,13 @@ FlightView::FlightView(AppState& app, QWidget* parent) : QWidget(parent), app_(a
   connect(png, &QPushButton::clicked, this, [this] { ChooseExport(ExportFormat::kPng); });
   connect(svg, &QPushButton::clicked, this, [this] { ChooseExport(ExportFormat::kSvg); });
   connect(barogram_, &BarogramView::fixClicked, this, &FlightView::fixClicked);
+  connect(map_, &MapWidget::fixClicked, this, &FlightView::fixClicked);
   resize(1100, 560);
 }
 
 FlightView::~FlightView() = default;
 
 QWidget* FlightView::picture() const { return splitter_; }
-
-void FlightView::SetMap(QWidget* map) {
-  if (!map || map == map_) return;
-  QWidget* old = splitter_->replaceWidget(1, map);
-  if (old) old->deleteLater();
-  map_ = map;
-}
 
 void FlightView::Reload() {
   FlightViewOptions options;
@@ -97,12 +91,15 @@ void FlightView::Reload() {
   selFirst_ = selLast_ = -1;
   barogram_->SetCurves(&model_.curves());
   barogram_->SetThermals(model_.overlays().thermals);
+  map_->setTrack(model_.points());
+  map_->setOverlays(model_.overlays());
   UpdateSummary();
   poll_->start();
 }
 
 void FlightView::TakeAnalyses() {
   const bool changed = model_.Poll();
+  if (changed) map_->setOverlays(model_.overlays());
   if (changed || !model_.Busy()) UpdateSummary();
   if (!model_.Busy()) poll_->stop();
 }
@@ -111,6 +108,7 @@ void FlightView::SetSelection(int32_t first, int32_t last) {
   selFirst_ = first;
   selLast_ = last;
   barogram_->SetSelection(first, last);
+  map_->setSelection(first, last);
 }
 
 void FlightView::UpdateSummary() {

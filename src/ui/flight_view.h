@@ -20,6 +20,7 @@ namespace skylode {
 
 class AppState;
 class BarogramView;
+class MapWidget;
 class MainWindow;
 
 enum class ExportFormat { kPng, kSvg };
@@ -38,10 +39,7 @@ class FlightView final : public QWidget {
   // whole or not at all. False with nothing written when it fails.
   bool Export(const std::string& path, ExportFormat format);
 
-  // Puts `map` beside the barogram in place of the one there (taking it
-  // over); the picture and its exports show it.
-  void SetMap(QWidget* map);
-  QWidget* map() const { return map_; }
+  MapWidget* map() const { return map_; }
 
   BarogramView* barogram() const { return barogram_; }
   FlightViewModel& model() { return model_; }
@@ -60,7 +58,7 @@ class FlightView final : public QWidget {
   FlightViewModel model_;
   BarogramView* barogram_ = nullptr;
   QSplitter* splitter_ = nullptr;
-  QWidget* map_ = nullptr;
+  MapWidget* map_ = nullptr;
   QLabel* summary_ = nullptr;
   QTimer* poll_ = nullptr;
   int32_t selFirst_ = -1;

@@ -5,10 +5,13 @@
 #include <QImage>
 #include <QLabel>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "analysis/trip_search.h"
@@ -17,6 +20,7 @@
 #include "ui/flight_view.h"
 #include "ui/flight_view_barogram.h"
 #include "ui/list_model.h"
+#include "ui/map/map_widget.h"
 #include "window_fixture.h"
 
 namespace skylode::test {
@@ -28,7 +32,28 @@ std::string Flight(const char* name) { return std::string(SKYLODE_TEST_DATA) + "
 
 class FlightViewTest : public WindowFixture {
  protected:
-  void SetUp() override { Start(); }
+  // No test reaches the internet: the map asks a local port nobody listens
+  // on and draws its plain background, with a tile cache of the test's own.
+  void SetUp() override {
+    ASSERT_TRUE(cacheHome_.isValid());
+    if (const char* old = std::getenv("XDG_CACHE_HOME")) savedCacheHome_ = old;
+    setenv("XDG_CACHE_HOME", cacheHome_.path().toLocal8Bit().constData(), 1);
+    Start();
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const std::string url = "http://127.0.0.1:" + std::to_string(probe.serverPort()) + "/{z}/{x}/{y}.png";
+    probe.close();
+    ASSERT_TRUE(app().settings().SetText(SettingId::kMapTileUrl, url));
+  }
+  void TearDown() override {
+    if (savedCacheHome_) {
+      setenv("XDG_CACHE_HOME", savedCacheHome_->c_str(), 1);
+    } else {
+      unsetenv("XDG_CACHE_HOME");
+    }
+  }
+  QTemporaryDir cacheHome_;
+  std::optional<std::string> savedCacheHome_;
 
   void Open(const char* name) {
     ASSERT_EQ(OpenIgcTrackLog(app(), Flight(name)), 0) << name;
@@ -196,6 +221,33 @@ TEST_F(FlightViewTest, ListSelectionIsTheCursor) {
     window().SelectRows(ViewMode::kTrackLog, c.rows);
     EXPECT_EQ(barogram.selectionFirst(), c.first);
     EXPECT_EQ(barogram.selectionLast(), c.last);
+    EXPECT_EQ(view->map()->selectionFirst(), c.first);
+    EXPECT_EQ(view->map()->selectionLast(), c.last);
+  }
+}
+
+TEST_F(FlightViewTest, ClickOnTheMapSelectsTheNearestFix) {
+  Open("flat-ffvl-26.37.igc");
+  FlightView* view = ShowView();
+  ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(Shows(*view, app().trackLog.points));
+  MapWidget& map = *view->map();
+  const int32_t n = app().trackLog.count();
+  for (const int32_t target : {0, n / 3, n / 2 + 17, n - 1}) {
+    SCOPED_TRACE(target);
+    const std::optional<QPointF> at = map.fixPosition(target);
+    ASSERT_TRUE(at);
+    const QPoint pixel = at->toPoint();
+    QTest::mouseClick(&map, Qt::LeftButton, {}, pixel);
+    const std::vector<int32_t> rows = Selected();
+    ASSERT_EQ(rows.size(), 1u);
+    // Fixes may share a pixel; the one chosen lies no further from the click
+    // than the one aimed at, and the map's highlight moved with the list.
+    const QPointF chosen = *map.fixPosition(rows[0]);
+    EXPECT_LE(std::hypot(chosen.x() - pixel.x(), chosen.y() - pixel.y()),
+              std::hypot(at->x() - pixel.x(), at->y() - pixel.y()) + 1e-9);
+    EXPECT_EQ(map.selectionFirst(), rows[0]);
+    EXPECT_EQ(map.selectionLast(), rows[0]);
   }
 }
 

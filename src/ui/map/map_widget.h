@@ -37,6 +37,8 @@ class MapWidget : public QWidget {
   void setOverlays(const FlightOverlays& overlays);
   // A range of fix indices to highlight (first <= last); -1 for none.
   void setSelection(int32_t first, int32_t last);
+  int32_t selectionFirst() const { return selectionFirst_; }
+  int32_t selectionLast() const { return selectionLast_; }
   // Shows the whole track again.
   void fitTrack();
 
