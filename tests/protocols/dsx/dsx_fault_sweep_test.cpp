@@ -40,7 +40,7 @@ TEST(DsxFaultSweep, HangUpAtEveryByte) {
     if (offset < total) options.faults.hangUpAt = offset;
     const auto start = std::chrono::steady_clock::now();
     const DsxRun run = RunDsx(config, {}, FirstListedFlight(screen), options);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
     const auto messages = screen.Messages();
     if (offset >= needed) {
       ASSERT_TRUE(run.result.succeeded()) << offset;
@@ -72,7 +72,7 @@ TEST(DsxFaultSweep, CorruptionAtEveryByte) {
     const auto start = std::chrono::steady_clock::now();
     const DsxRun run = RunDsx(config, {}, FirstListedFlight(screen), options);
     // A broken end line leaves the worker waiting for the recorder's silence.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
     if (run.result.succeeded()) {
       const auto& t = std::get<TrackLogPayload>(run.result.payload);
       EXPECT_GE(t.log.points.size(), 1u) << offset;
@@ -107,7 +107,7 @@ TEST(DsxFaultSweep, AbortAtEveryStep) {
       };
       const auto start = std::chrono::steady_clock::now();
       const DsxRun run = RunDsx(Tiny(), request, cb, {}, abort);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << k;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 6s) << k;
       if (request.access == AccessType::kWriteSettings && k >= steps - 1) return;  // "Data sent" is the end
       EXPECT_EQ(run.result.outcome, TransferOutcome::kCancelled) << static_cast<int>(request.access) << " at " << k;
       EXPECT_TRUE(std::holds_alternative<std::monostate>(run.result.payload)) << k;

@@ -57,7 +57,7 @@ TEST(FlymasterFaultSweep, HangUpAtEveryByte) {
     if (offset < total) options.faults.hangUpAt = offset;
     const auto start = std::chrono::steady_clock::now();
     const TransferResult r = RunDirect(config, options, screen.Callbacks(), {}, FlymasterReadTrackLog);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
     if (offset == total) {
       ASSERT_TRUE(r.succeeded());
       EXPECT_EQ(std::get<TrackLogPayload>(r.payload).log.points, clean);
@@ -90,7 +90,7 @@ TEST(FlymasterFaultSweep, DamagedByteAtEveryOffset) {
       options.faults.corruptMask = mask;
       const auto start = std::chrono::steady_clock::now();
       const TransferResult r = RunDirect(config, options, screen.Callbacks(), {}, FlymasterReadTrackLog);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
       if (screen.CountStatus("E205 Bad checksum in data block") > 0) ++resent;
       if (r.succeeded()) {
         // Whatever got through is the flight as recorded, whole.
@@ -131,7 +131,7 @@ TEST(FlymasterFaultSweep, AbortAtEveryStep) {
     how.abort = abort;
     const auto start = std::chrono::steady_clock::now();
     const TransferResult r = RunDirect(ShortFlight(), {}, cb, how, FlymasterReadTrackLog, log);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << k;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s) << k;
     EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << k;
     EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload)) << k;
     EXPECT_TRUE(screen.Messages().empty()) << k;

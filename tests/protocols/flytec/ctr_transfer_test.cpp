@@ -502,7 +502,7 @@ TEST(FlytecCtrSweep, HangUpAndCorruptionAtEveryByte) {
         auto log = std::make_shared<sim::FlytecSimLog>();
         const auto start = std::chrono::steady_clock::now();
         const TransferResult r = RunDirect(config, options, screen.Callbacks(), access, input, log);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 4s) << offset;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
         if (r.succeeded()) {
           EXPECT_FALSE(hangUp) << offset;
           if (upload) {

@@ -99,7 +99,7 @@ TEST(FlytecFaultSweep, HangUpAtEveryByte) {
     if (offset < total) options.faults.hangUpAt = offset;
     const auto start = std::chrono::steady_clock::now();
     const TransferResult r = RunDirect(config, options, screen.Callbacks(), AccessType::kReadTrackLog);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
     const auto messages = screen.Messages();
     if (offset == total) {  // the whole exchange went through
       EXPECT_TRUE(r.succeeded());
@@ -180,7 +180,7 @@ TEST(FlytecFaultSweep, DownloadsGiveTheCleanResultOrOneMessage) {
       (c.hangUp ? options.faults.hangUpAt : options.faults.corruptAt) = at;
       const auto start = std::chrono::steady_clock::now();
       const TransferResult r = RunDirect(config, options, FirstListedFlight(screen), c.access);
-      if (std::chrono::steady_clock::now() - start > 3s) return "slow";
+      if (std::chrono::steady_clock::now() - start > 10s) return "slow";
       // Lines of other sentences are passed over, so one of ours whose '$'
       // or name came garbled is lost with what it carried: the rest is
       // whole, never changed.
@@ -222,7 +222,7 @@ TEST(FlytecFaultSweep, AbortAtEveryStep) {
       };
       const auto start = std::chrono::steady_clock::now();
       const TransferResult r = RunDirect(ShortFlight(), {}, cb, access, abort);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << k;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 6s) << k;
       if (access == AccessType::kReadWaypoints && k == steps) return;  // no dialog there
       EXPECT_EQ(r.outcome, TransferOutcome::kCancelled) << static_cast<int>(access) << " at " << k;
       EXPECT_TRUE(std::holds_alternative<std::monostate>(r.payload)) << k;

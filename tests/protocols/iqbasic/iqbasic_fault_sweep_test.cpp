@@ -39,7 +39,7 @@ TEST(IqFaultSweep, HangUpAtEveryByte) {
     if (offset < total) options.faults.hangUpAt = offset;
     const auto start = std::chrono::steady_clock::now();
     const IqRun run = RunIq(config, {}, FirstListedFlight(screen), options);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
     const auto messages = screen.Messages();
     if (offset == total) {
       ASSERT_TRUE(run.result.succeeded());
@@ -72,7 +72,7 @@ TEST(IqFaultSweep, CorruptionAtEveryByte) {
     options.faults.corruptAt = offset;
     const auto start = std::chrono::steady_clock::now();
     const IqRun run = RunIq(config, {}, FirstListedFlight(screen), options);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s) << offset;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << offset;
     const auto messages = screen.Messages();
     if (run.result.succeeded()) {
       // A digit changed inside a record reads as another value: the text
@@ -113,7 +113,7 @@ TEST(IqFaultSweep, AbortAtEveryStep) {
       };
       const auto start = std::chrono::steady_clock::now();
       const IqRun run = RunIq(Tiny(), request, cb, {}, abort);
-      EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << k;
+      EXPECT_LT(std::chrono::steady_clock::now() - start, 6s) << k;
       if (request.access != AccessType::kReadTrackLog && k == steps) return;  // no dialog there
       EXPECT_EQ(run.result.outcome, TransferOutcome::kCancelled) << static_cast<int>(request.access) << " at " << k;
       EXPECT_TRUE(std::holds_alternative<std::monostate>(run.result.payload)) << k;

@@ -64,7 +64,7 @@ TEST(MtkFaultSweep, HangUpAtEveryByteFailsWithOneMessage) {
     std::string fault;
     if (run.result.succeeded()) fault = "delivered";
     else if (screen.Messages().size() != 1) fault = "messages: " + std::to_string(screen.Messages().size());
-    else if (took > 5s) fault = "slow";
+    else if (took > 10s) fault = "slow";
     if (!fault.empty()) {
       std::lock_guard l(mutex);
       faults.push_back(std::to_string(at) + " " + fault);
